@@ -1,0 +1,238 @@
+#include "Bitmap.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "ByteReader.h"
+#include "ByteWriter.h"
+
+namespace krellon {
+
+namespace {
+
+constexpr std::int32_t kCompressionNone = 0;
+constexpr std::int32_t kCompressionRle8 = 1;
+
+// Reads the 32-bit value at offset; false when the file is too short for it.
+bool Int32At(std::span<const std::uint8_t> file, std::uint64_t offset, std::int32_t& value) {
+    if (offset > file.size() || file.size() - offset < 4) {
+        return false;
+    }
+    value = DecodeInt32(file.data() + offset);
+    return true;
+}
+
+// Decodes RLE8 rows into pixels (width x height, top row first). Every run must land inside
+// the image and the data must reach its end-of-bitmap code before the end of the file.
+BitmapStatus DecodeRle8(std::span<const std::uint8_t> file, std::uint64_t pos, std::int64_t width,
+                        std::int64_t height, std::vector<std::uint8_t>& pixels) {
+    std::int64_t x = 0;
+    std::int64_t y = height - 1;  // rows come bottom row first
+    const auto fits = [&](std::int64_t run) { return y >= 0 && y < height && x + run <= width; };
+    while (true) {
+        if (file.size() - pos < 2) {
+            return BitmapStatus::TooShort;
+        }
+        const std::uint8_t first = file[pos];
+        const std::uint8_t second = file[pos + 1];
+        pos += 2;
+        if (first > 0) {  // a run of one index
+            if (!fits(first)) {
+                return BitmapStatus::TooShort;
+            }
+            std::memset(pixels.data() + y * width + x, second, first);
+            x += first;
+            continue;
+        }
+        switch (second) {
+            case 0:  // end of line
+                x = 0;
+                --y;
+                break;
+            case 1:  // end of bitmap
+                return BitmapStatus::Ok;
+            case 2:  // delta: move right and up the image
+                if (file.size() - pos < 2) {
+                    return BitmapStatus::TooShort;
+                }
+                x += file[pos];
+                y -= file[pos + 1];
+                pos += 2;
+                if (x > width) {
+                    return BitmapStatus::TooShort;
+                }
+                break;
+            default: {  // literal indices, padded to an even count
+                const std::uint64_t stored = second + (second & 1u);
+                if (file.size() - pos < stored) {
+                    return BitmapStatus::TooShort;
+                }
+                if (!fits(second)) {
+                    return BitmapStatus::TooShort;
+                }
+                std::memcpy(pixels.data() + y * width + x, file.data() + pos, second);
+                x += second;
+                pos += stored;
+                break;
+            }
+        }
+    }
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> EncodeBitmap(std::int32_t width, std::int32_t height,
+                                       const Palette& colours,
+                                       std::span<const std::uint8_t> pixelsTopDown) {
+    const std::int64_t w = std::max(width, 0);
+    const std::int64_t h = std::max(height, 0);
+    const std::int64_t padding = RowPadding(w);
+    const std::int64_t rowsSize = (w + padding) * h;
+    ByteWriter out;
+    out.reserve(static_cast<std::size_t>(kBitmapPixelRowsOffset + rowsSize));
+    out.writeBytes("BM");
+    out.writeInt32(
+        static_cast<std::int32_t>(rowsSize + static_cast<std::int64_t>(kBitmapPixelRowsOffset)));
+    out.writeInt32(0);  // two reserved fields
+    out.writeInt32(static_cast<std::int32_t>(kBitmapPixelRowsOffset));
+    out.writeInt32(40);
+    out.writeInt32(width);
+    out.writeInt32(height);
+    out.writeInt16(1);  // planes
+    out.writeInt16(8);  // bits per pixel
+    out.writeInt32(kCompressionNone);
+    out.writeInt32(static_cast<std::int32_t>(rowsSize));
+    out.writeInt32(0);  // horizontal resolution
+    out.writeInt32(0);  // vertical resolution
+    out.writeInt32(0);  // colours used
+    out.writeInt32(0);  // important colours
+    for (ColourValue c : colours) {
+        out.writeByte(static_cast<std::uint8_t>(BlueOf(c)));
+        out.writeByte(static_cast<std::uint8_t>(GreenOf(c)));
+        out.writeByte(static_cast<std::uint8_t>(RedOf(c)));
+        out.writeByte(0);
+    }
+    for (std::int64_t y = h - 1; y >= 0; --y) {
+        const std::uint64_t start = static_cast<std::uint64_t>(y * w);
+        if (start + static_cast<std::uint64_t>(w) <= pixelsTopDown.size()) {
+            out.writeBytes(pixelsTopDown.data() + start, static_cast<std::size_t>(w));
+        } else {
+            out.writeZeros(static_cast<std::size_t>(w));
+        }
+        out.writeZeros(static_cast<std::size_t>(padding));
+    }
+    return out.take();
+}
+
+std::string_view BitmapStatusMessage(BitmapStatus status) {
+    switch (status) {
+        case BitmapStatus::Ok:
+            return "";
+        case BitmapStatus::FileNotFound:
+            return "File not found.";
+        case BitmapStatus::NotBmp:
+            return "File is not BMP.";
+        case BitmapStatus::WrongWidth:
+            return "Wrong image width.";
+        case BitmapStatus::WrongHeight:
+            return "Wrong image height.";
+        case BitmapStatus::WrongBitrate:
+            return "Wrong image color bitrate.";
+        case BitmapStatus::UnsupportedHeader:
+            return "Unsupported bitmap header.";
+        case BitmapStatus::Compressed:
+            return "Compressed bitmaps are not supported.";
+        case BitmapStatus::TooShort:
+            return "File is too short.";
+    }
+    return "";
+}
+
+BitmapStatus DecodeBitmap(std::span<const std::uint8_t> file, std::int32_t width,
+                          std::int32_t height, DecodedBitmap& out) {
+    if (file.size() < 2) {
+        return BitmapStatus::FileNotFound;
+    }
+    if (file[0] != 'B' || file[1] != 'M') {
+        return BitmapStatus::NotBmp;
+    }
+    std::int32_t value = 0;
+    if (!Int32At(file, 18, value) || value != width || width < 0) {
+        return BitmapStatus::WrongWidth;
+    }
+    if (!Int32At(file, 22, value) || value != height || height < 0) {
+        return BitmapStatus::WrongHeight;
+    }
+    if (!Int32At(file, 26, value) || value != kPlanesAndDepth8) {
+        return BitmapStatus::WrongBitrate;
+    }
+
+    std::int32_t headerSize = 0;
+    std::int32_t compression = 0;
+    std::int32_t colourCount = 0;
+    std::int32_t rowsOffset = 0;
+    if (!Int32At(file, 14, headerSize) || !Int32At(file, 30, compression) ||
+        !Int32At(file, 46, colourCount) || !Int32At(file, 10, rowsOffset)) {
+        return BitmapStatus::TooShort;
+    }
+    if ((headerSize != 40 && headerSize != 108 && headerSize != 124) || colourCount < 0 ||
+        colourCount > kPaletteSize) {
+        return BitmapStatus::UnsupportedHeader;
+    }
+    if (compression != kCompressionNone && compression != kCompressionRle8) {
+        return BitmapStatus::Compressed;
+    }
+    if (colourCount == 0) {
+        colourCount = kPaletteSize;
+    }
+
+    const std::uint64_t tableOffset = 14 + static_cast<std::uint64_t>(headerSize);
+    const std::uint64_t tableEnd = tableOffset + 4 * static_cast<std::uint64_t>(colourCount);
+    if (tableEnd > file.size()) {
+        return BitmapStatus::TooShort;
+    }
+    // Pixel rows cannot begin inside the headers; such an offset is taken as "right after the
+    // colour table", where the rows of a plain bitmap lie.
+    std::uint64_t rows = rowsOffset < 0 ? tableEnd : static_cast<std::uint64_t>(rowsOffset);
+    if (rows < tableEnd) {
+        rows = tableEnd;
+    }
+    if (rows > file.size()) {
+        return BitmapStatus::TooShort;
+    }
+
+    const std::int64_t w = width;
+    const std::int64_t h = height;
+    std::vector<std::uint8_t> pixels;
+    if (compression == kCompressionNone) {
+        const std::int64_t stride = w + RowPadding(w);
+        if (static_cast<std::uint64_t>(stride * h) > file.size() - rows) {
+            return BitmapStatus::TooShort;
+        }
+        pixels.resize(static_cast<std::size_t>(w * h));
+        for (std::int64_t y = 0; w > 0 && y < h; ++y) {
+            // The row stored first is the bottom row of the image.
+            const std::uint8_t* src =
+                file.data() + rows + static_cast<std::uint64_t>((h - 1 - y) * stride);
+            std::memcpy(pixels.data() + y * w, src, static_cast<std::size_t>(w));
+        }
+    } else {
+        // The size is the image's, whose pixels its image file holds, so the buffer is backed.
+        pixels.assign(static_cast<std::size_t>(w * h), 0);
+        const BitmapStatus status = DecodeRle8(file, rows, w, h, pixels);
+        if (status != BitmapStatus::Ok) {
+            return status;
+        }
+    }
+
+    out.colourCount = colourCount;
+    out.colours.fill(0);
+    for (int k = 0; k < colourCount; ++k) {
+        const std::uint8_t* e = file.data() + tableOffset + 4 * static_cast<std::uint64_t>(k);
+        out.colours[static_cast<std::size_t>(k)] = MakeColour(e[2], e[1], e[0]);
+    }
+    out.pixelsTopDown = std::move(pixels);
+    return BitmapStatus::Ok;
+}
+
+}  // namespace krellon

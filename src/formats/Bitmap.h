@@ -1,0 +1,61 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "Colour.h"
+
+namespace krellon {
+
+// An uncompressed 8-bit Windows bitmap as the export writes it: the 14-byte file header, the
+// 40-byte information header, 256 colour table entries and the pixel rows bottom row first,
+// each padded to a multiple of 4 bytes.
+constexpr std::uint64_t kBitmapHeadersSize = 54;
+constexpr std::uint64_t kBitmapPixelRowsOffset = 54 + 4 * kPaletteSize;  // 1078
+// The 32-bit value at offset 26: 1 colour plane, 8 bits per pixel.
+constexpr std::int32_t kPlanesAndDepth8 = 524289;
+
+// Zero bytes that bring a row of width pixel bytes to a multiple of 4.
+constexpr std::int64_t RowPadding(std::int64_t width) {
+    return (4 - width % 4) % 4;
+}
+
+// The bitmap of an image: width x height palette indices given top row first, drawn with
+// colours (entry k of the colour table from colours[k]).
+std::vector<std::uint8_t> EncodeBitmap(std::int32_t width, std::int32_t height,
+                                       const Palette& colours,
+                                       std::span<const std::uint8_t> pixelsTopDown);
+
+// What reading a bitmap for import found, in the order the checks are made.
+enum class BitmapStatus {
+    Ok,
+    FileNotFound,       // fewer than 2 bytes
+    NotBmp,             // does not start with "BM"
+    WrongWidth,         // width at offset 18 differs from the image's
+    WrongHeight,        // height at offset 22 differs from the image's
+    WrongBitrate,       // not 1 plane of 8 bits per pixel
+    UnsupportedHeader,  // information header size other than 40, 108, 124, or > 256 colours
+    Compressed,         // compression other than none or RLE8
+    TooShort,           // ends before its colour table or pixel rows do
+};
+
+// The message the import shows for a status other than Ok.
+std::string_view BitmapStatusMessage(BitmapStatus status);
+
+// The palette indices and colours of a bitmap to import.
+struct DecodedBitmap {
+    int colourCount = 0;  // colour table entries the bitmap gives
+    Palette colours{};    // entry k from colour table entry k; black past colourCount
+    std::vector<std::uint8_t> pixelsTopDown;  // width x height indices, top row first
+};
+
+// Checks a bitmap against an image of width x height and decodes it. Reads the colour table
+// after the information header (40, 108 or 124 bytes) with as many entries as it states, and
+// the pixel rows from the stated offset, uncompressed or RLE8. Pixels that RLE8 data skips
+// read as index 0.
+BitmapStatus DecodeBitmap(std::span<const std::uint8_t> file, std::int32_t width,
+                          std::int32_t height, DecodedBitmap& out);
+
+}  // namespace krellon

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ByteSource.h"
+#include "Result.h"
+
+namespace krellon {
+
+constexpr int kBoardColumns = 20;
+constexpr int kBoardRows = 20;
+constexpr int kMaxBoards = 100;
+constexpr std::size_t kBoardRecordSize = 4 + 4 * kBoardColumns * kBoardRows;
+
+// The folder the writer puts in front of both image file names; readers drop it again.
+constexpr std::string_view kStoredImageFolder = "X:\\Krellon\\Boards\\";
+
+// One board: its background number and its brick codes, column by column.
+struct Board {
+    std::int32_t background = 0;
+    std::array<std::int32_t, kBoardColumns * kBoardRows> cells{};
+
+    std::int32_t& cell(int column, int row) { return cells[kBoardRows * column + row]; }
+    std::int32_t cell(int column, int row) const { return cells[kBoardRows * column + row]; }
+    bool operator==(const Board&) const = default;
+};
+
+// The content of a board set file. Texts are held as their bytes in the single-byte code page
+// (Windows-1252), exactly as stored.
+struct BoardSetContent {
+    std::string brickSetFile;       // file name only; the stored folder is dropped
+    std::string backgroundSetFile;  // file name only
+    std::string boardSetName;
+    std::string authorName;
+    std::vector<Board> boards;  // boards 1.., at most kMaxBoards
+
+    bool operator==(const BoardSetContent&) const = default;
+};
+
+// The part of a stored path after its last backslash; the whole text when it has none.
+std::string FileNamePart(std::string_view path);
+
+// Reads a board set. The signature and header word are read and not compared; bytes after the
+// last board record are never looked at. A file that ends before its counts are used up, has a
+// board count outside 1 to 100 or a text count below 1 is refused as a whole with the reason.
+Result<BoardSetContent> DecodeBoardSet(const ByteSource& source);
+
+// Reads the board set file at path; an error names the file and the reason.
+Result<BoardSetContent> ReadBoardSetFile(const std::filesystem::path& path);
+
+// The exact bytes of a board set file holding content.
+std::vector<std::uint8_t> EncodeBoardSet(const BoardSetContent& content);
+
+// Writes content to path, replacing any file there atomically. Returns an empty text on
+// success, else the reason; a failed write leaves the old file as it was.
+std::string WriteBoardSetFile(const std::filesystem::path& path, const BoardSetContent& content);
+
+}  // namespace krellon

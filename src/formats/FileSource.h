@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "ByteSource.h"
+
+namespace krellon {
+
+// A regular file opened for reading bytes at offsets. Opening fails for missing files and for
+// anything that is not a regular file (a directory named like a data file, say).
+class FileSource final : public ByteSource {
+public:
+    FileSource() = default;
+
+    // Opens path for reading; returns false (and leaves the source empty) when it cannot.
+    bool open(const std::filesystem::path& path);
+    bool isOpen() const { return file_ != nullptr; }
+    void close();
+
+    std::uint64_t size() const override { return size_; }
+    std::size_t readAt(std::uint64_t offset, std::span<std::uint8_t> dst) const override;
+
+private:
+    struct Closer {
+        void operator()(std::FILE* f) const { std::fclose(f); }
+    };
+    std::unique_ptr<std::FILE, Closer> file_;
+    std::uint64_t size_ = 0;
+};
+
+// Reads a whole regular file into bytes; returns false when it cannot be opened or read.
+bool ReadWholeFile(const std::filesystem::path& path, std::vector<std::uint8_t>& bytes);
+
+}  // namespace krellon

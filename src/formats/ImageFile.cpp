@@ -1,0 +1,169 @@
+#include "ImageFile.h"
+
+#include <algorithm>
+#include <array>
+
+#include "ByteReader.h"
+
+namespace krellon {
+
+namespace {
+
+// Turns count 4-byte entries (red, green, blue, unused) into colour values.
+void DecodePalette(std::span<const std::uint8_t> bytes, std::size_t count, Palette& palette) {
+    palette.fill(0);
+    for (std::size_t k = 0; k < count && 4 * k + 2 < bytes.size(); ++k) {
+        palette[k] = MakeColour(bytes[4 * k], bytes[4 * k + 1], bytes[4 * k + 2]);
+    }
+}
+
+}  // namespace
+
+std::optional<ImageFileHeader> ReadImageHeader(const ByteSource& source) {
+    ByteReader in(source);
+    if (in.remaining() < 16) {
+        return std::nullopt;
+    }
+    ImageFileHeader header;
+    in.skip(4);
+    in.readInt32();  // not interpreted
+    header.imageCount = in.readInt32();
+    header.filePaletteCount = in.readInt32();
+    const auto entries =
+        static_cast<std::size_t>(std::clamp(header.filePaletteCount, 0, kPaletteSize));
+    std::array<std::uint8_t, 4 * kPaletteSize> bytes{};
+    ReadBlock(source, kFilePaletteOffset, {bytes.data(), 4 * entries});
+    DecodePalette(bytes, entries, header.filePalette);
+    return header;
+}
+
+std::vector<ImageRecord> WalkImageRecords(const ByteSource& source, const RecordWalk& walk) {
+    std::vector<ImageRecord> records;
+    const std::int32_t count = std::clamp(walk.count, 0, std::max(walk.limit, 0));
+    records.reserve(static_cast<std::size_t>(count));
+    ByteReader in(source, walk.start);
+    std::array<std::uint8_t, 4 * kPaletteSize> paletteBytes{};
+    for (std::int32_t i = 0; i < count && in.ok(); ++i) {
+        if (in.remaining() < 4) {
+            break;
+        }
+        const std::int32_t nameLength = in.readInt32();
+        // The name, its terminator and the five numbers after it must all be there.
+        if (nameLength < 1 || static_cast<std::uint64_t>(nameLength) + 20 > in.remaining()) {
+            break;
+        }
+        ImageRecord record;
+        record.name = in.readBytes(static_cast<std::uint64_t>(nameLength) - 1);
+        in.skip(1);
+        record.width = in.readInt32();
+        record.height = in.readInt32();
+        in.readInt32();  // not interpreted
+        in.readInt32();  // not interpreted
+        record.paletteCount = in.readInt32();
+        if (record.paletteCount < 0 || record.paletteCount > kPaletteSize) {
+            break;
+        }
+        const auto paletteSize = 4 * static_cast<std::size_t>(record.paletteCount);
+        record.paletteOffset = in.position();
+        if (!in.readInto({paletteBytes.data(), paletteSize})) {
+            break;
+        }
+        DecodePalette(paletteBytes, static_cast<std::size_t>(record.paletteCount), record.palette);
+        record.pixelOffset = in.position();
+
+        std::uint64_t pixels = 0;
+        if (walk.fixedPixelBytes) {
+            pixels = *walk.fixedPixelBytes;
+        } else {
+            if (record.width < 0 || record.height < 0) {
+                break;
+            }
+            pixels = record.pixelBytes();
+        }
+        if (pixels > in.remaining()) {
+            break;
+        }
+        in.skip(pixels);
+        records.push_back(std::move(record));
+    }
+    return records;
+}
+
+std::vector<ImageRecord> WalkImageFile(const ByteSource& source, const ImageFileHeader& header,
+                                       std::int32_t limit) {
+    if (header.filePaletteCount < 0 || header.filePaletteCount > kPaletteSize) {
+        return {};
+    }
+    RecordWalk walk;
+    walk.start = kFilePaletteOffset + 4 * static_cast<std::uint64_t>(header.filePaletteCount);
+    walk.count = header.imageCount;
+    walk.limit = limit;
+    if (walk.start > source.size()) {
+        return {};
+    }
+    return WalkImageRecords(source, walk);
+}
+
+std::optional<std::pair<std::int32_t, std::int32_t>> ProbeFirstImage(const ByteSource& source) {
+    ByteReader in(source);
+    in.seek(kFirstRecordOffset);
+    const std::int32_t nameLength = in.readInt32();
+    if (!in.ok() || nameLength < 1) {
+        return std::nullopt;
+    }
+    in.skip(static_cast<std::uint64_t>(nameLength));
+    const std::int32_t width = in.readInt32();
+    const std::int32_t height = in.readInt32();
+    if (!in.ok()) {
+        return std::nullopt;
+    }
+    return std::make_pair(width, height);
+}
+
+void ReadBlock(const ByteSource& source, std::uint64_t offset, std::span<std::uint8_t> dst) {
+    const std::size_t got = source.readAt(offset, dst);
+    std::fill(dst.begin() + static_cast<std::ptrdiff_t>(got), dst.end(), std::uint8_t{0});
+}
+
+std::uint8_t ReadPixel(const ByteSource& source, const ImageRecord& record, std::int32_t x,
+                       std::int32_t y) {
+    if (x < 0 || y < 0 || x >= record.width || y >= record.height) {
+        return 0;
+    }
+    std::array<std::uint8_t, 1> b{};
+    const std::uint64_t offset =
+        record.pixelOffset +
+        static_cast<std::uint64_t>(record.width) * static_cast<std::uint64_t>(y) +
+        static_cast<std::uint64_t>(x);
+    source.readAt(offset, b);
+    return b[0];
+}
+
+bool WritePaletteEntry(std::span<std::uint8_t> file, std::uint64_t entryOffset,
+                       ColourValue colour) {
+    if (entryOffset > file.size() || file.size() - entryOffset < 4) {
+        return false;
+    }
+    file[entryOffset] = static_cast<std::uint8_t>(RedOf(colour));
+    file[entryOffset + 1] = static_cast<std::uint8_t>(GreenOf(colour));
+    file[entryOffset + 2] = static_cast<std::uint8_t>(BlueOf(colour));
+    return true;
+}
+
+bool WritePixel(std::span<std::uint8_t> file, const ImageRecord& record, std::int32_t x,
+                std::int32_t y, std::uint8_t value) {
+    if (x < 0 || y < 0 || x >= record.width || y >= record.height) {
+        return false;
+    }
+    const std::uint64_t offset =
+        record.pixelOffset +
+        static_cast<std::uint64_t>(record.width) * static_cast<std::uint64_t>(y) +
+        static_cast<std::uint64_t>(x);
+    if (offset >= file.size()) {
+        return false;
+    }
+    file[offset] = value;
+    return true;
+}
+
+}  // namespace krellon

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "ByteSource.h"
+#include "Colour.h"
+
+namespace krellon {
+
+// Offset of the first record in a file whose file palette has 256 entries.
+constexpr std::uint64_t kFirstRecordOffset = 16 + 4 * kPaletteSize;
+// Offset of the file palette's first entry.
+constexpr std::uint64_t kFilePaletteOffset = 16;
+
+// Image counts that the consumers hold.
+constexpr int kMaxBackgrounds = 69;
+constexpr int kMaxBricks = 119;
+constexpr int kMaxExplorerImages = 119;
+
+// The header of an image file.
+struct ImageFileHeader {
+    std::int32_t imageCount = 0;
+    std::int32_t filePaletteCount = 0;
+    // Entries the file gives; entries past the count (or past the end of the file) are black.
+    Palette filePalette{};
+};
+
+// One image record as the walk finds it. Pixels are not read by the walk.
+struct ImageRecord {
+    std::string name;  // without its terminator, in the single-byte code page
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::int32_t paletteCount = 0;
+    Palette palette{};                // entries at and above paletteCount are black
+    std::uint64_t paletteOffset = 0;  // offset of palette entry 0
+    std::uint64_t pixelOffset = 0;    // offset of the first pixel byte
+
+    std::uint64_t pixelBytes() const {
+        return static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
+    }
+};
+
+// Reads ImageCount, FilePaletteCount and the file palette. Returns nothing for a file shorter
+// than the 16 header bytes.
+std::optional<ImageFileHeader> ReadImageHeader(const ByteSource& source);
+
+// How a walk over the records goes.
+struct RecordWalk {
+    std::uint64_t start = kFirstRecordOffset;  // offset of the first record
+    std::int32_t count = 0;                    // records the header claims
+    std::int32_t limit = kMaxExplorerImages;   // records the consumer can hold
+    // When set, every record is taken to have this many pixel bytes, whatever its stated size
+    // (the brick loader takes 30 x 15 from each record).
+    std::optional<std::uint64_t> fixedPixelBytes;
+};
+
+// Walks the records in file order, up to min(count, limit). The walk ends before a record that
+// is not wholly inside the file: a name length below 1, a negative width or height, a palette
+// count outside 0 to 256, or palette or pixels past the end.
+std::vector<ImageRecord> WalkImageRecords(const ByteSource& source, const RecordWalk& walk);
+
+// The explorer's walk: the header, then every record from 16 + 4 * FilePaletteCount.
+std::vector<ImageRecord> WalkImageFile(const ByteSource& source, const ImageFileHeader& header,
+                                       std::int32_t limit = kMaxExplorerImages);
+
+// Width and height of the first record of a file assumed to have a 256-entry file palette:
+// name length at 1040, width and height after the name. Nothing else is read. Returns nothing
+// when the file is too short for these three numbers or the name length is below 1.
+std::optional<std::pair<std::int32_t, std::int32_t>> ProbeFirstImage(const ByteSource& source);
+
+// Fills dst from offset in one read; bytes past the end of the source read as 0.
+void ReadBlock(const ByteSource& source, std::uint64_t offset, std::span<std::uint8_t> dst);
+
+// The pixel at column x, row y of a record; 0 past the end of the source.
+std::uint8_t ReadPixel(const ByteSource& source, const ImageRecord& record, std::int32_t x,
+                       std::int32_t y);
+
+// Overwrites red, green and blue of the palette entry at entryOffset in a file held in memory,
+// leaving its fourth byte. Returns false, writing nothing, when the entry is not wholly inside.
+bool WritePaletteEntry(std::span<std::uint8_t> file, std::uint64_t entryOffset, ColourValue colour);
+
+// Overwrites the pixel byte at column x, row y of a record in a file held in memory. Returns
+// false, writing nothing, when the byte lies outside the record or the file.
+bool WritePixel(std::span<std::uint8_t> file, const ImageRecord& record, std::int32_t x,
+                std::int32_t y, std::uint8_t value);
+
+}  // namespace krellon

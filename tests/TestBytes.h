@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Builds byte layouts by hand in tests, independently of the program's own writers.
+class Bytes {
+public:
+    Bytes& i32(std::int32_t v) {
+        const auto u = static_cast<std::uint32_t>(v);
+        for (int s = 0; s < 32; s += 8) {
+            data.push_back(static_cast<std::uint8_t>(u >> s));
+        }
+        return *this;
+    }
+    Bytes& i16(std::int16_t v) {
+        const auto u = static_cast<std::uint16_t>(v);
+        data.push_back(static_cast<std::uint8_t>(u));
+        data.push_back(static_cast<std::uint8_t>(u >> 8));
+        return *this;
+    }
+    Bytes& u8(std::uint8_t v) {
+        data.push_back(v);
+        return *this;
+    }
+    Bytes& raw(std::string_view s) {
+        data.insert(data.end(), s.begin(), s.end());
+        return *this;
+    }
+    Bytes& fill(std::size_t n, std::uint8_t v) {
+        data.insert(data.end(), n, v);
+        return *this;
+    }
+    // A counted text: count (length + 1), the characters, a 0 byte.
+    Bytes& text(std::string_view s) {
+        i32(static_cast<std::int32_t>(s.size() + 1));
+        raw(s);
+        return u8(0);
+    }
+    std::size_t size() const { return data.size(); }
+
+    std::vector<std::uint8_t> data;
+};
+
+// A fresh, empty folder for one test, removed when the test ends.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+    void write(const std::string& name, const std::vector<std::uint8_t>& bytes) const;
+    std::vector<std::uint8_t> read(const std::string& name) const;
+
+private:
+    std::filesystem::path path_;
+};
