@@ -1,10 +1,178 @@
 #include "Form1.h"
 
+#include "formats/FileSource.h"
+#include "platform/ComboBox.h"
+#include "platform/Controls.h"
+#include "platform/Cp1252.h"
+#include "platform/Dialogs.h"
+#include "platform/Files.h"
+#include "platform/Label.h"
+#include "platform/PictureBox.h"
+
 namespace krellon {
 
+namespace {
+
+const QString kCaption = "Krellon Boards Editor";
+
+// Width and height of the first image of an image file, if the file holds that much.
+std::optional<std::pair<std::int32_t, std::int32_t>> Probe(const QString& name) {
+    FileSource source;
+    const auto path = FindFile(name);
+    if (!path || !source.open(*path)) {
+        return std::nullopt;
+    }
+    return ProbeFirstImage(source);
+}
+
+// Reads a board set file of the working folder; the reason goes to error when it cannot.
+std::optional<BoardSetContent> ReadBoardSetNamed(const QString& name, QString* error = nullptr) {
+    const auto path = FindFile(name);
+    if (!path) {
+        if (error) {
+            *error = name + ": the file cannot be opened";
+        }
+        return std::nullopt;
+    }
+    auto result = ReadBoardSetFile(*path);
+    if (!result.ok()) {
+        if (error) {
+            *error = QString::fromStdString(result.error());
+        }
+        return std::nullopt;
+    }
+    return std::move(result.value());
+}
+
+}  // namespace
+
 Form1::Form1(QWidget* parent) : QWidget(parent) {
-    setWindowTitle("Krellon Boards Editor");
-    setFixedSize(754, 575);
+    CreateControls();
+    Form_Load();
+}
+
+Form1::~Form1() {
+    delete Option1;
+}
+
+void Form1::Form_Load() {
+    SelectedBrick = 1;
+    // Two separate passes, as each list is filled in the order of the directory search.
+    for (const QString& name : Dir("*.img")) {
+        const auto size = Probe(name);
+        if (size && *size == std::make_pair(30, 15)) {
+            Combo5->AddItem(name);
+        }
+    }
+    for (const QString& name : Dir("*.img")) {
+        const auto size = Probe(name);
+        if (size && (*size == std::make_pair(64, 64) || *size == std::make_pair(128, 128))) {
+            Combo4->AddItem(name);
+        }
+    }
+    for (const QString& name : Dir("*.bds")) {
+        Combo3->AddItem(name);
+    }
+
+    // The first board set of the list that can be read is opened; the others are passed over.
+    for (int i = 0; i < Combo3->ListCount(); ++i) {
+        if (const auto set = ReadBoardSetNamed(Combo3->List(i))) {
+            BoardSetFile = Combo3->List(i);
+            Combo3->SetListIndex(i);  // finds BoardSetFile equal and does nothing
+            ShowBoardSet(*set);
+            return;
+        }
+    }
+
+    // Nothing to open: a new set of one empty board over the first listed image files.
+    BoardSetContent set;
+    if (Combo5->ListCount() > 0) {
+        set.brickSetFile = ToCp1252(Combo5->List(0));
+    }
+    if (Combo4->ListCount() > 0) {
+        set.backgroundSetFile = ToCp1252(Combo4->List(0));
+    }
+    set.boards.resize(1);
+    BoardSetFile.clear();
+    Combo3->SetTextNoSelection(QString());
+    ShowBoardSet(set);
+}
+
+void Form1::Combo3_Click() {
+    if (Combo3->Text() == BoardSetFile) {
+        return;
+    }
+    const QString name = Combo3->Text();
+    QString error;
+    const auto set = ReadBoardSetNamed(name, &error);
+    if (!set) {
+        // The open set stays as it was, and so does the list.
+        Combo3->SetText(BoardSetFile);
+        MsgBox(this, name + " is not a valid board set file.", kCaption);
+        return;
+    }
+    BoardSetFile = name;
+    ShowBoardSet(*set);
+}
+
+bool Form1::ReadBoardSet() {
+    const auto set = ReadBoardSetNamed(BoardSetFile);
+    if (!set) {
+        return false;
+    }
+    ShowBoardSet(*set);
+    return true;
+}
+
+void Form1::ShowBoardSet(const BoardSetContent& set) {
+    BrickSetFile = FromCp1252(set.brickSetFile);
+    LoadBricks();
+    BackgroundSetFile = FromCp1252(set.backgroundSetFile);
+    ReadBackgr();
+    BoardSetName = FromCp1252(set.boardSetName);
+    Label1->SetCaption(BoardSetName);
+    AuthorName = FromCp1252(set.authorName);
+    Label2->SetCaption(AuthorName);
+    BoardCount = static_cast<std::int32_t>(set.boards.size());
+    for (int b = 1; b <= BoardCount; ++b) {
+        const Board& board = set.boards[static_cast<std::size_t>(b - 1)];
+        BoardBackground[b] = board.background;
+        for (int c = 0; c < kBoardColumns; ++c) {
+            for (int r = 0; r < kBoardRows; ++r) {
+                BrickGrid[b][c][r] = board.cell(c, r);
+            }
+        }
+    }
+    CurrentBoard = 1;
+    SetNavigationCaptions();
+    PaintBoard();
+}
+
+void Form1::SetNavigationCaptions() {
+    Command2->SetCaption(CurrentBoard == BoardCount
+                             ? QString("Board 1 >")
+                             : "Board " + QString::number(CurrentBoard + 1) + " >");
+    Command1->SetCaption("< Board " +
+                         QString::number(CurrentBoard == 1 ? BoardCount : CurrentBoard - 1));
+}
+
+BoardSetContent Form1::CurrentBoardSet() const {
+    BoardSetContent set;
+    set.brickSetFile = ToCp1252(BrickSetFile);
+    set.backgroundSetFile = ToCp1252(BackgroundSetFile);
+    set.boardSetName = ToCp1252(BoardSetName);
+    set.authorName = ToCp1252(AuthorName);
+    set.boards.resize(static_cast<std::size_t>(BoardCount));
+    for (int b = 1; b <= BoardCount; ++b) {
+        Board& board = set.boards[static_cast<std::size_t>(b - 1)];
+        board.background = BoardBackground[b];
+        for (int c = 0; c < kBoardColumns; ++c) {
+            for (int r = 0; r < kBoardRows; ++r) {
+                board.cell(c, r) = BrickGrid[b][c][r];
+            }
+        }
+    }
+    return set;
 }
 
 }  // namespace krellon

@@ -1,15 +1,141 @@
 #pragma once
 
+#include <QString>
 #include <QWidget>
+#include <array>
+#include <cstdint>
+#include <optional>
+
+#include "formats/BoardSetFile.h"
+#include "formats/Colour.h"
+#include "formats/ImageFile.h"
 
 namespace krellon {
 
-// The board editor window, "Krellon Boards Editor".
+class CheckBox;
+class ComboBox;
+class CommandButton;
+class Label;
+class OptionButtons;
+class PictureBox;
+
+// The board editor window, "Krellon Boards Editor": one board of the open board set at a
+// time, drawn from the images of the set's background set file and brick set file.
 class Form1 : public QWidget {
     Q_OBJECT
 
 public:
+    // Builds the window and runs Form_Load in the working folder.
     explicit Form1(QWidget* parent = nullptr);
+    ~Form1() override;
+
+    static constexpr int kMaxBoardIndex = kMaxBoards;  // boards 1..100; index 0 unused
+    static constexpr int kMaxBrickCode = 119;
+
+    // One background of the background set: its palette and where its pixels lie.
+    struct BackgroundEntry {
+        Palette palette{};
+        std::uint64_t PixelOffset = 0;
+        std::int32_t Width = 0;
+        std::int32_t Height = 0;
+    };
+
+    // --- The open board set ---
+    QString BoardSetFile;
+    QString BoardSetName;
+    QString AuthorName;
+    QString BrickSetFile;
+    QString BackgroundSetFile;
+    std::int32_t BoardCount = 0;
+    std::int32_t CurrentBoard = 1;
+    std::array<std::int32_t, kMaxBoardIndex + 1> BoardBackground{};
+    // BrickGrid[board][column][row]
+    std::array<std::array<std::array<std::int32_t, kBoardRows>, kBoardColumns>, kMaxBoardIndex + 1>
+        BrickGrid{};
+    std::int32_t SelectedBrick = 1;
+
+    // --- The background set and the brick set in use ---
+    std::int32_t BackgroundCount = 0;
+    std::array<QString, kMaxBackgrounds> BackgroundNames;
+    std::array<BackgroundEntry, kMaxBackgrounds> BackgroundTable;
+    std::int32_t BrickCount = 0;
+    std::array<QString, kMaxBrickCode + 1> BrickNames;  // index 0 stays empty
+
+    // --- Controls ---
+    Label* Label1 = nullptr;
+    Label* Label2 = nullptr;
+    Label* Label3 = nullptr;
+    Label* Label4 = nullptr;
+    Label* Label5 = nullptr;
+    Label* Label6 = nullptr;
+    Label* Label7 = nullptr;
+    Label* Label8 = nullptr;
+    Label* Label9 = nullptr;
+    Label* Label10 = nullptr;
+    ComboBox* Combo1 = nullptr;
+    ComboBox* Combo2 = nullptr;
+    ComboBox* Combo3 = nullptr;
+    ComboBox* Combo4 = nullptr;
+    ComboBox* Combo5 = nullptr;
+    CommandButton* Command1 = nullptr;
+    CommandButton* Command2 = nullptr;
+    CommandButton* Command3 = nullptr;
+    CommandButton* Command4 = nullptr;
+    PictureBox* Picture1 = nullptr;
+    PictureBox* Picture2 = nullptr;
+    PictureBox* Picture3 = nullptr;
+    PictureBox* Picture4 = nullptr;
+    CheckBox* Check1 = nullptr;
+    OptionButtons* Option1 = nullptr;
+
+    // --- Start-up and board sets ---
+    void Form_Load();
+    void Combo3_Click();
+    // Reads BoardSetFile and shows it; returns false, changing nothing, when it cannot be read.
+    bool ReadBoardSet();
+    // Puts a board set that has been read into the editor, loading its bricks and backgrounds,
+    // and paints board 1.
+    void ShowBoardSet(const BoardSetContent& set);
+    // Sets the captions of Command1 and Command2 for board CurrentBoard.
+    void SetNavigationCaptions();
+    // The board set in memory, as the writer takes it.
+    BoardSetContent CurrentBoardSet() const;
+
+    // --- Backgrounds and brick sets ---
+    void ReadBackgr();
+    void LoadBackgr();
+    void LoadBricks();
+    // Clears every background cell of the current board, then refreshes Picture1.
+    void RefreshBackgroundCells();
+    void Combo1_Click();
+    void Combo2_Click();
+    void Combo4_Click();
+    void Combo5_Click();
+    void Option1_Click(int index);
+
+    // --- Painting ---
+    void PaintBoard();
+    // Repaints cell (column, row) with the background of the current board.
+    void ClearBrick(int column, int row);
+    // Copies brick code k's palette slot into cell (column, row).
+    void BrickBlit(int k, int column, int row);
+    void DrawMissingBrick(int column, int row);
+    void Check1_Click();
+
+    // True when brick code k (any value) has the name "Hidden".
+    bool IsHiddenBrick(std::int32_t k) const;
+    // Left and top of brick code k's slot in the palette.
+    static int SlotLeft(int k) { return ((k - 1) % 16) * 35 + 2; }
+    static int SlotTop(int k) { return ((k - 1) / 16) * 20 + 2; }
+
+private:
+    void CreateControls();
+    void DrawPlaceholder();
+    void DrawSelectedBrick();
+    // Width and height of the tile that Picture3 holds for background number b: the
+    // background's own size, or 64 x 64 for the placeholder.
+    std::pair<int, int> TileSize(std::int32_t b) const;
+    bool BackgroundAvailable(std::int32_t b) const;
 };
 
 }  // namespace krellon

@@ -1,5 +1,6 @@
 #include "Files.h"
 
+#include <QFile>
 #include <cctype>
 #include <system_error>
 
@@ -55,6 +56,37 @@ std::vector<std::string> ListFiles(const std::filesystem::path& dir, std::string
         }
     }
     return names;
+}
+
+QStringList Dir(const QString& pattern) {
+    QStringList names;
+    for (const std::string& name : ListFiles(".", QFile::encodeName(pattern).toStdString())) {
+        names.push_back(QFile::decodeName(QByteArray::fromStdString(name)));
+    }
+    return names;
+}
+
+bool IsBareFileName(const QString& name) {
+    return !name.isEmpty() && name != "." && name != ".." && !name.contains('/') &&
+           !name.contains('\\') && !name.contains(QChar(0));
+}
+
+std::optional<std::filesystem::path> FindFile(const QString& name) {
+    if (!IsBareFileName(name)) {
+        return std::nullopt;
+    }
+    std::error_code ec;
+    const std::filesystem::path exact(QFile::encodeName(name).toStdString());
+    if (std::filesystem::is_regular_file(exact, ec)) {
+        return exact;
+    }
+    // Board sets made on other systems often name their image files in another letter case.
+    for (const QString& candidate : Dir("*")) {
+        if (candidate.compare(name, Qt::CaseInsensitive) == 0) {
+            return std::filesystem::path(QFile::encodeName(candidate).toStdString());
+        }
+    }
+    return std::nullopt;
 }
 
 }  // namespace krellon

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QString>
+#include <QStringList>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,5 +17,17 @@ bool WildcardMatch(std::string_view pattern, std::string_view name);
 // Bare names of the regular files in dir that match pattern, in the order in which the file
 // system returns them.
 std::vector<std::string> ListFiles(const std::filesystem::path& dir, std::string_view pattern);
+
+// The working folder's files matching pattern ("*.img"), as names to show.
+QStringList Dir(const QString& pattern);
+
+// The path of a bare file name in the working folder: the name as written when such a file
+// exists, else the first file whose name matches it ignoring letter case. Nothing for names
+// that are empty, hold a folder separator, or name no regular file.
+std::optional<std::filesystem::path> FindFile(const QString& name);
+
+// True when name can stand for a file of the working folder: not empty, no folder separator,
+// not "." or "..".
+bool IsBareFileName(const QString& name);
 
 }  // namespace krellon

@@ -1,0 +1,168 @@
+// The background set: its index in memory, the preview of the current board's background in
+// the three display modes, and the handlers that choose a background, a set and a mode.
+#include <vector>
+
+#include "Form1.h"
+#include "formats/FileSource.h"
+#include "platform/Colours.h"
+#include "platform/ComboBox.h"
+#include "platform/Controls.h"
+#include "platform/Cp1252.h"
+#include "platform/Files.h"
+#include "platform/PictureBox.h"
+
+namespace krellon {
+
+namespace {
+
+// Backgrounds beyond this many pixels are not drawn; only a damaged file claims one.
+constexpr std::int64_t kMaxBackgroundPixels = 4096 * 4096;
+
+// The colour a palette entry shows in a display mode: 0 "Textured", 1 "Half-bright", 2 "Black".
+ColourValue InMode(ColourValue v, int mode) {
+    switch (mode) {
+        case 1:
+            return (v % 256) / 2 + 256 * ((v % 65536) / 512) + 65536 * (v / 131072);
+        case 2:
+            return 0;
+        default:
+            return v;
+    }
+}
+
+}  // namespace
+
+bool Form1::BackgroundAvailable(std::int32_t b) const {
+    if (b < 0 || b >= BackgroundCount) {
+        return false;
+    }
+    const BackgroundEntry& entry = BackgroundTable[b];
+    return entry.Width > 0 && entry.Height > 0 &&
+           static_cast<std::int64_t>(entry.Width) * entry.Height <= kMaxBackgroundPixels;
+}
+
+std::pair<int, int> Form1::TileSize(std::int32_t b) const {
+    if (!BackgroundAvailable(b)) {
+        return {64, 64};
+    }
+    return {BackgroundTable[b].Width, BackgroundTable[b].Height};
+}
+
+void Form1::ReadBackgr() {
+    Combo4->SetText(BackgroundSetFile);
+    Combo1->Clear();
+    BackgroundCount = 0;
+    FileSource source;
+    const auto path = FindFile(BackgroundSetFile);
+    if (!path || !source.open(*path)) {
+        return;
+    }
+    const auto header = ReadImageHeader(source);
+    if (!header) {
+        return;
+    }
+    RecordWalk walk;
+    walk.count = header->imageCount;
+    walk.limit = kMaxBackgrounds;
+    const auto records = WalkImageRecords(source, walk);
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const ImageRecord& record = records[i];
+        BackgroundNames[i] = FromCp1252(record.name);
+        Combo1->AddItem(BackgroundNames[i]);
+        BackgroundEntry& entry = BackgroundTable[i];
+        // A record without a palette of its own is drawn with the file's, as the explorer does.
+        entry.palette = record.paletteCount > 0 ? record.palette : header->filePalette;
+        entry.PixelOffset = record.pixelOffset;
+        entry.Width = record.width;
+        entry.Height = record.height;
+    }
+    BackgroundCount = static_cast<std::int32_t>(records.size());
+}
+
+void Form1::LoadBackgr() {
+    const std::int32_t b = BoardBackground[CurrentBoard];
+    if (!BackgroundAvailable(b)) {
+        DrawPlaceholder();
+        return;
+    }
+    Combo1->SetListIndex(b);
+    const BackgroundEntry& entry = BackgroundTable[b];
+    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(entry.Width) *
+                                     static_cast<std::size_t>(entry.Height));
+    FileSource source;
+    const auto path = FindFile(BackgroundSetFile);
+    if (path && source.open(*path)) {
+        ReadBlock(source, entry.PixelOffset, pixels);
+    }
+    Picture3->Move(entry.Width == 64 ? 648 : 616, entry.Height == 64 ? 200 : 168, entry.Width,
+                   entry.Height);
+    Picture3->Cls();
+    const int mode = Option1->Selected();
+    std::array<QRgb, 256> colours{};
+    for (int p = 0; p < 256; ++p) {
+        colours[p] = ToRgb(InMode(entry.palette[p], mode));
+    }
+    Picture3->PutIndexed(0, 0, entry.Width, entry.Height, pixels.data(), colours);
+    Picture3->Refresh();
+}
+
+void Form1::DrawPlaceholder() {
+    Combo1->SetTextNoSelection("Select from list...");
+    Picture3->Move(648, 200, 64, 64);
+    Picture3->Cls();
+    Picture3->FillBox(0, 0, 63, 63, kWhite);
+    for (int c = 0; c <= 8; ++c) {
+        Picture3->FillBox(24 + c, 21 - 2 * c, 40 - c, 22 - 2 * c, kRed);
+    }
+    for (int c = 0; c <= 5; ++c) {
+        Picture3->FillBox(27 + c, 19 - 2 * c, 37 - c, 20 - 2 * c, kWhite);
+    }
+    Picture3->Line(32, 13, 32, 17, kBlack);
+    Picture3->PSet(32, 19, kBlack);
+    Picture3->Print(23, 31, "Not");
+    Picture3->Print(11, 45, "available");
+    Picture3->Refresh();
+}
+
+bool Form1::IsHiddenBrick(std::int32_t k) const {
+    return k >= 1 && k <= kMaxBrickCode && BrickNames[k] == QLatin1String("Hidden");
+}
+
+void Form1::RefreshBackgroundCells() {
+    const bool showHidden = Check1->Checked();
+    for (int r = 0; r < kBoardRows; ++r) {
+        for (int c = 0; c < kBoardColumns; ++c) {
+            const std::int32_t k = BrickGrid[CurrentBoard][c][r];
+            if (k == 0 || (IsHiddenBrick(k) && !showHidden)) {
+                ClearBrick(c, r);
+            }
+        }
+    }
+    Picture1->Refresh();
+}
+
+void Form1::Combo1_Click() {
+    if (Combo1->ListIndex() == BoardBackground[CurrentBoard]) {
+        return;
+    }
+    BoardBackground[CurrentBoard] = Combo1->ListIndex();
+    LoadBackgr();
+    RefreshBackgroundCells();
+}
+
+void Form1::Combo4_Click() {
+    if (Combo4->Text() == BackgroundSetFile) {
+        return;
+    }
+    BackgroundSetFile = Combo4->Text();
+    ReadBackgr();
+    LoadBackgr();
+    RefreshBackgroundCells();
+}
+
+void Form1::Option1_Click(int) {
+    LoadBackgr();
+    RefreshBackgroundCells();
+}
+
+}  // namespace krellon

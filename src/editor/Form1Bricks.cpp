@@ -1,0 +1,89 @@
+// The brick set: every brick decoded once into the palette surface Picture2, the brick list,
+// and the enlarged view of the selected brick in Picture4.
+#include "Form1.h"
+#include "formats/FileSource.h"
+#include "platform/Colours.h"
+#include "platform/ComboBox.h"
+#include "platform/Cp1252.h"
+#include "platform/Files.h"
+#include "platform/PictureBox.h"
+
+namespace krellon {
+
+namespace {
+
+constexpr std::uint64_t kBrickPixelBytes = 30 * 15;
+
+}  // namespace
+
+void Form1::LoadBricks() {
+    Picture2->Cls();
+    Combo5->SetText(BrickSetFile);
+    Combo2->Clear();
+    BrickCount = 0;
+    FileSource source;
+    const auto path = FindFile(BrickSetFile);
+    if (path && source.open(*path)) {
+        if (const auto header = ReadImageHeader(source)) {
+            // Each record gives exactly 30 x 15 pixel bytes, whatever size it states.
+            RecordWalk walk;
+            walk.count = header->imageCount;
+            walk.limit = kMaxBrickCode;
+            walk.fixedPixelBytes = kBrickPixelBytes;
+            const auto records = WalkImageRecords(source, walk);
+            std::array<std::uint8_t, kBrickPixelBytes> pixels{};
+            std::array<QRgb, 256> colours{};
+            for (std::size_t i = 0; i < records.size(); ++i) {
+                const ImageRecord& record = records[i];
+                const int k = static_cast<int>(i) + 1;
+                BrickNames[k] = FromCp1252(record.name);
+                Combo2->AddItem(BrickNames[k]);
+                const Palette& palette =
+                    record.paletteCount > 0 ? record.palette : header->filePalette;
+                for (int p = 0; p < 256; ++p) {
+                    colours[p] = ToRgb(palette[p]);
+                }
+                ReadBlock(source, record.pixelOffset, pixels);
+                Picture2->PutIndexed(SlotLeft(k), SlotTop(k), 30, 15, pixels.data(), colours);
+            }
+            BrickCount = static_cast<std::int32_t>(records.size());
+        }
+    }
+    if (BrickCount < SelectedBrick) {
+        SelectedBrick = BrickCount;
+    }
+    Picture2->Refresh();
+    DrawSelectedBrick();
+    if (SelectedBrick >= 1) {
+        Combo2->SetListIndex(SelectedBrick - 1);
+    }
+}
+
+void Form1::DrawSelectedBrick() {
+    // With no brick selected (a set without bricks) the view stays blank.
+    Picture4->Cls();
+    if (SelectedBrick >= 1 && SelectedBrick <= kMaxBrickCode) {
+        Picture4->PaintPicture(*Picture2, 0, 0, 90, 45, SlotLeft(SelectedBrick),
+                               SlotTop(SelectedBrick), 30, 15);
+    }
+    Picture4->Refresh();
+}
+
+void Form1::Combo2_Click() {
+    if (Combo2->ListIndex() + 1 == SelectedBrick) {
+        return;
+    }
+    SelectedBrick = Combo2->ListIndex() + 1;
+    DrawSelectedBrick();
+}
+
+void Form1::Combo5_Click() {
+    if (Combo5->Text() == BrickSetFile) {
+        return;
+    }
+    BrickSetFile = Combo5->Text();
+    LoadBricks();
+    PaintBoard();
+}
+
+}  // namespace krellon

@@ -1,0 +1,59 @@
+#include "ComboBox.h"
+
+#include <QKeyEvent>
+#include <QLineEdit>
+
+namespace krellon {
+
+ComboBox::ComboBox(QWidget* parent) : QComboBox(parent) {
+    setEditable(true);
+    setInsertPolicy(QComboBox::NoInsert);
+    setCompleter(nullptr);
+    setMaxVisibleItems(20);
+    // Enter in the edit field would pick a matching entry; typed text must have no effect.
+    lineEdit()->installEventFilter(this);
+    connect(this, &QComboBox::activated, this, [this](int) {
+        if (ClickHandler) {
+            ClickHandler();
+        }
+    });
+}
+
+void ComboBox::Clear() {
+    clear();
+    clearEditText();
+}
+
+void ComboBox::AddItem(const QString& text) {
+    addItem(text);
+}
+
+void ComboBox::SetListIndex(int index) {
+    setCurrentIndex(index);
+    if (ClickHandler) {
+        ClickHandler();
+    }
+}
+
+void ComboBox::SetText(const QString& text) {
+    // As with a typed text, an entry that reads exactly so becomes the selected one.
+    setCurrentIndex(findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive));
+    setEditText(text);
+}
+
+void ComboBox::SetTextNoSelection(const QString& text) {
+    setCurrentIndex(-1);
+    setEditText(text);
+}
+
+bool ComboBox::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == lineEdit() && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            return true;
+        }
+    }
+    return QComboBox::eventFilter(watched, event);
+}
+
+}  // namespace krellon

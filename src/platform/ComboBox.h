@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QComboBox>
+#include <functional>
+
+namespace krellon {
+
+// A combo box with an edit field. Only the user's pick from the list and a selection from
+// code (SetListIndex) run the click handler; typing and setting the text run nothing.
+class ComboBox : public QComboBox {
+public:
+    explicit ComboBox(QWidget* parent);
+
+    void Clear();
+    void AddItem(const QString& text);
+    // Selects entry index (0-based) and runs the click handler before returning.
+    void SetListIndex(int index);
+    // The selected entry, -1 for none.
+    int ListIndex() const { return currentIndex(); }
+    int ListCount() const { return count(); }
+    QString List(int index) const { return itemText(index); }
+    // Sets the edit text and selects the entry that reads exactly so, if any; runs nothing.
+    void SetText(const QString& text);
+    // Sets the edit text with no entry selected; runs nothing.
+    void SetTextNoSelection(const QString& text);
+    QString Text() const { return currentText(); }
+
+    std::function<void()> ClickHandler;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+};
+
+}  // namespace krellon

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+namespace krellon {
+
+// A modal message box with an OK button only and no icon.
+void MsgBox(QWidget* parent, const QString& text, const QString& title);
+
+// A modal text input dialog; returns the text, or an empty text when cancelled.
+QString InputBox(QWidget* parent, const QString& prompt, const QString& title,
+                 const QString& preset);
+
+// Test seams: while set, these answer in place of the dialogs and see what they would show.
+using MessageHandler = std::function<void(const QString& text, const QString& title)>;
+using InputHandler =
+    std::function<QString(const QString& prompt, const QString& title, const QString& preset)>;
+void SetMessageHandlerForTesting(MessageHandler handler);
+void SetInputHandlerForTesting(InputHandler handler);
+
+}  // namespace krellon

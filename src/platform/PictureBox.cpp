@@ -1,0 +1,208 @@
+#include "PictureBox.h"
+
+#include <QHelpEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QToolTip>
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "Colours.h"
+
+namespace krellon {
+
+PictureBox::PictureBox(QWidget* parent, ColourValue backColour)
+    : QWidget(parent), backColour_(backColour) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void PictureBox::Move(int left, int top, int width, int height) {
+    width = std::max(width, 0);
+    height = std::max(height, 0);
+    if (image_.width() != width || image_.height() != height) {
+        image_ = QImage(width, height, QImage::Format_RGB32);
+        image_.fill(ToRgb(backColour_));
+    }
+    setGeometry(left, top, width, height);
+}
+
+void PictureBox::Cls() {
+    image_.fill(ToRgb(backColour_));
+}
+
+void PictureBox::SetBackColour(ColourValue colour) {
+    backColour_ = colour;
+}
+
+void PictureBox::PSet(int x, int y, ColourValue colour) {
+    if (x >= 0 && y >= 0 && x < image_.width() && y < image_.height()) {
+        reinterpret_cast<QRgb*>(image_.scanLine(y))[x] = ToRgb(colour);
+    }
+}
+
+void PictureBox::FillBox(int x1, int y1, int x2, int y2, ColourValue colour) {
+    const int left = std::max(std::min(x1, x2), 0);
+    const int right = std::min(std::max(x1, x2), image_.width() - 1);
+    const int top = std::max(std::min(y1, y2), 0);
+    const int bottom = std::min(std::max(y1, y2), image_.height() - 1);
+    const QRgb pixel = ToRgb(colour);
+    for (int y = top; y <= bottom; ++y) {
+        QRgb* row = reinterpret_cast<QRgb*>(image_.scanLine(y));
+        std::fill(row + left, row + right + 1, pixel);
+    }
+}
+
+void PictureBox::Box(int x1, int y1, int x2, int y2, ColourValue colour) {
+    FillBox(x1, y1, x2, y1, colour);
+    FillBox(x1, y2, x2, y2, colour);
+    FillBox(x1, y1, x1, y2, colour);
+    FillBox(x2, y1, x2, y2, colour);
+}
+
+void PictureBox::Line(int x1, int y1, int x2, int y2, ColourValue colour) {
+    // Bresenham: each step moves one pixel along the longer axis.
+    const int dx = std::abs(x2 - x1);
+    const int dy = -std::abs(y2 - y1);
+    const int stepX = x1 < x2 ? 1 : -1;
+    const int stepY = y1 < y2 ? 1 : -1;
+    int error = dx + dy;
+    while (true) {
+        PSet(x1, y1, colour);
+        if (x1 == x2 && y1 == y2) {
+            break;
+        }
+        const int e2 = 2 * error;
+        if (e2 >= dy) {
+            error += dy;
+            x1 += stepX;
+        }
+        if (e2 <= dx) {
+            error += dx;
+            y1 += stepY;
+        }
+    }
+}
+
+void PictureBox::Print(int x, int y, const QString& text) {
+    QPainter painter(&image_);
+    painter.setFont(font());
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.drawText(x, y + QFontMetrics(font()).ascent(), text);
+}
+
+void PictureBox::PaintPicture(const PictureBox& source, int dx, int dy, int dw, int dh, int sx,
+                              int sy, int sw, int sh) {
+    if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0) {
+        return;
+    }
+    const QImage& src = source.image();
+    for (int y = std::max(dy, 0); y < std::min(dy + dh, image_.height()); ++y) {
+        const int srcY = sy + static_cast<int>(static_cast<long long>(y - dy) * sh / dh);
+        if (srcY < 0 || srcY >= src.height()) {
+            continue;
+        }
+        const QRgb* in = reinterpret_cast<const QRgb*>(src.constScanLine(srcY));
+        QRgb* out = reinterpret_cast<QRgb*>(image_.scanLine(y));
+        for (int x = std::max(dx, 0); x < std::min(dx + dw, image_.width()); ++x) {
+            const int srcX = sx + static_cast<int>(static_cast<long long>(x - dx) * sw / dw);
+            if (srcX >= 0 && srcX < src.width()) {
+                out[x] = in[srcX];
+            }
+        }
+    }
+}
+
+void PictureBox::PutIndexed(int left, int top, int width, int height, const std::uint8_t* indices,
+                            const std::array<QRgb, 256>& colours, int scale) {
+    if (width <= 0 || height <= 0 || scale <= 0) {
+        return;
+    }
+    // Whole scanlines: each source row becomes one converted row, copied scale times.
+    const long long right =
+        std::min<long long>(left + static_cast<long long>(width) * scale, image_.width());
+    const int firstX = std::max(left, 0);
+    if (right <= firstX) {
+        return;
+    }
+    for (int y = 0; y < height; ++y) {
+        const long long rowTop = top + static_cast<long long>(y) * scale;
+        if (rowTop >= image_.height()) {
+            break;
+        }
+        if (rowTop + scale <= 0) {
+            continue;
+        }
+        const std::uint8_t* in =
+            indices + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
+        const int firstRow = static_cast<int>(std::max<long long>(rowTop, 0));
+        QRgb* out = reinterpret_cast<QRgb*>(image_.scanLine(firstRow));
+        for (int x = firstX; x < right; ++x) {
+            out[x] = colours[in[(x - left) / scale]];
+        }
+        const int lastRow = static_cast<int>(std::min<long long>(rowTop + scale, image_.height()));
+        for (int row = firstRow + 1; row < lastRow; ++row) {
+            std::memcpy(image_.scanLine(row) + firstX * sizeof(QRgb), out + firstX,
+                        static_cast<std::size_t>(right - firstX) * sizeof(QRgb));
+        }
+    }
+}
+
+void PictureBox::Refresh() {
+    update();
+}
+
+void PictureBox::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.drawImage(0, 0, image_);
+}
+
+void PictureBox::mousePressEvent(QMouseEvent* event) {
+    int button = 0;
+    switch (event->button()) {
+        case Qt::LeftButton:
+            button = 1;
+            break;
+        case Qt::RightButton:
+            button = 2;
+            break;
+        case Qt::MiddleButton:
+            button = 4;
+            break;
+        default:
+            button = 0;
+            break;
+    }
+    pressed_ = event->button() == Qt::LeftButton;
+    if (MouseDown) {
+        const QPointF p = event->position();
+        MouseDown(button, static_cast<float>(p.x()), static_cast<float>(p.y()));
+    }
+}
+
+void PictureBox::mouseReleaseEvent(QMouseEvent* event) {
+    // A click is a left press and release over the surface.
+    const bool click = pressed_ && event->button() == Qt::LeftButton &&
+                       rect().contains(event->position().toPoint());
+    pressed_ = false;
+    if (click && Click) {
+        Click();
+    }
+}
+
+bool PictureBox::event(QEvent* event) {
+    if (event->type() == QEvent::ToolTip && ToolTipAt) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const QString tip = ToolTipAt(help->pos().x(), help->pos().y());
+        if (tip.isEmpty()) {
+            QToolTip::hideText();
+            event->ignore();
+        } else {
+            QToolTip::showText(help->globalPos(), tip, this);
+        }
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+}  // namespace krellon

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+#include <array>
+#include <cstdint>
+#include <functional>
+
+#include "formats/Colour.h"
+
+namespace krellon {
+
+// A drawing surface. Everything drawn goes into an off-screen image that survives repaints
+// and can be copied from while covered; Refresh() puts it on the screen.
+class PictureBox : public QWidget {
+public:
+    explicit PictureBox(QWidget* parent, ColourValue backColour);
+
+    // Position and size in the parent's pixels; a new size starts a cleared image.
+    void Move(int left, int top, int width, int height);
+    // Clears the image to the background colour.
+    void Cls();
+    void SetBackColour(ColourValue colour);
+
+    void PSet(int x, int y, ColourValue colour);
+    // A filled rectangle between two corners, both corner pixels included.
+    void FillBox(int x1, int y1, int x2, int y2, ColourValue colour);
+    // The outline of the rectangle between two corners, both corner pixels included.
+    void Box(int x1, int y1, int x2, int y2, ColourValue colour);
+    // A one-pixel line between two points, both end points included.
+    void Line(int x1, int y1, int x2, int y2, ColourValue colour);
+    // Text with its top-left corner at (x, y) in the surface's font and text colour.
+    void Print(int x, int y, const QString& text);
+    // A copy of a rectangle of source's image stretched to a rectangle of this one; every
+    // source pixel becomes a block (nearest neighbour, no smoothing).
+    void PaintPicture(const PictureBox& source, int dx, int dy, int dw, int dh, int sx, int sy,
+                      int sw, int sh);
+    // Draws an indexed image of width x height palette indices (top row first) with its top-left
+    // corner at (left, top), each index through colours, each pixel as a scale x scale block.
+    void PutIndexed(int left, int top, int width, int height, const std::uint8_t* indices,
+                    const std::array<QRgb, 256>& colours, int scale = 1);
+    // Puts the image on the screen.
+    void Refresh();
+
+    QImage& image() { return image_; }
+    const QImage& image() const { return image_; }
+
+    // Mouse press: button 1 left, 2 right, 4 middle; X and Y as the toolkit delivers them.
+    std::function<void(int button, float x, float y)> MouseDown;
+    std::function<void()> Click;
+    // The tooltip for a point, or an empty text for none.
+    std::function<QString(int x, int y)> ToolTipAt;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    bool event(QEvent* event) override;
+
+private:
+    QImage image_;
+    ColourValue backColour_;
+    bool pressed_ = false;
+};
+
+}  // namespace krellon
