@@ -1,0 +1,91 @@
+#include "EditorFixture.h"
+
+#include "formats/AtomicFile.h"
+#include "platform/Colours.h"
+#include "platform/ComboBox.h"
+
+using namespace krellon;
+
+EditorTest::EditorTest() : previous_(std::filesystem::current_path()) {
+    std::filesystem::current_path(folder.path());
+}
+
+EditorTest::~EditorTest() {
+    form.reset();
+    std::filesystem::current_path(previous_);
+}
+
+void EditorTest::WriteImages(const std::string& name, const std::vector<ImageSpec>& images) {
+    folder.write(name, BuildImageFile(images, GreyPalette()));
+}
+
+void EditorTest::WriteBoardSet(const std::string& name, const BoardSetContent& set) {
+    folder.write(name, EncodeBoardSet(set));
+}
+
+Form1& EditorTest::Open() {
+    form = std::make_unique<Form1>();
+    return *form;
+}
+
+void EditorTest::Pick(ComboBox* combo, int index) {
+    combo->setCurrentIndex(index);
+    emit combo->activated(index);
+}
+
+ColourValue TestColour(int p) {
+    return MakeColour(p, 255 - p, (p * 3 + 17) % 256);
+}
+
+std::vector<ColourValue> TestPalette(int seed) {
+    std::vector<ColourValue> palette(256);
+    for (int p = 0; p < 256; ++p) {
+        palette[static_cast<std::size_t>(p)] = TestColour((p + seed) % 256);
+    }
+    return palette;
+}
+
+std::uint8_t BackgroundIndex(int x, int y) {
+    return static_cast<std::uint8_t>((x * 7 + y * 13) % 256);
+}
+
+ImageSpec TestBackground(const std::string& name, int w, int h, int seed) {
+    ImageSpec image{name, w, h, TestPalette(seed),
+                    std::vector<std::uint8_t>(static_cast<std::size_t>(w * h))};
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            image.pixels[static_cast<std::size_t>(w * y + x)] = BackgroundIndex(x, y);
+        }
+    }
+    return image;
+}
+
+ImageSpec TestBrick(const std::string& name, int seed) {
+    ImageSpec image{name, 30, 15, TestPalette(seed), std::vector<std::uint8_t>(450)};
+    for (int i = 0; i < 450; ++i) {
+        image.pixels[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>((i + seed) % 256);
+    }
+    return image;
+}
+
+std::vector<ImageSpec> TestBricks(int count) {
+    std::vector<ImageSpec> bricks;
+    for (int k = 1; k <= count; ++k) {
+        bricks.push_back(TestBrick("brick " + std::to_string(k), k));
+    }
+    return bricks;
+}
+
+BoardSetContent TestSet(int boardCount) {
+    BoardSetContent set;
+    set.brickSetFile = "bricks.img";
+    set.backgroundSetFile = "backs.img";
+    set.boardSetName = "Test Set";
+    set.authorName = "Tester";
+    set.boards.resize(static_cast<std::size_t>(boardCount));
+    return set;
+}
+
+ColourValue PixelAt(const QImage& image, int x, int y) {
+    return FromRgb(image.pixel(x, y));
+}

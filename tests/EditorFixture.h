@@ -1,0 +1,48 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <memory>
+#include <vector>
+
+#include "ImageFileBuilder.h"
+#include "TestBytes.h"
+#include "editor/Form1.h"
+#include "formats/BoardSetFile.h"
+
+// A working folder of the test's own files and the editor opened in it. The process works in
+// that folder while the test runs.
+class EditorTest : public ::testing::Test {
+protected:
+    EditorTest();
+    ~EditorTest() override;
+
+    // Writes an image file of these images (256-entry file palette) into the folder.
+    void WriteImages(const std::string& name, const std::vector<krellon::ImageSpec>& images);
+    void WriteBoardSet(const std::string& name, const krellon::BoardSetContent& set);
+    // Opens the editor on the folder as it is now.
+    krellon::Form1& Open();
+    // A user's pick of entry index in a list.
+    static void Pick(krellon::ComboBox* combo, int index);
+
+    TempFolder folder;
+    std::unique_ptr<krellon::Form1> form;
+
+private:
+    std::filesystem::path previous_;
+};
+
+// Test pictures: palette entry p is TestColour(p); background pixel (x, y) is BackgroundIndex.
+krellon::ColourValue TestColour(int p);
+std::vector<krellon::ColourValue> TestPalette(int seed = 0);
+std::uint8_t BackgroundIndex(int x, int y);
+krellon::ImageSpec TestBackground(const std::string& name, int w, int h, int seed = 0);
+// A brick whose pixel (x, y) is index (x + 30 y + seed) mod 256 of TestPalette(seed).
+krellon::ImageSpec TestBrick(const std::string& name, int seed = 0);
+std::vector<krellon::ImageSpec> TestBricks(int count);
+// A set over "bricks.img" and "backs.img" with boardCount empty boards.
+krellon::BoardSetContent TestSet(int boardCount = 1);
+
+// The colour value of a surface pixel.
+krellon::ColourValue PixelAt(const QImage& image, int x, int y);

@@ -1,0 +1,170 @@
+// Start-up: the scans of the working folder, the first board set, and picking board sets.
+#include <QImage>
+
+#include "EditorFixture.h"
+#include "platform/ComboBox.h"
+#include "platform/Controls.h"
+#include "platform/Dialogs.h"
+#include "platform/Label.h"
+#include "platform/PictureBox.h"
+
+using namespace krellon;
+
+namespace {
+
+QStringList Entries(ComboBox* combo) {
+    QStringList entries;
+    for (int i = 0; i < combo->ListCount(); ++i) {
+        entries << combo->List(i);
+    }
+    entries.sort();
+    return entries;
+}
+
+}  // namespace
+
+TEST_F(EditorTest, ImageFilesAreSortedByTheirFirstImageOnly) {
+    WriteImages("bricks.img", {TestBrick("a"), TestBackground("big", 64, 64)});
+    WriteImages("BACKS.IMG", {TestBackground("b", 64, 64)});
+    WriteImages("large.Img", {TestBackground("c", 128, 128), TestBrick("x")});
+    WriteImages("tall.img", {TestBackground("d", 64, 128)});
+    WriteImages("title.img", {TestBackground("e", 320, 200)});
+    folder.write("short.img", std::vector<std::uint8_t>(1050, 0));
+    folder.write("notes.txt", {1, 2, 3});
+    std::filesystem::create_directory(folder / "folder.img");
+    WriteBoardSet("set.BDS", TestSet());
+    Open();
+    EXPECT_EQ(Entries(form->Combo5), QStringList({"bricks.img"}));
+    EXPECT_EQ(Entries(form->Combo4), QStringList({"BACKS.IMG", "large.Img"}));
+    EXPECT_EQ(Entries(form->Combo3), QStringList({"set.BDS"}));
+}
+
+TEST_F(EditorTest, StartUpOpensTheFirstBoardSet) {
+    WriteImages("bricks.img", TestBricks(20));
+    WriteImages("backs.img", {TestBackground("one", 64, 64)});
+    BoardSetContent set = TestSet(3);
+    set.boards[0].cell(2, 3) = 5;
+    WriteBoardSet("only.bds", set);
+    Form1& f = Open();
+    EXPECT_EQ(f.windowTitle(), "Krellon Boards Editor");
+    EXPECT_EQ(f.BoardSetFile, "only.bds");
+    EXPECT_EQ(f.Combo3->Text(), "only.bds");
+    EXPECT_EQ(f.SelectedBrick, 1);
+    EXPECT_EQ(f.BoardCount, 3);
+    EXPECT_EQ(f.CurrentBoard, 1);
+    EXPECT_EQ(f.BrickGrid[1][2][3], 5);
+    EXPECT_EQ(f.Label1->Caption(), "Test Set");
+    EXPECT_EQ(f.Label2->Caption(), "Tester");
+    EXPECT_EQ(f.Label5->Caption(), "Board 1");
+    EXPECT_EQ(f.Command2->Caption(), "Board 2 >");
+    EXPECT_EQ(f.Command1->Caption(), "< Board 3");
+    EXPECT_TRUE(f.Check1->Checked());
+    EXPECT_EQ(f.Option1->Selected(), 0);
+    EXPECT_EQ(f.Combo5->Text(), "bricks.img");
+    EXPECT_EQ(f.Combo4->Text(), "backs.img");
+    EXPECT_EQ(f.Combo2->ListIndex(), 0);
+    EXPECT_EQ(f.Combo1->ListIndex(), 0);
+}
+
+TEST_F(EditorTest, WindowHoldsEveryControlWhereItBelongs) {
+    Form1& f = Open();
+    EXPECT_EQ(f.size(), QSize(754, 575));
+    EXPECT_EQ(f.Picture1->geometry(), QRect(0, 56, 600, 300));
+    EXPECT_EQ(f.Picture2->geometry(), QRect(24, 400, 561, 167));
+    EXPECT_EQ(f.Picture4->geometry(), QRect(632, 420, 90, 45));
+    EXPECT_EQ(f.Combo3->geometry().topLeft(), QPoint(8, 24));
+    EXPECT_EQ(f.Command4->Caption(), "Save to  KrelEdit.bds");
+    EXPECT_EQ(f.Command3->Caption(), "Clear Board");
+    EXPECT_EQ(f.Check1->text(), "Show hidden bricks");
+    EXPECT_EQ(f.Option1->Button(1)->text(), "Half-bright");
+    EXPECT_EQ(f.Option1->Button(2)->geometry(), QRect(640, 152, 81, 16));
+    EXPECT_TRUE(f.Label5->font().bold());
+    // Every control lies inside the client area.
+    for (QWidget* child : f.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (child != f.Picture3) {
+            EXPECT_TRUE(f.rect().contains(child->geometry())) << child->metaObject()->className();
+        }
+    }
+}
+
+TEST_F(EditorTest, AFolderWithoutBoardSetsGivesANewSet) {
+    WriteImages("bricks.img", TestBricks(3));
+    WriteImages("backs.img", {TestBackground("one", 64, 64)});
+    folder.write("broken.bds", {'B', 'D', 'S', 'T', 2, 0, 0, 0});
+    Form1& f = Open();
+    EXPECT_EQ(f.BoardSetFile, "");
+    EXPECT_EQ(f.BoardCount, 1);
+    EXPECT_EQ(f.BoardBackground[1], 0);
+    EXPECT_EQ(f.BrickSetFile, "bricks.img");
+    EXPECT_EQ(f.BackgroundSetFile, "backs.img");
+    EXPECT_EQ(f.BrickCount, 3);
+    EXPECT_EQ(f.Label1->Caption(), "");
+    EXPECT_EQ(f.Command2->Caption(), "Board 1 >");
+    // The broken file stays listed and can be picked; it is refused with a message.
+    ASSERT_EQ(f.Combo3->ListCount(), 1);
+}
+
+TEST_F(EditorTest, UnreadableFilesArePassedOverAtStartAndRefusedWhenPicked) {
+    WriteImages("bricks.img", TestBricks(3));
+    WriteImages("backs.img", {TestBackground("one", 64, 64)});
+    folder.write("a-broken.bds", {1, 2, 3});
+    WriteBoardSet("good.bds", TestSet(2));
+    Form1& f = Open();
+    EXPECT_EQ(f.BoardSetFile, "good.bds");
+    f.BrickGrid[1][0][0] = 7;  // an unsaved edit
+
+    QStringList messages;
+    SetMessageHandlerForTesting(
+        [&](const QString& text, const QString& title) { messages << title + "|" + text; });
+    const int broken = f.Combo3->findText("a-broken.bds");
+    Pick(f.Combo3, broken);
+    SetMessageHandlerForTesting(nullptr);
+    EXPECT_EQ(messages,
+              QStringList({"Krellon Boards Editor|a-broken.bds is not a valid board set file."}));
+    EXPECT_EQ(f.BoardSetFile, "good.bds");
+    EXPECT_EQ(f.Combo3->Text(), "good.bds");
+    EXPECT_EQ(f.BoardCount, 2);
+    EXPECT_EQ(f.BrickGrid[1][0][0], 7);
+}
+
+TEST_F(EditorTest, PickingTheOpenSetKeepsItsEditsAndAnotherDiscardsThem) {
+    WriteImages("bricks.img", TestBricks(3));
+    WriteImages("backs.img", {TestBackground("one", 64, 64)});
+    WriteBoardSet("a.bds", TestSet(1));
+    WriteBoardSet("b.bds", TestSet(4));
+    Form1& f = Open();
+    const QString first = f.BoardSetFile;
+    f.BrickGrid[1][0][0] = 2;
+    Pick(f.Combo3, f.Combo3->findText(first));
+    EXPECT_EQ(f.BrickGrid[1][0][0], 2);
+    const QString other = first == "a.bds" ? "b.bds" : "a.bds";
+    Pick(f.Combo3, f.Combo3->findText(other));
+    EXPECT_EQ(f.BoardSetFile, other);
+    EXPECT_EQ(f.BoardCount, other == "a.bds" ? 1 : 4);
+    EXPECT_EQ(f.BrickGrid[1][0][0], 0);
+}
+
+TEST_F(EditorTest, ImageFilesNamedInAnotherLetterCaseAreFound) {
+    WriteImages("Bricks.IMG", TestBricks(4));
+    WriteImages("BACKS.img", {TestBackground("one", 64, 64)});
+    WriteBoardSet("set.bds", TestSet());  // names bricks.img and backs.img
+    Form1& f = Open();
+    EXPECT_EQ(f.BrickCount, 4);
+    EXPECT_EQ(f.BackgroundCount, 1);
+    EXPECT_EQ(f.BrickSetFile, "bricks.img");  // kept as the set names it
+}
+
+TEST_F(EditorTest, TextsFromFilesAreShownInTheirCodePage) {
+    WriteImages("bricks.img", {TestBrick("Br\xE9que \x80")});
+    BoardSetContent set = TestSet();
+    set.boardSetName =
+        "\xDC"
+        "ber";
+    set.authorName = "\x93quoted\x94";
+    WriteBoardSet("set.bds", set);
+    Form1& f = Open();
+    EXPECT_EQ(f.Label1->Caption(), QString::fromUtf8("Über"));
+    EXPECT_EQ(f.Label2->Caption(), QString::fromUtf8("“quoted”"));
+    EXPECT_EQ(f.Combo2->List(0), QString::fromUtf8("Bréque €"));
+    EXPECT_EQ(f.CurrentBoardSet().authorName, "\x93quoted\x94");
+}
