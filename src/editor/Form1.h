@@ -122,6 +122,21 @@ public:
     void DrawMissingBrick(int column, int row);
     void Check1_Click();
 
+    // --- Navigation, names, clearing and saving ---
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void Command4_Click();
+    void Label1_Click();
+    void Label2_Click();
+
+    // --- The mouse ---
+    void Picture1_MouseDown(int button, float x, float y);
+    void Picture2_MouseDown(int button, float x, float y);
+    // What lies under a point of the board or the palette, for the tooltip.
+    QString BoardToolTip(int x, int y) const;
+    QString PaletteToolTip(int x, int y) const;
+
     // True when brick code k (any value) has the name "Hidden".
     bool IsHiddenBrick(std::int32_t k) const;
     // Left and top of brick code k's slot in the palette.
@@ -131,6 +146,8 @@ public:
 private:
     void CreateControls();
     void DrawPlaceholder();
+    // Steps two to five of moving to another board: black board, empty captions, paint.
+    void ShowOtherBoard();
     void DrawSelectedBrick();
     // Width and height of the tile that Picture3 holds for background number b: the
     // background's own size, or 64 x 64 for the placeholder.

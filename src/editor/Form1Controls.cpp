@@ -103,6 +103,24 @@ void Form1::CreateControls() {
     Combo5->ClickHandler = [this] { Combo5_Click(); };
     Option1->Click = [this](int index) { Option1_Click(index); };
     Check1->Click = [this] { Check1_Click(); };
+    Command1->Click = [this] { Command1_Click(); };
+    Command2->Click = [this] { Command2_Click(); };
+    Command3->Click = [this] { Command3_Click(); };
+    Command4->Click = [this] { Command4_Click(); };
+    for (Label* name : {Label1, Label2}) {
+        name->setCursor(Qt::PointingHandCursor);
+        name->setToolTip("Click to rename");
+    }
+    Label1->Click = [this] { Label1_Click(); };
+    Label2->Click = [this] { Label2_Click(); };
+    Picture1->MouseDown = [this](int button, float x, float y) {
+        Picture1_MouseDown(button, x, y);
+    };
+    Picture2->MouseDown = [this](int button, float x, float y) {
+        Picture2_MouseDown(button, x, y);
+    };
+    Picture1->ToolTipAt = [this](int x, int y) { return BoardToolTip(x, y); };
+    Picture2->ToolTipAt = [this](int x, int y) { return PaletteToolTip(x, y); };
 }
 
 }  // namespace krellon

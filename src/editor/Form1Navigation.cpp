@@ -1,0 +1,94 @@
+// Commands on the board set as a whole: stepping between boards, renaming, clearing a board
+// and saving the set to "KrelEdit.bds".
+#include "Form1.h"
+#include "platform/Colours.h"
+#include "platform/ComboBox.h"
+#include "platform/Controls.h"
+#include "platform/Cp1252.h"
+#include "platform/Dialogs.h"
+#include "platform/Files.h"
+#include "platform/Label.h"
+#include "platform/PictureBox.h"
+
+namespace krellon {
+
+namespace {
+
+const QString kCaption = "Krellon Boards Editor";
+const QString kSaveFile = "KrelEdit.bds";
+
+// What a name becomes once stored: characters Windows-1252 cannot hold turn into "?".
+QString AsStored(const QString& text) {
+    return FromCp1252(ToCp1252(text));
+}
+
+}  // namespace
+
+void Form1::ShowOtherBoard() {
+    Picture1->FillBox(0, 0, 600, 300, kBlack);
+    Command2->SetCaption(QString());
+    Command1->SetCaption(QString());
+    PaintBoard();
+    SetNavigationCaptions();
+}
+
+void Form1::Command1_Click() {
+    CurrentBoard = CurrentBoard == 1 ? BoardCount : CurrentBoard - 1;
+    ShowOtherBoard();
+}
+
+void Form1::Command2_Click() {
+    CurrentBoard = CurrentBoard == BoardCount ? 1 : CurrentBoard + 1;
+    ShowOtherBoard();
+}
+
+void Form1::Command3_Click() {
+    for (int r = 0; r < kBoardRows; ++r) {
+        for (int c = 0; c < kBoardColumns; ++c) {
+            BrickGrid[CurrentBoard][c][r] = 0;
+            ClearBrick(c, r);
+        }
+    }
+    Picture1->Refresh();
+}
+
+void Form1::Label1_Click() {
+    const QString text = InputBox(this, "Enter new board set name:", kCaption, BoardSetName);
+    if (text.isEmpty()) {
+        Label1->SetCaption(BoardSetName);
+        return;
+    }
+    BoardSetName = AsStored(text);
+    Label1->SetCaption(BoardSetName);
+}
+
+void Form1::Label2_Click() {
+    const QString text = InputBox(this, "Enter new author name:", kCaption, AuthorName);
+    if (text.isEmpty()) {
+        Label2->SetCaption(AuthorName);
+        return;
+    }
+    AuthorName = AsStored(text);
+    Label2->SetCaption(AuthorName);
+}
+
+void Form1::Command4_Click() {
+    // The file is replaced whole or not at all; a failure changes nothing in the editor.
+    const std::string error = WriteBoardSetFile(kSaveFile.toStdString(), CurrentBoardSet());
+    if (!error.empty()) {
+        MsgBox(this, "Could not save " + kSaveFile + ": " + QString::fromStdString(error),
+               kCaption);
+        return;
+    }
+    Combo3->Clear();
+    for (const QString& name : Dir("*.bds")) {
+        Combo3->AddItem(name);
+    }
+    BoardSetFile = kSaveFile;
+    Combo3->SetText(BoardSetFile);
+    if (!ReadBoardSet()) {
+        MsgBox(this, "Could not read " + kSaveFile + " back after saving it.", kCaption);
+    }
+}
+
+}  // namespace krellon

@@ -1,0 +1,365 @@
+// Editing: stepping through the boards, renaming, clearing, saving, and the mouse on the board
+// and the palette.
+#include <QMouseEvent>
+#include <QtTest/QTest>
+
+#include "EditorFixture.h"
+#include "formats/AtomicFile.h"
+#include "platform/ComboBox.h"
+#include "platform/Controls.h"
+#include "platform/Dialogs.h"
+#include "platform/Label.h"
+#include "platform/PictureBox.h"
+
+using namespace krellon;
+
+namespace {
+
+// A press at a position with a fraction, as the toolkit can deliver it.
+void Press(QWidget* widget, Qt::MouseButton button, QPointF at) {
+    QMouseEvent press(QEvent::MouseButtonPress, at, widget->mapToGlobal(at), button, button,
+                      Qt::NoModifier);
+    QApplication::sendEvent(widget, &press);
+}
+
+void Drag(QWidget* widget, QPointF to) {
+    QMouseEvent move(QEvent::MouseMove, to, widget->mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(widget, &move);
+    QMouseEvent release(QEvent::MouseButtonRelease, to, widget->mapToGlobal(to), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(widget, &release);
+}
+
+QStringList Entries(ComboBox* combo) {
+    QStringList entries;
+    for (int i = 0; i < combo->ListCount(); ++i) {
+        entries << combo->List(i);
+    }
+    entries.sort();
+    return entries;
+}
+
+}  // namespace
+
+class EditingTest : public EditorTest {
+protected:
+    Form1& OpenSet(const BoardSetContent& set, int bricks = 20) {
+        std::vector<ImageSpec> images = TestBricks(bricks);
+        if (bricks >= 4) {
+            images[3].name = "Hidden";  // code 4
+        }
+        WriteImages("bricks.img", images);
+        WriteImages("backs.img", {TestBackground("a", 64, 64), TestBackground("b", 128, 128, 3)});
+        WriteBoardSet("set.bds", set);
+        return Open();
+    }
+
+    // True when cell (c, r) shows brick k's palette slot.
+    ::testing::AssertionResult CellShowsBrick(int c, int r, int k) {
+        if (form->Picture1->image().copy(30 * c, 15 * r, 30, 15) ==
+            form->Picture2->image().copy(Form1::SlotLeft(k), Form1::SlotTop(k), 30, 15)) {
+            return ::testing::AssertionSuccess();
+        }
+        return ::testing::AssertionFailure()
+               << "cell " << c << ", " << r << " does not show brick " << k;
+    }
+    ::testing::AssertionResult CellShowsBackground(int c, int r) {
+        const auto [w, h] =
+            std::pair{form->Picture3->image().width(), form->Picture3->image().height()};
+        for (int y = 15 * r; y < 15 * r + 15; ++y) {
+            for (int x = 30 * c; x < 30 * c + 30; ++x) {
+                if (form->Picture1->image().pixel(x, y) !=
+                    form->Picture3->image().pixel(x % w, y % h)) {
+                    return ::testing::AssertionFailure() << "pixel " << x << ", " << y;
+                }
+            }
+        }
+        return ::testing::AssertionSuccess();
+    }
+};
+
+TEST_F(EditingTest, CaptionsFollowTheRingOfBoards) {
+    struct Case {
+        int boards;
+        std::vector<std::pair<QString, QString>> captions;  // next, previous on boards 1..n
+    };
+    for (const Case& c :
+         {Case{1, {{"Board 1 >", "< Board 1"}}}, Case{3,
+                                                      {{"Board 2 >", "< Board 3"},
+                                                       {"Board 3 >", "< Board 1"},
+                                                       {"Board 1 >", "< Board 2"}}}}) {
+        BoardSetContent set = TestSet(c.boards);
+        Form1& f = OpenSet(set);
+        for (int round = 0; round < 2; ++round) {
+            for (int b = 1; b <= c.boards; ++b) {
+                EXPECT_EQ(f.CurrentBoard, b);
+                EXPECT_EQ(f.Label5->Caption(), "Board " + QString::number(b));
+                EXPECT_EQ(f.Command2->Caption(), c.captions[static_cast<std::size_t>(b - 1)].first);
+                EXPECT_EQ(f.Command1->Caption(),
+                          c.captions[static_cast<std::size_t>(b - 1)].second);
+                QTest::mouseClick(f.Command2, Qt::LeftButton);
+            }
+        }
+        QTest::mouseClick(f.Command1, Qt::LeftButton);
+        EXPECT_EQ(f.CurrentBoard, c.boards);
+        EXPECT_EQ(f.BoardCount, c.boards);
+        form.reset();
+    }
+}
+
+TEST_F(EditingTest, AHundredBoardsRingBothWays) {
+    BoardSetContent set = TestSet(100);
+    set.boards[99].background = 1;
+    set.boards[99].cell(0, 0) = 5;
+    Form1& f = OpenSet(set);
+    EXPECT_EQ(f.Command2->Caption(), "Board 2 >");
+    EXPECT_EQ(f.Command1->Caption(), "< Board 100");
+    f.Command1->click();
+    EXPECT_EQ(f.CurrentBoard, 100);
+    EXPECT_EQ(f.Label5->Caption(), "Board 100");
+    EXPECT_EQ(f.Command2->Caption(), "Board 1 >");
+    EXPECT_EQ(f.Command1->Caption(), "< Board 99");
+    EXPECT_TRUE(CellShowsBrick(0, 0, 5));
+    EXPECT_EQ(f.Picture3->image().width(), 128);
+    f.Command2->click();
+    EXPECT_EQ(f.CurrentBoard, 1);
+    for (int i = 0; i < 100; ++i) {
+        f.Command2->click();
+    }
+    EXPECT_EQ(f.CurrentBoard, 1);
+    EXPECT_EQ(f.BoardCount, 100);
+}
+
+TEST_F(EditingTest, ClearBoardEmptiesEveryCellAndKeepsTheBackground) {
+    BoardSetContent set = TestSet(2);
+    set.boards[0].background = 1;
+    for (int c = 0; c < 20; ++c) {
+        set.boards[0].cell(c, c % 20) = 1 + c % 5;  // code 4 is hidden
+        set.boards[1].cell(c, 0) = 2;
+    }
+    set.boards[0].cell(3, 3) = 77;
+    Form1& f = OpenSet(set);
+    f.Check1->click();  // hidden bricks not shown
+    QTest::mouseClick(f.Command3, Qt::LeftButton);
+    for (int c = 0; c < 20; ++c) {
+        for (int r = 0; r < 20; ++r) {
+            ASSERT_EQ(f.BrickGrid[1][c][r], 0);
+            ASSERT_TRUE(CellShowsBackground(c, r));
+        }
+    }
+    EXPECT_EQ(f.BoardBackground[1], 1);
+    EXPECT_EQ(f.BrickGrid[2][5][0], 2);
+}
+
+TEST_F(EditingTest, RenamingTakesTheAnswerAsTypedAndKeepsTheNameOnCancel) {
+    Form1& f = OpenSet(TestSet());
+    QStringList asked;
+    QString answer;
+    SetInputHandlerForTesting(
+        [&](const QString& prompt, const QString& title, const QString& preset) {
+            asked << prompt + "|" + title + "|" + preset;
+            return answer;
+        });
+    answer = "New Name";
+    QTest::mouseClick(f.Label1, Qt::LeftButton);
+    EXPECT_EQ(f.BoardSetName, "New Name");
+    EXPECT_EQ(f.Label1->Caption(), "New Name");
+    answer = "";  // cancelled or emptied
+    QTest::mouseClick(f.Label1, Qt::LeftButton);
+    EXPECT_EQ(f.BoardSetName, "New Name");
+    EXPECT_EQ(f.Label1->Caption(), "New Name");
+    answer = "   ";
+    QTest::mouseClick(f.Label2, Qt::LeftButton);
+    EXPECT_EQ(f.AuthorName, "   ");
+    answer = QString::fromUtf8("Zoë ☃ €");
+    QTest::mouseClick(f.Label2, Qt::LeftButton);
+    SetInputHandlerForTesting(nullptr);
+    EXPECT_EQ(f.AuthorName, QString::fromUtf8("Zoë ? €"));
+    EXPECT_EQ(f.CurrentBoardSet().authorName, "Zo\xEB ? \x80");
+    EXPECT_EQ(asked, QStringList({"Enter new board set name:|Krellon Boards Editor|Test Set",
+                                  "Enter new board set name:|Krellon Boards Editor|New Name",
+                                  "Enter new author name:|Krellon Boards Editor|Tester",
+                                  "Enter new author name:|Krellon Boards Editor|   "}));
+}
+
+TEST_F(EditingTest, SaveWritesTheExactBytesAndReadsThemBack) {
+    BoardSetContent set = TestSet(5);
+    set.boards[4].cell(1, 2) = 9;
+    Form1& f = OpenSet(set);
+    const auto original = folder.read("set.bds");
+    for (int i = 0; i < 4; ++i) {
+        f.Command2->click();
+    }
+    ASSERT_EQ(f.CurrentBoard, 5);
+    Press(f.Picture1, Qt::LeftButton, {35, 20});  // cell (1, 1) of board 5 gets brick 1
+    QTest::mouseClick(f.Command4, Qt::LeftButton);
+
+    Bytes expected;
+    expected.raw("BDST")
+        .i32(2)
+        .i32(5)
+        .text("X:\\Krellon\\Boards\\bricks.img")
+        .text("X:\\Krellon\\Boards\\backs.img");
+    expected.text("Test Set").text("Tester").text("");
+    for (int b = 1; b <= 5; ++b) {
+        expected.i32(0);
+        for (int c = 0; c < 20; ++c) {
+            for (int r = 0; r < 20; ++r) {
+                expected.i32(b == 5 && c == 1 && r == 2 ? 9 : b == 5 && c == 1 && r == 1 ? 1 : 0);
+            }
+        }
+    }
+    EXPECT_EQ(folder.read("KrelEdit.bds"), expected.data);
+    EXPECT_EQ(folder.read("set.bds"), original);
+    EXPECT_EQ(f.BoardSetFile, "KrelEdit.bds");
+    EXPECT_EQ(f.Combo3->Text(), "KrelEdit.bds");
+    EXPECT_EQ(Entries(f.Combo3), QStringList({"KrelEdit.bds", "set.bds"}));
+    EXPECT_EQ(f.CurrentBoard, 1);
+    EXPECT_EQ(f.Label5->Caption(), "Board 1");
+    EXPECT_EQ(f.BrickGrid[5][1][1], 1);
+
+    QTest::mouseClick(f.Command4, Qt::LeftButton);  // twice gives the same bytes
+    EXPECT_EQ(folder.read("KrelEdit.bds"), expected.data);
+    EXPECT_EQ(Entries(f.Combo3), QStringList({"KrelEdit.bds", "set.bds"}));
+}
+
+TEST_F(EditingTest, AFailedSaveChangesNothingAndSaysWhy) {
+    Form1& f = OpenSet(TestSet(3));
+    folder.write("KrelEdit.bds", {9, 9, 9});
+    f.Command2->click();
+    f.BrickGrid[2][0][0] = 3;
+    QStringList messages;
+    SetMessageHandlerForTesting(
+        [&](const QString& text, const QString& title) { messages << title + "|" + text; });
+    SetWriteFailureAfterBytesForTesting(100);
+    f.Command4->click();
+    SetWriteFailureAfterBytesForTesting(std::nullopt);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith("Krellon Boards Editor|Could not save KrelEdit.bds: "))
+        << messages[0].toStdString();
+    EXPECT_EQ(folder.read("KrelEdit.bds"), (std::vector<std::uint8_t>{9, 9, 9}));
+    EXPECT_EQ(f.BoardSetFile, "set.bds");
+    EXPECT_EQ(f.CurrentBoard, 2);
+    EXPECT_EQ(f.BrickGrid[2][0][0], 3);
+    EXPECT_EQ(Entries(f.Combo3),
+              QStringList({"set.bds"}));  // listed at start, before the file came
+
+    // A folder where the file should be.
+    std::filesystem::remove(folder / "KrelEdit.bds");
+    std::filesystem::create_directory(folder / "KrelEdit.bds");
+    f.Command4->click();
+    SetMessageHandlerForTesting(nullptr);
+    ASSERT_EQ(messages.size(), 2);
+    EXPECT_TRUE(messages[1].startsWith("Krellon Boards Editor|Could not save KrelEdit.bds: "));
+    EXPECT_TRUE(std::filesystem::is_directory(folder / "KrelEdit.bds"));
+    EXPECT_EQ(f.BoardSetFile, "set.bds");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 4);
+}
+
+TEST_F(EditingTest, BoardPressesRoundTiesToEvenAndFindTheirCell) {
+    Form1& f = OpenSet(TestSet());
+    Pick(f.Combo2, 4);                              // brick 5
+    Press(f.Picture1, Qt::LeftButton, {29.5f, 0});  // rounds to 30: column 1
+    EXPECT_EQ(f.BrickGrid[1][1][0], 5);
+    Press(f.Picture1, Qt::LeftButton, {28.5f, 14.5f});  // 28 and 14: column 0, row 0
+    EXPECT_EQ(f.BrickGrid[1][0][0], 5);
+    Press(f.Picture1, Qt::LeftButton, {0, 15});
+    EXPECT_EQ(f.BrickGrid[1][0][1], 5);
+    Press(f.Picture1, Qt::LeftButton, {599, 299});
+    EXPECT_EQ(f.BrickGrid[1][19][19], 5);
+    EXPECT_TRUE(CellShowsBrick(19, 19, 5));
+    // Positions on the last pixel that round outside the grid change nothing.
+    const auto before = f.BrickGrid;
+    const QImage board = f.Picture1->image().copy();
+    Press(f.Picture1, Qt::LeftButton, {599.5f, 10});
+    Press(f.Picture1, Qt::LeftButton, {10, 299.5f});
+    EXPECT_EQ(f.BrickGrid, before);
+    EXPECT_EQ(f.Picture1->image(), board);
+}
+
+TEST_F(EditingTest, LeftPlacesRightRemovesOthersDoNothing) {
+    BoardSetContent set = TestSet();
+    set.boards[0].cell(2, 2) = 7;
+    set.boards[0].cell(3, 3) = 50;  // missing brick
+    Form1& f = OpenSet(set);
+    Pick(f.Combo2, 4);
+    Press(f.Picture1, Qt::LeftButton, {65, 35});  // replaces 7
+    EXPECT_EQ(f.BrickGrid[1][2][2], 5);
+    EXPECT_TRUE(CellShowsBrick(2, 2, 5));
+    Press(f.Picture1, Qt::RightButton, {95, 50});  // removes the mark
+    EXPECT_EQ(f.BrickGrid[1][3][3], 0);
+    EXPECT_TRUE(CellShowsBackground(3, 3));
+    Press(f.Picture1, Qt::RightButton, {5, 5});  // an empty cell stays empty
+    EXPECT_TRUE(CellShowsBackground(0, 0));
+    Press(f.Picture1, Qt::MiddleButton, {65, 35});
+    EXPECT_EQ(f.BrickGrid[1][2][2], 5);
+    // Dragging and releasing do nothing.
+    Drag(f.Picture1, {200, 200});
+    EXPECT_EQ(f.BrickGrid[1][6][13], 0);
+}
+
+TEST_F(EditingTest, AHiddenBrickIsDrawnAsBackgroundThenStoredWhileHidden) {
+    Form1& f = OpenSet(TestSet());
+    f.Check1->click();  // unchecked
+    Pick(f.Combo2, 3);  // brick 4, "Hidden"
+    Press(f.Picture1, Qt::LeftButton, {45, 20});
+    EXPECT_EQ(f.BrickGrid[1][1][1], 4);
+    EXPECT_TRUE(CellShowsBackground(1, 1));
+    f.Check1->click();  // shown again
+    EXPECT_TRUE(CellShowsBrick(1, 1, 4));
+}
+
+TEST_F(EditingTest, APressWithNoBrickSelectedEmptiesTheCell) {
+    BoardSetContent set = TestSet();
+    set.boards[0].cell(0, 0) = 1;
+    Form1& f = OpenSet(set, 3);
+    WriteImages("none.img", {});
+    f.Combo5->AddItem("none.img");
+    Pick(f.Combo5, f.Combo5->findText("none.img"));
+    ASSERT_EQ(f.SelectedBrick, 0);
+    Press(f.Picture1, Qt::LeftButton, {5, 5});
+    EXPECT_EQ(f.BrickGrid[1][0][0], 0);
+    EXPECT_TRUE(CellShowsBackground(0, 0));
+}
+
+TEST_F(EditingTest, PalettePressesSelectTheirSlotsBrick) {
+    Form1& f = OpenSet(TestSet(), 20);
+    Press(f.Picture2, Qt::RightButton, {105, 20});  // slot 3 of row 1: brick 20, any button
+    EXPECT_EQ(f.SelectedBrick, 20);
+    EXPECT_EQ(f.Combo2->ListIndex(), 19);
+    EXPECT_EQ(f.Picture4->image().copy(0, 0, 3, 3).pixel(0, 0),
+              f.Picture2->image().pixel(Form1::SlotLeft(20), Form1::SlotTop(20)));
+    Press(f.Picture2, Qt::LeftButton, {34, 19});  // the gap right of and below brick 1
+    EXPECT_EQ(f.SelectedBrick, 1);
+    const QImage preview = f.Picture4->image().copy();
+    Press(f.Picture2, Qt::LeftButton, {140, 20});    // code 21: past the last brick
+    Press(f.Picture2, Qt::LeftButton, {560, 5});     // the extra pixel column
+    Press(f.Picture2, Qt::LeftButton, {559.5f, 5});  // rounds to 560
+    EXPECT_EQ(f.SelectedBrick, 1);
+    EXPECT_EQ(f.Combo2->ListIndex(), 0);
+    EXPECT_EQ(f.Picture4->image(), preview);
+    Press(f.Picture2, Qt::LeftButton, {559.4f, 5});  // brick 16
+    EXPECT_EQ(f.SelectedBrick, 16);
+    // Picture4 holds the slot three times enlarged.
+    for (int y = 0; y < 45; ++y) {
+        for (int x = 0; x < 90; ++x) {
+            ASSERT_EQ(
+                f.Picture4->image().pixel(x, y),
+                f.Picture2->image().pixel(Form1::SlotLeft(16) + x / 3, Form1::SlotTop(16) + y / 3));
+        }
+    }
+}
+
+TEST_F(EditingTest, ToolTipsTellWhatLiesUnderThePointer) {
+    BoardSetContent set = TestSet();
+    set.boards[0].cell(0, 0) = 2;
+    set.boards[0].cell(1, 0) = 99;
+    Form1& f = OpenSet(set);
+    EXPECT_EQ(f.BoardToolTip(5, 5), "Column 1, row 1: brick 2, brick 2");
+    EXPECT_EQ(f.BoardToolTip(35, 5), "Column 2, row 1: brick 99, not in the brick set");
+    EXPECT_EQ(f.BoardToolTip(599, 299), "Column 20, row 20: empty");
+    EXPECT_EQ(f.PaletteToolTip(2, 22), "Brick 17: brick 17");
+    EXPECT_EQ(f.PaletteToolTip(560, 2), "");
+    EXPECT_EQ(f.PaletteToolTip(140, 20), "");
+}
