@@ -1,5 +1,6 @@
 #include "Form1.h"
 
+#include "explorer/Form2.h"
 #include "formats/FileSource.h"
 #include "platform/ComboBox.h"
 #include "platform/Controls.h"
@@ -8,6 +9,7 @@
 #include "platform/Files.h"
 #include "platform/Label.h"
 #include "platform/PictureBox.h"
+#include "shared/Module1.h"
 
 namespace krellon {
 
@@ -47,12 +49,32 @@ std::optional<BoardSetContent> ReadBoardSetNamed(const QString& name, QString* e
 }  // namespace
 
 Form1::Form1(QWidget* parent) : QWidget(parent) {
+    Shared().Editor = this;
     CreateControls();
     Form_Load();
 }
 
 Form1::~Form1() {
+    if (Shared().Editor == this) {
+        Shared().Editor = nullptr;
+    }
     delete Option1;
+}
+
+void Form1::Picture3_Click() {
+    const std::int32_t b = BoardBackground[CurrentBoard];
+    if (b < 0 || b >= BackgroundCount) {
+        return;
+    }
+    Shared().ExplorerFile = BackgroundSetFile;
+    Shared().CurrentImage = b + 1;
+    Form2::ShowExplorer();
+}
+
+void Form1::Picture4_Click() {
+    Shared().ExplorerFile = BrickSetFile;
+    Shared().CurrentImage = SelectedBrick;
+    Form2::ShowExplorer();
 }
 
 void Form1::Form_Load() {

@@ -133,6 +133,9 @@ public:
     // --- The mouse ---
     void Picture1_MouseDown(int button, float x, float y);
     void Picture2_MouseDown(int button, float x, float y);
+    // The previews open the explorer on the image they show.
+    void Picture3_Click();
+    void Picture4_Click();
     // What lies under a point of the board or the palette, for the tooltip.
     QString BoardToolTip(int x, int y) const;
     QString PaletteToolTip(int x, int y) const;

@@ -119,6 +119,10 @@ void Form1::CreateControls() {
     Picture2->MouseDown = [this](int button, float x, float y) {
         Picture2_MouseDown(button, x, y);
     };
+    Picture3->Click = [this] { Picture3_Click(); };
+    Picture4->Click = [this] { Picture4_Click(); };
+    Picture3->setCursor(Qt::PointingHandCursor);
+    Picture4->setCursor(Qt::PointingHandCursor);
     Picture1->ToolTipAt = [this](int x, int y) { return BoardToolTip(x, y); };
     Picture2->ToolTipAt = [this](int x, int y) { return PaletteToolTip(x, y); };
 }

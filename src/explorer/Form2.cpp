@@ -1,10 +1,307 @@
 #include "Form2.h"
 
+#include <QEvent>
+#include <algorithm>
+
+#include "formats/FileSource.h"
+#include "formats/ImageFile.h"
+#include "platform/Colours.h"
+#include "platform/ComboBox.h"
+#include "platform/Controls.h"
+#include "platform/Cp1252.h"
+#include "platform/Files.h"
+#include "platform/Label.h"
+#include "platform/PictureBox.h"
+#include "shared/Module1.h"
+
 namespace krellon {
 
+namespace {
+
+const QString kCaption = "Krellon IMG Explorer";
+constexpr ColourValue kSurfaceColour = MakeColour(36, 38, 46);
+// Images beyond this many pixels are listed and can be exported, but are not drawn.
+constexpr std::int64_t kMaxShownPixels = 4096 * 4096;
+
+}  // namespace
+
 Form2::Form2(QWidget* parent) : QWidget(parent) {
-    setWindowTitle("Krellon IMG Explorer");
+    CreateControls();
+}
+
+void Form2::CreateControls() {
+    setWindowTitle(kCaption);
     setFixedSize(536, 354);
+    QFont font = this->font();
+    font.setFamilies({"Liberation Sans", "Arial", "DejaVu Sans Condensed", "DejaVu Sans"});
+    font.setPixelSize(11);
+    setFont(font);
+
+    Picture1 = new PictureBox(this, kSurfaceColour);
+    Picture1->Move(8, 10, 256, 256);
+    Picture2 = new PictureBox(this, kSurfaceColour);
+    Picture2->Move(272, 8, 260, 260);
+    Label1 = new Label(this, "IMG file");
+    Label1->setGeometry(8, 272, 185, 17);
+    Combo1 = new ComboBox(this);
+    Combo1->setGeometry(8, 288, 185, 21);
+    Label2 = new Label(this, "Image");
+    Label2->setGeometry(200, 272, 185, 17);
+    Combo2 = new ComboBox(this);
+    Combo2->setGeometry(200, 288, 185, 21);
+    Command3 = new CommandButton(this, "< Previous");
+    Command3->setGeometry(392, 280, 65, 33);
+    Command4 = new CommandButton(this, "Next >");
+    Command4->setGeometry(464, 280, 65, 33);
+    Command1 = new CommandButton(this, "Command1");
+    Command1->setGeometry(8, 320, 257, 25);
+    Command2 = new CommandButton(this, "Command2");
+    Command2->setGeometry(272, 320, 257, 25);
+    // The pictures come behind the controls, as Picture1 can grow past its designed place.
+    Picture1->lower();
+
+    // "Next >" first, so that it holds the focus when the window opens.
+    setTabOrder(Command4, Command1);
+    setTabOrder(Command1, Command2);
+    setTabOrder(Command2, Combo1);
+    setTabOrder(Combo1, Combo2);
+    setTabOrder(Combo2, Command3);
+
+    Combo1->ClickHandler = [this] { Combo1_Click(); };
+    Combo2->ClickHandler = [this] { Combo2_Click(); };
+    Command1->Click = [this] { Command1_Click(); };
+    Command2->Click = [this] { Command2_Click(); };
+    Command3->Click = [this] { Command3_Click(); };
+    Command4->Click = [this] { Command4_Click(); };
+    Picture1->ToolTipAt = [this](int x, int y) { return ImageToolTip(x, y); };
+    Picture2->ToolTipAt = [this](int x, int y) { return PaletteToolTip(x, y); };
+}
+
+Form2* Form2::ShowExplorer() {
+    Module1& m = Shared();
+    if (!m.Explorer) {
+        // No owner: the explorer stands beside the editor, and closing it ends it.
+        m.Explorer = new Form2;
+        m.Explorer->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    Form2* form = m.Explorer;
+    form->show();
+    form->raise();
+    form->activateWindow();
+    form->Command4->setFocus();
+    form->Form_Activate();
+    return form;
+}
+
+void Form2::changeEvent(QEvent* event) {
+    // The user coming back to the explorer from another window sees the folder as it is now.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        Form_Activate();
+    }
+    QWidget::changeEvent(event);
+}
+
+void Form2::Form_Activate() {
+    Module1& m = Shared();
+    Combo1->Clear();
+    for (const QString& name : Dir("*.img")) {
+        Combo1->AddItem(name);
+    }
+    Combo1->SetText(m.ExplorerFile);  // the edit text stays the file handed over
+    ReadImageFile();
+    ShowImage();
+}
+
+void Form2::Combo1_Click() {
+    Module1& m = Shared();
+    if (Combo1->Text() == m.ExplorerFile) {
+        return;
+    }
+    m.ExplorerFile = Combo1->Text();
+    m.CurrentImage = 1;
+    ReadImageFile();
+    ShowImage();
+}
+
+void Form2::Combo2_Click() {
+    Module1& m = Shared();
+    const int n = Combo2->ListIndex() + 1;
+    if (n == m.CurrentImage) {
+        return;
+    }
+    m.CurrentImage = n;
+    ShowImage();
+}
+
+void Form2::Command3_Click() {
+    Module1& m = Shared();
+    if (--m.CurrentImage < 1) {
+        m.CurrentImage = m.ImageCount;
+    }
+    ShowImage();
+}
+
+void Form2::Command4_Click() {
+    Module1& m = Shared();
+    if (++m.CurrentImage > m.ImageCount) {
+        m.CurrentImage = 1;
+    }
+    ShowImage();
+}
+
+void Form2::ReadImageFile() {
+    Module1& m = Shared();
+    Combo2->Clear();
+    m.ImageCount = 0;
+    FileSource source;
+    const auto path = FindFile(m.ExplorerFile);
+    if (!path || !source.open(*path)) {
+        return;
+    }
+    const auto header = ReadImageHeader(source);
+    if (!header) {
+        return;
+    }
+    m.ImageTable[0].palette = header->filePalette;
+    const auto records = WalkImageFile(source, *header, kMaxExplorerImages);
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const ImageRecord& record = records[i];
+        m.ImageNames[i + 1] = FromCp1252(record.name);
+        Combo2->AddItem(m.ImageNames[i + 1]);
+        Module1::ImageSlot& slot = m.ImageTable[i + 1];
+        slot.palette = record.palette;
+        slot.PixelOffset = record.pixelOffset;
+        slot.Width = record.width;
+        slot.Height = record.height;
+        slot.PaletteCount = record.paletteCount;
+    }
+    m.ImageCount = static_cast<std::int32_t>(records.size());
+}
+
+bool Form2::HasImage() const {
+    const Module1& m = Shared();
+    return m.ImageCount >= 1 && m.CurrentImage >= 1 && m.CurrentImage <= m.ImageCount;
+}
+
+const Palette& Form2::ShownPalette() const {
+    const Module1& m = Shared();
+    const Module1::ImageSlot& slot = m.ImageTable[HasImage() ? m.CurrentImage : 0];
+    return slot.PaletteCount != 0 ? slot.palette : m.ImageTable[0].palette;
+}
+
+void Form2::ShowNothing() {
+    setWindowTitle(kCaption);
+    Picture1->Move(8, 10, 256, 256);
+    Picture1->Cls();
+    Picture2->Cls();
+    Picture1->Refresh();
+    Picture2->Refresh();
+    shownPixels_.clear();
+    Command1->SetCaption("<-  Export  ->");
+    Command2->SetCaption("->  Import  <-");
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{Command1, Command2, Command3, Command4, Combo2}) {
+        control->setEnabled(false);
+    }
+}
+
+void Form2::ShowImage() {
+    Module1& m = Shared();
+    if (!HasImage()) {
+        ShowNothing();
+        return;
+    }
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{Command1, Command2, Command3, Command4, Combo2}) {
+        control->setEnabled(true);
+    }
+    Combo2->SetListIndex(m.CurrentImage - 1);
+    setWindowTitle(kCaption + "  - image " + QString::number(m.CurrentImage) + " of " +
+                   QString::number(m.ImageCount));
+
+    const QString& name = m.ImageNames[m.CurrentImage];
+    m.BitmapFile() =
+        name.size() >= 5 && name.endsWith(".bmp", Qt::CaseSensitive) ? name : name + ".bmp";
+    Command1->SetCaption("<-  Export to  " + m.BitmapFile() + "  ->");
+    Command2->SetCaption("->  Import from  " + m.BitmapFile() + "  <-");
+
+    Picture1->Cls();
+    Picture2->Cls();
+    const Palette& palette = ShownPalette();
+    for (int row = 0; row < 16; ++row) {
+        for (int column = 0; column < 16; ++column) {
+            Picture2->FillBox(column * 16 + 1, row * 16 + 1, column * 16 + 14, row * 16 + 14,
+                              palette[row * 16 + column]);
+        }
+    }
+    Picture2->Refresh();
+
+    const Module1::ImageSlot& slot = m.ImageTable[m.CurrentImage];
+    const std::int32_t w = slot.Width;
+    const std::int32_t h = slot.Height;
+    Scale = w <= 256 && h <= 256 && std::max(w, h) > 0 ? 256 / std::max(w, h) : 1;
+    const bool drawn = w > 0 && h > 0 && static_cast<std::int64_t>(w) * h <= kMaxShownPixels;
+    // An image of width or height 0 has nothing to export or import.
+    Command1->setEnabled(w > 0 && h > 0);
+    Command2->setEnabled(w > 0 && h > 0);
+    if (!drawn) {
+        Picture1->Move(8, 10, 0, 0);
+        shownPixels_.clear();
+        return;
+    }
+    const int width = w * Scale;
+    const int height = h * Scale;
+    Picture1->Move(135 - width / 2, 138 - height / 2, width, height);
+    Picture1->Cls();
+    shownPixels_.assign(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), 0);
+    FileSource source;
+    const auto path = FindFile(m.ExplorerFile);
+    if (path && source.open(*path)) {
+        ReadBlock(source, slot.PixelOffset, shownPixels_);
+    }
+    std::array<QRgb, 256> colours{};
+    for (int p = 0; p < 256; ++p) {
+        colours[p] = ToRgb(palette[p]);
+    }
+    Picture1->PutIndexed(0, 0, w, h, shownPixels_.data(), colours, Scale);
+    Picture1->Refresh();
+}
+
+QString Form2::ImageToolTip(int x, int y) const {
+    const Module1& m = Shared();
+    if (!HasImage() || shownPixels_.empty() || x < 0 || y < 0) {
+        return {};
+    }
+    const Module1::ImageSlot& slot = m.ImageTable[m.CurrentImage];
+    const int px = x / Scale;
+    const int py = y / Scale;
+    if (px >= slot.Width || py >= slot.Height) {
+        return {};
+    }
+    const int index =
+        shownPixels_[static_cast<std::size_t>(py) * static_cast<std::size_t>(slot.Width) +
+                     static_cast<std::size_t>(px)];
+    const ColourValue c = ShownPalette()[index];
+    return QString("Pixel %1, %2: index %3, red %4, green %5, blue %6")
+        .arg(px)
+        .arg(py)
+        .arg(index)
+        .arg(RedOf(c))
+        .arg(GreenOf(c))
+        .arg(BlueOf(c));
+}
+
+QString Form2::PaletteToolTip(int x, int y) const {
+    if (!HasImage() || x < 0 || y < 0 || x >= 256 || y >= 256) {
+        return {};
+    }
+    const int k = (y / 16) * 16 + x / 16;
+    const ColourValue c = ShownPalette()[k];
+    return QString("Entry %1: red %2, green %3, blue %4")
+        .arg(k)
+        .arg(RedOf(c))
+        .arg(GreenOf(c))
+        .arg(BlueOf(c));
 }
 
 }  // namespace krellon

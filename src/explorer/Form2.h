@@ -1,15 +1,77 @@
 #pragma once
 
+#include <QString>
 #include <QWidget>
+#include <cstdint>
+#include <vector>
+
+#include "formats/Colour.h"
 
 namespace krellon {
 
-// The image explorer window, "Krellon IMG Explorer".
+class ComboBox;
+class CommandButton;
+class Label;
+class PictureBox;
+
+// The image explorer window, "Krellon IMG Explorer": any image of any image file of the
+// working folder, enlarged, with its palette; export to and import from an 8-bit bitmap.
+// Its state lives in Module1.
 class Form2 : public QWidget {
     Q_OBJECT
 
 public:
     explicit Form2(QWidget* parent = nullptr);
+
+    // Shows the explorer, creating it on first use, brings it to the front and runs its
+    // activation handler, also when it is open already.
+    static Form2* ShowExplorer();
+
+    // --- Browsing ---
+    void Form_Activate();
+    void Combo1_Click();
+    void Combo2_Click();
+    void Command3_Click();
+    void Command4_Click();
+    void ReadImageFile();
+    void ShowImage();
+
+    // --- Export and import ---
+    void Command1_Click();
+    void Command2_Click();
+
+    // The palette the image shown is drawn with, and its enlargement.
+    const Palette& ShownPalette() const;
+    int Scale = 1;
+
+    // What lies under a point of the enlarged image or of the palette grid, for the tooltip.
+    QString ImageToolTip(int x, int y) const;
+    QString PaletteToolTip(int x, int y) const;
+
+    PictureBox* Picture1 = nullptr;
+    PictureBox* Picture2 = nullptr;
+    Label* Label1 = nullptr;
+    Label* Label2 = nullptr;
+    ComboBox* Combo1 = nullptr;
+    ComboBox* Combo2 = nullptr;
+    CommandButton* Command1 = nullptr;
+    CommandButton* Command2 = nullptr;
+    CommandButton* Command3 = nullptr;
+    CommandButton* Command4 = nullptr;
+
+protected:
+    void changeEvent(QEvent* event) override;
+
+private:
+    void CreateControls();
+    // True when image CurrentImage of a file with images can be shown.
+    bool HasImage() const;
+    // Shows no image: empty pictures, the bare caption, the controls that need one disabled.
+    void ShowNothing();
+    // Updates the editor after an import into its background set or brick set file.
+    void UpdateEditor();
+
+    std::vector<std::uint8_t> shownPixels_;  // the indices of the image shown
 };
 
 }  // namespace krellon

@@ -1,9 +1,45 @@
 #pragma once
 
+#include <QPointer>
+#include <QString>
+#include <array>
+#include <cstdint>
+
+#include "formats/Colour.h"
+#include "formats/ImageFile.h"
+
 namespace krellon {
 
-// The state that both windows share; it lives as long as the program.
-struct Module1 {};
+class Form1;
+class Form2;
+
+// The state that both windows share; it lives as long as the program, so the explorer's state
+// survives closing its window.
+struct Module1 {
+    // One image of the explorer's file: slot 0 holds the file palette only.
+    struct ImageSlot {
+        Palette palette{};
+        std::uint64_t PixelOffset = 0;
+        std::int32_t Width = 0;
+        std::int32_t Height = 0;
+        std::int32_t PaletteCount = 0;
+    };
+    static constexpr int kImageSlots = kMaxExplorerImages + 1;
+
+    // What the editor hands the explorer: the image file and the 1-based image to show.
+    QString ExplorerFile;
+    std::int32_t CurrentImage = 1;
+
+    std::int32_t ImageCount = 0;
+    std::array<ImageSlot, kImageSlots> ImageTable;
+    // Slot i (1..ImageCount) holds the name of image i; slot 0 holds BitmapFile.
+    std::array<QString, kImageSlots> ImageNames;
+    QString& BitmapFile() { return ImageNames[0]; }
+
+    // The windows: the editor while it exists, the explorer from its first use until closed.
+    Form1* Editor = nullptr;
+    QPointer<Form2> Explorer;
+};
 
 // The program's one instance.
 Module1& Shared();
