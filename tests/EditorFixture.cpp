@@ -1,8 +1,10 @@
 #include "EditorFixture.h"
 
+#include "explorer/Form2.h"
 #include "formats/AtomicFile.h"
 #include "platform/Colours.h"
 #include "platform/ComboBox.h"
+#include "shared/Module1.h"
 
 using namespace krellon;
 
@@ -11,7 +13,10 @@ EditorTest::EditorTest() : previous_(std::filesystem::current_path()) {
 }
 
 EditorTest::~EditorTest() {
+    // The explorer and the shared state outlive a window; each test starts without them.
+    delete Shared().Explorer.data();
     form.reset();
+    Shared() = Module1{};
     std::filesystem::current_path(previous_);
 }
 

@@ -1,0 +1,206 @@
+// The image explorer: opening it from the editor, browsing, and drawing the image shown.
+#include <QtTest/QTest>
+
+#include "EditorFixture.h"
+#include "explorer/Form2.h"
+#include "platform/ComboBox.h"
+#include "platform/Controls.h"
+#include "platform/Label.h"
+#include "platform/PictureBox.h"
+#include "shared/Module1.h"
+
+using namespace krellon;
+
+class ExplorerTest : public EditorTest {
+protected:
+    // A folder with a brick set, a background set and an image file of assorted images.
+    Form1& OpenFolder() {
+        WriteImages("bricks.img", TestBricks(20));
+        WriteImages("backs.img", {TestBackground("a", 64, 64), TestBackground("b", 128, 128, 5)});
+        std::vector<ImageSpec> assorted = {TestBrick("wall"),
+                                           TestBackground("wall.bmp", 64, 64),
+                                           TestBackground("wall.BMP", 128, 128),
+                                           TestBackground(".bmp", 300, 20),
+                                           TestBackground("", 3, 2),
+                                           TestBackground("grey", 4, 4),
+                                           TestBackground("last", 2, 2)};
+        assorted[5].palette.clear();  // drawn with the file palette
+        WriteImages("assorted.img", assorted);
+        BoardSetContent set = TestSet(2);
+        set.boards[1].background = 7;
+        WriteBoardSet("set.bds", set);
+        return Open();
+    }
+    Form2& Explore(const QString& file, int image) {
+        Shared().ExplorerFile = file;
+        Shared().CurrentImage = image;
+        return *Form2::ShowExplorer();
+    }
+};
+
+TEST_F(ExplorerTest, PreviewClicksOpenTheExplorerAtTheirImage) {
+    Form1& f = OpenFolder();
+    Pick(f.Combo1, 1);
+    QTest::mouseClick(f.Picture3, Qt::LeftButton);
+    ASSERT_TRUE(Shared().Explorer);
+    Form2& explorer = *Shared().Explorer;
+    EXPECT_EQ(Shared().ExplorerFile, "backs.img");
+    EXPECT_EQ(Shared().CurrentImage, 2);
+    EXPECT_EQ(explorer.windowTitle(), "Krellon IMG Explorer  - image 2 of 2");
+    EXPECT_EQ(explorer.Combo1->Text(), "backs.img");
+    EXPECT_EQ(explorer.Combo2->ListIndex(), 1);
+
+    Pick(f.Combo2, 11);
+    QTest::mouseClick(f.Picture4, Qt::LeftButton);
+    EXPECT_EQ(Shared().Explorer.data(), &explorer);  // one instance, reused
+    EXPECT_EQ(Shared().ExplorerFile, "bricks.img");
+    EXPECT_EQ(explorer.windowTitle(), "Krellon IMG Explorer  - image 12 of 20");
+
+    // A board whose background the set lacks opens nothing.
+    delete Shared().Explorer.data();
+    f.Command2->click();
+    QTest::mouseClick(f.Picture3, Qt::LeftButton);
+    EXPECT_FALSE(Shared().Explorer);
+}
+
+TEST_F(ExplorerTest, WindowLayoutAndTabOrder) {
+    OpenFolder();
+    Form2& e = Explore("bricks.img", 1);
+    EXPECT_EQ(e.size(), QSize(536, 354));
+    EXPECT_TRUE(e.parentWidget() == nullptr);
+    EXPECT_EQ(e.Picture2->geometry(), QRect(272, 8, 260, 260));
+    EXPECT_EQ(e.Command1->geometry(), QRect(8, 320, 257, 25));
+    EXPECT_EQ(e.Command4->geometry(), QRect(464, 280, 65, 33));
+    EXPECT_EQ(e.Label1->Caption(), "IMG file");
+    EXPECT_EQ(e.Command3->Caption(), "< Previous");
+    std::vector<QWidget*> chain = {e.Command4};
+    while (chain.size() < 6) {
+        chain.push_back(chain.back()->nextInFocusChain());
+        while (chain.back()->focusPolicy() == Qt::NoFocus || chain.back()->parentWidget() != &e) {
+            chain.back() = chain.back()->nextInFocusChain();
+        }
+    }
+    EXPECT_EQ(chain, (std::vector<QWidget*>{e.Command4, e.Command1, e.Command2, e.Combo1, e.Combo2,
+                                            e.Command3}));
+    EXPECT_EQ(e.focusWidget(), e.Command4);
+}
+
+TEST_F(ExplorerTest, ActivationListsTheFolderAndReadsTheFileAgain) {
+    OpenFolder();
+    Form2& e = Explore("assorted.img", 3);
+    EXPECT_EQ(e.Combo1->ListCount(), 3);
+    WriteImages("new.img", {TestBrick("n")});
+    WriteImages("assorted.img", {TestBrick("only"), TestBrick("two"), TestBrick("three")});
+    Form2::ShowExplorer();
+    EXPECT_EQ(e.Combo1->ListCount(), 4);
+    EXPECT_EQ(Shared().ImageCount, 3);
+    EXPECT_EQ(Shared().CurrentImage, 3);
+    EXPECT_EQ(e.windowTitle(), "Krellon IMG Explorer  - image 3 of 3");
+}
+
+TEST_F(ExplorerTest, StepsRingAndListsPickImagesAndFiles) {
+    OpenFolder();
+    Form2& e = Explore("assorted.img", 5);
+    EXPECT_EQ(e.windowTitle(), "Krellon IMG Explorer  - image 5 of 7");
+    e.Command4->click();
+    e.Command4->click();
+    EXPECT_EQ(Shared().CurrentImage, 7);
+    e.Command4->click();
+    EXPECT_EQ(Shared().CurrentImage, 1);
+    e.Command3->click();
+    EXPECT_EQ(Shared().CurrentImage, 7);
+    EXPECT_EQ(e.Combo2->ListIndex(), 6);
+    Pick(e.Combo2, 1);
+    EXPECT_EQ(Shared().CurrentImage, 2);
+
+    // The file already open: nothing is read again and the image stays.
+    WriteImages("assorted.img", {TestBrick("changed")});
+    Pick(e.Combo1, e.Combo1->findText("assorted.img"));
+    EXPECT_EQ(Shared().CurrentImage, 2);
+    EXPECT_EQ(Shared().ImageCount, 7);
+    Pick(e.Combo1, e.Combo1->findText("backs.img"));
+    EXPECT_EQ(Shared().ExplorerFile, "backs.img");
+    EXPECT_EQ(Shared().CurrentImage, 1);
+    EXPECT_EQ(Shared().ImageCount, 2);
+}
+
+TEST_F(ExplorerTest, BitmapNamesAndButtonCaptions) {
+    OpenFolder();
+    Form2& e = Explore("assorted.img", 1);
+    const std::vector<QString> expected = {"wall.bmp", "wall.bmp", "wall.BMP.bmp", ".bmp.bmp",
+                                           ".bmp"};
+    for (int i = 0; i < 5; ++i) {
+        Shared().CurrentImage = i + 1;
+        e.ShowImage();
+        EXPECT_EQ(Shared().BitmapFile(), expected[static_cast<std::size_t>(i)]) << i;
+    }
+    Shared().CurrentImage = 1;
+    e.ShowImage();
+    EXPECT_EQ(e.Command1->Caption(), "<-  Export to  wall.bmp  ->");
+    EXPECT_EQ(e.Command2->Caption(), "->  Import from  wall.bmp  <-");
+}
+
+TEST_F(ExplorerTest, ScaleAndPlacement) {
+    OpenFolder();
+    Form2& e = Explore("assorted.img", 1);
+    EXPECT_EQ(e.Scale, 8);
+    EXPECT_EQ(e.Picture1->geometry(), QRect(15, 78, 240, 120));
+    e.Command4->click();
+    EXPECT_EQ(e.Scale, 4);
+    EXPECT_EQ(e.Picture1->geometry(), QRect(7, 10, 256, 256));
+    e.Command4->click();
+    EXPECT_EQ(e.Scale, 2);
+    EXPECT_EQ(e.Picture1->geometry(), QRect(7, 10, 256, 256));
+    e.Command4->click();
+    EXPECT_EQ(e.Scale, 1);
+    EXPECT_EQ(e.Picture1->geometry(), QRect(-15, 128, 300, 20));
+}
+
+TEST_F(ExplorerTest, TheImageAndItsPaletteArDrawnExactly) {
+    OpenFolder();
+    Form2& e = Explore("assorted.img", 2);  // 64 x 64, scale 4
+    const QImage& image = e.Picture1->image();
+    for (int y = 0; y < 256; ++y) {
+        for (int x = 0; x < 256; ++x) {
+            ASSERT_EQ(PixelAt(image, x, y), TestColour(BackgroundIndex(x / 4, y / 4)))
+                << x << "," << y;
+        }
+    }
+    const QImage& grid = e.Picture2->image();
+    const QRgb back = grid.pixel(0, 0);
+    for (int k = 0; k < 256; ++k) {
+        const int left = (k % 16) * 16;
+        const int top = (k / 16) * 16;
+        ASSERT_EQ(PixelAt(grid, left + 1, top + 1), TestColour(k));
+        ASSERT_EQ(PixelAt(grid, left + 14, top + 14), TestColour(k));
+        ASSERT_EQ(grid.pixel(left + 15, top + 7), back);
+        ASSERT_EQ(grid.pixel(left + 7, top + 15), back);
+    }
+    // Without a palette of its own an image is drawn with the file palette (a grey ramp).
+    Shared().CurrentImage = 6;
+    e.ShowImage();
+    EXPECT_EQ(PixelAt(e.Picture2->image(), 16 * 3 + 1, 1), MakeColour(3, 3, 3));
+    EXPECT_EQ(PixelAt(e.Picture1->image(), 64, 0), MakeColour(7, 7, 7));
+    EXPECT_EQ(e.ImageToolTip(64, 0), "Pixel 1, 0: index 7, red 7, green 7, blue 7");
+    EXPECT_EQ(e.PaletteToolTip(16 * 3 + 5, 5), "Entry 3: red 3, green 3, blue 3");
+}
+
+TEST_F(ExplorerTest, NothingToShowDisablesTheControls) {
+    OpenFolder();
+    WriteImages("empty.img", {});
+    for (const auto& [file, image] : std::vector<std::pair<QString, int>>{
+             {"empty.img", 1}, {"", 1}, {"gone.img", 1}, {"bricks.img", 0}, {"bricks.img", 21}}) {
+        Form2& e = Explore(file, image);
+        EXPECT_EQ(e.windowTitle(), "Krellon IMG Explorer") << file.toStdString() << image;
+        EXPECT_FALSE(e.Command1->isEnabled());
+        EXPECT_FALSE(e.Command2->isEnabled());
+        EXPECT_FALSE(e.Command3->isEnabled());
+        EXPECT_FALSE(e.Command4->isEnabled());
+        EXPECT_FALSE(e.Combo2->isEnabled());
+        e.Command1_Click();  // harmless all the same
+        e.Command2_Click();
+        e.Command4_Click();
+    }
+    Form2& e = Explore("bricks.img", 3);
+    EXPECT_TRUE(e.Command4->isEnabled());
+}

@@ -1,0 +1,253 @@
+// Export of the image shown to a bitmap, import back, the refusals, and the editor's update.
+#include "EditorFixture.h"
+#include "explorer/Form2.h"
+#include "formats/Bitmap.h"
+#include "platform/ComboBox.h"
+#include "platform/Controls.h"
+#include "platform/Dialogs.h"
+#include "platform/PictureBox.h"
+#include "shared/Module1.h"
+
+using namespace krellon;
+
+namespace {
+
+// The bitmap of a width x height image by hand: the colour table from palette, rows bottom up.
+Bytes BitmapOf(int w, int h, const std::vector<ColourValue>& palette,
+               const std::vector<std::uint8_t>& pixels) {
+    const int pad = (4 - w % 4) % 4;
+    Bytes b;
+    b.raw("BM").i32((w + pad) * h + 1078).i32(0).i32(1078).i32(40).i32(w).i32(h).i16(1).i16(8);
+    b.i32(0).i32((w + pad) * h).i32(0).i32(0).i32(0).i32(0);
+    for (int k = 0; k < 256; ++k) {
+        const ColourValue c =
+            k < static_cast<int>(palette.size()) ? palette[static_cast<std::size_t>(k)] : 0;
+        b.u8(static_cast<std::uint8_t>(BlueOf(c)))
+            .u8(static_cast<std::uint8_t>(GreenOf(c)))
+            .u8(static_cast<std::uint8_t>(RedOf(c)))
+            .u8(0);
+    }
+    for (int y = h - 1; y >= 0; --y) {
+        for (int x = 0; x < w; ++x) {
+            b.u8(pixels[static_cast<std::size_t>(y * w + x)]);
+        }
+        b.fill(static_cast<std::size_t>(pad), 0);
+    }
+    return b;
+}
+
+}  // namespace
+
+class TransferTest : public EditorTest {
+protected:
+    void SetUp() override {
+        std::vector<ImageSpec> bricks = TestBricks(3);
+        WriteImages("bricks.img", bricks);
+        WriteImages("backs.img", {TestBackground("stone", 64, 64)});
+        ImageSpec greyed = TestBackground("greyed", 5, 3);
+        greyed.palette.clear();
+        WriteImages("other.img", {TestBrick("wall"), greyed, TestBackground("../escape", 4, 4)});
+        BoardSetContent set = TestSet();
+        set.boards[0].cell(0, 0) = 1;
+        set.boards[0].cell(5, 5) = 2;
+        WriteBoardSet("set.bds", set);
+        Open();
+        SetMessageHandlerForTesting(
+            [this](const QString& text, const QString& title) { messages << title + "|" + text; });
+    }
+    void TearDown() override { SetMessageHandlerForTesting(nullptr); }
+
+    Form2& Explore(const QString& file, int image) {
+        Shared().ExplorerFile = file;
+        Shared().CurrentImage = image;
+        return *Form2::ShowExplorer();
+    }
+
+    QStringList messages;
+};
+
+TEST_F(TransferTest, ExportWritesTheBitmapLayoutAndReplacesAnOlderFile) {
+    folder.write("wall.bmp", std::vector<std::uint8_t>(5000, 0xAB));
+    Form2& e = Explore("other.img", 1);
+    e.Command1->click();
+    const ImageSpec brick = TestBrick("wall");
+    const auto written = folder.read("wall.bmp");
+    EXPECT_EQ(written.size(), 1558u);
+    EXPECT_EQ(written, BitmapOf(30, 15, brick.palette, brick.pixels).data);
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(TransferTest, ExportThenImportLeavesTheImageFileByteForByte) {
+    const auto before = folder.read("other.img");
+    for (int image : {1, 2}) {
+        Form2& e = Explore("other.img", image);
+        e.Command1->click();
+        e.Command2->click();
+        EXPECT_EQ(folder.read("other.img"), before) << image;
+    }
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(TransferTest, ImportWritesPaletteAndPixelsInPlace) {
+    Form2& e = Explore("other.img", 1);
+    std::vector<std::uint8_t> pixels(450);
+    for (int i = 0; i < 450; ++i) {
+        pixels[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(255 - i % 256);
+    }
+    std::vector<ColourValue> palette(256, MakeColour(1, 2, 3));
+    folder.write("wall.bmp", BitmapOf(30, 15, palette, pixels).data);
+    const auto before = folder.read("other.img");
+    e.Command2->click();
+    const auto after = folder.read("other.img");
+    ASSERT_EQ(after.size(), before.size());
+    const std::size_t record = 1040;
+    const std::size_t paletteAt = record + 24 + 5;  // name "wall" has L = 5
+    const std::size_t pixelsAt = paletteAt + 1024;
+    for (std::size_t i = 0; i < after.size(); ++i) {
+        if (i >= paletteAt && i < pixelsAt) {
+            const std::size_t b = (i - paletteAt) % 4;
+            ASSERT_EQ(after[i], b == 3 ? before[i] : std::uint8_t(b + 1)) << i;  // byte 3 untouched
+        } else if (i >= pixelsAt && i < pixelsAt + 450) {
+            ASSERT_EQ(after[i], pixels[i - pixelsAt]) << i;
+        } else {
+            ASSERT_EQ(after[i], before[i]) << i;
+        }
+    }
+    EXPECT_EQ(PixelAt(e.Picture1->image(), 0, 0), MakeColour(1, 2, 3));
+}
+
+TEST_F(TransferTest, ImportWithoutAnOwnPaletteChangesTheFilePalette) {
+    Form2& e = Explore("other.img", 2);
+    std::vector<ColourValue> palette(256);
+    for (int k = 0; k < 256; ++k) {
+        palette[static_cast<std::size_t>(k)] = MakeColour(255 - k, 0, k);
+    }
+    folder.write("greyed.bmp", BitmapOf(5, 3, palette, std::vector<std::uint8_t>(15, 9)).data);
+    const auto before = folder.read("other.img");
+    e.Command2->click();
+    const auto after = folder.read("other.img");
+    EXPECT_EQ(after[16 + 4 * 9], 255 - 9);
+    EXPECT_EQ(after[16 + 4 * 9 + 2], 9);
+    EXPECT_EQ(after[16 + 4 * 9 + 3], before[16 + 4 * 9 + 3]);
+    EXPECT_EQ(PixelAt(e.Picture2->image(), 16 * 9 + 1, 1), MakeColour(255 - 9, 0, 9));
+}
+
+TEST_F(TransferTest, EveryRefusalLeavesTheImageFileAsItWas) {
+    Form2& e = Explore("other.img", 1);
+    const auto before = folder.read("other.img");
+    const ImageSpec brick = TestBrick("wall");
+    const auto good = BitmapOf(30, 15, brick.palette, brick.pixels).data;
+    auto patched = [&](std::size_t at, std::uint8_t value) {
+        auto copy = good;
+        copy[at] = value;
+        return copy;
+    };
+    const std::vector<std::pair<std::vector<std::uint8_t>, QString>> cases = {
+        {{'B'}, "File not found."},
+        {patched(1, 'X'), "File is not BMP."},
+        {patched(18, 31), "Wrong image width."},
+        {patched(22, 14), "Wrong image height."},
+        {patched(28, 24), "Wrong image color bitrate."},
+        {std::vector<std::uint8_t>(good.begin(), good.end() - 1), "File is too short."},
+        {patched(30, 2), "Compressed bitmaps are not supported."},
+        {patched(14, 12), "Unsupported bitmap header."},
+    };
+    for (const auto& [bitmap, message] : cases) {
+        folder.write("wall.bmp", bitmap);
+        messages.clear();
+        e.Command2->click();
+        EXPECT_EQ(messages, QStringList({"Krellon IMG Explorer|" + message}));
+        EXPECT_EQ(folder.read("other.img"), before);
+    }
+    // A missing bitmap is not created by the attempt.
+    std::filesystem::remove(folder / "wall.bmp");
+    messages.clear();
+    e.Command2->click();
+    EXPECT_EQ(messages, QStringList({"Krellon IMG Explorer|File not found."}));
+    EXPECT_FALSE(std::filesystem::exists(folder / "wall.bmp"));
+}
+
+TEST_F(TransferTest, BitmapsOfOtherPaintProgramsImport) {
+    Form2& e = Explore("other.img", 2);  // 5 x 3
+    // A 124-byte header, 4 colours and RLE8 rows, as ImageMagick writes them.
+    Bytes b;
+    b.raw("BM").i32(0).i32(0).i32(14 + 124 + 16).i32(124).i32(5).i32(3).i16(1).i16(8);
+    b.i32(1).i32(0).i32(0).i32(0).i32(4).i32(0).fill(124 - 40, 0);
+    for (int k = 0; k < 4; ++k) {
+        b.u8(static_cast<std::uint8_t>(10 * k)).u8(0).u8(0).u8(0);
+    }
+    b.u8(5).u8(3).u8(0).u8(0);                          // bottom row: 3 3 3 3 3
+    b.u8(0).u8(3).u8(1).u8(2).u8(1).u8(0).u8(2).u8(0);  // middle: 1 2 1, then 0 0
+    b.u8(0).u8(0).u8(0).u8(2).u8(4).u8(0).u8(1).u8(2);  // top: delta 4, then a 2
+    b.u8(0).u8(1);
+    folder.write("greyed.bmp", b.data);
+    const auto before = folder.read("other.img");
+    e.Command2->click();
+    ASSERT_TRUE(messages.isEmpty()) << messages.join(";").toStdString();
+    const auto after = folder.read("other.img");
+    const auto& slot = Shared().ImageTable[2];
+    EXPECT_EQ(std::vector<std::uint8_t>(after.begin() + static_cast<long>(slot.PixelOffset),
+                                        after.begin() + static_cast<long>(slot.PixelOffset) + 15),
+              (std::vector<std::uint8_t>{0, 0, 0, 0, 2, 1, 2, 1, 0, 0, 3, 3, 3, 3, 3}));
+    EXPECT_EQ(after[16 + 4 * 3 + 2], 30);              // blue of entry 3 from the table
+    EXPECT_EQ(after[16 + 4 * 4], before[16 + 4 * 4]);  // entry 4 is not in the table
+}
+
+TEST_F(TransferTest, NamesThatAreNoBareFileNameAreRefused) {
+    Form2& e = Explore("other.img", 3);
+    EXPECT_EQ(Shared().BitmapFile(), "../escape.bmp");
+    e.Command1->click();
+    e.Command2->click();
+    EXPECT_EQ(messages, QStringList({"Krellon IMG Explorer|Image name is not a valid file name.",
+                                     "Krellon IMG Explorer|Image name is not a valid file name."}));
+    EXPECT_FALSE(std::filesystem::exists(folder.path().parent_path() / "escape.bmp"));
+}
+
+TEST_F(TransferTest, ADamagedOrUnwritableFileIsReported) {
+    Form2& e = Explore("other.img", 1);
+    e.Command1->click();
+    const auto bytes = folder.read("other.img");
+    folder.write("other.img", std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 1500));
+    e.Command2->click();
+    e.Command1->click();
+    EXPECT_EQ(messages, QStringList({"Krellon IMG Explorer|Image file is damaged.",
+                                     "Krellon IMG Explorer|Image file is damaged."}));
+    messages.clear();
+    folder.write("other.img", bytes);
+    std::filesystem::remove(folder / "wall.bmp");
+    std::filesystem::create_directory(folder / "wall.bmp");
+    e.Command1->click();
+    EXPECT_EQ(messages, QStringList({"Krellon IMG Explorer|Could not write wall.bmp."}));
+}
+
+TEST_F(TransferTest, ImportIntoTheEditorsSetsUpdatesTheEditor) {
+    Form1& f = *form;
+    // Brick 1 at (0, 0) and brick 2 at (5, 5); everything else shows the background.
+    Form2& e = Explore("backs.img", 1);
+    std::vector<ColourValue> red(256, MakeColour(200, 0, 0));
+    folder.write("stone.bmp", BitmapOf(64, 64, red, std::vector<std::uint8_t>(64 * 64, 1)).data);
+    const QImage brickCell = f.Picture1->image().copy(0, 0, 30, 15);
+    e.Command2->click();
+    EXPECT_EQ(PixelAt(f.Picture1->image(), 100, 100), MakeColour(200, 0, 0));
+    EXPECT_EQ(f.Picture1->image().copy(0, 0, 30, 15), brickCell);  // bricks stay
+
+    Shared().ExplorerFile = "bricks.img";
+    Shared().CurrentImage = 2;
+    Form2::ShowExplorer();
+    std::vector<ColourValue> green(256, MakeColour(0, 200, 0));
+    folder.write("brick 2.bmp", BitmapOf(30, 15, green, std::vector<std::uint8_t>(450, 0)).data);
+    e.Command2->click();
+    EXPECT_EQ(PixelAt(f.Picture2->image(), Form1::SlotLeft(2), Form1::SlotTop(2)),
+              MakeColour(0, 200, 0));
+    EXPECT_EQ(PixelAt(f.Picture1->image(), 150, 75), MakeColour(0, 200, 0));
+
+    // Another file leaves the editor alone.
+    const QImage board = f.Picture1->image().copy();
+    Shared().ExplorerFile = "other.img";
+    Shared().CurrentImage = 1;
+    Form2::ShowExplorer();
+    e.Command1->click();
+    e.Command2->click();
+    EXPECT_EQ(f.Picture1->image(), board);
+    EXPECT_TRUE(messages.isEmpty());
+}
