@@ -179,6 +179,25 @@ TEST(BitmapImport, Rle8RunsLiteralsLineEndsDeltasAndTheEnd) {
     EXPECT_EQ(out.colourCount, 2);
 }
 
+TEST(BitmapImport, Rle8PixelsRightOfTheWidthAreDropped) {
+    // ImageMagick encodes each row with its padding: a 6-wide image gets rows of 8 pixels.
+    Bytes b = BitmapHeaders(6, 3, 40, 0, 1);
+    ColourTable(b, 256);
+    b.u8(5).u8(1).u8(3).u8(2).u8(0).u8(0);  // row 2: 1 1 1 1 1 2 | 2 2
+    b.u8(0).u8(8);                          // row 1: literal 3..8 | 9 9
+    for (std::uint8_t v : {3, 4, 5, 6, 7, 8, 9, 9}) {
+        b.u8(v);
+    }
+    b.u8(0).u8(0);
+    b.u8(2).u8(6).u8(0).u8(2).u8(200).u8(0);  // row 0: 6 6, then a delta far to the right,
+    b.u8(7).u8(7).u8(0).u8(0).u8(0).u8(1);    // whose run lands outside the row
+    DecodedBitmap out;
+    ASSERT_EQ(Check(b.data, 6, 3, &out), BitmapStatus::Ok);
+    EXPECT_EQ(out.pixelsTopDown, (std::vector<std::uint8_t>{6, 6, 0, 0, 0, 0,  // row 0
+                                                            3, 4, 5, 6, 7, 8,  // row 1
+                                                            1, 1, 1, 1, 1, 2}));
+}
+
 TEST(BitmapImport, DamagedRle8IsRefused) {
     const auto rle = [](std::initializer_list<std::uint8_t> codes) {
         Bytes b = BitmapHeaders(4, 2, 40, 0, 1);
@@ -189,11 +208,9 @@ TEST(BitmapImport, DamagedRle8IsRefused) {
         return Check(b.data, 4, 2);
     };
     EXPECT_EQ(rle({4, 1, 0, 0, 4, 1, 0, 1}), BitmapStatus::Ok);
-    EXPECT_EQ(rle({5, 1, 0, 1}), BitmapStatus::TooShort);                    // run past the row
     EXPECT_EQ(rle({4, 1, 0, 0, 4, 1, 0, 0, 1, 1}), BitmapStatus::TooShort);  // past the top row
     EXPECT_EQ(rle({0, 3, 1, 2}), BitmapStatus::TooShort);                    // literal past the end
     EXPECT_EQ(rle({4, 1}), BitmapStatus::TooShort);                          // no end of bitmap
-    EXPECT_EQ(rle({0, 2, 9, 0, 0, 1}), BitmapStatus::TooShort);              // delta past the row
     EXPECT_EQ(rle({0, 2, 1}), BitmapStatus::TooShort);                       // delta cut short
     EXPECT_EQ(rle({0, 2, 0, 5, 0, 1}), BitmapStatus::Ok);  // moving off the image is harmless
 }

@@ -11,7 +11,7 @@ packages=(
   fonts-dejavu-core fonts-liberation2
 )
 if [ "${1:-}" = "--gui-tools" ]; then
-  packages+=(xvfb xauth imagemagick)
+  packages+=(xvfb xauth imagemagick xdotool)
 fi
 
 missing=()

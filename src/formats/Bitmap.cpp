@@ -22,13 +22,22 @@ bool Int32At(std::span<const std::uint8_t> file, std::uint64_t offset, std::int3
     return true;
 }
 
-// Decodes RLE8 rows into pixels (width x height, top row first). Every run must land inside
-// the image and the data must reach its end-of-bitmap code before the end of the file.
+// Decodes RLE8 rows into pixels (width x height, top row first). Pixels right of the width are
+// dropped: paint programs encode each row with its padding up to a multiple of 4 (ImageMagick
+// does), and Windows clips them the same way. Pixels above the top row, and data that ends
+// before its end-of-bitmap code, make the file unusable.
 BitmapStatus DecodeRle8(std::span<const std::uint8_t> file, std::uint64_t pos, std::int64_t width,
                         std::int64_t height, std::vector<std::uint8_t>& pixels) {
     std::int64_t x = 0;
     std::int64_t y = height - 1;  // rows come bottom row first
-    const auto fits = [&](std::int64_t run) { return y >= 0 && y < height && x + run <= width; };
+    // The part of a run of `run` pixels at the cursor that lies inside the row; -1 when the
+    // cursor has left the image upwards.
+    const auto visible = [&](std::int64_t run) -> std::int64_t {
+        if (y < 0) {
+            return -1;
+        }
+        return x >= width ? 0 : std::min(run, width - x);
+    };
     while (true) {
         if (file.size() - pos < 2) {
             return BitmapStatus::TooShort;
@@ -37,10 +46,13 @@ BitmapStatus DecodeRle8(std::span<const std::uint8_t> file, std::uint64_t pos, s
         const std::uint8_t second = file[pos + 1];
         pos += 2;
         if (first > 0) {  // a run of one index
-            if (!fits(first)) {
+            const std::int64_t shown = visible(first);
+            if (shown < 0) {
                 return BitmapStatus::TooShort;
             }
-            std::memset(pixels.data() + y * width + x, second, first);
+            if (shown > 0) {
+                std::memset(pixels.data() + y * width + x, second, static_cast<std::size_t>(shown));
+            }
             x += first;
             continue;
         }
@@ -58,19 +70,20 @@ BitmapStatus DecodeRle8(std::span<const std::uint8_t> file, std::uint64_t pos, s
                 x += file[pos];
                 y -= file[pos + 1];
                 pos += 2;
-                if (x > width) {
-                    return BitmapStatus::TooShort;
-                }
                 break;
             default: {  // literal indices, padded to an even count
                 const std::uint64_t stored = second + (second & 1u);
                 if (file.size() - pos < stored) {
                     return BitmapStatus::TooShort;
                 }
-                if (!fits(second)) {
+                const std::int64_t shown = visible(second);
+                if (shown < 0) {
                     return BitmapStatus::TooShort;
                 }
-                std::memcpy(pixels.data() + y * width + x, file.data() + pos, second);
+                if (shown > 0) {
+                    std::memcpy(pixels.data() + y * width + x, file.data() + pos,
+                                static_cast<std::size_t>(shown));
+                }
                 x += second;
                 pos += stored;
                 break;
