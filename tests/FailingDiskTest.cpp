@@ -1,0 +1,165 @@
+// Writes that fail: the disk stops after N bytes (for every N of the file), or the file cannot
+// be replaced. Save and import then leave every file as it was, say why, and the program goes
+// on working.
+#include <map>
+
+#include "EditorFixture.h"
+#include "explorer/Form2.h"
+#include "formats/AtomicFile.h"
+#include "formats/Bitmap.h"
+#include "platform/ComboBox.h"
+#include "platform/Controls.h"
+#include "platform/Dialogs.h"
+#include "platform/PictureBox.h"
+#include "shared/Module1.h"
+
+using namespace krellon;
+
+namespace {
+
+std::map<std::string, std::vector<std::uint8_t>> FolderFiles(const TempFolder& folder) {
+    std::map<std::string, std::vector<std::uint8_t>> files;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
+        const std::string name = entry.path().filename().string();
+        files[name] = entry.is_directory() ? std::vector<std::uint8_t>{} : folder.read(name);
+    }
+    return files;
+}
+
+}  // namespace
+
+class FailingDiskTest : public EditorTest {
+protected:
+    void SetUp() override {
+        WriteImages("bricks.img", TestBricks(2));
+        WriteImages("backs.img", {TestBackground("stone", 16, 16)});
+        BoardSetContent set = TestSet(2);
+        set.boards[0].cell(3, 4) = 2;
+        WriteBoardSet("set.bds", set);
+        SetMessageHandlerForTesting(
+            [this](const QString& text, const QString& title) { messages << title + "|" + text; });
+    }
+    void TearDown() override {
+        SetWriteFailureAfterBytesForTesting(std::nullopt);
+        SetMessageHandlerForTesting(nullptr);
+    }
+
+    QStringList messages;
+};
+
+TEST_F(FailingDiskTest, ASaveCutOffAtAnyByteLeavesTheOldFileAndTheEditorAsTheyWere) {
+    const std::vector<std::uint8_t> older{'o', 'l', 'd'};
+    folder.write("KrelEdit.bds", older);
+    Form1& f = Open();
+    f.Command2->click();
+    f.Picture1_MouseDown(1, 45, 20);  // brick 1 at column 1, row 1 of board 2
+    const BoardSetContent edited = f.CurrentBoardSet();
+    const auto expected = EncodeBoardSet(edited);
+    const auto files = FolderFiles(folder);
+    const QImage board = f.Picture1->image().copy();
+    for (std::uint64_t n = 0; n < expected.size(); ++n) {
+        messages.clear();
+        SetWriteFailureAfterBytesForTesting(n);
+        f.Command4->click();
+        ASSERT_EQ(messages.size(), 1) << n;
+        ASSERT_TRUE(messages[0].startsWith("Krellon Boards Editor|Could not save KrelEdit.bds: "))
+            << messages[0].toStdString();
+        ASSERT_TRUE(FolderFiles(folder) == files) << "after " << n << " bytes";
+        ASSERT_EQ(f.BoardSetFile, "set.bds");
+        ASSERT_EQ(f.CurrentBoard, 2);
+        ASSERT_TRUE(f.CurrentBoardSet() == edited);
+        ASSERT_TRUE(f.Picture1->image() == board);
+    }
+    // The disk comes back: the same save goes through and reads back.
+    SetWriteFailureAfterBytesForTesting(std::nullopt);
+    messages.clear();
+    f.Command4->click();
+    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_EQ(folder.read("KrelEdit.bds"), expected);
+    EXPECT_EQ(f.BoardSetFile, "KrelEdit.bds");
+    EXPECT_TRUE(f.CurrentBoardSet() == edited);
+}
+
+TEST_F(FailingDiskTest, AFirstSaveThatFailsLeavesNoFileBehind) {
+    Form1& f = Open();
+    const auto files = FolderFiles(folder);
+    for (std::uint64_t n : {0u, 1u, 4u, 500u, 1700u}) {
+        SetWriteFailureAfterBytesForTesting(n);
+        f.Command4->click();
+        ASSERT_TRUE(FolderFiles(folder) == files) << n;
+    }
+    EXPECT_EQ(messages.size(), 5);
+}
+
+TEST_F(FailingDiskTest, AReadOnlyFileIsNeitherSavedOverNorImportedInto) {
+    folder.write("KrelEdit.bds", {1, 2, 3});
+    std::filesystem::permissions(folder / "KrelEdit.bds", std::filesystem::perms::owner_read);
+    std::filesystem::permissions(folder / "bricks.img", std::filesystem::perms::owner_read);
+    const auto files = FolderFiles(folder);
+    Form1& f = Open();
+    f.Command4->click();
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_EQ(messages[0],
+              "Krellon Boards Editor|Could not save KrelEdit.bds: the file is read-only");
+
+    Shared().ExplorerFile = "bricks.img";
+    Shared().CurrentImage = 1;
+    Form2* e = Form2::ShowExplorer();
+    e->Command1->click();  // the export writes only the bitmap
+    std::vector<std::uint8_t> bitmap = folder.read("brick 1.bmp");
+    bitmap.back() ^= 0xFF;  // a changed pixel to import
+    folder.write("brick 1.bmp", bitmap);
+    e->Command2->click();
+    ASSERT_EQ(messages.size(), 2);
+    EXPECT_EQ(messages[1],
+              "Krellon IMG Explorer|Could not write bricks.img: the file is read-only");
+    auto after = FolderFiles(folder);
+    after.erase("brick 1.bmp");
+    EXPECT_TRUE(after == files);
+}
+
+TEST_F(FailingDiskTest, AnImportCutOffAtAnyByteLeavesTheImageFileAndTheWindowsAsTheyWere) {
+    Form1& f = Open();
+    Shared().ExplorerFile = "bricks.img";
+    Shared().CurrentImage = 2;
+    Form2* e = Form2::ShowExplorer();
+    e->Command1->click();
+    // The bitmap gets other pixels and colours.
+    Palette colours{};
+    std::vector<std::uint8_t> pixels(450);
+    for (int i = 0; i < 256; ++i) {
+        colours[static_cast<std::size_t>(i)] = MakeColour(i, 0, 255 - i);
+    }
+    for (int i = 0; i < 450; ++i) {
+        pixels[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i * 7 % 256);
+    }
+    const auto bitmap = EncodeBitmap(30, 15, colours, pixels);
+    folder.write("brick 2.bmp", bitmap);
+    const auto files = FolderFiles(folder);
+    const auto imageFile = folder.read("bricks.img");
+    const QImage board = f.Picture1->image().copy();
+    const QImage palette = f.Picture2->image().copy();
+    const QImage shown = e->Picture1->image().copy();
+    for (std::uint64_t n = 0; n < imageFile.size(); ++n) {
+        messages.clear();
+        SetWriteFailureAfterBytesForTesting(n);
+        e->Command2->click();
+        ASSERT_EQ(messages.size(), 1) << n;
+        ASSERT_TRUE(messages[0].startsWith("Krellon IMG Explorer|Could not write bricks.img: "))
+            << messages[0].toStdString();
+        ASSERT_TRUE(FolderFiles(folder) == files) << "after " << n << " bytes";
+        ASSERT_TRUE(f.Picture1->image() == board);
+        ASSERT_TRUE(f.Picture2->image() == palette);
+        ASSERT_TRUE(e->Picture1->image() == shown);
+    }
+    SetWriteFailureAfterBytesForTesting(std::nullopt);
+    messages.clear();
+    e->Command2->click();
+    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_NE(folder.read("bricks.img"), imageFile);
+    EXPECT_FALSE(f.Picture1->image() == board);  // the board shows brick 2 as imported
+    // Exporting again gives back exactly the bitmap imported.
+    std::filesystem::remove(folder / "brick 2.bmp");
+    e->Command1->click();
+    EXPECT_EQ(folder.read("brick 2.bmp"), bitmap);
+}

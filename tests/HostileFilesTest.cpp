@@ -1,0 +1,426 @@
+// Malformed files in the working folder, driven through both windows as a user would: start-up
+// with them present, each picked as board set, brick set and background set, each opened in
+// the explorer and stepped through, exported and imported. Nothing may crash, the windows'
+// lists, counts and surfaces must agree afterwards, and no file may change except by an
+// action that writes.
+#include <sys/resource.h>
+
+#include <climits>
+#include <map>
+
+#include "EditorFixture.h"
+#include "explorer/Form2.h"
+#include "platform/ComboBox.h"
+#include "platform/Controls.h"
+#include "platform/Dialogs.h"
+#include "platform/Label.h"
+#include "platform/PictureBox.h"
+#include "shared/Module1.h"
+
+using namespace krellon;
+
+namespace {
+
+using Snapshot = std::map<std::string, std::vector<std::uint8_t>>;
+
+// Every regular file of the folder with its bytes; a directory as a name ending in "/".
+Snapshot TakeSnapshot(const TempFolder& folder) {
+    Snapshot files;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
+        const std::string name = entry.path().filename().string();
+        if (entry.is_directory()) {
+            files[name + "/"] = {};
+        } else {
+            files[name] = folder.read(name);
+        }
+    }
+    return files;
+}
+
+void Put32(std::vector<std::uint8_t>& bytes, std::size_t at, std::int32_t v) {
+    const auto u = static_cast<std::uint32_t>(v);
+    for (int i = 0; i < 4; ++i) {
+        bytes[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(u >> (8 * i));
+    }
+}
+
+std::vector<std::uint8_t> Patched(std::vector<std::uint8_t> bytes, std::size_t at, std::int32_t v) {
+    Put32(bytes, at, v);
+    return bytes;
+}
+
+// A small image file: a file palette of 4 entries, a 30 x 15 brick named "Hidden" with its own
+// palette of 3 entries, one without, and an 8 x 8 background. About 1,100 bytes.
+std::vector<std::uint8_t> SmallImageFile() {
+    ImageSpec hidden = TestBrick("Hidden", 1);
+    hidden.palette.resize(3);
+    ImageSpec plain = TestBrick("b", 2);
+    plain.palette.clear();
+    ImageSpec back = TestBackground("bg", 8, 8);
+    back.palette.clear();
+    return BuildImageFile({hidden, plain, back}, {MakeColour(9, 9, 9), MakeColour(1, 2, 3),
+                                                  MakeColour(200, 0, 0), MakeColour(0, 0, 200)});
+}
+// Where the fields of SmallImageFile's records lie.
+constexpr std::size_t kImageCountAt = 8;
+constexpr std::size_t kFilePaletteCountAt = 12;
+constexpr std::size_t kFirstRecordAt = 16 + 4 * 4;
+constexpr std::size_t kFirstWidthAt = kFirstRecordAt + 4 + 7;
+constexpr std::size_t kFirstHeightAt = kFirstWidthAt + 4;
+constexpr std::size_t kFirstPaletteCountAt = kFirstHeightAt + 12;
+
+std::vector<std::uint8_t> ManyImages(int count, int w, int h) {
+    std::vector<ImageSpec> images;
+    for (int i = 0; i < count; ++i) {
+        ImageSpec image = TestBackground("i" + std::to_string(i), w, h);
+        image.palette.clear();
+        images.push_back(image);
+    }
+    return BuildImageFile(images, GreyPalette());
+}
+
+// A one-board set over image file name, with bricks, hidden bricks and missing codes.
+BoardSetContent SetOver(const std::string& name) {
+    BoardSetContent set = TestSet(2);
+    set.brickSetFile = name;
+    set.backgroundSetFile = name;
+    set.boards[0].background = 2;
+    for (int c = 0; c < kBoardColumns; ++c) {
+        set.boards[0].cell(c, 3) = c % 4;  // 0 empty, 1 hidden, 2 a brick, 3 past the set
+        set.boards[0].cell(c, 7) = 100 + c;
+    }
+    set.boards[1].background = -5;
+    set.boards[1].cell(0, 0) = -1;
+    set.boards[1].cell(1, 0) = INT_MAX;
+    return set;
+}
+
+}  // namespace
+
+class HostileFilesTest : public EditorTest {
+protected:
+    void SetUp() override {
+        WriteImages("bricks.img", TestBricks(5));
+        WriteImages("backs.img", {TestBackground("stone", 64, 64)});
+        WriteBoardSet("good.bds", TestSet(3));
+        SetMessageHandlerForTesting(
+            [this](const QString& text, const QString&) { messages << text; });
+    }
+    void TearDown() override { SetMessageHandlerForTesting(nullptr); }
+
+    // The editor's lists, counts and surfaces agree with what it holds; the board shown is
+    // exactly what a full repaint draws.
+    void ExpectEditorConsistent(const std::string& what) {
+        Form1& f = *form;
+        SCOPED_TRACE(what);
+        EXPECT_GE(f.BoardCount, 1);
+        EXPECT_LE(f.BoardCount, 100);
+        EXPECT_GE(f.CurrentBoard, 1);
+        EXPECT_LE(f.CurrentBoard, f.BoardCount);
+        EXPECT_GE(f.BrickCount, 0);
+        EXPECT_LE(f.BrickCount, 119);
+        EXPECT_EQ(f.Combo2->ListCount(), f.BrickCount);
+        EXPECT_GE(f.BackgroundCount, 0);
+        EXPECT_LE(f.BackgroundCount, 69);
+        EXPECT_EQ(f.Combo1->ListCount(), f.BackgroundCount);
+        EXPECT_GE(f.SelectedBrick, 0);
+        EXPECT_LE(f.SelectedBrick, std::max(f.BrickCount, 1));
+        EXPECT_EQ(f.Combo5->Text(), f.BrickSetFile);
+        EXPECT_EQ(f.Combo4->Text(), f.BackgroundSetFile);
+        EXPECT_EQ(f.Label5->Caption(), "Board " + QString::number(f.CurrentBoard));
+        EXPECT_EQ(f.Picture1->image().size(), QSize(600, 300));
+        EXPECT_EQ(f.Picture2->image().size(), QSize(561, 167));
+        const QImage shown = f.Picture1->image().copy();
+        f.PaintBoard();
+        for (int c = 0; c < kBoardColumns; ++c) {
+            for (int r = 0; r < kBoardRows; ++r) {
+                // A code past the set whose name an earlier, larger set left as "Hidden" is
+                // the one cell that the toggle draws unlike a full repaint.
+                const std::int32_t k = f.BrickGrid[f.CurrentBoard][c][r];
+                if (k > f.BrickCount && k <= 119 && f.BrickNames[k] == "Hidden") {
+                    continue;
+                }
+                const QRect cell(c * 30, r * 15, 30, 15);
+                ASSERT_TRUE(shown.copy(cell) == f.Picture1->image().copy(cell))
+                    << "cell " << c << ", " << r << " differs from a full repaint";
+            }
+        }
+    }
+
+    void ExpectExplorerConsistent(const Form2& e, const std::string& what) {
+        const Module1& m = Shared();
+        SCOPED_TRACE(what);
+        EXPECT_GE(m.ImageCount, 0);
+        EXPECT_LE(m.ImageCount, 119);
+        EXPECT_EQ(e.Combo2->ListCount(), m.ImageCount);
+        if (e.Command4->isEnabled()) {
+            ASSERT_GE(m.CurrentImage, 1);
+            ASSERT_LE(m.CurrentImage, m.ImageCount);
+            EXPECT_EQ(e.windowTitle(), "Krellon IMG Explorer  - image " +
+                                           QString::number(m.CurrentImage) + " of " +
+                                           QString::number(m.ImageCount));
+            const auto& slot = m.ImageTable[static_cast<std::size_t>(m.CurrentImage)];
+            const std::int64_t w = slot.Width;
+            const std::int64_t h = slot.Height;
+            const bool drawn = w > 0 && h > 0 && w * h <= 4096 * 4096;
+            EXPECT_EQ(e.Picture1->image().size(),
+                      drawn ? QSize(int(w) * e.Scale, int(h) * e.Scale) : QSize(0, 0));
+            EXPECT_EQ(e.Command1->isEnabled(), w > 0 && h > 0);
+        } else {
+            EXPECT_EQ(e.windowTitle(), "Krellon IMG Explorer");
+            EXPECT_FALSE(e.Command1->isEnabled());
+            EXPECT_FALSE(e.Command2->isEnabled());
+        }
+    }
+
+    // Opens the editor with the folder as it is (or, unless fresh, goes on with the one open
+    // and another set first), picks board set bds in Combo3 if it is listed, then drives every
+    // control that reads files.
+    void DriveEditor(const std::string& bds, const std::string& what, bool fresh = true) {
+        if (fresh || !form) {
+            Open();
+            ExpectEditorConsistent(what + ", start-up");
+        } else {
+            Pick(form->Combo3, form->Combo3->findText("good.bds"));
+        }
+        const int index = form->Combo3->findText(QString::fromStdString(bds));
+        if (index >= 0) {
+            messages.clear();
+            const QString before = form->BoardSetFile;
+            Pick(form->Combo3, index);
+            if (form->BoardSetFile != QString::fromStdString(bds)) {
+                EXPECT_EQ(form->BoardSetFile, before);
+                EXPECT_EQ(messages, QStringList{QString::fromStdString(bds) +
+                                                " is not a valid board set file."});
+            }
+        }
+        ExpectEditorConsistent(what + ", picked");
+        for (int i = 0; i < form->BoardCount; ++i) {
+            form->Command2->click();
+        }
+        for (int mode : {1, 2, 0}) {
+            form->Option1->Button(mode)->click();
+        }
+        form->Check1->click();
+        ExpectEditorConsistent(what + ", hidden bricks off");
+        form->Check1->click();
+        for (int i = 0; i < form->Combo1->ListCount(); ++i) {
+            Pick(form->Combo1, i);
+        }
+        ExpectEditorConsistent(what + ", every background");
+    }
+
+    // Opens the explorer on the editor's brick set, steps through every image both ways,
+    // exporting and importing each, which must give back the image file byte for byte.
+    void DriveExplorer(const std::string& what) {
+        form->Picture4_Click();
+        Form2* e = Shared().Explorer;
+        ASSERT_NE(e, nullptr);
+        ExpectExplorerConsistent(*e, what + ", opened");
+        const int steps = Shared().ImageCount + 1;
+        for (int i = 0; i < steps; ++i) {
+            if (e->Command1->isEnabled()) {
+                const auto file = std::filesystem::path(Shared().ExplorerFile.toStdString());
+                const auto before = folder.read(file.string());
+                e->Command1->click();
+                e->Command2->click();
+                EXPECT_EQ(folder.read(file.string()), before) << what << ", image " << i;
+            }
+            if (e->Command4->isEnabled()) {
+                e->Command4->click();
+            }
+            ExpectExplorerConsistent(*e, what + ", next");
+        }
+        for (int i = 0; i < steps && e->Command3->isEnabled(); ++i) {
+            e->Command3->click();
+        }
+        ExpectExplorerConsistent(*e, what + ", previous");
+    }
+
+    // The explorer's own pick of file name in its list, from another file, at image 1.
+    void DriveExplorerPick(const std::string& name, const std::string& what) {
+        Shared().ExplorerFile = "bricks.img";
+        Shared().CurrentImage = 1;
+        Form2* e = Form2::ShowExplorer();
+        Pick(e->Combo1, e->Combo1->findText(QString::fromStdString(name)));
+        EXPECT_EQ(Shared().ExplorerFile, QString::fromStdString(name));
+        DriveExplorer(what + ", from the explorer's list");
+    }
+
+    // The whole round for image file bytes: a set over it, the editor, the explorer; then no
+    // file but the exported bitmaps differs from before.
+    void DriveImageFile(const std::vector<std::uint8_t>& bytes, const std::string& what,
+                        bool fresh = true) {
+        folder.write("hostile.img", bytes);
+        WriteBoardSet("hostile.bds", SetOver("hostile.img"));
+        const Snapshot before = WithoutBitmaps(TakeSnapshot(folder));
+        DriveEditor("hostile.bds", what, fresh);
+        DriveExplorer(what);
+        DriveExplorerPick("hostile.img", what);
+        EXPECT_TRUE(WithoutBitmaps(TakeSnapshot(folder)) == before) << what << ": a file changed";
+    }
+
+    // The exported bitmaps are what export writes; everything else must stay.
+    static Snapshot WithoutBitmaps(Snapshot files) {
+        std::erase_if(files, [](const auto& file) { return file.first.ends_with(".bmp"); });
+        return files;
+    }
+
+    void DriveBoardSet(const std::vector<std::uint8_t>& bytes, const std::string& what) {
+        folder.write("hostile.bds", bytes);
+        const Snapshot before = TakeSnapshot(folder);
+        DriveEditor("hostile.bds", what);
+        EXPECT_TRUE(TakeSnapshot(folder) == before) << what << ": a file changed";
+    }
+
+    QStringList messages;
+};
+
+// --- No crash, whatever the bytes ---
+
+TEST_F(HostileFilesTest, EveryTruncationOfABoardSetIsRefusedAndChangesNothing) {
+    const auto valid = EncodeBoardSet(SetOver("bricks.img"));
+    Open();
+    const QString open = form->BoardSetFile;
+    const auto grid = form->BrickGrid;
+    for (std::size_t length = 0; length < valid.size(); ++length) {
+        folder.write("cut.bds", {valid.begin(), valid.begin() + static_cast<long>(length)});
+        if (form->Combo3->findText("cut.bds") < 0) {
+            form->Combo3->AddItem("cut.bds");
+        }
+        messages.clear();
+        Pick(form->Combo3, form->Combo3->findText("cut.bds"));
+        ASSERT_EQ(messages, QStringList{"cut.bds is not a valid board set file."}) << length;
+        ASSERT_EQ(form->BoardSetFile, open);
+        ASSERT_EQ(form->Combo3->Text(), open);
+        ASSERT_TRUE(form->BrickGrid == grid);
+    }
+    ExpectEditorConsistent("after every truncation");
+    // At start-up a file that cannot be read is passed over without a word.
+    for (std::size_t length = 0; length < valid.size(); length += 97) {
+        folder.write("cut.bds", {valid.begin(), valid.begin() + static_cast<long>(length)});
+        messages.clear();
+        Open();
+        EXPECT_EQ(form->BoardSetFile, "good.bds") << length;
+        EXPECT_TRUE(messages.empty());
+    }
+}
+
+TEST_F(HostileFilesTest, EveryTruncationOfAnImageFileLoadsWhatItHolds) {
+    const auto valid = SmallImageFile();
+    for (std::size_t length = 0; length <= valid.size(); ++length) {
+        // Start-up with the file present costs the most; it runs for every 64th length.
+        DriveImageFile({valid.begin(), valid.begin() + static_cast<long>(length)},
+                       "length " + std::to_string(length), length % 64 == 0);
+        if (HasFailure()) {
+            return;
+        }
+    }
+}
+
+TEST_F(HostileFilesTest, BoardSetCountsOutsideTheirLimits) {
+    const BoardSetContent set = SetOver("bricks.img");
+    const auto valid = EncodeBoardSet(set);
+    const std::size_t brickPath = 12;
+    const std::size_t backgroundPath = brickPath + 4 + 18 + set.brickSetFile.size() + 1;
+    const std::size_t setName = backgroundPath + 4 + 18 + set.backgroundSetFile.size() + 1;
+    const std::size_t author = setName + 4 + set.boardSetName.size() + 1;
+    const std::size_t spare = author + 4 + set.authorName.size() + 1;
+    const std::int32_t beyond = static_cast<std::int32_t>(valid.size());
+    for (std::int32_t count : {0, -1, INT_MAX, INT_MIN, 101}) {
+        DriveBoardSet(Patched(valid, 8, count), "board count " + std::to_string(count));
+    }
+    for (std::size_t at : {brickPath, backgroundPath, setName, author, spare}) {
+        for (std::int32_t n : {0, -1, beyond, INT_MAX}) {
+            DriveBoardSet(Patched(valid, at, n),
+                          "text at " + std::to_string(at) + " count " + std::to_string(n));
+        }
+    }
+    DriveBoardSet({}, "a 0-byte file");
+    EXPECT_TRUE(messages.contains("hostile.bds is not a valid board set file."));
+}
+
+TEST_F(HostileFilesTest, BoardContentsOutsideTheirRanges) {
+    // A valid file whose numbers no editor writes: they are shown safely and kept.
+    BoardSetContent set = SetOver("bricks.img");
+    set.boards[0].background = INT_MAX;
+    set.boards[1].background = INT_MIN;
+    set.boards[1].cell(2, 2) = INT_MIN;
+    set.boards[1].cell(19, 19) = 120;
+    DriveBoardSet(EncodeBoardSet(set), "numbers out of range");
+    Open();
+    Pick(form->Combo3, form->Combo3->findText("hostile.bds"));
+    ASSERT_EQ(form->BoardSetFile, "hostile.bds");
+    EXPECT_TRUE(form->CurrentBoardSet() == set);
+}
+
+TEST_F(HostileFilesTest, ImageFileCountsAndSizesOutsideTheirLimits) {
+    const auto valid = SmallImageFile();
+    for (std::int32_t count : {0, -1, INT_MAX, INT_MIN}) {
+        DriveImageFile(Patched(valid, kImageCountAt, count), "images " + std::to_string(count));
+    }
+    for (std::int32_t count : {257, -1, INT_MAX}) {
+        DriveImageFile(Patched(valid, kFilePaletteCountAt, count),
+                       "file palette " + std::to_string(count));
+        DriveImageFile(Patched(valid, kFirstPaletteCountAt, count),
+                       "record palette " + std::to_string(count));
+    }
+    for (std::int32_t size : {0, -1, -30, INT_MAX, INT_MIN, 65536}) {
+        DriveImageFile(Patched(valid, kFirstWidthAt, size), "width " + std::to_string(size));
+        DriveImageFile(Patched(valid, kFirstHeightAt, size), "height " + std::to_string(size));
+    }
+    // Pixels past the end: the last image states more rows than the file holds.
+    const std::size_t lastHeightAt = valid.size() - 64 - 12;
+    DriveImageFile(Patched(valid, lastHeightAt, 9), "pixels past the end");
+    DriveImageFile(Patched(valid, kFirstRecordAt, -1), "name count -1");
+    DriveImageFile(Patched(valid, kFirstRecordAt, INT_MAX), "name count huge");
+    DriveImageFile({}, "a 0-byte file");
+}
+
+TEST_F(HostileFilesTest, CountsJustPastWhatTheWindowsHold) {
+    // 120 bricks: 119 loaded; 120 images: 119 browsed; 70 backgrounds: 69 listed.
+    DriveImageFile(ManyImages(120, 30, 15), "120 bricks");
+    DriveImageFile(ManyImages(70, 4, 4), "70 backgrounds");
+    folder.write("hostile.img", ManyImages(120, 30, 15));
+    Open();
+    Pick(form->Combo3, form->Combo3->findText("hostile.bds"));
+    EXPECT_EQ(form->BrickCount, 119);
+    EXPECT_EQ(form->BackgroundCount, 69);
+    form->SelectedBrick = 119;
+    form->Picture4_Click();
+    EXPECT_EQ(Shared().ImageCount, 119);
+    EXPECT_EQ(Shared().Explorer->Combo2->ListCount(), 119);
+}
+
+TEST_F(HostileFilesTest, DirectoriesNamedLikeDataFiles) {
+    std::filesystem::create_directory(folder / "adir.bds");
+    std::filesystem::create_directory(folder / "adir.img");
+    WriteBoardSet("uses-dir.bds", SetOver("adir.img"));
+    const Snapshot before = TakeSnapshot(folder);
+    DriveEditor("adir.bds", "a folder as board set");
+    EXPECT_NE(form->BoardSetFile, "adir.bds");
+    DriveEditor("uses-dir.bds", "a folder as image file");
+    EXPECT_EQ(form->BrickCount, 0);
+    DriveExplorer("a folder in the explorer");
+    EXPECT_TRUE(TakeSnapshot(folder) == before);
+}
+
+// --- Memory bounded by the file's size ---
+
+TEST_F(HostileFilesTest, HugeCountsAllocateNothingTheFileCannotBack) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer's own memory hides what the program allocates";
+#else
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const long before = usage.ru_maxrss;
+    const auto valid = SmallImageFile();
+    DriveImageFile(Patched(valid, kImageCountAt, INT_MAX), "images");
+    DriveImageFile(Patched(Patched(valid, kFirstWidthAt, 1 << 20), kFirstHeightAt, 1 << 20),
+                   "a terapixel image");
+    DriveImageFile(Patched(valid, kFirstRecordAt, INT_MAX), "name");
+    DriveBoardSet(Patched(EncodeBoardSet(SetOver("x.img")), 12, INT_MAX), "text");
+    getrusage(RUSAGE_SELF, &usage);
+    EXPECT_LT(usage.ru_maxrss - before, 32 * 1024) << "kB more at peak";
+#endif
+}
