@@ -2,9 +2,9 @@
 BUILD := $(CURDIR)/build
 DEMO := $(CURDIR)/demo
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS := fuzz_boardset fuzz_imagefile fuzz_bitmap
+FUZZ_TARGETS := fuzz_boardset fuzz_imagefile fuzz_bitmap fuzz_loaders
 
-.PHONY: all deps build demo run test test-asan fuzz bench format clean
+.PHONY: all deps build demo run test test-asan fuzz fuzz-build fuzz-corpus bench format clean
 
 all: build
 
@@ -34,20 +34,39 @@ test-asan: deps
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --output-on-failure -j2
 
-# Each fuzz target runs FUZZ_SECONDS seconds on its kept corpus and the demo tool's seeds.
-fuzz: deps
+fuzz-build: deps
 	@cmake -S . -B $(CURDIR)/build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DCMAKE_CXX_COMPILER=clang++ -DKRELLON_FUZZ=ON >/dev/null
 	@cmake --build $(CURDIR)/build-fuzz
 	@$(CURDIR)/build-fuzz/krellon-demo --seeds $(CURDIR)/build-fuzz/seeds
+
+# Each fuzz target runs FUZZ_SECONDS seconds on its kept corpus and the demo tool's seeds;
+# what it finds new grows build-fuzz/corpus.
+fuzz: fuzz-build
 	@set -e; for t in $(FUZZ_TARGETS); do \
 	  seeds=$$(echo $$t | sed 's/fuzz_//'); \
 	  mkdir -p $(CURDIR)/build-fuzz/corpus/$$t; \
 	  echo "== $$t for $(FUZZ_SECONDS) s"; \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	  $(CURDIR)/build-fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
 	    -artifact_prefix=$(CURDIR)/build-fuzz/$$t- \
 	    $(CURDIR)/build-fuzz/corpus/$$t $(CURDIR)/build-fuzz/seeds/$$seeds \
 	    $(CURDIR)/fuzz/corpus/$$t 2>&1 | grep -E 'stat::number_of_executed_units|ERROR|SUMMARY' ; \
+	done
+
+# Minimises what the fuzz runs found, with the kept corpus, into the kept corpus under fuzz/,
+# which `make test` replays.
+fuzz-corpus: fuzz-build
+	@set -e; for t in $(FUZZ_TARGETS); do \
+	  seeds=$$(echo $$t | sed 's/fuzz_//'); \
+	  rm -rf $(CURDIR)/build-fuzz/merged/$$t; mkdir -p $(CURDIR)/build-fuzz/merged/$$t \
+	    $(CURDIR)/build-fuzz/corpus/$$t $(CURDIR)/fuzz/corpus/$$t; \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
+	  $(CURDIR)/build-fuzz/$$t -merge=1 $(CURDIR)/build-fuzz/merged/$$t \
+	    $(CURDIR)/fuzz/corpus/$$t $(CURDIR)/build-fuzz/seeds/$$seeds \
+	    $(CURDIR)/build-fuzz/corpus/$$t 2>&1 | grep -E 'MERGE-OUTER: [0-9]+ new files' ; \
+	  find $(CURDIR)/fuzz/corpus/$$t -type f ! -name .keep -delete; \
+	  cp $(CURDIR)/build-fuzz/merged/$$t/* $(CURDIR)/fuzz/corpus/$$t/; \
 	done
 
 bench: deps

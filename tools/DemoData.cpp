@@ -185,7 +185,8 @@ void WriteSeedCorpora(const std::filesystem::path& dir) {
     const auto boardsets = dir / "boardset";
     const auto imagefiles = dir / "imagefile";
     const auto bitmaps = dir / "bitmap";
-    for (const auto& d : {boardsets, imagefiles, bitmaps}) {
+    const auto loaders = dir / "loaders";
+    for (const auto& d : {boardsets, imagefiles, bitmaps, loaders}) {
         std::filesystem::create_directories(d);
     }
     WriteBytes(boardsets / "demo.bds", EncodeBoardSet(DemoBoardSet()));
@@ -210,6 +211,17 @@ void WriteSeedCorpora(const std::filesystem::path& dir) {
                EncodeBitmap(brick.width, brick.height, colours, brick.pixels));
     const ImageSpec& ball = titles.back();
     WriteBytes(bitmaps / "ball.bmp", EncodeBitmap(ball.width, ball.height, colours, ball.pixels));
+
+    // The window loaders take a first byte that says what the rest is: even a board set
+    // file, odd an image file (3: and run the start-up scans with it).
+    const auto prefixed = [](std::uint8_t kind, const std::vector<std::uint8_t>& bytes) {
+        std::vector<std::uint8_t> out{kind};
+        out.insert(out.end(), bytes.begin(), bytes.end());
+        return out;
+    };
+    WriteBytes(loaders / "one-board.bds", prefixed(0, EncodeBoardSet(small)));
+    WriteBytes(loaders / "bricks.img", prefixed(1, BuildImageFile(bricks, GreyPalette())));
+    WriteBytes(loaders / "no-own-palette.img", prefixed(3, BuildImageFile(titles, GreyPalette())));
 }
 
 }  // namespace krellon

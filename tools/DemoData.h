@@ -30,7 +30,8 @@ std::vector<std::uint8_t> DemoTitleFile();
 // so a user's edits survive. Returns the names written; throws on a write that fails.
 std::vector<std::string> WriteDemoFolder(const std::filesystem::path& dir);
 
-// Writes the seed corpora of the fuzz targets: dir/boardset, dir/imagefile, dir/bitmap.
+// Writes the seed corpora of the fuzz targets: dir/boardset, dir/imagefile, dir/bitmap and
+// dir/loaders.
 void WriteSeedCorpora(const std::filesystem::path& dir);
 
 }  // namespace krellon
