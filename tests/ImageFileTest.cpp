@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "TestBytes.h"
+#include "formats/BufferedSource.h"
 #include "formats/ImageFile.h"
 
 using namespace krellon;
@@ -232,4 +233,23 @@ TEST(ImageFileHostile, FilePaletteCountOutsideTheLimits) {
     MemorySource source(tiny);
     EXPECT_FALSE(ReadImageHeader(source));
     EXPECT_FALSE(ProbeFirstImage(source));
+}
+
+TEST(BufferedSource, ReadsExactlyWhatItsSourceHoldsAtAnyOffsetAndLength) {
+    std::vector<std::uint8_t> bytes(10000);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        bytes[i] = static_cast<std::uint8_t>(i * 31 + i / 256);
+    }
+    const krellon::MemorySource inner(bytes);
+    const krellon::BufferedSource buffered(inner, 64);
+    std::uint32_t seed = 7;
+    for (int i = 0; i < 2000; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        const std::uint64_t offset = (seed >> 8) % 10100;  // some past the end
+        const std::size_t length = (seed >> 20) % 150;     // some larger than a block
+        std::vector<std::uint8_t> want(length, 0xEE), got(length, 0xEE);
+        const std::size_t wantCount = inner.readAt(offset, want);
+        ASSERT_EQ(buffered.readAt(offset, got), wantCount) << offset << " " << length;
+        ASSERT_EQ(got, want) << offset << " " << length;
+    }
 }

@@ -1,5 +1,8 @@
 #include "Form1.h"
 
+#include <QFile>
+#include <QHash>
+
 #include "explorer/Form2.h"
 #include "formats/FileSource.h"
 #include "platform/ComboBox.h"
@@ -18,11 +21,19 @@ namespace {
 const QString kCaption = "Krellon Boards Editor";
 
 // Width and height of the first image of an image file, if the file holds that much.
-std::optional<std::pair<std::int32_t, std::int32_t>> Probe(const QString& name) {
-    FileSource source;
-    const auto path = FindFile(name);
-    if (!path || !source.open(*path)) {
+using ImageSize = std::optional<std::pair<std::int32_t, std::int32_t>>;
+
+ImageSize Probe(const QString& name) {
+    if (!IsBareFileName(name)) {
         return std::nullopt;
+    }
+    FileSource source;
+    // Names from the folder listing open as they are; FindFile is for the others.
+    if (!source.open(QFile::encodeName(name).toStdString())) {
+        const auto path = FindFile(name);
+        if (!path || !source.open(*path)) {
+            return std::nullopt;
+        }
     }
     return ProbeFirstImage(source);
 }
@@ -79,22 +90,29 @@ void Form1::Picture4_Click() {
 
 void Form1::Form_Load() {
     SelectedBrick = 1;
-    // Two separate passes, as each list is filled in the order of the directory search.
+    // Two separate passes, as each list is filled in the order of the directory search. The
+    // second takes the first image sizes the first pass found instead of opening every file
+    // again.
+    QHash<QString, ImageSize> probed;
+    QStringList brickSets;
     for (const QString& name : Dir("*.img")) {
-        const auto size = Probe(name);
+        const ImageSize size = Probe(name);
+        probed.insert(name, size);
         if (size && *size == std::make_pair(30, 15)) {
-            Combo5->AddItem(name);
+            brickSets << name;
         }
     }
+    Combo5->AddItems(brickSets);
+    QStringList backgroundSets;
     for (const QString& name : Dir("*.img")) {
-        const auto size = Probe(name);
+        const auto known = probed.constFind(name);
+        const ImageSize size = known != probed.cend() ? *known : Probe(name);
         if (size && (*size == std::make_pair(64, 64) || *size == std::make_pair(128, 128))) {
-            Combo4->AddItem(name);
+            backgroundSets << name;
         }
     }
-    for (const QString& name : Dir("*.bds")) {
-        Combo3->AddItem(name);
-    }
+    Combo4->AddItems(backgroundSets);
+    Combo3->AddItems(Dir("*.bds"));
 
     // The first board set of the list that can be read is opened; the others are passed over.
     for (int i = 0; i < Combo3->ListCount(); ++i) {

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "Form1.h"
+#include "formats/BufferedSource.h"
 #include "formats/FileSource.h"
 #include "platform/Colours.h"
 #include "platform/ComboBox.h"
@@ -52,11 +53,13 @@ void Form1::ReadBackgr() {
     Combo4->SetText(BackgroundSetFile);
     Combo1->Clear();
     BackgroundCount = 0;
-    FileSource source;
+    FileSource file;
     const auto path = FindFile(BackgroundSetFile);
-    if (!path || !source.open(*path)) {
+    if (!path || !file.open(*path)) {
         return;
     }
+    // The walk reads each record's header and palette: a few fields a record, in blocks.
+    const BufferedSource source(file);
     const auto header = ReadImageHeader(source);
     if (!header) {
         return;
@@ -65,10 +68,11 @@ void Form1::ReadBackgr() {
     walk.count = header->imageCount;
     walk.limit = kMaxBackgrounds;
     const auto records = WalkImageRecords(source, walk);
+    QStringList names;
     for (std::size_t i = 0; i < records.size(); ++i) {
         const ImageRecord& record = records[i];
         BackgroundNames[i] = FromCp1252(record.name);
-        Combo1->AddItem(BackgroundNames[i]);
+        names << BackgroundNames[i];
         BackgroundEntry& entry = BackgroundTable[i];
         // A record without a palette of its own is drawn with the file's, as the explorer does.
         entry.palette = record.paletteCount > 0 ? record.palette : header->filePalette;
@@ -76,6 +80,7 @@ void Form1::ReadBackgr() {
         entry.Width = record.width;
         entry.Height = record.height;
     }
+    Combo1->AddItems(names);
     BackgroundCount = static_cast<std::int32_t>(records.size());
 }
 

@@ -1,6 +1,7 @@
 // The brick set: every brick decoded once into the palette surface Picture2, the brick list,
 // and the enlarged view of the selected brick in Picture4.
 #include "Form1.h"
+#include "formats/BufferedSource.h"
 #include "formats/FileSource.h"
 #include "platform/Colours.h"
 #include "platform/ComboBox.h"
@@ -21,9 +22,11 @@ void Form1::LoadBricks() {
     Combo5->SetText(BrickSetFile);
     Combo2->Clear();
     BrickCount = 0;
-    FileSource source;
+    FileSource file;
     const auto path = FindFile(BrickSetFile);
-    if (path && source.open(*path)) {
+    if (path && file.open(*path)) {
+        // Record headers, palettes and pixels lie side by side: read them in blocks.
+        const BufferedSource source(file, 16384);
         if (const auto header = ReadImageHeader(source)) {
             // Each record gives exactly 30 x 15 pixel bytes, whatever size it states.
             RecordWalk walk;
@@ -33,11 +36,12 @@ void Form1::LoadBricks() {
             const auto records = WalkImageRecords(source, walk);
             std::array<std::uint8_t, kBrickPixelBytes> pixels{};
             std::array<QRgb, 256> colours{};
+            QStringList names;
             for (std::size_t i = 0; i < records.size(); ++i) {
                 const ImageRecord& record = records[i];
                 const int k = static_cast<int>(i) + 1;
                 BrickNames[k] = FromCp1252(record.name);
-                Combo2->AddItem(BrickNames[k]);
+                names << BrickNames[k];
                 const Palette& palette =
                     record.paletteCount > 0 ? record.palette : header->filePalette;
                 for (int p = 0; p < 256; ++p) {
@@ -46,6 +50,7 @@ void Form1::LoadBricks() {
                 ReadBlock(source, record.pixelOffset, pixels);
                 Picture2->PutIndexed(SlotLeft(k), SlotTop(k), 30, 15, pixels.data(), colours);
             }
+            Combo2->AddItems(names);
             BrickCount = static_cast<std::int32_t>(records.size());
         }
     }

@@ -81,9 +81,7 @@ void Form1::Command4_Click() {
         return;
     }
     Combo3->Clear();
-    for (const QString& name : Dir("*.bds")) {
-        Combo3->AddItem(name);
-    }
+    Combo3->AddItems(Dir("*.bds"));
     BoardSetFile = kSaveFile;
     Combo3->SetText(BoardSetFile);
     if (!ReadBoardSet()) {

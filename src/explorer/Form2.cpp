@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <algorithm>
 
+#include "formats/BufferedSource.h"
 #include "formats/FileSource.h"
 #include "formats/ImageFile.h"
 #include "platform/Colours.h"
@@ -104,9 +105,7 @@ void Form2::changeEvent(QEvent* event) {
 void Form2::Form_Activate() {
     Module1& m = Shared();
     Combo1->Clear();
-    for (const QString& name : Dir("*.img")) {
-        Combo1->AddItem(name);
-    }
+    Combo1->AddItems(Dir("*.img"));
     Combo1->SetText(m.ExplorerFile);  // the edit text stays the file handed over
     ReadImageFile();
     ShowImage();
@@ -153,21 +152,24 @@ void Form2::ReadImageFile() {
     Module1& m = Shared();
     Combo2->Clear();
     m.ImageCount = 0;
-    FileSource source;
+    FileSource file;
     const auto path = FindFile(m.ExplorerFile);
-    if (!path || !source.open(*path)) {
+    if (!path || !file.open(*path)) {
         return;
     }
+    // The walk reads each record's header and palette: a few fields a record, in blocks.
+    const BufferedSource source(file, 4096);
     const auto header = ReadImageHeader(source);
     if (!header) {
         return;
     }
     m.ImageTable[0].palette = header->filePalette;
     const auto records = WalkImageFile(source, *header, kMaxExplorerImages);
+    QStringList names;
     for (std::size_t i = 0; i < records.size(); ++i) {
         const ImageRecord& record = records[i];
         m.ImageNames[i + 1] = FromCp1252(record.name);
-        Combo2->AddItem(m.ImageNames[i + 1]);
+        names << m.ImageNames[i + 1];
         Module1::ImageSlot& slot = m.ImageTable[i + 1];
         slot.palette = record.palette;
         slot.PixelOffset = record.pixelOffset;
@@ -175,6 +177,7 @@ void Form2::ReadImageFile() {
         slot.Height = record.height;
         slot.PaletteCount = record.paletteCount;
     }
+    Combo2->AddItems(names);
     m.ImageCount = static_cast<std::int32_t>(records.size());
 }
 

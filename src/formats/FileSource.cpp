@@ -1,51 +1,59 @@
 #include "FileSource.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <limits>
-#include <system_error>
 
 namespace krellon {
 
+// One descriptor, one status call and one positioned read per block: the start-up scan opens
+// every image file of the folder, so each system call counts.
 bool FileSource::open(const std::filesystem::path& path) {
     close();
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) {
+    // Non-blocking, so that a named pipe called like a data file cannot stall the open.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
         return false;
     }
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) {
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size < 0) {
+        ::close(fd);
         return false;
     }
-    // Reads go straight to the caller's buffer in one call each; stdio's buffer would only add
-    // a copy, and every read seeks anyway.
-    std::setvbuf(f, nullptr, _IONBF, 0);
-    file_.reset(f);
-    if (std::fseek(f, 0, SEEK_END) != 0) {
-        close();
-        return false;
-    }
-    const long end = std::ftell(f);
-    if (end < 0) {
-        close();
-        return false;
-    }
-    size_ = static_cast<std::uint64_t>(end);
+    fd_ = fd;
+    size_ = static_cast<std::uint64_t>(status.st_size);
     return true;
 }
 
 void FileSource::close() {
-    file_.reset();
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+    fd_ = -1;
     size_ = 0;
 }
 
 std::size_t FileSource::readAt(std::uint64_t offset, std::span<std::uint8_t> dst) const {
-    if (!file_ || offset >= size_ || dst.empty() ||
-        offset > static_cast<std::uint64_t>(std::numeric_limits<long>::max())) {
+    if (fd_ < 0 || offset >= size_ || dst.empty() ||
+        offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) {
         return 0;
     }
-    if (std::fseek(file_.get(), static_cast<long>(offset), SEEK_SET) != 0) {
-        return 0;
+    std::size_t done = 0;
+    while (done < dst.size()) {
+        const ssize_t got =
+            ::pread(fd_, dst.data() + done, dst.size() - done, static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            break;
+        }
+        done += static_cast<std::size_t>(got);
     }
-    return std::fread(dst.data(), 1, dst.size(), file_.get());
+    return done;
 }
 
 bool ReadWholeFile(const std::filesystem::path& path, std::vector<std::uint8_t>& bytes) {

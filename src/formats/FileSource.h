@@ -1,9 +1,8 @@
 #pragma once
 
-#include <cstdio>
 #include <filesystem>
-#include <memory>
 #include <string>
+#include <vector>
 
 #include "ByteSource.h"
 
@@ -17,17 +16,18 @@ public:
 
     // Opens path for reading; returns false (and leaves the source empty) when it cannot.
     bool open(const std::filesystem::path& path);
-    bool isOpen() const { return file_ != nullptr; }
+    bool isOpen() const { return fd_ >= 0; }
     void close();
 
     std::uint64_t size() const override { return size_; }
     std::size_t readAt(std::uint64_t offset, std::span<std::uint8_t> dst) const override;
 
+    ~FileSource() override { close(); }
+    FileSource(const FileSource&) = delete;
+    FileSource& operator=(const FileSource&) = delete;
+
 private:
-    struct Closer {
-        void operator()(std::FILE* f) const { std::fclose(f); }
-    };
-    std::unique_ptr<std::FILE, Closer> file_;
+    int fd_ = -1;
     std::uint64_t size_ = 0;
 };
 

@@ -105,16 +105,26 @@ std::vector<ImageRecord> WalkImageFile(const ByteSource& source, const ImageFile
 }
 
 std::optional<std::pair<std::int32_t, std::int32_t>> ProbeFirstImage(const ByteSource& source) {
-    ByteReader in(source);
-    in.seek(kFirstRecordOffset);
+    // One read covers the record start of almost every file: the name is short.
+    std::array<std::uint8_t, 64> head{};
+    const std::size_t got = source.readAt(kFirstRecordOffset, head);
+    const MemorySource block({head.data(), got});
+    ByteReader in(block);
     const std::int32_t nameLength = in.readInt32();
     if (!in.ok() || nameLength < 1) {
         return std::nullopt;
     }
-    in.skip(static_cast<std::uint64_t>(nameLength));
-    const std::int32_t width = in.readInt32();
-    const std::int32_t height = in.readInt32();
-    if (!in.ok()) {
+    const std::uint64_t sizeAt = 4 + static_cast<std::uint64_t>(nameLength);
+    ByteReader far(source);
+    ByteReader& sizes = sizeAt + 8 <= got ? in : far;
+    if (&sizes == &far) {
+        far.seek(kFirstRecordOffset + sizeAt);
+    } else {
+        in.seek(sizeAt);
+    }
+    const std::int32_t width = sizes.readInt32();
+    const std::int32_t height = sizes.readInt32();
+    if (!sizes.ok()) {
         return std::nullopt;
     }
     return std::make_pair(width, height);

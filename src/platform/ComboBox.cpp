@@ -28,6 +28,11 @@ void ComboBox::AddItem(const QString& text) {
     addItem(text);
 }
 
+void ComboBox::AddItems(const QStringList& texts) {
+    // One insertion into the list model instead of one (with its signals) per entry.
+    insertItems(count(), texts);
+}
+
 void ComboBox::SetListIndex(int index) {
     setCurrentIndex(index);
     if (ClickHandler) {

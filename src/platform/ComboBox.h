@@ -13,6 +13,8 @@ public:
 
     void Clear();
     void AddItem(const QString& text);
+    // Appends the entries in their order.
+    void AddItems(const QStringList& texts);
     // Selects entry index (0-based) and runs the click handler before returning.
     void SetListIndex(int index);
     // The selected entry, -1 for none.

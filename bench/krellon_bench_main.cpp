@@ -1,0 +1,327 @@
+// Times every user action on the largest valid data beside its floor, measured in the same run:
+// what no implementation can beat on this machine (reading the same file bytes, copying the
+// same pixel bytes with memcpy, listing the same folder). Prints a table of action, median
+// time, floor and ratio, and the resident memory with the explorer on a 1024 x 1024 image.
+#include <benchmark/benchmark.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "BenchData.h"
+#include "editor/Form1.h"
+#include "explorer/Form2.h"
+#include "formats/BoardSetFile.h"
+#include "platform/ComboBox.h"
+#include "platform/Controls.h"
+#include "shared/Module1.h"
+
+using namespace krellon;
+namespace fs = std::filesystem;
+
+namespace {
+
+Form1* editor = nullptr;
+Form2* explorer = nullptr;
+std::vector<fs::path> imageFiles;
+fs::path folder;
+
+// --- Floors ---
+
+std::vector<std::uint8_t> from(8 << 20, 1);
+std::vector<std::uint8_t> to(8 << 20, 0);
+
+void CopyPixels(std::size_t bytes) {
+    std::memcpy(to.data(), from.data(), bytes);
+    benchmark::DoNotOptimize(to.data());
+    benchmark::ClobberMemory();
+}
+
+constexpr std::size_t kBoardBytes = 600 * 300 * 4;
+constexpr std::size_t kPaletteBytes = 561 * 167 * 4;
+constexpr std::size_t kTileBytes = 128 * 128 * 4;
+constexpr std::size_t kGridBytes = 256 * 256 * 4;  // the explorer's palette grid
+
+// --- Actions ---
+
+void ShowInExplorer(const char* file) {
+    Shared().ExplorerFile = file;
+    Shared().CurrentImage = 1;
+    explorer->ReadImageFile();
+}
+
+struct Row {
+    std::string action;
+    std::string floor;
+    double target;  // the ratio to meet; 0 for the frame time only
+};
+
+std::vector<Row> rows;
+
+// Registers an action and its floor; prepare, when given, runs untimed before each run.
+void Register(const std::string& name, std::function<void()> run, const std::string& floorName,
+              std::function<void()> floor, double target, std::function<void()> prepare = {}) {
+    const auto add = [](const std::string& n, std::function<void()> f,
+                        std::function<void()> before) {
+        benchmark::RegisterBenchmark(n.c_str(),
+                                     [f, before](benchmark::State& state) {
+                                         for (auto _ : state) {
+                                             if (before) {
+                                                 state.PauseTiming();
+                                                 before();
+                                                 state.ResumeTiming();
+                                             }
+                                             f();
+                                         }
+                                     })
+            ->Unit(benchmark::kMicrosecond)
+            ->MinTime(0.1)
+            ->Repetitions(5)
+            ->ReportAggregatesOnly(true);
+    };
+    add(name, std::move(run), std::move(prepare));
+    if (floor) {
+        add(floorName, std::move(floor), {});
+    }
+    rows.push_back({name, floorName, target});
+}
+
+void RegisterActions() {
+    Form1& f = *editor;
+    const fs::path bds = folder / bench::kBoardSet;
+    const fs::path bricks = folder / bench::kBrickSet;
+    const fs::path backs = folder / bench::kBackgrounds128;
+    const fs::path images = folder / bench::kImages256;
+
+    Register(
+        "Form_Load (1000 image files)", [&f] { f.Form_Load(); }, "open+read 1052 bytes x 1000",
+        [] { bench::ReadFilePrefixes(imageFiles, 1052); }, 2,
+        [&f] {
+            // The lists as the window starts: empty.
+            f.Combo3->Clear();
+            f.Combo4->Clear();
+            f.Combo5->Clear();
+        });
+
+    Register(
+        "ReadBoardSet (100 boards)",
+        [&f] {
+            f.BoardSetFile = bench::kBoardSet;
+            f.ReadBoardSet();
+        },
+        "read set+bricks, copy surfaces",
+        [=] {
+            bench::ReadFiles({bds, bricks});
+            bench::ReadFilePrefixes({backs}, 16384);
+            CopyPixels(kBoardBytes + kPaletteBytes + kTileBytes);
+        },
+        2);
+
+    const BoardSetContent content = f.CurrentBoardSet();
+    const auto bytes = EncodeBoardSet(content);
+    Register(
+        "board set writer (100 boards)", [=] { WriteBoardSetFile(folder / "Out.bds", content); },
+        "write+fsync same bytes", [=] { bench::WriteFileFlushed(folder / "Floor.bds", bytes); }, 2);
+
+    const auto repaintFloor = [=] {
+        bench::ReadFilePrefixes({backs}, 16384);
+        CopyPixels(kBoardBytes + kTileBytes);
+    };
+    Register(
+        "Command2_Click (next board)", [&f] { f.Command2_Click(); }, "read tile, copy board",
+        repaintFloor, 3);
+    Register(
+        "PaintBoard", [&f] { f.PaintBoard(); }, "read tile, copy board", {}, 3);
+    Register(
+        "mode change, 400 empty cells",
+        [&f] {
+            f.CurrentBoard = 3;  // an empty board
+            const int mode = f.Option1->Selected() == 0 ? 1 : 0;
+            f.Option1->Button(mode)->click();
+        },
+        "read tile, copy board", {}, 3);
+    Register(
+        "LoadBricks (119 bricks)", [&f] { f.LoadBricks(); }, "read bricks, copy palette",
+        [=] {
+            bench::ReadFiles({bricks});
+            CopyPixels(kPaletteBytes + 90 * 45 * 4);
+        },
+        2);
+    for (int mode : {0, 1, 2}) {
+        Register(
+            "LoadBackgr mode " + std::to_string(mode),
+            [&f, mode] {
+                f.Option1->Button(mode)->setChecked(true);
+                f.LoadBackgr();
+            },
+            "read 128x128, copy tile",
+            [=] {
+                bench::ReadFilePrefixes({backs}, 16384);
+                CopyPixels(kTileBytes);
+            },
+            2);
+    }
+    f.Option1->Button(0)->setChecked(true);
+    Register(
+        "press on the board", [&f] { f.Picture1_MouseDown(1, 45.f, 20.f); }, "copy one cell",
+        [] { CopyPixels(30 * 15 * 4); }, 0);
+    Register(
+        "press on the palette",
+        [&f] {
+            static int slot = 0;
+            slot = (slot + 1) % 16;
+            f.Picture2_MouseDown(1, static_cast<float>(slot * 35 + 10), 10.f);
+        },
+        "copy the enlarged brick", [] { CopyPixels(90 * 45 * 4); }, 0);
+    Register(
+        "hidden-brick toggle (400 hidden)",
+        [&f] {
+            f.CurrentBoard = 2;  // every cell the hidden brick
+            f.Check1->click();
+        },
+        "copy board", [] { CopyPixels(kBoardBytes); }, 3);
+
+    Register(
+        "explorer activation (119 x 256x256)",
+        [] {
+            Shared().ExplorerFile = bench::kImages256;
+            Shared().CurrentImage = 1;
+            explorer->Form_Activate();
+        },
+        "list folder, read, copy",
+        [=] {
+            bench::ListFolder(folder);
+            bench::ReadFilePrefixes({images}, 65536);
+            CopyPixels(2 * kGridBytes);
+        },
+        0);
+    struct Shown {
+        const char* file;
+        int w, h, scale;
+    };
+    for (const Shown& s :
+         {Shown{bench::kBrickSet, 30, 15, 8}, Shown{bench::kImages256, 256, 256, 1},
+          Shown{bench::kHugeImage, 1024, 1024, 1}}) {
+        const std::string size = std::to_string(s.w) + "x" + std::to_string(s.h);
+        const fs::path file = folder / s.file;
+        const std::size_t out =
+            static_cast<std::size_t>(s.w * s.scale) * (s.h * s.scale) * 4 + kGridBytes;
+        const std::size_t in = static_cast<std::size_t>(s.w) * s.h;
+        Register(
+            "ShowImage " + size,
+            [s] {
+                if (Shared().ExplorerFile != s.file) {
+                    ShowInExplorer(s.file);
+                }
+                explorer->ShowImage();
+            },
+            "read " + size + ", copy",
+            [=] {
+                bench::ReadFilePrefixes({file}, in);
+                CopyPixels(out);
+            },
+            0);
+    }
+    const fs::path bitmap = folder / "Picture 1.bmp";
+    const std::vector<std::uint8_t> bitmapBytes(1078 + 256 * 256, 7);
+    Register(
+        "export 256x256",
+        [] {
+            if (Shared().ExplorerFile != bench::kImages256) {
+                ShowInExplorer(bench::kImages256);
+                explorer->ShowImage();
+            }
+            explorer->Command1_Click();
+        },
+        "write+fsync bitmap", [=] { bench::WriteFileFlushed(folder / "Floor.bmp", bitmapBytes); },
+        2);
+    const std::vector<std::uint8_t> imageBytes(fs::file_size(images), 7);
+    Register(
+        "import 256x256", [] { explorer->Command2_Click(); }, "read both, write+fsync image file",
+        [=] {
+            bench::ReadFiles({bitmap, images});
+            bench::WriteFileFlushed(folder / "Floor.img", imageBytes);
+        },
+        2);
+}
+
+// Collects the medians, keyed by benchmark name, in microseconds.
+class TableReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs) {
+            if (run.aggregate_name == "median") {
+                medians[run.run_name.function_name] = run.GetAdjustedRealTime();
+            }
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+    std::map<std::string, double> medians;
+};
+
+void PrintTable(const std::map<std::string, double>& medians) {
+    std::printf("\n%-38s %12s  %-36s %10s %7s %7s\n", "action", "median", "floor", "", "ratio",
+                "target");
+    for (const Row& row : rows) {
+        const double t = medians.count(row.action) ? medians.at(row.action) : 0;
+        const double fl = medians.count(row.floor) ? medians.at(row.floor) : 0;
+        const double ratio = fl > 0 ? t / fl : 0;
+        char target[32] = "16 ms";
+        if (row.target > 0) {
+            std::snprintf(target, sizeof target, "%.0fx", row.target);
+        }
+        const bool met = t <= 16000 && (row.target == 0 || ratio <= row.target);
+        std::printf("%-38s %9.1f us  %-36s %7.1f us %6.2fx %7s %s\n", row.action.c_str(), t,
+                    row.floor.c_str(), fl, ratio, target, met ? "" : "  MISSED");
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    folder = fs::absolute(argc > 1 && argv[1][0] != '-' ? argv[1] : "bench-data");
+    // The data is made in a child process, so that its buffers do not count in the memory
+    // this process reports.
+    if (!fs::exists(folder / bench::kHugeImage)) {
+        const pid_t child = fork();
+        if (child == 0) {
+            bench::WriteBenchFolder(folder);
+            _exit(0);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+    }
+    fs::current_path(folder);
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        if (entry.path().extension() == ".img") {
+            imageFiles.push_back(entry.path());
+        }
+    }
+
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    int appArgc = 1;
+    QApplication app(appArgc, argv);
+    editor = new Form1;
+    Shared().ExplorerFile = bench::kHugeImage;
+    Shared().CurrentImage = 1;
+    explorer = Form2::ShowExplorer();
+    const long resident = bench::ResidentKilobytes();
+
+    RegisterActions();
+    benchmark::Initialize(&argc, argv);
+    TableReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    PrintTable(reporter.medians);
+    std::printf(
+        "\nresident memory, editor and explorer on the 1024 x 1024 image: %.1f MB "
+        "(target 80 MB)%s\n",
+        resident / 1024.0, resident < 80 * 1024 ? "" : "  MISSED");
+    return 0;
+}
