@@ -1,7 +1,7 @@
 #include "Form1.h"
 
 #include <QFile>
-#include <QHash>
+#include <vector>
 
 #include "explorer/Form2.h"
 #include "formats/FileSource.h"
@@ -29,7 +29,7 @@ ImageSize Probe(const QString& name) {
     }
     FileSource source;
     // Names from the folder listing open as they are; FindFile is for the others.
-    if (!source.open(QFile::encodeName(name).toStdString())) {
+    if (!source.open(QFile::encodeName(name).constData())) {
         const auto path = FindFile(name);
         if (!path || !source.open(*path)) {
             return std::nullopt;
@@ -90,29 +90,32 @@ void Form1::Picture4_Click() {
 
 void Form1::Form_Load() {
     SelectedBrick = 1;
-    // Two separate passes, as each list is filled in the order of the directory search. The
-    // second takes the first image sizes the first pass found instead of opening every file
-    // again.
-    QHash<QString, ImageSize> probed;
+    // One listing of the folder serves the three searches, and each image file is opened
+    // once: the two lists are then filled in two passes, each in the order of the listing.
+    const QStringList files = Dir("*");
+    const QStringList imageFiles = Matching(files, "*.img");
+    std::vector<ImageSize> sizes;
+    sizes.reserve(static_cast<std::size_t>(imageFiles.size()));
+    for (const QString& name : imageFiles) {
+        sizes.push_back(Probe(name));
+    }
     QStringList brickSets;
-    for (const QString& name : Dir("*.img")) {
-        const ImageSize size = Probe(name);
-        probed.insert(name, size);
+    QStringList backgroundSets;
+    for (qsizetype i = 0; i < imageFiles.size(); ++i) {
+        const ImageSize& size = sizes[static_cast<std::size_t>(i)];
         if (size && *size == std::make_pair(30, 15)) {
-            brickSets << name;
+            brickSets << imageFiles[i];
+        }
+    }
+    for (qsizetype i = 0; i < imageFiles.size(); ++i) {
+        const ImageSize& size = sizes[static_cast<std::size_t>(i)];
+        if (size && (*size == std::make_pair(64, 64) || *size == std::make_pair(128, 128))) {
+            backgroundSets << imageFiles[i];
         }
     }
     Combo5->AddItems(brickSets);
-    QStringList backgroundSets;
-    for (const QString& name : Dir("*.img")) {
-        const auto known = probed.constFind(name);
-        const ImageSize size = known != probed.cend() ? *known : Probe(name);
-        if (size && (*size == std::make_pair(64, 64) || *size == std::make_pair(128, 128))) {
-            backgroundSets << name;
-        }
-    }
     Combo4->AddItems(backgroundSets);
-    Combo3->AddItems(Dir("*.bds"));
+    Combo3->AddItems(Matching(files, "*.bds"));
 
     // The first board set of the list that can be read is opened; the others are passed over.
     for (int i = 0; i < Combo3->ListCount(); ++i) {

@@ -11,10 +11,10 @@ namespace krellon {
 
 // One descriptor, one status call and one positioned read per block: the start-up scan opens
 // every image file of the folder, so each system call counts.
-bool FileSource::open(const std::filesystem::path& path) {
+bool FileSource::open(const char* path) {
     close();
     // Non-blocking, so that a named pipe called like a data file cannot stall the open.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         return false;
     }

@@ -15,7 +15,8 @@ public:
     FileSource() = default;
 
     // Opens path for reading; returns false (and leaves the source empty) when it cannot.
-    bool open(const std::filesystem::path& path);
+    bool open(const std::filesystem::path& path) { return open(path.c_str()); }
+    bool open(const char* path);
     bool isOpen() const { return fd_ >= 0; }
     void close();
 

@@ -11,10 +11,12 @@ namespace {
 
 // Turns count 4-byte entries (red, green, blue, unused) into colour values.
 void DecodePalette(std::span<const std::uint8_t> bytes, std::size_t count, Palette& palette) {
-    palette.fill(0);
-    for (std::size_t k = 0; k < count && 4 * k + 2 < bytes.size(); ++k) {
-        palette[k] = MakeColour(bytes[4 * k], bytes[4 * k + 1], bytes[4 * k + 2]);
+    const std::size_t n = std::min({count, bytes.size() / 4, palette.size()});
+    const std::uint8_t* entry = bytes.data();
+    for (std::size_t k = 0; k < n; ++k, entry += 4) {
+        palette[k] = MakeColour(entry[0], entry[1], entry[2]);
     }
+    std::fill(palette.begin() + static_cast<std::ptrdiff_t>(n), palette.end(), ColourValue{0});
 }
 
 }  // namespace

@@ -1,16 +1,23 @@
 #include "Files.h"
 
+#include <dirent.h>
+#include <sys/stat.h>
 #include <QFile>
-#include <cctype>
+
 #include <system_error>
 
 namespace krellon {
 
 namespace {
 
+// Letter case folds for the ASCII letters only, as the file search of the game's platform
+// does for names in the single-byte code page.
+char Folded(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
 bool SameLetter(char a, char b) {
-    return std::tolower(static_cast<unsigned char>(a)) ==
-           std::tolower(static_cast<unsigned char>(b));
+    return Folded(a) == Folded(b);
 }
 
 }  // namespace
@@ -44,17 +51,25 @@ bool WildcardMatch(std::string_view pattern, std::string_view name) {
 
 std::vector<std::string> ListFiles(const std::filesystem::path& dir, std::string_view pattern) {
     std::vector<std::string> names;
-    std::error_code ec;
-    for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-        std::error_code typeError;
-        if (!it->is_regular_file(typeError)) {
-            continue;
+    DIR* d = ::opendir(dir.c_str());
+    if (d == nullptr) {
+        return names;
+    }
+    // The directory entry tells the type on most file systems; only where it does not is
+    // the file asked.
+    while (const dirent* entry = ::readdir(d)) {
+        const std::string_view name(entry->d_name);
+        bool regular = entry->d_type == DT_REG;
+        if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
+            struct stat status {};
+            regular =
+                ::fstatat(::dirfd(d), entry->d_name, &status, 0) == 0 && S_ISREG(status.st_mode);
         }
-        std::string name = it->path().filename().string();
-        if (WildcardMatch(pattern, name)) {
-            names.push_back(std::move(name));
+        if (regular && WildcardMatch(pattern, name)) {
+            names.emplace_back(name);
         }
     }
+    ::closedir(d);
     return names;
 }
 
@@ -64,6 +79,17 @@ QStringList Dir(const QString& pattern) {
         names.push_back(QFile::decodeName(QByteArray::fromStdString(name)));
     }
     return names;
+}
+
+QStringList Matching(const QStringList& names, const QString& pattern) {
+    const std::string wildcard = QFile::encodeName(pattern).toStdString();
+    QStringList matching;
+    for (const QString& name : names) {
+        if (WildcardMatch(wildcard, QFile::encodeName(name).toStdString())) {
+            matching.push_back(name);
+        }
+    }
+    return matching;
 }
 
 bool IsBareFileName(const QString& name) {

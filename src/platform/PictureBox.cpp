@@ -97,16 +97,21 @@ void PictureBox::PaintPicture(const PictureBox& source, int dx, int dy, int dw, 
         return;
     }
     const QImage& src = source.image();
-    for (int y = std::max(dy, 0); y < std::min(dy + dh, image_.height()); ++y) {
+    const int srcWidth = src.width();
+    const int srcHeight = src.height();
+    const int firstX = std::max(dx, 0);
+    const int endX = std::min(dx + dw, image_.width());
+    const int endY = std::min(dy + dh, image_.height());
+    for (int y = std::max(dy, 0); y < endY; ++y) {
         const int srcY = sy + static_cast<int>(static_cast<long long>(y - dy) * sh / dh);
-        if (srcY < 0 || srcY >= src.height()) {
+        if (srcY < 0 || srcY >= srcHeight) {
             continue;
         }
         const QRgb* in = reinterpret_cast<const QRgb*>(src.constScanLine(srcY));
         QRgb* out = reinterpret_cast<QRgb*>(image_.scanLine(y));
-        for (int x = std::max(dx, 0); x < std::min(dx + dw, image_.width()); ++x) {
+        for (int x = firstX; x < endX; ++x) {
             const int srcX = sx + static_cast<int>(static_cast<long long>(x - dx) * sw / dw);
-            if (srcX >= 0 && srcX < src.width()) {
+            if (srcX >= 0 && srcX < srcWidth) {
                 out[x] = in[srcX];
             }
         }
@@ -119,15 +124,17 @@ void PictureBox::PutIndexed(int left, int top, int width, int height, const std:
         return;
     }
     // Whole scanlines: each source row becomes one converted row, copied scale times.
+    const int imageHeight = image_.height();
     const long long right =
         std::min<long long>(left + static_cast<long long>(width) * scale, image_.width());
     const int firstX = std::max(left, 0);
     if (right <= firstX) {
         return;
     }
+    const auto skipped = static_cast<long long>(firstX) - left;  // output pixels left of 0
     for (int y = 0; y < height; ++y) {
         const long long rowTop = top + static_cast<long long>(y) * scale;
-        if (rowTop >= image_.height()) {
+        if (rowTop >= imageHeight) {
             break;
         }
         if (rowTop + scale <= 0) {
@@ -137,10 +144,25 @@ void PictureBox::PutIndexed(int left, int top, int width, int height, const std:
             indices + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
         const int firstRow = static_cast<int>(std::max<long long>(rowTop, 0));
         QRgb* out = reinterpret_cast<QRgb*>(image_.scanLine(firstRow));
-        for (int x = firstX; x < right; ++x) {
-            out[x] = colours[in[(x - left) / scale]];
+        if (scale == 1) {
+            const std::uint8_t* from = in + skipped;
+            for (long long x = firstX; x < right; ++x) {
+                out[x] = colours[*from++];
+            }
+        } else {
+            // Each source pixel fills a run of scale output pixels.
+            long long x = firstX;
+            long long source = skipped / scale;
+            long long run = scale - skipped % scale;
+            while (x < right) {
+                const QRgb colour = colours[in[source++]];
+                for (const long long end = std::min(x + run, right); x < end; ++x) {
+                    out[x] = colour;
+                }
+                run = scale;
+            }
         }
-        const int lastRow = static_cast<int>(std::min<long long>(rowTop + scale, image_.height()));
+        const int lastRow = static_cast<int>(std::min<long long>(rowTop + scale, imageHeight));
         for (int row = firstRow + 1; row < lastRow; ++row) {
             std::memcpy(image_.scanLine(row) + firstX * sizeof(QRgb), out + firstX,
                         static_cast<std::size_t>(right - firstX) * sizeof(QRgb));
