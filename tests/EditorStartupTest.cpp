@@ -39,6 +39,14 @@ TEST_F(EditorTest, ImageFilesAreSortedByTheirFirstImageOnly) {
     EXPECT_EQ(Entries(form->Combo3), QStringList({"set.BDS"}));
 }
 
+TEST_F(EditorTest, AFirstImageWithALongNameIsSortedToo) {
+    WriteImages("long.img", {TestBrick(std::string(120, 'n'))});
+    WriteImages("longer.img", {TestBackground(std::string(300, 'm'), 128, 128)});
+    Open();
+    EXPECT_EQ(Entries(form->Combo5), QStringList({"long.img"}));
+    EXPECT_EQ(Entries(form->Combo4), QStringList({"longer.img"}));
+}
+
 TEST_F(EditorTest, StartUpOpensTheFirstBoardSet) {
     WriteImages("bricks.img", TestBricks(20));
     WriteImages("backs.img", {TestBackground("one", 64, 64)});

@@ -115,6 +115,19 @@ TEST(ImageFileLayout, ProbeReadsOnlyTheFirstRecordAt1040) {
     EXPECT_FALSE(ProbeFirstImage(shorter));
 }
 
+TEST(ImageFileLayout, ProbeOfALongFirstNameReadsOnPastTheFirstBlock) {
+    for (std::size_t length : {51u, 52u, 53u, 200u}) {
+        Bytes b = Header(1, 256);
+        Record(b, std::string(length, 'n'), 64, 64, 0);
+        MemorySource source(b.data);
+        ASSERT_EQ(ProbeFirstImage(source), std::make_pair(64, 64)) << length;
+        // Cut inside the height: no size.
+        std::vector<std::uint8_t> cut(b.data.begin(), b.data.begin() + 1040 + 4 + length + 1 + 6);
+        MemorySource cutSource(cut);
+        EXPECT_FALSE(ProbeFirstImage(cutSource)) << length;
+    }
+}
+
 TEST(ImageFileLayout, BrickWalkTakes450PixelBytesWhateverTheStatedSize) {
     Bytes b = Header(2, 256);
     b.text("odd").i32(10).i32(10).i32(0).i32(0).i32(0).fill(450, 7);

@@ -27,13 +27,19 @@ ImageSize Probe(const QString& name) {
     if (!IsBareFileName(name)) {
         return std::nullopt;
     }
-    FileSource source;
+    // The start-up scan opens every image file of the folder: one open and one read each.
     // Names from the folder listing open as they are; FindFile is for the others.
-    if (!source.open(QFile::encodeName(name).constData())) {
-        const auto path = FindFile(name);
-        if (!path || !source.open(*path)) {
-            return std::nullopt;
-        }
+    const QByteArray encoded = QFile::encodeName(name);
+    std::array<std::uint8_t, kProbeHeadBytes> head{};
+    const std::size_t got = ReadFileAt(encoded.constData(), kFirstRecordOffset, head);
+    ImageSize size;
+    if (got > 0 && ProbeFirstImageHead({head.data(), got}, size)) {
+        return size;
+    }
+    FileSource source;
+    const auto path = FindFile(name);
+    if (!path || !source.open(*path)) {
+        return std::nullopt;
     }
     return ProbeFirstImage(source);
 }
@@ -92,8 +98,8 @@ void Form1::Form_Load() {
     SelectedBrick = 1;
     // One listing of the folder serves the three searches, and each image file is opened
     // once: the two lists are then filled in two passes, each in the order of the listing.
-    const QStringList files = Dir("*");
-    const QStringList imageFiles = Matching(files, "*.img");
+    const QList<QStringList> lists = Dir(QStringList{"*.img", "*.bds"});
+    const QStringList& imageFiles = lists[0];
     std::vector<ImageSize> sizes;
     sizes.reserve(static_cast<std::size_t>(imageFiles.size()));
     for (const QString& name : imageFiles) {
@@ -115,7 +121,7 @@ void Form1::Form_Load() {
     }
     Combo5->AddItems(brickSets);
     Combo4->AddItems(backgroundSets);
-    Combo3->AddItems(Matching(files, "*.bds"));
+    Combo3->AddItems(lists[1]);
 
     // The first board set of the list that can be read is opened; the others are passed over.
     for (int i = 0; i < Combo3->ListCount(); ++i) {

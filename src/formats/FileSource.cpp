@@ -56,6 +56,22 @@ std::size_t FileSource::readAt(std::uint64_t offset, std::span<std::uint8_t> dst
     return done;
 }
 
+std::size_t ReadFileAt(const char* path, std::uint64_t offset, std::span<std::uint8_t> dst) {
+    if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) {
+        return 0;
+    }
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        return 0;
+    }
+    ssize_t got = 0;
+    do {
+        got = ::pread(fd, dst.data(), dst.size(), static_cast<off_t>(offset));
+    } while (got < 0 && errno == EINTR);
+    ::close(fd);
+    return got > 0 ? static_cast<std::size_t>(got) : 0;
+}
+
 bool ReadWholeFile(const std::filesystem::path& path, std::vector<std::uint8_t>& bytes) {
     FileSource source;
     if (!source.open(path)) {

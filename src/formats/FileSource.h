@@ -32,6 +32,11 @@ private:
     std::uint64_t size_ = 0;
 };
 
+// Opens the file at path, reads up to dst.size() bytes at offset in one call and closes it,
+// without asking its size first; returns the bytes read, 0 when it cannot be opened or read
+// (a folder or a pipe reads nothing).
+std::size_t ReadFileAt(const char* path, std::uint64_t offset, std::span<std::uint8_t> dst);
+
 // Reads a whole regular file into bytes; returns false when it cannot be opened or read.
 bool ReadWholeFile(const std::filesystem::path& path, std::vector<std::uint8_t>& bytes);
 

@@ -106,27 +106,44 @@ std::vector<ImageRecord> WalkImageFile(const ByteSource& source, const ImageFile
     return WalkImageRecords(source, walk);
 }
 
-std::optional<std::pair<std::int32_t, std::int32_t>> ProbeFirstImage(const ByteSource& source) {
-    // One read covers the record start of almost every file: the name is short.
-    std::array<std::uint8_t, 64> head{};
-    const std::size_t got = source.readAt(kFirstRecordOffset, head);
-    const MemorySource block({head.data(), got});
+bool ProbeFirstImageHead(std::span<const std::uint8_t> head,
+                         std::optional<std::pair<std::int32_t, std::int32_t>>& size) {
+    const MemorySource block(head);
     ByteReader in(block);
     const std::int32_t nameLength = in.readInt32();
     if (!in.ok() || nameLength < 1) {
-        return std::nullopt;
+        size.reset();
+        return true;
     }
     const std::uint64_t sizeAt = 4 + static_cast<std::uint64_t>(nameLength);
-    ByteReader far(source);
-    ByteReader& sizes = sizeAt + 8 <= got ? in : far;
-    if (&sizes == &far) {
-        far.seek(kFirstRecordOffset + sizeAt);
-    } else {
-        in.seek(sizeAt);
+    if (sizeAt + 8 > head.size()) {
+        // A short head is the end of the file: nothing follows the name there.
+        if (head.size() < kProbeHeadBytes) {
+            size.reset();
+            return true;
+        }
+        return false;
     }
-    const std::int32_t width = sizes.readInt32();
-    const std::int32_t height = sizes.readInt32();
-    if (!sizes.ok()) {
+    in.seek(sizeAt);
+    const std::int32_t width = in.readInt32();
+    const std::int32_t height = in.readInt32();
+    size = std::make_pair(width, height);
+    return true;
+}
+
+std::optional<std::pair<std::int32_t, std::int32_t>> ProbeFirstImage(const ByteSource& source) {
+    // One read covers the record start of almost every file: the name is short.
+    std::array<std::uint8_t, kProbeHeadBytes> head{};
+    const std::size_t got = source.readAt(kFirstRecordOffset, head);
+    std::optional<std::pair<std::int32_t, std::int32_t>> size;
+    if (ProbeFirstImageHead({head.data(), got}, size)) {
+        return size;
+    }
+    ByteReader far(source,
+                   kFirstRecordOffset + 4 + static_cast<std::uint64_t>(DecodeInt32(head.data())));
+    const std::int32_t width = far.readInt32();
+    const std::int32_t height = far.readInt32();
+    if (!far.ok()) {
         return std::nullopt;
     }
     return std::make_pair(width, height);

@@ -72,6 +72,14 @@ std::vector<ImageRecord> WalkImageFile(const ByteSource& source, const ImageFile
 // when the file is too short for these three numbers or the name length is below 1.
 std::optional<std::pair<std::int32_t, std::int32_t>> ProbeFirstImage(const ByteSource& source);
 
+// How many bytes from kFirstRecordOffset on answer the probe for any usual name.
+inline constexpr std::size_t kProbeHeadBytes = 64;
+// The probe on head, the bytes of the file from kFirstRecordOffset on (kProbeHeadBytes, or
+// fewer where the file ends). Returns false, leaving size alone, when the first name is too
+// long for head to tell: then only ProbeFirstImage on the whole file can.
+bool ProbeFirstImageHead(std::span<const std::uint8_t> head,
+                         std::optional<std::pair<std::int32_t, std::int32_t>>& size);
+
 // Fills dst from offset in one read; bytes past the end of the source read as 0.
 void ReadBlock(const ByteSource& source, std::uint64_t offset, std::span<std::uint8_t> dst);
 

@@ -81,15 +81,21 @@ QStringList Dir(const QString& pattern) {
     return names;
 }
 
-QStringList Matching(const QStringList& names, const QString& pattern) {
-    const std::string wildcard = QFile::encodeName(pattern).toStdString();
-    QStringList matching;
-    for (const QString& name : names) {
-        if (WildcardMatch(wildcard, QFile::encodeName(name).toStdString())) {
-            matching.push_back(name);
+QList<QStringList> Dir(const QStringList& patterns) {
+    std::vector<std::string> wildcards;
+    for (const QString& pattern : patterns) {
+        wildcards.push_back(QFile::encodeName(pattern).toStdString());
+    }
+    QList<QStringList> lists(patterns.size());
+    for (const std::string& name : ListFiles(".", "*")) {
+        for (std::size_t i = 0; i < wildcards.size(); ++i) {
+            if (WildcardMatch(wildcards[i], name)) {
+                lists[static_cast<qsizetype>(i)].push_back(
+                    QFile::decodeName(QByteArray::fromStdString(name)));
+            }
         }
     }
-    return matching;
+    return lists;
 }
 
 bool IsBareFileName(const QString& name) {

@@ -21,9 +21,9 @@ std::vector<std::string> ListFiles(const std::filesystem::path& dir, std::string
 // The working folder's files matching pattern ("*.img"), as names to show.
 QStringList Dir(const QString& pattern);
 
-// The names of a listing that match pattern, in the listing's order: one listing of the
-// folder serves several patterns.
-QStringList Matching(const QStringList& names, const QString& pattern);
+// One listing of the working folder for several patterns: entry i holds the files matching
+// patterns[i], each in the order of the listing.
+QList<QStringList> Dir(const QStringList& patterns);
 
 // The path of a bare file name in the working folder: the name as written when such a file
 // exists, else the first file whose name matches it ignoring letter case. Nothing for names
