@@ -54,8 +54,7 @@ void Form1::ReadBackgr() {
     Combo1->Clear();
     BackgroundCount = 0;
     FileSource file;
-    const auto path = FindFile(BackgroundSetFile);
-    if (!path || !file.open(*path)) {
+    if (!OpenInFolder(BackgroundSetFile, file)) {
         return;
     }
     // The walk reads each record's header and palette: a few fields a record, in blocks.
@@ -95,13 +94,12 @@ void Form1::LoadBackgr() {
     std::vector<std::uint8_t> pixels(static_cast<std::size_t>(entry.Width) *
                                      static_cast<std::size_t>(entry.Height));
     FileSource source;
-    const auto path = FindFile(BackgroundSetFile);
-    if (path && source.open(*path)) {
+    if (OpenInFolder(BackgroundSetFile, source)) {
         ReadBlock(source, entry.PixelOffset, pixels);
     }
+    // Every pixel of the tile is drawn below, so the surface needs no clearing first.
     Picture3->Move(entry.Width == 64 ? 648 : 616, entry.Height == 64 ? 200 : 168, entry.Width,
                    entry.Height);
-    Picture3->Cls();
     const int mode = Option1->Selected();
     std::array<QRgb, 256> colours{};
     for (int p = 0; p < 256; ++p) {

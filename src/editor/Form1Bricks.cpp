@@ -23,8 +23,7 @@ void Form1::LoadBricks() {
     Combo2->Clear();
     BrickCount = 0;
     FileSource file;
-    const auto path = FindFile(BrickSetFile);
-    if (path && file.open(*path)) {
+    if (OpenInFolder(BrickSetFile, file)) {
         // Record headers, palettes and pixels lie side by side: read them in blocks.
         const BufferedSource source(file, 16384);
         if (const auto header = ReadImageHeader(source)) {

@@ -153,8 +153,7 @@ void Form2::ReadImageFile() {
     Combo2->Clear();
     m.ImageCount = 0;
     FileSource file;
-    const auto path = FindFile(m.ExplorerFile);
-    if (!path || !file.open(*path)) {
+    if (!OpenInFolder(m.ExplorerFile, file)) {
         return;
     }
     // The walk reads each record's header and palette: a few fields a record, in blocks.
@@ -258,8 +257,7 @@ void Form2::ShowImage() {
     Picture1->Cls();
     shownPixels_.assign(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), 0);
     FileSource source;
-    const auto path = FindFile(m.ExplorerFile);
-    if (path && source.open(*path)) {
+    if (OpenInFolder(m.ExplorerFile, source)) {
         ReadBlock(source, slot.PixelOffset, shownPixels_);
     }
     std::array<QRgb, 256> colours{};

@@ -27,12 +27,22 @@ bool BitBlt(PictureBox& destination, int x, int y, int width, int height, const 
         return true;
     }
     const std::size_t bytes = static_cast<std::size_t>(width) * sizeof(QRgb);
+    // The row addresses come from one lookup per image, not one toolkit call per row.
+    uchar* to = dst.bits() + static_cast<qsizetype>(y) * dst.bytesPerLine() +
+                static_cast<qsizetype>(x) * sizeof(QRgb);
+    const uchar* from = src.constBits() + static_cast<qsizetype>(sy) * src.bytesPerLine() +
+                        static_cast<qsizetype>(sx) * sizeof(QRgb);
+    qsizetype toStride = dst.bytesPerLine();
+    qsizetype fromStride = src.bytesPerLine();
     // Same surface, overlapping rows: copy in the order that reads each row before it is written.
-    const bool upward = &dst == &src && y > sy;
-    for (int i = 0; i < height; ++i) {
-        const int row = upward ? height - 1 - i : i;
-        std::memmove(dst.scanLine(y + row) + x * sizeof(QRgb),
-                     src.constScanLine(sy + row) + sx * sizeof(QRgb), bytes);
+    if (&dst == &src && y > sy) {
+        to += (height - 1) * toStride;
+        from += (height - 1) * fromStride;
+        toStride = -toStride;
+        fromStride = -fromStride;
+    }
+    for (int i = 0; i < height; ++i, to += toStride, from += fromStride) {
+        std::memmove(to, from, bytes);
     }
     return true;
 }

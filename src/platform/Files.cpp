@@ -121,4 +121,15 @@ std::optional<std::filesystem::path> FindFile(const QString& name) {
     return std::nullopt;
 }
 
+bool OpenInFolder(const QString& name, FileSource& source) {
+    if (!IsBareFileName(name)) {
+        return false;
+    }
+    if (source.open(QFile::encodeName(name).constData())) {
+        return true;
+    }
+    const auto path = FindFile(name);
+    return path && source.open(*path);
+}
+
 }  // namespace krellon

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "formats/FileSource.h"
+
 namespace krellon {
 
 // True when name matches a wildcard pattern of "*" (any run) and "?" (one character), letter
@@ -29,6 +31,10 @@ QList<QStringList> Dir(const QStringList& patterns);
 // exists, else the first file whose name matches it ignoring letter case. Nothing for names
 // that are empty, hold a folder separator, or name no regular file.
 std::optional<std::filesystem::path> FindFile(const QString& name);
+
+// Opens the working folder's file that FindFile names for name: the name as written in one
+// open when it is a regular file, else FindFile's match. False when there is none.
+bool OpenInFolder(const QString& name, FileSource& source);
 
 // True when name can stand for a file of the working folder: not empty, no folder separator,
 // not "." or "..".

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "Colours.h"
 
@@ -102,18 +103,27 @@ void PictureBox::PaintPicture(const PictureBox& source, int dx, int dy, int dw, 
     const int firstX = std::max(dx, 0);
     const int endX = std::min(dx + dw, image_.width());
     const int endY = std::min(dy + dh, image_.height());
+    if (firstX >= endX) {
+        return;
+    }
+    // The source column of each destination column, worked out once for all rows.
+    std::vector<int> columns(static_cast<std::size_t>(endX - firstX));
+    for (int x = firstX; x < endX; ++x) {
+        columns[static_cast<std::size_t>(x - firstX)] =
+            sx + static_cast<int>(static_cast<long long>(x - dx) * sw / dw);
+    }
     for (int y = std::max(dy, 0); y < endY; ++y) {
         const int srcY = sy + static_cast<int>(static_cast<long long>(y - dy) * sh / dh);
         if (srcY < 0 || srcY >= srcHeight) {
             continue;
         }
         const QRgb* in = reinterpret_cast<const QRgb*>(src.constScanLine(srcY));
-        QRgb* out = reinterpret_cast<QRgb*>(image_.scanLine(y));
-        for (int x = firstX; x < endX; ++x) {
-            const int srcX = sx + static_cast<int>(static_cast<long long>(x - dx) * sw / dw);
+        QRgb* out = reinterpret_cast<QRgb*>(image_.scanLine(y)) + firstX;
+        for (const int srcX : columns) {
             if (srcX >= 0 && srcX < srcWidth) {
-                out[x] = in[srcX];
+                *out = in[srcX];
             }
+            ++out;
         }
     }
 }
