@@ -1,7 +1,9 @@
 // Feeds arbitrary bytes to the image file readers: header, the walks, the probe and pixels.
+#include <array>
 #include <cstdint>
 #include <cstdlib>
 
+#include "formats/BufferedSource.h"
 #include "formats/ImageFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -26,6 +28,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     krellon::RecordWalk backgrounds;
     backgrounds.count = header->imageCount;
     backgrounds.limit = krellon::kMaxBackgrounds;
-    krellon::WalkImageRecords(source, backgrounds);
+    const auto direct = krellon::WalkImageRecords(source, backgrounds);
+    // Read through a small block buffer, the walk finds exactly the same records.
+    const krellon::BufferedSource buffered(source, 37);
+    const auto throughBuffer = krellon::WalkImageRecords(buffered, backgrounds);
+    if (direct.size() != throughBuffer.size()) {
+        std::abort();
+    }
+    for (std::size_t i = 0; i < direct.size(); ++i) {
+        if (direct[i].name != throughBuffer[i].name ||
+            direct[i].pixelOffset != throughBuffer[i].pixelOffset ||
+            direct[i].palette != throughBuffer[i].palette) {
+            std::abort();
+        }
+    }
+    // The probe gives the same answer from its first block as from the whole file.
+    std::array<std::uint8_t, krellon::kProbeHeadBytes> head{};
+    const std::size_t got = source.readAt(krellon::kFirstRecordOffset, head);
+    std::optional<std::pair<std::int32_t, std::int32_t>> probed;
+    if (got > 0 && krellon::ProbeFirstImageHead({head.data(), got}, probed) &&
+        probed != krellon::ProbeFirstImage(source)) {
+        std::abort();
+    }
     return 0;
 }

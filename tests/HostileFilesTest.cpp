@@ -4,6 +4,7 @@
 // lists, counts and surfaces must agree afterwards, and no file may change except by an
 // action that writes.
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <climits>
 #include <map>
@@ -23,13 +24,16 @@ namespace {
 
 using Snapshot = std::map<std::string, std::vector<std::uint8_t>>;
 
-// Every regular file of the folder with its bytes; a directory as a name ending in "/".
+// Every regular file of the folder with its bytes; a directory as a name ending in "/", any
+// other entry as one ending in "|".
 Snapshot TakeSnapshot(const TempFolder& folder) {
     Snapshot files;
     for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
         const std::string name = entry.path().filename().string();
         if (entry.is_directory()) {
             files[name + "/"] = {};
+        } else if (!entry.is_regular_file()) {
+            files[name + "|"] = {};  // a pipe: reading it would wait for a writer
         } else {
             files[name] = folder.read(name);
         }
@@ -392,9 +396,18 @@ TEST_F(HostileFilesTest, CountsJustPastWhatTheWindowsHold) {
     EXPECT_EQ(Shared().Explorer->Combo2->ListCount(), 119);
 }
 
-TEST_F(HostileFilesTest, DirectoriesNamedLikeDataFiles) {
+TEST_F(HostileFilesTest, DirectoriesAndPipesNamedLikeDataFiles) {
     std::filesystem::create_directory(folder / "adir.bds");
     std::filesystem::create_directory(folder / "adir.img");
+    // A named pipe that nobody writes to would stall a program that opens it to read.
+    ASSERT_EQ(mkfifo((folder / "pipe.img").c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo((folder / "pipe.bds").c_str(), 0600), 0);
+    WriteBoardSet("uses-pipe.bds", SetOver("pipe.img"));
+    DriveEditor("uses-pipe.bds", "a pipe as image file");
+    EXPECT_EQ(form->BrickCount, 0);
+    Shared().ExplorerFile = "pipe.img";
+    Form2::ShowExplorer();
+    EXPECT_EQ(Shared().ImageCount, 0);
     WriteBoardSet("uses-dir.bds", SetOver("adir.img"));
     const Snapshot before = TakeSnapshot(folder);
     DriveEditor("adir.bds", "a folder as board set");
