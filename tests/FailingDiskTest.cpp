@@ -1,8 +1,6 @@
 // Writes that fail: the disk stops after N bytes (for every N of the file), or the file cannot
 // be replaced. Save and import then leave every file as it was, say why, and the program goes
 // on working.
-#include <map>
-
 #include "EditorFixture.h"
 #include "explorer/Form2.h"
 #include "formats/AtomicFile.h"
@@ -14,19 +12,6 @@
 #include "shared/Module1.h"
 
 using namespace krellon;
-
-namespace {
-
-std::map<std::string, std::vector<std::uint8_t>> FolderFiles(const TempFolder& folder) {
-    std::map<std::string, std::vector<std::uint8_t>> files;
-    for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
-        const std::string name = entry.path().filename().string();
-        files[name] = entry.is_directory() ? std::vector<std::uint8_t>{} : folder.read(name);
-    }
-    return files;
-}
-
-}  // namespace
 
 class FailingDiskTest : public EditorTest {
 protected:
@@ -55,7 +40,7 @@ TEST_F(FailingDiskTest, ASaveCutOffAtAnyByteLeavesTheOldFileAndTheEditorAsTheyWe
     f.Picture1_MouseDown(1, 45, 20);  // brick 1 at column 1, row 1 of board 2
     const BoardSetContent edited = f.CurrentBoardSet();
     const auto expected = EncodeBoardSet(edited);
-    const auto files = FolderFiles(folder);
+    const auto files = folder.snapshot();
     const QImage board = f.Picture1->image().copy();
     for (std::uint64_t n = 0; n < expected.size(); ++n) {
         messages.clear();
@@ -64,7 +49,7 @@ TEST_F(FailingDiskTest, ASaveCutOffAtAnyByteLeavesTheOldFileAndTheEditorAsTheyWe
         ASSERT_EQ(messages.size(), 1) << n;
         ASSERT_TRUE(messages[0].startsWith("Krellon Boards Editor|Could not save KrelEdit.bds: "))
             << messages[0].toStdString();
-        ASSERT_TRUE(FolderFiles(folder) == files) << "after " << n << " bytes";
+        ASSERT_TRUE(folder.snapshot() == files) << "after " << n << " bytes";
         ASSERT_EQ(f.BoardSetFile, "set.bds");
         ASSERT_EQ(f.CurrentBoard, 2);
         ASSERT_TRUE(f.CurrentBoardSet() == edited);
@@ -82,11 +67,11 @@ TEST_F(FailingDiskTest, ASaveCutOffAtAnyByteLeavesTheOldFileAndTheEditorAsTheyWe
 
 TEST_F(FailingDiskTest, AFirstSaveThatFailsLeavesNoFileBehind) {
     Form1& f = Open();
-    const auto files = FolderFiles(folder);
+    const auto files = folder.snapshot();
     for (std::uint64_t n : {0u, 1u, 4u, 500u, 1700u}) {
         SetWriteFailureAfterBytesForTesting(n);
         f.Command4->click();
-        ASSERT_TRUE(FolderFiles(folder) == files) << n;
+        ASSERT_TRUE(folder.snapshot() == files) << n;
     }
     EXPECT_EQ(messages.size(), 5);
 }
@@ -95,7 +80,7 @@ TEST_F(FailingDiskTest, AReadOnlyFileIsNeitherSavedOverNorImportedInto) {
     folder.write("KrelEdit.bds", {1, 2, 3});
     std::filesystem::permissions(folder / "KrelEdit.bds", std::filesystem::perms::owner_read);
     std::filesystem::permissions(folder / "bricks.img", std::filesystem::perms::owner_read);
-    const auto files = FolderFiles(folder);
+    const auto files = folder.snapshot();
     Form1& f = Open();
     f.Command4->click();
     ASSERT_EQ(messages.size(), 1);
@@ -113,7 +98,7 @@ TEST_F(FailingDiskTest, AReadOnlyFileIsNeitherSavedOverNorImportedInto) {
     ASSERT_EQ(messages.size(), 2);
     EXPECT_EQ(messages[1],
               "Krellon IMG Explorer|Could not write bricks.img: the file is read-only");
-    auto after = FolderFiles(folder);
+    auto after = folder.snapshot();
     after.erase("brick 1.bmp");
     EXPECT_TRUE(after == files);
 }
@@ -135,7 +120,7 @@ TEST_F(FailingDiskTest, AnImportCutOffAtAnyByteLeavesTheImageFileAndTheWindowsAs
     }
     const auto bitmap = EncodeBitmap(30, 15, colours, pixels);
     folder.write("brick 2.bmp", bitmap);
-    const auto files = FolderFiles(folder);
+    const auto files = folder.snapshot();
     const auto imageFile = folder.read("bricks.img");
     const QImage board = f.Picture1->image().copy();
     const QImage palette = f.Picture2->image().copy();
@@ -147,7 +132,7 @@ TEST_F(FailingDiskTest, AnImportCutOffAtAnyByteLeavesTheImageFileAndTheWindowsAs
         ASSERT_EQ(messages.size(), 1) << n;
         ASSERT_TRUE(messages[0].startsWith("Krellon IMG Explorer|Could not write bricks.img: "))
             << messages[0].toStdString();
-        ASSERT_TRUE(FolderFiles(folder) == files) << "after " << n << " bytes";
+        ASSERT_TRUE(folder.snapshot() == files) << "after " << n << " bytes";
         ASSERT_TRUE(f.Picture1->image() == board);
         ASSERT_TRUE(f.Picture2->image() == palette);
         ASSERT_TRUE(e->Picture1->image() == shown);

@@ -24,23 +24,6 @@ namespace {
 
 using Snapshot = std::map<std::string, std::vector<std::uint8_t>>;
 
-// Every regular file of the folder with its bytes; a directory as a name ending in "/", any
-// other entry as one ending in "|".
-Snapshot TakeSnapshot(const TempFolder& folder) {
-    Snapshot files;
-    for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
-        const std::string name = entry.path().filename().string();
-        if (entry.is_directory()) {
-            files[name + "/"] = {};
-        } else if (!entry.is_regular_file()) {
-            files[name + "|"] = {};  // a pipe: reading it would wait for a writer
-        } else {
-            files[name] = folder.read(name);
-        }
-    }
-    return files;
-}
-
 void Put32(std::vector<std::uint8_t>& bytes, std::size_t at, std::int32_t v) {
     const auto u = static_cast<std::uint32_t>(v);
     for (int i = 0; i < 4; ++i) {
@@ -257,11 +240,11 @@ protected:
                         bool fresh = true) {
         folder.write("hostile.img", bytes);
         WriteBoardSet("hostile.bds", SetOver("hostile.img"));
-        const Snapshot before = WithoutBitmaps(TakeSnapshot(folder));
+        const Snapshot before = WithoutBitmaps(folder.snapshot());
         DriveEditor("hostile.bds", what, fresh);
         DriveExplorer(what);
         DriveExplorerPick("hostile.img", what);
-        EXPECT_TRUE(WithoutBitmaps(TakeSnapshot(folder)) == before) << what << ": a file changed";
+        EXPECT_TRUE(WithoutBitmaps(folder.snapshot()) == before) << what << ": a file changed";
     }
 
     // The exported bitmaps are what export writes; everything else must stay.
@@ -272,9 +255,9 @@ protected:
 
     void DriveBoardSet(const std::vector<std::uint8_t>& bytes, const std::string& what) {
         folder.write("hostile.bds", bytes);
-        const Snapshot before = TakeSnapshot(folder);
+        const Snapshot before = folder.snapshot();
         DriveEditor("hostile.bds", what);
-        EXPECT_TRUE(TakeSnapshot(folder) == before) << what << ": a file changed";
+        EXPECT_TRUE(folder.snapshot() == before) << what << ": a file changed";
     }
 
     QStringList messages;
@@ -409,13 +392,13 @@ TEST_F(HostileFilesTest, DirectoriesAndPipesNamedLikeDataFiles) {
     Form2::ShowExplorer();
     EXPECT_EQ(Shared().ImageCount, 0);
     WriteBoardSet("uses-dir.bds", SetOver("adir.img"));
-    const Snapshot before = TakeSnapshot(folder);
+    const Snapshot before = folder.snapshot();
     DriveEditor("adir.bds", "a folder as board set");
     EXPECT_NE(form->BoardSetFile, "adir.bds");
     DriveEditor("uses-dir.bds", "a folder as image file");
     EXPECT_EQ(form->BrickCount, 0);
     DriveExplorer("a folder in the explorer");
-    EXPECT_TRUE(TakeSnapshot(folder) == before);
+    EXPECT_TRUE(folder.snapshot() == before);
 }
 
 // --- Memory bounded by the file's size ---

@@ -40,3 +40,18 @@ std::vector<std::uint8_t> TempFolder::read(const std::string& name) const {
     std::ifstream in(path_ / name, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
+
+std::map<std::string, std::vector<std::uint8_t>> TempFolder::snapshot() const {
+    std::map<std::string, std::vector<std::uint8_t>> files;
+    for (const auto& entry : std::filesystem::directory_iterator(path_)) {
+        const std::string name = entry.path().filename().string();
+        if (entry.is_directory()) {
+            files[name + "/"] = {};
+        } else if (!entry.is_regular_file()) {
+            files[name + "|"] = {};
+        } else {
+            files[name] = read(name);
+        }
+    }
+    return files;
+}

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -58,6 +59,10 @@ public:
 
     void write(const std::string& name, const std::vector<std::uint8_t>& bytes) const;
     std::vector<std::uint8_t> read(const std::string& name) const;
+
+    // Every regular file with its bytes; a directory as a name ending in "/", any other entry
+    // (a pipe, which reading would stall) as one ending in "|".
+    std::map<std::string, std::vector<std::uint8_t>> snapshot() const;
 
 private:
     std::filesystem::path path_;
