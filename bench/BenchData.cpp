@@ -10,6 +10,8 @@
 
 #include "ImageFileBuilder.h"
 #include "formats/BoardSetFile.h"
+#include "formats/FileSource.h"
+#include "formats/ImageFile.h"
 
 namespace krellon::bench {
 
@@ -126,6 +128,38 @@ std::uint64_t ReadFilePrefixes(const std::vector<std::filesystem::path>& files, 
         ::close(fd);
     }
     return total;
+}
+
+std::uint64_t ReadBlocksAt(const std::filesystem::path& file,
+                           const std::vector<std::uint64_t>& offsets, std::size_t bytes) {
+    std::uint64_t total = 0;
+    std::vector<char> buffer(bytes);
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return 0;
+    }
+    for (const std::uint64_t offset : offsets) {
+        total += static_cast<std::uint64_t>(
+            ::pread(fd, buffer.data(), bytes, static_cast<off_t>(offset)));
+    }
+    ::close(fd);
+    return total;
+}
+
+std::vector<std::uint64_t> RecordOffsets(const std::filesystem::path& file) {
+    std::vector<std::uint64_t> offsets;
+    FileSource source;
+    if (!source.open(file)) {
+        return offsets;
+    }
+    const auto header = ReadImageHeader(source);
+    if (!header) {
+        return offsets;
+    }
+    for (const ImageRecord& record : WalkImageFile(source, *header, kMaxBackgrounds)) {
+        offsets.push_back(record.paletteOffset - 24 - record.name.size() - 1);
+    }
+    return offsets;
 }
 
 void WriteFileFlushed(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {

@@ -28,6 +28,11 @@ void WriteBenchFolder(const std::filesystem::path& dir);
 std::uint64_t ReadFiles(const std::vector<std::filesystem::path>& files);
 // Opens, reads the first `bytes` bytes and closes each file.
 std::uint64_t ReadFilePrefixes(const std::vector<std::filesystem::path>& files, std::size_t bytes);
+// Opens the file once and reads `bytes` bytes at each offset, then closes it.
+std::uint64_t ReadBlocksAt(const std::filesystem::path& file,
+                           const std::vector<std::uint64_t>& offsets, std::size_t bytes);
+// Where the records of an image file begin, found once before timing.
+std::vector<std::uint64_t> RecordOffsets(const std::filesystem::path& file);
 // Creates the file, writes the bytes, flushes them to disk and closes it.
 void WriteFileFlushed(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
 // The names of the folder's entries, as the directory returns them.

@@ -116,9 +116,10 @@ void RegisterActions() {
             f.BoardSetFile = bench::kBoardSet;
             f.ReadBoardSet();
         },
-        "read set+bricks, copy surfaces",
-        [=] {
+        "read set, bricks, headers; copy",
+        [=, headers = bench::RecordOffsets(backs)] {
             bench::ReadFiles({bds, bricks});
+            bench::ReadBlocksAt(backs, headers, 1100);
             bench::ReadFilePrefixes({backs}, 16384);
             CopyPixels(kBoardBytes + kPaletteBytes + kTileBytes);
         },

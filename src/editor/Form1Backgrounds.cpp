@@ -57,8 +57,9 @@ void Form1::ReadBackgr() {
     if (!OpenInFolder(BackgroundSetFile, file)) {
         return;
     }
-    // The walk reads each record's header and palette: a few fields a record, in blocks.
-    const BufferedSource source(file);
+    // The walk reads each record's header and palette (some 1,100 bytes) and skips its
+    // pixels: one small block a record.
+    const BufferedSource source(file, 2048);
     const auto header = ReadImageHeader(source);
     if (!header) {
         return;
