@@ -20,6 +20,29 @@ bool SameLetter(char a, char b) {
     return Folded(a) == Folded(b);
 }
 
+// Calls found(name) for each regular file of dir, in the order the file system returns them.
+// The directory entry tells the type on most file systems; only where it does not is the
+// file asked.
+template <typename Found>
+void ForEachFile(const char* dir, Found found) {
+    DIR* d = ::opendir(dir);
+    if (d == nullptr) {
+        return;
+    }
+    while (const dirent* entry = ::readdir(d)) {
+        bool regular = entry->d_type == DT_REG;
+        if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
+            struct stat status {};
+            regular =
+                ::fstatat(::dirfd(d), entry->d_name, &status, 0) == 0 && S_ISREG(status.st_mode);
+        }
+        if (regular) {
+            found(std::string_view(entry->d_name));
+        }
+    }
+    ::closedir(d);
+}
+
 }  // namespace
 
 bool WildcardMatch(std::string_view pattern, std::string_view name) {
@@ -51,25 +74,11 @@ bool WildcardMatch(std::string_view pattern, std::string_view name) {
 
 std::vector<std::string> ListFiles(const std::filesystem::path& dir, std::string_view pattern) {
     std::vector<std::string> names;
-    DIR* d = ::opendir(dir.c_str());
-    if (d == nullptr) {
-        return names;
-    }
-    // The directory entry tells the type on most file systems; only where it does not is
-    // the file asked.
-    while (const dirent* entry = ::readdir(d)) {
-        const std::string_view name(entry->d_name);
-        bool regular = entry->d_type == DT_REG;
-        if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
-            struct stat status {};
-            regular =
-                ::fstatat(::dirfd(d), entry->d_name, &status, 0) == 0 && S_ISREG(status.st_mode);
-        }
-        if (regular && WildcardMatch(pattern, name)) {
+    ForEachFile(dir.c_str(), [&](std::string_view name) {
+        if (WildcardMatch(pattern, name)) {
             names.emplace_back(name);
         }
-    }
-    ::closedir(d);
+    });
     return names;
 }
 
@@ -87,14 +96,14 @@ QList<QStringList> Dir(const QStringList& patterns) {
         wildcards.push_back(QFile::encodeName(pattern).toStdString());
     }
     QList<QStringList> lists(patterns.size());
-    for (const std::string& name : ListFiles(".", "*")) {
+    ForEachFile(".", [&](std::string_view name) {
         for (std::size_t i = 0; i < wildcards.size(); ++i) {
             if (WildcardMatch(wildcards[i], name)) {
-                lists[static_cast<qsizetype>(i)].push_back(
-                    QFile::decodeName(QByteArray::fromStdString(name)));
+                lists[static_cast<qsizetype>(i)].push_back(QFile::decodeName(
+                    QByteArray::fromRawData(name.data(), static_cast<qsizetype>(name.size()))));
             }
         }
-    }
+    });
     return lists;
 }
 
