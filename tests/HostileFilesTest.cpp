@@ -195,6 +195,16 @@ protected:
             Pick(form->Combo1, i);
         }
         ExpectEditorConsistent(what + ", every background");
+        // Where the start-up scan sorted the file into a list, the user can pick it there.
+        for (ComboBox* list : {form->Combo5, form->Combo4}) {
+            const int listed = list->findText("hostile.img");
+            if (listed >= 0) {
+                Pick(list, list->findText("bricks.img") >= 0 ? list->findText("bricks.img")
+                                                             : list->findText("backs.img"));
+                Pick(list, listed);
+                ExpectEditorConsistent(what + ", picked in its list");
+            }
+        }
     }
 
     // Opens the explorer on the editor's brick set and steps through every image both ways;
@@ -370,7 +380,7 @@ TEST_F(HostileFilesTest, ImageFileCountsAndSizesOutsideTheirLimits) {
 TEST_F(HostileFilesTest, CountsJustPastWhatTheWindowsHold) {
     // 120 bricks: 119 loaded; 120 images: 119 browsed; 70 backgrounds: 69 listed.
     DriveImageFile(ManyImages(120, 30, 15), "120 bricks");
-    DriveImageFile(ManyImages(70, 4, 4), "70 backgrounds");
+    DriveImageFile(ManyImages(70, 64, 64), "70 backgrounds");
     folder.write("hostile.img", ManyImages(120, 30, 15));
     Open();
     Pick(form->Combo3, form->Combo3->findText("hostile.bds"));
