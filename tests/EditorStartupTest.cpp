@@ -176,3 +176,16 @@ TEST_F(EditorTest, TextsFromFilesAreShownInTheirCodePage) {
     EXPECT_EQ(f.Combo2->List(0), QString::fromUtf8("Bréque €"));
     EXPECT_EQ(f.CurrentBoardSet().authorName, "\x93quoted\x94");
 }
+
+TEST(ComboBoxLists, AListIsRebuiltOnlyWhenItsEntriesChange) {
+    ComboBox combo(nullptr);
+    combo.AddItems({"a", "b"});
+    combo.setCurrentIndex(1);
+    combo.SetItems({"a", "b"});
+    EXPECT_EQ(combo.ListIndex(), 1);
+    combo.SetItems({"a", "c"});
+    EXPECT_EQ(Entries(&combo), QStringList({"a", "c"}));
+    combo.SetItems({});
+    EXPECT_EQ(combo.ListCount(), 0);
+    EXPECT_EQ(combo.Text(), "");
+}

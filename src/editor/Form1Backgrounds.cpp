@@ -51,10 +51,10 @@ std::pair<int, int> Form1::TileSize(std::int32_t b) const {
 
 void Form1::ReadBackgr() {
     Combo4->SetText(BackgroundSetFile);
-    Combo1->Clear();
     BackgroundCount = 0;
     FileSource file;
     if (!OpenInFolder(BackgroundSetFile, file)) {
+        Combo1->SetItems({});
         return;
     }
     // The walk reads each record's header and palette (some 1,100 bytes) and skips its
@@ -62,6 +62,7 @@ void Form1::ReadBackgr() {
     const BufferedSource source(file, 2048);
     const auto header = ReadImageHeader(source);
     if (!header) {
+        Combo1->SetItems({});
         return;
     }
     RecordWalk walk;
@@ -80,7 +81,7 @@ void Form1::ReadBackgr() {
         entry.Width = record.width;
         entry.Height = record.height;
     }
-    Combo1->AddItems(names);
+    Combo1->SetItems(names);
     BackgroundCount = static_cast<std::int32_t>(records.size());
 }
 

@@ -20,8 +20,8 @@ constexpr std::uint64_t kBrickPixelBytes = 30 * 15;
 void Form1::LoadBricks() {
     Picture2->Cls();
     Combo5->SetText(BrickSetFile);
-    Combo2->Clear();
     BrickCount = 0;
+    QStringList names;
     FileSource file;
     if (OpenInFolder(BrickSetFile, file)) {
         // Record headers, palettes and pixels lie side by side: read them in blocks.
@@ -35,7 +35,6 @@ void Form1::LoadBricks() {
             const auto records = WalkImageRecords(source, walk);
             std::array<std::uint8_t, kBrickPixelBytes> pixels{};
             std::array<QRgb, 256> colours{};
-            QStringList names;
             for (std::size_t i = 0; i < records.size(); ++i) {
                 const ImageRecord& record = records[i];
                 const int k = static_cast<int>(i) + 1;
@@ -49,10 +48,10 @@ void Form1::LoadBricks() {
                 ReadBlock(source, record.pixelOffset, pixels);
                 Picture2->PutIndexed(SlotLeft(k), SlotTop(k), 30, 15, pixels.data(), colours);
             }
-            Combo2->AddItems(names);
             BrickCount = static_cast<std::int32_t>(records.size());
         }
     }
+    Combo2->SetItems(names);
     if (BrickCount < SelectedBrick) {
         SelectedBrick = BrickCount;
     }

@@ -104,8 +104,7 @@ void Form2::changeEvent(QEvent* event) {
 
 void Form2::Form_Activate() {
     Module1& m = Shared();
-    Combo1->Clear();
-    Combo1->AddItems(Dir("*.img"));
+    Combo1->SetItems(Dir("*.img"));
     Combo1->SetText(m.ExplorerFile);  // the edit text stays the file handed over
     ReadImageFile();
     ShowImage();

@@ -33,6 +33,18 @@ void ComboBox::AddItems(const QStringList& texts) {
     insertItems(count(), texts);
 }
 
+void ComboBox::SetItems(const QStringList& texts) {
+    bool same = count() == texts.size();
+    for (qsizetype i = 0; same && i < texts.size(); ++i) {
+        same = itemText(static_cast<int>(i)) == texts[i];
+    }
+    if (same && !texts.isEmpty()) {
+        return;
+    }
+    Clear();
+    AddItems(texts);
+}
+
 void ComboBox::SetListIndex(int index) {
     setCurrentIndex(index);
     if (ClickHandler) {

@@ -15,6 +15,10 @@ public:
     void AddItem(const QString& text);
     // Appends the entries in their order.
     void AddItems(const QStringList& texts);
+    // Makes the list hold exactly texts, in their order: Clear, then AddItems. A list that
+    // holds them already is left as it is, which spares rebuilding a long list that a file
+    // read again gives back unchanged.
+    void SetItems(const QStringList& texts);
     // Selects entry index (0-based) and runs the click handler before returning.
     void SetListIndex(int index);
     // The selected entry, -1 for none.

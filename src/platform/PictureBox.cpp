@@ -47,10 +47,15 @@ void PictureBox::FillBox(int x1, int y1, int x2, int y2, ColourValue colour) {
     const int right = std::min(std::max(x1, x2), image_.width() - 1);
     const int top = std::max(std::min(y1, y2), 0);
     const int bottom = std::min(std::max(y1, y2), image_.height() - 1);
+    if (left > right || top > bottom) {
+        return;
+    }
     const QRgb pixel = ToRgb(colour);
-    for (int y = top; y <= bottom; ++y) {
-        QRgb* row = reinterpret_cast<QRgb*>(image_.scanLine(y));
-        std::fill(row + left, row + right + 1, pixel);
+    const qsizetype stride = image_.bytesPerLine();
+    uchar* row = image_.bits() + top * stride;
+    for (int y = top; y <= bottom; ++y, row += stride) {
+        QRgb* pixels = reinterpret_cast<QRgb*>(row);
+        std::fill(pixels + left, pixels + right + 1, pixel);
     }
 }
 
@@ -142,6 +147,9 @@ void PictureBox::PutIndexed(int left, int top, int width, int height, const std:
         return;
     }
     const auto skipped = static_cast<long long>(firstX) - left;  // output pixels left of 0
+    // Row addresses from one lookup, not a toolkit call per row.
+    uchar* const bits = image_.bits();
+    const qsizetype stride = image_.bytesPerLine();
     for (int y = 0; y < height; ++y) {
         const long long rowTop = top + static_cast<long long>(y) * scale;
         if (rowTop >= imageHeight) {
@@ -153,7 +161,7 @@ void PictureBox::PutIndexed(int left, int top, int width, int height, const std:
         const std::uint8_t* in =
             indices + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
         const int firstRow = static_cast<int>(std::max<long long>(rowTop, 0));
-        QRgb* out = reinterpret_cast<QRgb*>(image_.scanLine(firstRow));
+        QRgb* out = reinterpret_cast<QRgb*>(bits + firstRow * stride);
         if (scale == 1) {
             const std::uint8_t* from = in + skipped;
             for (long long x = firstX; x < right; ++x) {
@@ -174,7 +182,7 @@ void PictureBox::PutIndexed(int left, int top, int width, int height, const std:
         }
         const int lastRow = static_cast<int>(std::min<long long>(rowTop + scale, imageHeight));
         for (int row = firstRow + 1; row < lastRow; ++row) {
-            std::memcpy(image_.scanLine(row) + firstX * sizeof(QRgb), out + firstX,
+            std::memcpy(bits + row * stride + firstX * sizeof(QRgb), out + firstX,
                         static_cast<std::size_t>(right - firstX) * sizeof(QRgb));
         }
     }
