@@ -83,7 +83,7 @@ void Register(const std::string& name, std::function<void()> run, const std::str
                                      })
             ->Unit(benchmark::kMicrosecond)
             ->MinTime(0.1)
-            ->Repetitions(5)
+            ->Repetitions(9)
             ->ReportAggregatesOnly(true);
     };
     add(name, std::move(run), std::move(prepare));

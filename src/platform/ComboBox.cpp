@@ -6,6 +6,8 @@
 namespace krellon {
 
 ComboBox::ComboBox(QWidget* parent) : QComboBox(parent) {
+    texts_ = new QStringListModel(this);
+    setModel(texts_);
     setEditable(true);
     setInsertPolicy(QComboBox::NoInsert);
     setCompleter(nullptr);
@@ -29,8 +31,14 @@ void ComboBox::AddItem(const QString& text) {
 }
 
 void ComboBox::AddItems(const QStringList& texts) {
-    // One insertion into the list model instead of one (with its signals) per entry.
-    insertItems(count(), texts);
+    if (count() > 0 || texts.isEmpty()) {
+        insertItems(count(), texts);
+        return;
+    }
+    // Into an empty list the texts go in one call. The box then selects the first entry, as
+    // it does when entries are added to an empty list one by one.
+    texts_->setStringList(texts);
+    setCurrentIndex(0);
 }
 
 void ComboBox::SetItems(const QStringList& texts) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QComboBox>
+#include <QStringListModel>
 #include <functional>
 
 namespace krellon {
@@ -35,6 +36,11 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // A plain list of texts: filling it is one call, where the default item model builds an
+    // item object with its own data for every entry.
+    QStringListModel* texts_ = nullptr;
 };
 
 }  // namespace krellon
