@@ -19,8 +19,8 @@
 
 namespace {
 
-// Both live until the process ends: destroying them at exit would race the toolkit's own
-// clean-up.
+// Both live until the process ends: destructors run at exit would find the toolkit already
+// torn down.
 QApplication* app = nullptr;
 krellon::Form1* editor = nullptr;
 std::filesystem::path folder;
