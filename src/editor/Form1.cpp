@@ -28,7 +28,7 @@ ImageSize Probe(const QString& name) {
         return std::nullopt;
     }
     // The start-up scan opens every image file of the folder: one open and one read each.
-    // Names from the folder listing open as they are; FindFile is for the others.
+    // Names from the folder listing open as they are; OpenInFolder finds the others.
     const QByteArray encoded = QFile::encodeName(name);
     std::array<std::uint8_t, kProbeHeadBytes> head{};
     const std::size_t got = ReadFileAt(encoded.constData(), kFirstRecordOffset, head);
@@ -37,8 +37,7 @@ ImageSize Probe(const QString& name) {
         return size;
     }
     FileSource source;
-    const auto path = FindFile(name);
-    if (!path || !source.open(*path)) {
+    if (!OpenInFolder(name, source)) {
         return std::nullopt;
     }
     return ProbeFirstImage(source);

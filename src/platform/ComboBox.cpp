@@ -42,11 +42,7 @@ void ComboBox::AddItems(const QStringList& texts) {
 }
 
 void ComboBox::SetItems(const QStringList& texts) {
-    bool same = count() == texts.size();
-    for (qsizetype i = 0; same && i < texts.size(); ++i) {
-        same = itemText(static_cast<int>(i)) == texts[i];
-    }
-    if (same && !texts.isEmpty()) {
+    if (!texts.isEmpty() && texts_->stringList() == texts) {
         return;
     }
     Clear();

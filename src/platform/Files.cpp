@@ -83,11 +83,7 @@ std::vector<std::string> ListFiles(const std::filesystem::path& dir, std::string
 }
 
 QStringList Dir(const QString& pattern) {
-    QStringList names;
-    for (const std::string& name : ListFiles(".", QFile::encodeName(pattern).toStdString())) {
-        names.push_back(QFile::decodeName(QByteArray::fromStdString(name)));
-    }
-    return names;
+    return Dir(QStringList{pattern}).front();
 }
 
 QList<QStringList> Dir(const QStringList& patterns) {
