@@ -1,47 +1,251 @@
 #include "AtomicFile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <random>
 #include <system_error>
+#include <vector>
 
-#if __has_include(<unistd.h>)
-#include <unistd.h>
-#define KRELLON_HAVE_FSYNC 1
-#endif
+#include "FileSource.h"
 
 namespace krellon {
+
+namespace fs = std::filesystem;
 
 namespace {
 
 std::optional<std::uint64_t> g_failAfterBytes;
 
+// Copies go through a buffer of this size: large enough for few system calls, small enough
+// that no file size makes it grow.
+constexpr std::size_t kCopyBlock = 1 << 20;
+
 std::string ErrnoText(int error) {
     return std::strerror(error);
 }
 
-// Opens a new, uniquely named file next to target for writing; never reuses an existing name.
-std::FILE* CreateTemporary(const std::filesystem::path& target, std::filesystem::path& temp,
-                           int& error) {
+// A new, uniquely named file in dir, opened for writing; never reuses an existing name. The
+// name is short, so that a target whose own name is as long as the system allows can still
+// be replaced.
+int CreateTemporary(const fs::path& dir, mode_t mode, fs::path& temp, int& error) {
     static std::atomic<unsigned> counter{0};
+    static const char* digits = "0123456789abcdefghijklmnopqrstuvwxyz";
     std::random_device random;
-    const std::filesystem::path dir = target.has_parent_path() ? target.parent_path() : ".";
     for (int attempt = 0; attempt < 16; ++attempt) {
-        const std::string name = "." + target.filename().string() + ".tmp-" +
-                                 std::to_string(random()) + "-" + std::to_string(counter++);
-        temp = dir / name;
-        // "x": fail rather than open a file that exists already.
-        if (std::FILE* f = std::fopen(temp.c_str(), "wbx")) {
-            return f;
+        std::string name = ".krl-";
+        unsigned value = random() ^ (counter++ * 2654435761u);
+        for (int i = 0; i < 6; ++i, value /= 36) {
+            name += digits[value % 36];
+        }
+        temp = dir / (name + ".tmp");
+        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd >= 0) {
+            return fd;
         }
         error = errno;
         if (error != EEXIST) {
-            return nullptr;
+            return -1;
         }
     }
-    return nullptr;
+    return -1;
+}
+
+bool WriteAll(int fd, const std::uint8_t* data, std::size_t size, std::string& failure) {
+    while (size > 0) {
+        const ssize_t done = ::write(fd, data, size);
+        if (done < 0 && errno == EINTR) {
+            continue;
+        }
+        if (done <= 0) {
+            failure = ErrnoText(done < 0 ? errno : ENOSPC);
+            return false;
+        }
+        data += done;
+        size -= static_cast<std::size_t>(done);
+    }
+    return true;
+}
+
+// The new file's bytes as they are written, with the failure seam applied.
+class TemporaryWriter {
+public:
+    explicit TemporaryWriter(int fd) : fd_(fd) {}
+
+    bool write(std::span<const std::uint8_t> bytes) {
+        if (!failure.empty()) {
+            return false;
+        }
+        std::size_t count = bytes.size();
+        if (g_failAfterBytes && *g_failAfterBytes < written_ + count) {
+            count = static_cast<std::size_t>(*g_failAfterBytes - written_);
+            if (WriteAll(fd_, bytes.data(), count, failure)) {
+                failure = "No space left on device";
+            }
+            return false;
+        }
+        if (!WriteAll(fd_, bytes.data(), count, failure)) {
+            return false;
+        }
+        written_ += count;
+        return true;
+    }
+
+    std::string failure;
+
+private:
+    int fd_;
+    std::uint64_t written_ = 0;
+};
+
+// Writes content's bytes, with patches over them, to out; each block read also goes to the
+// backup when one is being kept of content.
+bool CopyWithPatches(const ByteSource& content, std::span<const Patch> patches,
+                     TemporaryWriter& out, BackupStore::Writer* backup) {
+    std::vector<std::uint8_t> block(
+        static_cast<std::size_t>(std::min<std::uint64_t>(content.size(), kCopyBlock)));
+    for (std::uint64_t offset = 0; offset < content.size(); offset += block.size()) {
+        const std::size_t want = static_cast<std::size_t>(
+            std::min<std::uint64_t>(block.size(), content.size() - offset));
+        const std::span<std::uint8_t> part(block.data(), want);
+        if (content.readAt(offset, part) != want) {
+            out.failure = "the file could not be read";
+            return false;
+        }
+        if (backup != nullptr && backup->active()) {
+            backup->append(part);
+        }
+        for (const Patch& patch : patches) {
+            const std::uint64_t begin = std::max(patch.offset, offset);
+            const std::uint64_t end = std::min(patch.offset + patch.bytes.size(), offset + want);
+            if (begin < end) {
+                std::memcpy(part.data() + (begin - offset),
+                            patch.bytes.data() + (begin - patch.offset),
+                            static_cast<std::size_t>(end - begin));
+            }
+        }
+        if (!out.write(part)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void Report(const KeepPrevious& keep, BackupStore::Writer& backup) {
+    if (!backup.active()) {
+        return;
+    }
+    const std::string problem = backup.commit();
+    if (!problem.empty() && keep.problem != nullptr) {
+        *keep.problem = problem;
+    }
+}
+
+// What a replacement writes: bytes from memory, or a source's bytes with patches over them.
+struct NewContent {
+    std::span<const std::uint8_t> bytes;
+    const ByteSource* source = nullptr;
+    std::span<const Patch> patches;
+    bool sourceIsCurrent = false;  // the source is the replaced file itself
+};
+
+std::string Replace(const fs::path& path, const NewContent& content, const KeepPrevious& keep) {
+    if (keep.problem != nullptr) {
+        keep.problem->clear();
+    }
+    const auto target = FinalTarget(path);
+    if (!target) {
+        return ErrnoText(ELOOP);
+    }
+    struct stat existing {};
+    const bool exists = ::stat(target->c_str(), &existing) == 0;
+    if (exists && S_ISDIR(existing.st_mode)) {
+        return "a folder of that name is in the way";
+    }
+    // A file marked read-only is kept, even where the folder would allow replacing it.
+    if (exists && S_ISREG(existing.st_mode) && (existing.st_mode & S_IWUSR) == 0) {
+        return "the file is read-only";
+    }
+
+    const fs::path dir = target->has_parent_path() ? target->parent_path() : fs::path(".");
+    fs::path temp;
+    int error = 0;
+    // A new file gets the usual mode; a replacing one stays private until it has the mode and
+    // owner of the file it replaces.
+    const int fd = CreateTemporary(dir, exists ? 0600 : 0666, temp, error);
+    if (fd < 0) {
+        return ErrnoText(error);
+    }
+
+    BackupStore::Writer backup;
+    if (keep.store != nullptr && exists && S_ISREG(existing.st_mode)) {
+        backup = keep.store->begin(path, keep.reason);
+    }
+    TemporaryWriter out(fd);
+    if (content.source != nullptr) {
+        CopyWithPatches(*content.source, content.patches, out,
+                        content.sourceIsCurrent ? &backup : nullptr);
+    } else {
+        out.write(content.bytes);
+    }
+    if (backup.active() && !content.sourceIsCurrent && out.failure.empty()) {
+        // The replaced file's bytes are read only to be kept; a file gone meanwhile is no
+        // failure of the replacement.
+        FileSource current;
+        if (current.open(*target)) {
+            std::vector<std::uint8_t> block(
+                static_cast<std::size_t>(std::min<std::uint64_t>(current.size(), kCopyBlock)));
+            for (std::uint64_t offset = 0; offset < current.size(); offset += block.size()) {
+                const std::size_t want = static_cast<std::size_t>(
+                    std::min<std::uint64_t>(block.size(), current.size() - offset));
+                if (current.readAt(offset, {block.data(), want}) != want ||
+                    !backup.append({block.data(), want})) {
+                    break;
+                }
+            }
+        }
+    }
+    std::string failure = out.failure;
+    if (failure.empty() && exists) {
+        // Owner and group where the system allows it (the group alone for a member of it),
+        // then the mode, which a change of owner may have cut.
+        if (::fchown(fd, existing.st_uid, existing.st_gid) != 0) {
+            [[maybe_unused]] const int ignored =
+                ::fchown(fd, static_cast<uid_t>(-1), existing.st_gid);
+        }
+        ::fchmod(fd, existing.st_mode & 07777);
+    }
+    if (failure.empty() && ::fsync(fd) != 0) {
+        failure = ErrnoText(errno);
+    }
+    if (::close(fd) != 0 && failure.empty()) {
+        failure = ErrnoText(errno);
+    }
+    if (failure.empty()) {
+        // Kept before the old file goes: a crash in between leaves one version too many, never
+        // one too few.
+        Report(keep, backup);
+    }
+    if (failure.empty() && ::rename(temp.c_str(), target->c_str()) != 0) {
+        failure = ErrnoText(errno);
+    }
+    std::error_code ec;
+    if (!failure.empty()) {
+        fs::remove(temp, ec);
+        return failure;
+    }
+    // The rename itself reaches the disk with the folder.
+    const int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return {};
 }
 
 }  // namespace
@@ -50,62 +254,44 @@ void SetWriteFailureAfterBytesForTesting(std::optional<std::uint64_t> bytes) {
     g_failAfterBytes = bytes;
 }
 
-std::string WriteFileAtomically(const std::filesystem::path& path,
-                                std::span<const std::uint8_t> bytes) {
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) {
-        return "a folder of that name is in the way";
-    }
-    // A file marked read-only is kept, even where the folder would allow replacing it.
-    const auto existing = std::filesystem::status(path, ec);
-    if (!ec && std::filesystem::is_regular_file(existing) &&
-        (existing.permissions() & std::filesystem::perms::owner_write) ==
-            std::filesystem::perms::none) {
-        return "the file is read-only";
-    }
-    std::filesystem::path temp;
-    int error = 0;
-    std::FILE* f = CreateTemporary(path, temp, error);
-    if (f == nullptr) {
-        return ErrnoText(error);
-    }
-
-    std::string failure;
-    std::size_t toWrite = bytes.size();
-    if (g_failAfterBytes && *g_failAfterBytes < toWrite) {
-        toWrite = static_cast<std::size_t>(*g_failAfterBytes);
-        failure = "No space left on device";
-    }
-    if (toWrite > 0 && std::fwrite(bytes.data(), 1, toWrite, f) != toWrite && failure.empty()) {
-        failure = ErrnoText(errno);
-    }
-    if (std::fflush(f) != 0 && failure.empty()) {
-        failure = ErrnoText(errno);
-    }
-#ifdef KRELLON_HAVE_FSYNC
-    if (failure.empty() && ::fsync(fileno(f)) != 0) {
-        failure = ErrnoText(errno);
-    }
-#endif
-    if (std::fclose(f) != 0 && failure.empty()) {
-        failure = ErrnoText(errno);
-    }
-
-    if (failure.empty()) {
-        // A file that is replaced keeps its permissions.
-        const auto status = std::filesystem::status(path, ec);
-        if (!ec && std::filesystem::is_regular_file(status)) {
-            std::filesystem::permissions(temp, status.permissions(), ec);
+std::optional<fs::path> FinalTarget(const fs::path& path) {
+    fs::path current = path;
+    for (int hop = 0; hop < 40; ++hop) {
+        struct stat status {};
+        if (::lstat(current.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) {
+            return current;
         }
-        std::filesystem::rename(temp, path, ec);
+        std::error_code ec;
+        const fs::path link = fs::read_symlink(current, ec);
         if (ec) {
-            failure = ec.message();
+            return current;
         }
+        current = link.is_absolute() ? link : current.parent_path() / link;
     }
-    if (!failure.empty()) {
-        std::filesystem::remove(temp, ec);
-    }
-    return failure;
+    return std::nullopt;
+}
+
+std::string WriteFileAtomically(const fs::path& path, std::span<const std::uint8_t> bytes,
+                                const KeepPrevious& keep) {
+    NewContent content;
+    content.bytes = bytes;
+    return Replace(path, content, keep);
+}
+
+std::string PatchFileAtomically(const fs::path& path, const ByteSource& current,
+                                std::span<const Patch> patches, const KeepPrevious& keep) {
+    NewContent content;
+    content.source = &current;
+    content.patches = patches;
+    content.sourceIsCurrent = true;
+    return Replace(path, content, keep);
+}
+
+std::string CopyFileAtomically(const fs::path& path, const ByteSource& source,
+                               const KeepPrevious& keep) {
+    NewContent content;
+    content.source = &source;
+    return Replace(path, content, keep);
 }
 
 }  // namespace krellon

@@ -6,14 +6,47 @@
 #include <span>
 #include <string>
 
+#include "BackupStore.h"
+#include "ByteSource.h"
+
 namespace krellon {
 
+// Where the content of a file goes before the file is replaced. Without a store nothing is
+// kept. A backup that cannot be written never stops the replacement: its reason goes to
+// problem, which is left empty otherwise.
+struct KeepPrevious {
+    BackupStore* store = nullptr;
+    std::string reason;
+    std::string* problem = nullptr;
+};
+
+// Bytes that a patched copy writes over the copied ones, at an offset of the file.
+struct Patch {
+    std::uint64_t offset = 0;
+    std::span<const std::uint8_t> bytes;
+};
+
 // Replaces the file at path with exactly these bytes, all or nothing: the bytes go to a new
-// file beside it, which is flushed to disk and then renamed over the target. Returns an empty
-// text on success, else the reason; on failure the target is left as it was and no temporary
-// file remains.
+// file beside the file that path finally names (symbolic links are followed, and stay links),
+// which is flushed to disk and then renamed over it. The replaced file's mode, and its owner
+// and group as far as the system allows, carry over. Returns an empty text on success, else
+// the reason; on failure the target is left as it was and no temporary file remains.
 std::string WriteFileAtomically(const std::filesystem::path& path,
-                                std::span<const std::uint8_t> bytes);
+                                std::span<const std::uint8_t> bytes, const KeepPrevious& keep = {});
+
+// The same replacement, with the new file made of current's bytes (the file at path as it was
+// opened and read) with patches written over them. current is copied block by block, so no
+// buffer grows with the file, and its bytes are what a backup keeps.
+std::string PatchFileAtomically(const std::filesystem::path& path, const ByteSource& current,
+                                std::span<const Patch> patches, const KeepPrevious& keep = {});
+
+// The same replacement, with content's bytes (a kept version being restored, say).
+std::string CopyFileAtomically(const std::filesystem::path& path, const ByteSource& content,
+                               const KeepPrevious& keep = {});
+
+// The file that path finally names once every symbolic link on the way is followed; path
+// itself when it is no link or does not exist. Nothing when the links go round in a circle.
+std::optional<std::filesystem::path> FinalTarget(const std::filesystem::path& path);
 
 // Test seam: while set, every atomic write stops with a failure after this many bytes have
 // reached the temporary file, as a full or failing disk would.

@@ -1,0 +1,303 @@
+#include "BackupStore.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <random>
+#include <sstream>
+#include <system_error>
+#include <utility>
+
+namespace krellon {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view kMagic = "krellon-backup 1";
+
+// Paths and reasons are stored byte for byte, with line breaks and "%" written as %XX, so
+// that any name a folder can hold survives the text format.
+std::string Escape(std::string_view text) {
+    static const char* hex = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : text) {
+        if (c == '%' || c < 0x20 || c == 0x7F) {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+std::string Unescape(std::string_view text) {
+    auto digit = [](char c) {
+        return c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+    };
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() && digit(text[i + 1]) >= 0 &&
+            digit(text[i + 2]) >= 0) {
+            out += static_cast<char>(digit(text[i + 1]) * 16 + digit(text[i + 2]));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+// The sub-folder of an original: a hash of its key, short and safe as a name.
+std::string FolderName(const fs::path& key) {
+    std::uint64_t hash = 1469598103934665603ull;
+    for (unsigned char c : key.native()) {
+        hash = (hash ^ c) * 1099511628211ull;
+    }
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+    return text;
+}
+
+// Names sort as the versions were made: nanoseconds, then a random part against clashes.
+std::string NewStamp() {
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(now).count();
+    std::random_device random;
+    char text[40];
+    std::snprintf(text, sizeof text, "%020lld-%08x", static_cast<long long>(ns), random());
+    return text;
+}
+
+std::string ErrnoText(int error) {
+    return std::strerror(error);
+}
+
+// Reads one version's description; false when it is not one.
+bool ReadInfo(const fs::path& info, BackupEntry& entry) {
+    std::ifstream in(info, std::ios::binary);
+    std::string line;
+    if (!std::getline(in, line) || line != kMagic) {
+        return false;
+    }
+    bool haveOriginal = false;
+    while (std::getline(in, line)) {
+        const auto eq = line.find('=');
+        if (eq == std::string::npos) {
+            continue;
+        }
+        const std::string key = line.substr(0, eq);
+        const std::string value = Unescape(std::string_view(line).substr(eq + 1));
+        if (key == "original") {
+            entry.original = fs::path(value);
+            haveOriginal = true;
+        } else if (key == "reason") {
+            entry.reason = value;
+        }
+    }
+    const std::string stem = info.stem().native();
+    entry.timeNs = std::strtoll(stem.c_str(), nullptr, 10);
+    entry.stored = fs::path(info).replace_extension(".bak");
+    std::error_code ec;
+    const auto size = fs::file_size(entry.stored, ec);
+    if (ec) {
+        return false;
+    }
+    entry.size = size;
+    return haveOriginal;
+}
+
+std::vector<BackupEntry> AllEntries(const fs::path& root) {
+    std::vector<BackupEntry> entries;
+    std::error_code ec;
+    for (fs::directory_iterator dir(root, ec), end; !ec && dir != end; dir.increment(ec)) {
+        std::error_code inner;
+        for (fs::directory_iterator it(dir->path(), inner), last; !inner && it != last;
+             it.increment(inner)) {
+            if (it->path().extension() == ".info") {
+                BackupEntry entry;
+                if (ReadInfo(it->path(), entry)) {
+                    entries.push_back(std::move(entry));
+                }
+            }
+        }
+    }
+    std::sort(entries.begin(), entries.end(), [](const BackupEntry& a, const BackupEntry& b) {
+        return a.stored.filename() > b.stored.filename();
+    });
+    return entries;
+}
+
+void RemoveVersion(const BackupEntry& entry) {
+    std::error_code ec;
+    fs::remove(fs::path(entry.stored).replace_extension(".info"), ec);
+    fs::remove(entry.stored, ec);
+}
+
+}  // namespace
+
+fs::path BackupStore::Key(const fs::path& original) {
+    std::error_code ec;
+    const fs::path absolute = fs::absolute(original, ec);
+    const fs::path folder = fs::weakly_canonical(absolute.parent_path(), ec);
+    return (ec ? absolute.parent_path() : folder) / absolute.filename();
+}
+
+BackupStore::Writer::Writer(Writer&& other) noexcept {
+    *this = std::move(other);
+}
+
+BackupStore::Writer& BackupStore::Writer::operator=(Writer&& other) noexcept {
+    if (this != &other) {
+        abandon();
+        store_ = other.store_;
+        file_ = std::exchange(other.file_, nullptr);
+        dir_ = std::move(other.dir_);
+        stamp_ = std::move(other.stamp_);
+        description_ = std::move(other.description_);
+        size_ = other.size_;
+        error_ = std::move(other.error_);
+    }
+    return *this;
+}
+
+BackupStore::Writer::~Writer() {
+    abandon();
+}
+
+void BackupStore::Writer::abandon() {
+    if (file_ != nullptr) {
+        std::fclose(file_);
+        file_ = nullptr;
+        std::error_code ec;
+        fs::remove(dir_ / (stamp_ + ".part"), ec);
+    }
+}
+
+bool BackupStore::Writer::append(std::span<const std::uint8_t> bytes) {
+    if (file_ == nullptr || bytes.empty()) {
+        return file_ != nullptr;
+    }
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
+        error_ = ErrnoText(errno);
+        abandon();
+        return false;
+    }
+    size_ += bytes.size();
+    return true;
+}
+
+std::string BackupStore::Writer::commit() {
+    if (file_ == nullptr) {
+        return error_.empty() ? "no backup was started" : error_;
+    }
+    std::FILE* f = std::exchange(file_, nullptr);
+    const fs::path part = dir_ / (stamp_ + ".part");
+    std::error_code ec;
+    if (std::fclose(f) != 0) {
+        error_ = ErrnoText(errno);
+        fs::remove(part, ec);
+        return error_;
+    }
+    // The description first, then the bytes under their final name: a version is listed only
+    // once both are there.
+    const fs::path info = dir_ / (stamp_ + ".info");
+    {
+        std::ofstream out(info, std::ios::binary | std::ios::trunc);
+        out << kMagic << '\n' << description_ << "size=" << size_ << '\n';
+        out.flush();
+        if (!out) {
+            error_ = "cannot write the backup's description";
+        }
+    }
+    if (error_.empty()) {
+        fs::rename(part, dir_ / (stamp_ + ".bak"), ec);
+        if (ec) {
+            error_ = ec.message();
+        }
+    }
+    if (!error_.empty()) {
+        fs::remove(part, ec);
+        fs::remove(info, ec);
+        return error_;
+    }
+    store_->prune();
+    return {};
+}
+
+BackupStore::Writer BackupStore::begin(const fs::path& original, std::string_view reason) {
+    Writer writer;
+    writer.store_ = this;
+    const fs::path key = Key(original);
+    writer.dir_ = root_ / FolderName(key);
+    std::error_code ec;
+    fs::create_directories(writer.dir_, ec);
+    if (ec) {
+        writer.error_ = ec.message();
+        return writer;
+    }
+    // The store holds the user's files: for the user alone.
+    ::chmod(root_.c_str(), 0700);
+    writer.stamp_ = NewStamp();
+    writer.description_ = "original=" + Escape(key.native()) + "\nreason=" + Escape(reason) + "\n";
+    writer.file_ = std::fopen((writer.dir_ / (writer.stamp_ + ".part")).c_str(), "wbx");
+    if (writer.file_ == nullptr) {
+        writer.error_ = ErrnoText(errno);
+    }
+    return writer;
+}
+
+std::vector<BackupEntry> BackupStore::list(const fs::path& folder) const {
+    std::vector<BackupEntry> entries = AllEntries(root_);
+    if (folder.empty()) {
+        return entries;
+    }
+    std::error_code ec;
+    fs::path wanted = fs::weakly_canonical(fs::absolute(folder, ec), ec);
+    if (wanted.has_filename() == false) {
+        wanted = wanted.parent_path();
+    }
+    std::erase_if(entries,
+                  [&](const BackupEntry& entry) { return entry.original.parent_path() != wanted; });
+    return entries;
+}
+
+void BackupStore::prune() const {
+    std::vector<BackupEntry> entries = AllEntries(root_);  // newest first
+    std::map<fs::path, std::size_t> versions;
+    std::vector<const BackupEntry*> kept;
+    for (const BackupEntry& entry : entries) {
+        if (++versions[entry.original] > limits_.versionsPerFile) {
+            RemoveVersion(entry);
+        } else {
+            kept.push_back(&entry);
+        }
+    }
+    std::uint64_t total = 0;
+    for (const BackupEntry* entry : kept) {
+        total += entry->size;
+    }
+    // Over the cap, the oldest versions go first; the newest of every file stays, so that the
+    // last replacement of a file can always be undone.
+    std::map<fs::path, bool> newestSeen;
+    std::vector<const BackupEntry*> removable;
+    for (const BackupEntry* entry : kept) {
+        if (newestSeen[entry->original]) {
+            removable.push_back(entry);
+        }
+        newestSeen[entry->original] = true;
+    }
+    for (auto it = removable.rbegin(); it != removable.rend() && total > limits_.totalBytes; ++it) {
+        RemoveVersion(**it);
+        total -= (*it)->size;
+    }
+}
+
+}  // namespace krellon

@@ -1,0 +1,86 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace krellon {
+
+// One kept earlier version of a file.
+struct BackupEntry {
+    std::filesystem::path original;  // the file whose content this was
+    std::filesystem::path stored;    // where the bytes lie in the store
+    std::int64_t timeNs = 0;         // when it was replaced, nanoseconds since 1970 (UTC)
+    std::uint64_t size = 0;
+    std::string reason;  // what replaced it ("Save", "Import from stone.bmp", ...)
+};
+
+// The earlier versions of the files the program replaces, kept in a folder of their own
+// outside any working folder: one sub-folder per original file, one pair of files a version
+// (its bytes and a small text describing it). Versions appear whole or not at all, so two
+// programs may keep versions in the same store at once.
+class BackupStore {
+public:
+    struct Limits {
+        std::size_t versionsPerFile = 20;                 // the newest this many are kept
+        std::uint64_t totalBytes = 200ull * 1024 * 1024;  // beyond this the oldest go first
+    };
+
+    explicit BackupStore(std::filesystem::path root) : root_(std::move(root)) {}
+    BackupStore(std::filesystem::path root, Limits limits)
+        : root_(std::move(root)), limits_(limits) {}
+
+    const std::filesystem::path& root() const { return root_; }
+
+    // One version being written: its bytes arrive in order through append, and it becomes
+    // part of the store only when commit succeeds. Dropped unfinished, it leaves nothing.
+    class Writer {
+    public:
+        Writer() = default;
+        Writer(Writer&& other) noexcept;
+        Writer& operator=(Writer&& other) noexcept;
+        ~Writer();
+
+        // False once anything failed; the reason is then kept for commit.
+        bool append(std::span<const std::uint8_t> bytes);
+        // Makes the version part of the store and drops what the limits no longer allow.
+        // Returns an empty text on success, else the reason.
+        std::string commit();
+        bool active() const { return file_ != nullptr || !error_.empty(); }
+
+    private:
+        friend class BackupStore;
+        void abandon();
+
+        BackupStore* store_ = nullptr;
+        std::FILE* file_ = nullptr;
+        std::filesystem::path dir_;
+        std::string stamp_;
+        std::string description_;
+        std::uint64_t size_ = 0;
+        std::string error_;
+    };
+
+    // Starts a version of original (a path as the user named it, link or not), replaced by
+    // reason. A store that cannot be written gives a writer whose commit says why.
+    Writer begin(const std::filesystem::path& original, std::string_view reason);
+
+    // The versions kept of the files of folder (every file when folder is empty), newest first.
+    std::vector<BackupEntry> list(const std::filesystem::path& folder = {}) const;
+
+    // The form in which original is known to the store: its folder with every link resolved,
+    // and its own name as given.
+    static std::filesystem::path Key(const std::filesystem::path& original);
+
+private:
+    void prune() const;
+
+    std::filesystem::path root_;
+    Limits limits_;
+};
+
+}  // namespace krellon

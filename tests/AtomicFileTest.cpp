@@ -1,0 +1,255 @@
+// Replacing files without losing a byte: links written through, owners and modes kept, long
+// names, patched copies, and the store of earlier versions.
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <thread>
+
+#include "TestBytes.h"
+#include "formats/AtomicFile.h"
+#include "formats/BackupStore.h"
+#include "formats/FileSource.h"
+
+using namespace krellon;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<std::uint8_t> Text(std::string_view s) {
+    return {s.begin(), s.end()};
+}
+
+struct stat StatOf(const fs::path& path) {
+    struct stat status {};
+    ::stat(path.c_str(), &status);
+    return status;
+}
+
+// Files in folder besides the given ones: leftovers of a replacement.
+std::vector<std::string> Others(const TempFolder& folder, std::vector<std::string> expected) {
+    std::vector<std::string> others;
+    for (const auto& entry : fs::directory_iterator(folder.path())) {
+        const std::string name = entry.path().filename().string();
+        if (std::find(expected.begin(), expected.end(), name) == expected.end()) {
+            others.push_back(name);
+        }
+    }
+    return others;
+}
+
+}  // namespace
+
+TEST(AtomicFileTest, WritesThroughSymbolicLinksWhichStayLinks) {
+    TempFolder folder;
+    TempFolder elsewhere;
+    elsewhere.write("real.bds", Text("old"));
+    // A relative link to a relative link in another folder.
+    fs::create_symlink(elsewhere / "real.bds", elsewhere / "middle.bds");
+    fs::create_symlink(fs::relative(elsewhere / "middle.bds", folder.path()),
+                       folder / "KrelEdit.bds");
+    ASSERT_EQ(WriteFileAtomically(folder / "KrelEdit.bds", Text("new bytes")), "");
+    EXPECT_TRUE(fs::is_symlink(folder / "KrelEdit.bds"));
+    EXPECT_TRUE(fs::is_symlink(elsewhere / "middle.bds"));
+    EXPECT_EQ(elsewhere.read("real.bds"), Text("new bytes"));
+    EXPECT_TRUE(Others(folder, {"KrelEdit.bds"}).empty());
+    EXPECT_TRUE(Others(elsewhere, {"real.bds", "middle.bds"}).empty());
+
+    // A dangling link makes its target, as writing through a link does.
+    fs::create_symlink(elsewhere / "new.img", folder / "made.img");
+    ASSERT_EQ(WriteFileAtomically(folder / "made.img", Text("abc")), "");
+    EXPECT_EQ(elsewhere.read("new.img"), Text("abc"));
+
+    // Links in a circle are refused, and nothing is written.
+    fs::create_symlink(folder / "b.bds", folder / "a.bds");
+    fs::create_symlink(folder / "a.bds", folder / "b.bds");
+    EXPECT_FALSE(WriteFileAtomically(folder / "a.bds", Text("x")).empty());
+    EXPECT_TRUE(fs::is_symlink(folder / "a.bds"));
+}
+
+TEST(AtomicFileTest, KeepsModeOwnerAndGroupOfTheReplacedFile) {
+    TempFolder folder;
+    folder.write("shared.img", Text("old"));
+    fs::permissions(folder / "shared.img", fs::perms(0640));
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown((folder / "shared.img").c_str(), 1234, 100), 0);
+    }
+    ASSERT_EQ(WriteFileAtomically(folder / "shared.img", Text("new")), "");
+    const struct stat after = StatOf(folder / "shared.img");
+    EXPECT_EQ(after.st_mode & 07777, 0640u);
+    if (::geteuid() == 0) {
+        // Saving as root leaves a user's file the user's.
+        EXPECT_EQ(after.st_uid, 1234u);
+        EXPECT_EQ(after.st_gid, 100u);
+    }
+    // A new file gets the usual mode, not the private one of a replacement under way.
+    ASSERT_EQ(WriteFileAtomically(folder / "fresh.bds", Text("x")), "");
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    EXPECT_EQ(StatOf(folder / "fresh.bds").st_mode & 0777, 0666u & ~mask);
+}
+
+TEST(AtomicFileTest, AGroupMemberSavingAGroupFileKeepsItTheGroups) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to act as another user";
+    }
+    TempFolder folder;
+    // root:users 660 in a folder the group may write, saved by nobody, a member of users.
+    const gid_t users = 100;
+    const uid_t nobody = 65534;
+    const gid_t nogroup = 65534;
+    fs::permissions(folder.path(), fs::perms(0777));
+    folder.write("shared.bds", Text("old"));
+    ASSERT_EQ(::chown((folder / "shared.bds").c_str(), 0, users), 0);
+    fs::permissions(folder / "shared.bds", fs::perms(0660));
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const gid_t groups[] = {users};
+        if (::setgroups(1, groups) != 0 || ::setgid(nogroup) != 0 || ::setuid(nobody) != 0) {
+            ::_exit(3);
+        }
+        const std::string error = WriteFileAtomically(folder / "shared.bds", Text("new"));
+        ::_exit(error.empty() ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(folder.read("shared.bds"), Text("new"));
+    const struct stat after = StatOf(folder / "shared.bds");
+    EXPECT_EQ(after.st_gid, users);
+    EXPECT_EQ(after.st_mode & 07777, 0660u);
+}
+
+TEST(AtomicFileTest, ReplacesAFileWhoseNameIsAsLongAsTheSystemAllows) {
+    TempFolder folder;
+    const std::string name = std::string(251, 'n') + ".bmp";  // 255 bytes
+    ASSERT_EQ(WriteFileAtomically(folder / name, Text("one")), "");
+    ASSERT_EQ(WriteFileAtomically(folder / name, Text("two")), "");
+    EXPECT_EQ(folder.read(name), Text("two"));
+    EXPECT_TRUE(Others(folder, {name}).empty());
+}
+
+TEST(AtomicFileTest, PatchedCopyWritesThePatchesOverTheCurrentBytesAcrossBlocks) {
+    TempFolder folder;
+    // Larger than one copy block, with a patch across the block boundary.
+    std::vector<std::uint8_t> bytes(3 * 1024 * 1024 + 17);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        bytes[i] = static_cast<std::uint8_t>(i * 7);
+    }
+    folder.write("big.img", bytes);
+    const std::vector<std::uint8_t> a(10, 0xAA);
+    const std::vector<std::uint8_t> b(100, 0xBB);
+    const std::vector<Patch> patches{{3, a}, {(1 << 20) - 50, b}};
+    TempFolder storeFolder;
+    BackupStore store(storeFolder.path());
+    FileSource current;
+    ASSERT_TRUE(current.open(folder / "big.img"));
+    std::string problem = "unset";
+    ASSERT_EQ(PatchFileAtomically(folder / "big.img", current, patches,
+                                  {&store, "Import from x.bmp", &problem}),
+              "");
+    EXPECT_EQ(problem, "");
+    std::vector<std::uint8_t> expected = bytes;
+    std::copy(a.begin(), a.end(), expected.begin() + 3);
+    std::copy(b.begin(), b.end(), expected.begin() + (1 << 20) - 50);
+    EXPECT_TRUE(folder.read("big.img") == expected);
+    const auto kept = store.list(folder.path());
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(kept[0].reason, "Import from x.bmp");
+    EXPECT_EQ(kept[0].size, bytes.size());
+    std::vector<std::uint8_t> stored;
+    ASSERT_TRUE(ReadWholeFile(kept[0].stored, stored));
+    EXPECT_TRUE(stored == bytes);
+}
+
+TEST(AtomicFileTest, AFailedWriteKeepsNoVersionAndAFailedBackupStopsNothing) {
+    TempFolder folder;
+    TempFolder storeFolder;
+    folder.write("KrelEdit.bds", Text("old"));
+    BackupStore store(storeFolder.path());
+    SetWriteFailureAfterBytesForTesting(2);
+    EXPECT_FALSE(
+        WriteFileAtomically(folder / "KrelEdit.bds", Text("new"), {&store, "Save"}).empty());
+    SetWriteFailureAfterBytesForTesting(std::nullopt);
+    EXPECT_TRUE(store.list().empty());
+    EXPECT_EQ(folder.read("KrelEdit.bds"), Text("old"));
+
+    // A store that cannot be made: the save goes through and says why nothing was kept.
+    storeFolder.write("blocked", Text("a file where the store's folder would go"));
+    BackupStore blocked(storeFolder / "blocked" / "store");
+    std::string problem;
+    EXPECT_EQ(
+        WriteFileAtomically(folder / "KrelEdit.bds", Text("new"), {&blocked, "Save", &problem}),
+        "");
+    EXPECT_EQ(folder.read("KrelEdit.bds"), Text("new"));
+    EXPECT_FALSE(problem.empty());
+}
+
+TEST(BackupStoreTest, KeepsTheNewestVersionsOfEachFileWithinTheLimits) {
+    TempFolder folder;
+    TempFolder storeFolder;
+    BackupStore store(storeFolder.path(), {3, 1000});
+    // Five saves over one file: the last three earlier versions are kept, newest first.
+    for (int i = 0; i < 6; ++i) {
+        ASSERT_EQ(WriteFileAtomically(folder / "a.bds", Text("version " + std::to_string(i)),
+                                      {&store, "Save " + std::to_string(i)}),
+                  "");
+    }
+    auto kept = store.list(folder.path());
+    ASSERT_EQ(kept.size(), 3u);
+    std::vector<std::uint8_t> bytes;
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(kept[static_cast<std::size_t>(i)].reason, "Save " + std::to_string(5 - i));
+        ASSERT_TRUE(ReadWholeFile(kept[static_cast<std::size_t>(i)].stored, bytes));
+        EXPECT_EQ(bytes, Text("version " + std::to_string(4 - i)));
+    }
+    EXPECT_GE(kept[0].timeNs, kept[1].timeNs);
+
+    // Over the size cap the oldest go first, but every file keeps its newest version.
+    folder.write("b.img", std::vector<std::uint8_t>(900, 1));
+    ASSERT_EQ(WriteFileAtomically(folder / "b.img", Text("small"), {&store, "Import"}), "");
+    kept = store.list(folder.path());
+    std::uint64_t total = 0;
+    for (const auto& entry : kept) {
+        total += entry.size;
+    }
+    EXPECT_LE(total, 1000u);
+    ASSERT_GE(kept.size(), 2u);
+    EXPECT_EQ(kept[0].original.filename(), "b.img");
+    EXPECT_EQ(kept[1].original.filename(), "a.bds");
+    EXPECT_EQ(kept[1].reason, "Save 5");
+
+    // A file bigger than the cap still keeps its newest version.
+    folder.write("huge.img", std::vector<std::uint8_t>(5000, 2));
+    ASSERT_EQ(WriteFileAtomically(folder / "huge.img", Text("x"), {&store, "Import"}), "");
+    EXPECT_EQ(store.list(folder.path()).front().size, 5000u);
+}
+
+TEST(BackupStoreTest, ListsTheFilesOfOneFolderWhateverTheirNames) {
+    TempFolder folder;
+    TempFolder other;
+    TempFolder storeFolder;
+    BackupStore store(storeFolder.path());
+    const std::string odd = "new\nline %41 \xff.bds";
+    folder.write(odd, Text("old"));
+    other.write("KrelEdit.bds", Text("other"));
+    ASSERT_EQ(WriteFileAtomically(folder / odd, Text("new"), {&store, "Save\nAs"}), "");
+    ASSERT_EQ(WriteFileAtomically(other / "KrelEdit.bds", Text("x"), {&store, "Save"}), "");
+    const auto kept = store.list(folder.path());
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(kept[0].original.filename().native(), odd);
+    EXPECT_EQ(kept[0].reason, "Save\nAs");
+    EXPECT_EQ(store.list().size(), 2u);
+    // The folder named through a link lists the same versions.
+    TempFolder links;
+    fs::create_symlink(folder.path(), links / "via");
+    EXPECT_EQ(store.list(links / "via").size(), 1u);
+    // A file reached through a link is kept under the link's name, where the user sees it.
+    fs::create_symlink(other / "KrelEdit.bds", folder / "linked.bds");
+    ASSERT_EQ(WriteFileAtomically(folder / "linked.bds", Text("y"), {&store, "Save"}), "");
+    EXPECT_EQ(store.list(folder.path()).front().original.filename(), "linked.bds");
+}
