@@ -10,6 +10,7 @@ using namespace krellon;
 
 EditorTest::EditorTest() : previous_(std::filesystem::current_path()) {
     std::filesystem::current_path(folder.path());
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(data.path().string()));
 }
 
 EditorTest::~EditorTest() {
@@ -93,4 +94,28 @@ BoardSetContent TestSet(int boardCount) {
 
 ColourValue PixelAt(const QImage& image, int x, int y) {
     return FromRgb(image.pixel(x, y));
+}
+
+// The bitmap of a width x height image by hand: the colour table from palette, rows bottom up.
+Bytes BitmapOf(int w, int h, const std::vector<krellon::ColourValue>& palette,
+               const std::vector<std::uint8_t>& pixels) {
+    const int pad = (4 - w % 4) % 4;
+    Bytes b;
+    b.raw("BM").i32((w + pad) * h + 1078).i32(0).i32(1078).i32(40).i32(w).i32(h).i16(1).i16(8);
+    b.i32(0).i32((w + pad) * h).i32(0).i32(0).i32(0).i32(0);
+    for (int k = 0; k < 256; ++k) {
+        const krellon::ColourValue c =
+            k < static_cast<int>(palette.size()) ? palette[static_cast<std::size_t>(k)] : 0;
+        b.u8(static_cast<std::uint8_t>(krellon::BlueOf(c)))
+            .u8(static_cast<std::uint8_t>(krellon::GreenOf(c)))
+            .u8(static_cast<std::uint8_t>(krellon::RedOf(c)))
+            .u8(0);
+    }
+    for (int y = h - 1; y >= 0; --y) {
+        for (int x = 0; x < w; ++x) {
+            b.u8(pixels[static_cast<std::size_t>(y * w + x)]);
+        }
+        b.fill(static_cast<std::size_t>(pad), 0);
+    }
+    return b;
 }

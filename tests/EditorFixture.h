@@ -27,6 +27,8 @@ protected:
     static void Pick(krellon::ComboBox* combo, int index);
 
     TempFolder folder;
+    // The user's data location, where the kept versions of replaced files go.
+    TempFolder data;
     std::unique_ptr<krellon::Form1> form;
 
 private:
@@ -46,3 +48,7 @@ krellon::BoardSetContent TestSet(int boardCount = 1);
 
 // The colour value of a surface pixel.
 krellon::ColourValue PixelAt(const QImage& image, int x, int y);
+
+// The bitmap of a width x height image by hand: the colour table from palette, rows bottom up.
+Bytes BitmapOf(int w, int h, const std::vector<krellon::ColourValue>& palette,
+               const std::vector<std::uint8_t>& pixels);

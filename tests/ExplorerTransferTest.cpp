@@ -10,34 +10,6 @@
 
 using namespace krellon;
 
-namespace {
-
-// The bitmap of a width x height image by hand: the colour table from palette, rows bottom up.
-Bytes BitmapOf(int w, int h, const std::vector<ColourValue>& palette,
-               const std::vector<std::uint8_t>& pixels) {
-    const int pad = (4 - w % 4) % 4;
-    Bytes b;
-    b.raw("BM").i32((w + pad) * h + 1078).i32(0).i32(1078).i32(40).i32(w).i32(h).i16(1).i16(8);
-    b.i32(0).i32((w + pad) * h).i32(0).i32(0).i32(0).i32(0);
-    for (int k = 0; k < 256; ++k) {
-        const ColourValue c =
-            k < static_cast<int>(palette.size()) ? palette[static_cast<std::size_t>(k)] : 0;
-        b.u8(static_cast<std::uint8_t>(BlueOf(c)))
-            .u8(static_cast<std::uint8_t>(GreenOf(c)))
-            .u8(static_cast<std::uint8_t>(RedOf(c)))
-            .u8(0);
-    }
-    for (int y = h - 1; y >= 0; --y) {
-        for (int x = 0; x < w; ++x) {
-            b.u8(pixels[static_cast<std::size_t>(y * w + x)]);
-        }
-        b.fill(static_cast<std::size_t>(pad), 0);
-    }
-    return b;
-}
-
-}  // namespace
-
 class TransferTest : public EditorTest {
 protected:
     void SetUp() override {
@@ -208,16 +180,23 @@ TEST_F(TransferTest, ADamagedOrUnwritableFileIsReported) {
     e.Command1->click();
     const auto bytes = folder.read("other.img");
     folder.write("other.img", std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 1500));
-    e.Command2->click();
+    // The export reads the pixels where they were; the import finds the record gone.
     e.Command1->click();
-    EXPECT_EQ(messages, QStringList({"Krellon IMG Explorer|Image file is damaged.",
-                                     "Krellon IMG Explorer|Image file is damaged."}));
+    e.Command2->click();
+    EXPECT_EQ(messages.join("\n").toStdString(),
+              "Krellon IMG Explorer|Image file is damaged.\n"
+              "Krellon IMG Explorer|other.img has changed on disk since it was shown, so "
+              "nothing was imported. It has been read again.");
+    EXPECT_EQ(folder.read("other.img").size(), 1500u);
     messages.clear();
     folder.write("other.img", bytes);
+    e.Form_Activate();
     std::filesystem::remove(folder / "wall.bmp");
     std::filesystem::create_directory(folder / "wall.bmp");
     e.Command1->click();
-    EXPECT_EQ(messages, QStringList({"Krellon IMG Explorer|Could not write wall.bmp."}));
+    // Every failure says why.
+    EXPECT_EQ(messages.join("\n").toStdString(),
+              "Krellon IMG Explorer|Could not write wall.bmp: a folder of that name is in the way");
 }
 
 TEST_F(TransferTest, ImportIntoTheEditorsSetsUpdatesTheEditor) {

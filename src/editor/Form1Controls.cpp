@@ -35,6 +35,8 @@ CommandButton* MakeButton(QWidget* parent, const QString& caption, int x, int y,
 
 void Form1::CreateControls() {
     setWindowTitle("Krellon Boards Editor");
+    // Messages keep this title wherever the window is placed.
+    setProperty("messageTitle", windowTitle());
     // 575 high rather than 481: at 481 the brick palette would be cut off after its fourth row.
     setFixedSize(754, 575);
     // The classic 8-point dialog font keeps every caption inside its designed size.

@@ -6,6 +6,7 @@
 #include "platform/Controls.h"
 #include "platform/Cp1252.h"
 #include "platform/Dialogs.h"
+#include "platform/FileWrites.h"
 #include "platform/Files.h"
 #include "platform/Label.h"
 #include "platform/PictureBox.h"
@@ -74,10 +75,12 @@ void Form1::Label2_Click() {
 
 void Form1::Command4_Click() {
     // The file is replaced whole or not at all; a failure changes nothing in the editor.
-    const std::string error = WriteBoardSetFile(kSaveFile.toStdString(), CurrentBoardSet());
-    if (!error.empty()) {
-        MsgBox(this, "Could not save " + kSaveFile + ": " + QString::fromStdString(error),
-               kCaption);
+    // What the file held before is kept among the backups.
+    const QString error =
+        ReplaceFile(kSaveFile.toStdString(), EncodeBoardSet(CurrentBoardSet()),
+                    "Save of " + (BoardSetFile.isEmpty() ? QString("a new set") : BoardSetFile));
+    if (!error.isEmpty()) {
+        MsgBox(this, "Could not save " + kSaveFile + ": " + error, kCaption);
         return;
     }
     Combo3->Clear();

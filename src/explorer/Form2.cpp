@@ -11,6 +11,7 @@
 #include "platform/Controls.h"
 #include "platform/Cp1252.h"
 #include "platform/Files.h"
+#include "platform/Handlers.h"
 #include "platform/Label.h"
 #include "platform/PictureBox.h"
 #include "shared/Module1.h"
@@ -32,6 +33,8 @@ Form2::Form2(QWidget* parent) : QWidget(parent) {
 
 void Form2::CreateControls() {
     setWindowTitle(kCaption);
+    // The title grows with the image shown; messages keep the bare caption.
+    setProperty("messageTitle", kCaption);
     setFixedSize(536, 354);
     QFont font = this->font();
     font.setFamilies({"Liberation Sans", "Arial", "DejaVu Sans Condensed", "DejaVu Sans"});
@@ -97,7 +100,7 @@ Form2* Form2::ShowExplorer() {
 void Form2::changeEvent(QEvent* event) {
     // The user coming back to the explorer from another window sees the folder as it is now.
     if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
-        Form_Activate();
+        RunHandler(this, [this] { Form_Activate(); });
     }
     QWidget::changeEvent(event);
 }

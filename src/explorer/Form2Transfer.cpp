@@ -1,16 +1,19 @@
 // Export of the image shown to an 8-bit bitmap, and import of such a bitmap back into the
 // image file in place, with the editor brought up to date when it uses that file.
 #include <QFile>
-#include <cstring>
+#include <algorithm>
+#include <array>
 
 #include "Form2.h"
 #include "editor/Form1.h"
-#include "formats/AtomicFile.h"
 #include "formats/Bitmap.h"
+#include "formats/BufferedSource.h"
 #include "formats/ByteReader.h"
 #include "formats/FileSource.h"
 #include "formats/ImageFile.h"
+#include "platform/Cp1252.h"
 #include "platform/Dialogs.h"
+#include "platform/FileWrites.h"
 #include "platform/Files.h"
 #include "shared/Module1.h"
 
@@ -45,18 +48,22 @@ void Form2::Command1_Click() {
     const std::uint64_t pixelBytes =
         static_cast<std::uint64_t>(slot.Width) * static_cast<std::uint64_t>(slot.Height);
     FileSource source;
-    const auto path = FindFile(m.ExplorerFile);
-    if (!path || !source.open(*path) || !Inside(slot.PixelOffset, pixelBytes, source.size())) {
+    if (!OpenInFolder(m.ExplorerFile, source) ||
+        !Inside(slot.PixelOffset, pixelBytes, source.size())) {
         MsgBox(this, "Image file is damaged.", kCaption);
         return;
     }
     std::vector<std::uint8_t> pixels(static_cast<std::size_t>(pixelBytes));
     ReadBlock(source, slot.PixelOffset, pixels);
     source.close();
-    // The bitmap replaces any older file of its name whole, and only once it is complete.
+    // The bitmap replaces any older file of its name whole, and only once it is complete; the
+    // older file is kept among the backups.
     const auto bitmap = EncodeBitmap(slot.Width, slot.Height, ShownPalette(), pixels);
-    if (!WriteFileAtomically(PathOf(m.BitmapFile()), bitmap).empty()) {
-        MsgBox(this, "Could not write " + m.BitmapFile() + ".", kCaption);
+    const QString error =
+        ReplaceFile(PathOf(m.BitmapFile()), bitmap,
+                    "Export of image " + QString::number(m.CurrentImage) + " of " + m.ExplorerFile);
+    if (!error.isEmpty()) {
+        MsgBox(this, "Could not write " + m.BitmapFile() + ": " + error, kCaption);
     }
 }
 
@@ -71,22 +78,39 @@ void Form2::Command2_Click() {
     }
     const Module1::ImageSlot slot = m.ImageTable[m.CurrentImage];
 
-    // The bitmap is read without creating anything; a missing one is "not found".
-    std::vector<std::uint8_t> bitmap;
-    ReadWholeFile(PathOf(m.BitmapFile()), bitmap);
+    // The bitmap is read without creating anything; a missing one is "not found". No more of
+    // it is read than an image of this size can take.
     DecodedBitmap decoded;
-    const BitmapStatus status = DecodeBitmap(bitmap, slot.Width, slot.Height, decoded);
+    BitmapStatus status = BitmapStatus::FileNotFound;
+    {
+        FileSource bitmap;
+        if (bitmap.open(PathOf(m.BitmapFile()))) {
+            status = ReadBitmap(bitmap, slot.Width, slot.Height, decoded);
+        }
+    }
     if (status != BitmapStatus::Ok) {
         MsgBox(this, QString::fromUtf8(BitmapStatusMessage(status).data()), kCaption);
         return;
     }
 
-    // The new file is built in memory and replaces the old one whole: an import changes the
-    // image file completely or not at all.
-    std::vector<std::uint8_t> file;
+    FileSource file;
     const auto path = FindFile(m.ExplorerFile);
-    if (!path || !ReadWholeFile(*path, file)) {
+    if (!path || !file.open(*path)) {
         MsgBox(this, "Image file is damaged.", kCaption);
+        return;
+    }
+    // The offsets shown were found when the file was last read. The bytes about to be copied
+    // are walked again: if the record is no longer the one shown (the file was replaced
+    // meanwhile), writing at those offsets would ruin it.
+    if (!RecordIsAsShown(file)) {
+        file.close();
+        MsgBox(this,
+               m.ExplorerFile +
+                   " has changed on disk since it was shown, so nothing was imported. It has "
+                   "been read again.",
+               kCaption);
+        ReadImageFile();
+        ShowImage();
         return;
     }
     const std::uint64_t pixelBytes =
@@ -98,8 +122,9 @@ void Form2::Command2_Click() {
         paletteStart = slot.PixelOffset - 4 * static_cast<std::uint64_t>(paletteCount);
     } else {
         // The file palette: the count stands at offset 12.
-        paletteCount =
-            file.size() >= 16 ? std::clamp(DecodeInt32(file.data() + 12), 0, kPaletteSize) : 0;
+        std::array<std::uint8_t, 4> count{};
+        ReadBlock(file, 12, count);
+        paletteCount = std::clamp(DecodeInt32(count.data()), 0, kPaletteSize);
         paletteStart = kFilePaletteOffset;
     }
     if (slot.PixelOffset < 4 * static_cast<std::uint64_t>(slot.PaletteCount) ||
@@ -108,19 +133,21 @@ void Form2::Command2_Click() {
         MsgBox(this, "Image file is damaged.", kCaption);
         return;
     }
-    // Only the entries that both the palette and the colour table have are written.
+    // Only the entries that both the palette and the colour table have are written; the
+    // fourth byte of each entry stays as it is.
+    std::vector<std::uint8_t> palette(4 * static_cast<std::size_t>(paletteCount));
+    ReadBlock(file, paletteStart, palette);
     for (int k = 0; k < std::min(paletteCount, decoded.colourCount); ++k) {
-        WritePaletteEntry(file, paletteStart + 4 * static_cast<std::uint64_t>(k),
-                          decoded.colours[k]);
+        WritePaletteEntry(palette, 4 * static_cast<std::uint64_t>(k), decoded.colours[k]);
     }
-    if (pixelBytes > 0) {
-        std::memcpy(file.data() + slot.PixelOffset, decoded.pixelsTopDown.data(),
-                    static_cast<std::size_t>(pixelBytes));
-    }
-    const std::string error = WriteFileAtomically(*path, file);
-    if (!error.empty()) {
-        MsgBox(this, "Could not write " + m.ExplorerFile + ": " + QString::fromStdString(error),
-               kCaption);
+    // The new file is the old one with the palette and pixels written over, copied block by
+    // block and then put in its place: the import changes it completely or not at all.
+    const std::array<Patch, 2> patches{Patch{paletteStart, palette},
+                                       Patch{slot.PixelOffset, decoded.pixelsTopDown}};
+    const QString error = PatchFile(*path, file, patches, "Import from " + m.BitmapFile());
+    file.close();
+    if (!error.isEmpty()) {
+        MsgBox(this, "Could not write " + m.ExplorerFile + ": " + error, kCaption);
         return;
     }
 
@@ -129,18 +156,37 @@ void Form2::Command2_Click() {
     UpdateEditor();
 }
 
+bool Form2::RecordIsAsShown(const ByteSource& file) const {
+    const Module1& m = Shared();
+    const BufferedSource source(file, 2048);
+    const auto header = ReadImageHeader(source);
+    if (!header) {
+        return false;
+    }
+    const auto records = WalkImageFile(source, *header, m.CurrentImage);
+    if (static_cast<std::int32_t>(records.size()) < m.CurrentImage) {
+        return false;
+    }
+    const ImageRecord& record = records[static_cast<std::size_t>(m.CurrentImage - 1)];
+    const Module1::ImageSlot& slot = m.ImageTable[m.CurrentImage];
+    return FromCp1252(record.name) == m.ImageNames[m.CurrentImage] && record.width == slot.Width &&
+           record.height == slot.Height && record.paletteCount == slot.PaletteCount &&
+           record.pixelOffset == slot.PixelOffset;
+}
+
 void Form2::UpdateEditor() {
     Module1& m = Shared();
     Form1* editor = m.Editor;
     if (editor == nullptr) {
         return;
     }
-    if (m.ExplorerFile == editor->BackgroundSetFile) {
+    // The editor finds its files ignoring letter case: the files are compared, not the names.
+    if (SameFileInFolder(m.ExplorerFile, editor->BackgroundSetFile)) {
         editor->ReadBackgr();
         editor->LoadBackgr();
         editor->RefreshBackgroundCells();
     }
-    if (m.ExplorerFile == editor->BrickSetFile) {
+    if (SameFileInFolder(m.ExplorerFile, editor->BrickSetFile)) {
         editor->LoadBricks();
         editor->PaintBoard();
     }

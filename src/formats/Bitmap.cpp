@@ -248,4 +248,40 @@ BitmapStatus DecodeBitmap(std::span<const std::uint8_t> file, std::int32_t width
     return BitmapStatus::Ok;
 }
 
+BitmapStatus ReadBitmap(const ByteSource& file, std::int32_t width, std::int32_t height,
+                        DecodedBitmap& out) {
+    // The largest headers and colour table there are: 14 + 124 + 4 x 256 bytes.
+    constexpr std::uint64_t kHeadBytes = 14 + 124 + 4 * kPaletteSize;
+    std::vector<std::uint8_t> bytes(
+        static_cast<std::size_t>(std::min<std::uint64_t>(file.size(), kHeadBytes)));
+    bytes.resize(file.readAt(0, bytes));
+    std::int32_t rowsOffset = 0;
+    if (width < 0 || height < 0 || !Int32At(bytes, 10, rowsOffset)) {
+        return DecodeBitmap(bytes, width, height, out);
+    }
+    // Plain rows take (width + padding) x height bytes; RLE8 at most two bytes a pixel of
+    // them, with a few codes a row; twice that leaves room for odd encoders.
+    const std::uint64_t stride =
+        static_cast<std::uint64_t>(width) + static_cast<std::uint64_t>(RowPadding(width));
+    const std::uint64_t rowBytes = 4 * (stride + 2) * static_cast<std::uint64_t>(height) + 1024;
+    const std::uint64_t rows = rowsOffset < 0 ? 0 : static_cast<std::uint64_t>(rowsOffset);
+    if (rows <= kHeadBytes || rows >= file.size()) {
+        const std::uint64_t end = std::min(file.size(), std::max(rows, kHeadBytes) + rowBytes);
+        bytes.resize(static_cast<std::size_t>(end));
+        bytes.resize(file.readAt(0, bytes));
+        return DecodeBitmap(bytes, width, height, out);
+    }
+    // Rows far into the file: the head, then the rows moved up to follow it, with the offset
+    // at byte 10 telling their new place. No gap between them is read.
+    const std::uint64_t head = bytes.size();
+    const std::uint64_t take = std::min(file.size() - rows, rowBytes);
+    bytes.resize(static_cast<std::size_t>(head + take));
+    bytes.resize(static_cast<std::size_t>(
+        head + file.readAt(rows, std::span(bytes).subspan(static_cast<std::size_t>(head)))));
+    for (int i = 0; i < 4; ++i) {
+        bytes[10 + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(head >> (8 * i));
+    }
+    return DecodeBitmap(bytes, width, height, out);
+}
+
 }  // namespace krellon

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ByteSource.h"
 #include "Colour.h"
 
 namespace krellon {
@@ -57,5 +58,11 @@ struct DecodedBitmap {
 // read as index 0.
 BitmapStatus DecodeBitmap(std::span<const std::uint8_t> file, std::int32_t width,
                           std::int32_t height, DecodedBitmap& out);
+
+// Reads from file what DecodeBitmap needs for an image of width x height and decodes it: the
+// headers, the colour table and no more pixel-row bytes than such an image can take, plain or
+// RLE8, however long the file is.
+BitmapStatus ReadBitmap(const ByteSource& file, std::int32_t width, std::int32_t height,
+                        DecodedBitmap& out);
 
 }  // namespace krellon

@@ -1,4 +1,5 @@
 #include "ComboBox.h"
+#include "Handlers.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -14,11 +15,7 @@ ComboBox::ComboBox(QWidget* parent) : QComboBox(parent) {
     setMaxVisibleItems(20);
     // Enter in the edit field would pick a matching entry; typed text must have no effect.
     lineEdit()->installEventFilter(this);
-    connect(this, &QComboBox::activated, this, [this](int) {
-        if (ClickHandler) {
-            ClickHandler();
-        }
-    });
+    connect(this, &QComboBox::activated, this, [this](int) { RunHandler(this, ClickHandler); });
 }
 
 void ComboBox::Clear() {

@@ -1,23 +1,17 @@
 #include "Controls.h"
 
+#include "Handlers.h"
+
 namespace krellon {
 
 CommandButton::CommandButton(QWidget* parent, const QString& caption)
     : QPushButton(caption, parent) {
     setAutoDefault(false);
-    connect(this, &QPushButton::clicked, this, [this] {
-        if (Click) {
-            Click();
-        }
-    });
+    connect(this, &QPushButton::clicked, this, [this] { RunHandler(this, Click); });
 }
 
 CheckBox::CheckBox(QWidget* parent, const QString& caption) : QCheckBox(caption, parent) {
-    connect(this, &QCheckBox::clicked, this, [this] {
-        if (Click) {
-            Click();
-        }
-    });
+    connect(this, &QCheckBox::clicked, this, [this] { RunHandler(this, Click); });
 }
 
 OptionButtons::OptionButtons(QWidget* parent, const std::array<QString, 3>& captions) {
@@ -28,7 +22,7 @@ OptionButtons::OptionButtons(QWidget* parent, const std::array<QString, 3>& capt
         buttons_[static_cast<std::size_t>(i)] = button;
         QObject::connect(button, &QRadioButton::clicked, parent, [this, i] {
             if (Click) {
-                Click(i);
+                RunHandler(buttons_[static_cast<std::size_t>(i)], [this, i] { Click(i); });
             }
         });
     }

@@ -126,6 +126,13 @@ std::optional<std::filesystem::path> FindFile(const QString& name) {
     return std::nullopt;
 }
 
+bool SameFileInFolder(const QString& a, const QString& b) {
+    const auto first = FindFile(a);
+    const auto second = first ? FindFile(b) : std::nullopt;
+    std::error_code ec;
+    return second && std::filesystem::equivalent(*first, *second, ec);
+}
+
 bool OpenInFolder(const QString& name, FileSource& source) {
     if (!IsBareFileName(name)) {
         return false;

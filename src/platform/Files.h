@@ -36,6 +36,10 @@ std::optional<std::filesystem::path> FindFile(const QString& name);
 // open when it is a regular file, else FindFile's match. False when there is none.
 bool OpenInFolder(const QString& name, FileSource& source);
 
+// True when the two names find the same file of the working folder (FindFile), whatever
+// letter case either is written in.
+bool SameFileInFolder(const QString& a, const QString& b);
+
 // True when name can stand for a file of the working folder: not empty, no folder separator,
 // not "." or "..".
 bool IsBareFileName(const QString& name);

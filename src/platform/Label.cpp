@@ -1,4 +1,5 @@
 #include "Label.h"
+#include "Handlers.h"
 
 #include <QMouseEvent>
 
@@ -18,8 +19,8 @@ void Label::mouseReleaseEvent(QMouseEvent* event) {
     const bool click = pressed_ && event->button() == Qt::LeftButton &&
                        rect().contains(event->position().toPoint());
     pressed_ = false;
-    if (click && Click) {
-        Click();
+    if (click) {
+        RunHandler(this, Click);
     }
 }
 

@@ -1,4 +1,5 @@
 #include "PictureBox.h"
+#include "Handlers.h"
 
 #include <QHelpEvent>
 #include <QMouseEvent>
@@ -216,7 +217,8 @@ void PictureBox::mousePressEvent(QMouseEvent* event) {
     pressed_ = event->button() == Qt::LeftButton;
     if (MouseDown) {
         const QPointF p = event->position();
-        MouseDown(button, static_cast<float>(p.x()), static_cast<float>(p.y()));
+        RunHandler(
+            this, [&] { MouseDown(button, static_cast<float>(p.x()), static_cast<float>(p.y())); });
     }
 }
 
@@ -225,8 +227,8 @@ void PictureBox::mouseReleaseEvent(QMouseEvent* event) {
     const bool click = pressed_ && event->button() == Qt::LeftButton &&
                        rect().contains(event->position().toPoint());
     pressed_ = false;
-    if (click && Click) {
-        Click();
+    if (click) {
+        RunHandler(this, Click);
     }
 }
 

@@ -1,0 +1,70 @@
+#include "FileWrites.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QStandardPaths>
+
+#include "StatusNotices.h"
+#include "formats/FileSource.h"
+
+namespace krellon {
+
+namespace {
+
+std::filesystem::path StoreRoot() {
+    // Asked each time: the location follows the environment (XDG_DATA_HOME) of the moment.
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    return std::filesystem::path(QFile::encodeName(data).toStdString()) / "backups";
+}
+
+void ReportProblem(const std::filesystem::path& path, const std::string& problem) {
+    if (!problem.empty()) {
+        ShowStatus(QString("No backup of %1 could be kept: %2")
+                       .arg(QFile::decodeName(path.filename().c_str()),
+                            QString::fromLocal8Bit(problem.c_str())));
+    }
+}
+
+}  // namespace
+
+BackupStore Backups() {
+    return BackupStore(StoreRoot());
+}
+
+QString ReplaceFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes,
+                    const QString& reason) {
+    BackupStore store = Backups();
+    std::string problem;
+    const std::string error =
+        WriteFileAtomically(path, bytes, {&store, reason.toStdString(), &problem});
+    ReportProblem(path, problem);
+    return QString::fromLocal8Bit(error.c_str());
+}
+
+QString PatchFile(const std::filesystem::path& path, const ByteSource& current,
+                  std::span<const Patch> patches, const QString& reason) {
+    BackupStore store = Backups();
+    std::string problem;
+    const std::string error =
+        PatchFileAtomically(path, current, patches, {&store, reason.toStdString(), &problem});
+    ReportProblem(path, problem);
+    return QString::fromLocal8Bit(error.c_str());
+}
+
+QString RestoreBackup(const BackupEntry& entry) {
+    FileSource source;
+    if (!source.open(entry.stored)) {
+        return "the kept version can no longer be read";
+    }
+    BackupStore store = Backups();
+    std::string problem;
+    const QString when =
+        QDateTime::fromMSecsSinceEpoch(entry.timeNs / 1000000).toString("yyyy-MM-dd HH:mm:ss");
+    const std::string error =
+        CopyFileAtomically(entry.original, source,
+                           {&store, ("Restore of the version of " + when).toStdString(), &problem});
+    ReportProblem(entry.original, problem);
+    return QString::fromLocal8Bit(error.c_str());
+}
+
+}  // namespace krellon
