@@ -128,7 +128,8 @@ TEST_F(EditorTest, UnreadableFilesArePassedOverAtStartAndRefusedWhenPicked) {
     Pick(f.Combo3, broken);
     SetMessageHandlerForTesting(nullptr);
     EXPECT_EQ(messages,
-              QStringList({"Krellon Boards Editor|a-broken.bds is not a valid board set file."}));
+              QStringList({"Krellon Boards Editor|a-broken.bds is not a valid board set file: "
+                           "the file ends before the board count."}));
     EXPECT_EQ(f.BoardSetFile, "good.bds");
     EXPECT_EQ(f.Combo3->Text(), "good.bds");
     EXPECT_EQ(f.BoardCount, 2);

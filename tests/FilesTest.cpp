@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "TestBytes.h"
+#include "platform/FileNames.h"
 #include "platform/Files.h"
 
 using namespace krellon;
@@ -28,4 +29,26 @@ TEST(Files, ListsRegularFilesOnly) {
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"B.IMG", "a.img"}));
     EXPECT_TRUE(ListFiles(dir / "missing", "*.img").empty());
+}
+
+TEST(FileNames, EveryByteStringComesBackAndShowsReadably) {
+    // Every single byte, then mixed runs of valid and invalid UTF-8.
+    for (int b = 0; b < 256; ++b) {
+        const std::string bytes(1, static_cast<char>(b));
+        EXPECT_EQ(BytesFromName(NameFromBytes(bytes)), bytes) << b;
+    }
+    for (const std::string& bytes :
+         {std::string("bad\xff.bds"), std::string("\xc3\xa9t\xc3\xa9.img"), std::string("\xe2\x82"),
+          std::string("\xc0\xaf"), std::string("\xed\xa0\x80"), std::string("\xf4\x90\x80\x80"),
+          std::string("\xf0\x9f\xa7\xb1 brick\xfe.img")}) {
+        EXPECT_EQ(BytesFromName(NameFromBytes(bytes)), bytes);
+    }
+    EXPECT_EQ(NameFromBytes("\xc3\xa9t\xc3\xa9.img"), QString::fromUtf8("été.img"));
+    EXPECT_EQ(ShownFileName(std::string_view("bad\xff.bds")), QString::fromUtf8("bad\uFFFD.bds"));
+    EXPECT_EQ(ShownFileName(QString("new\nline\t.bds")),
+              QString::fromUtf8("new\u23CEline\u2409.bds"));
+    // What a board set file can name: Windows-1252 and nothing else.
+    EXPECT_TRUE(StorableName(QString::fromUtf8("Brücke €.img")));
+    EXPECT_FALSE(StorableName(QString::fromUtf8("кирпичи.img")));
+    EXPECT_FALSE(StorableName(NameFromBytes("caf\xe9.img")));
 }

@@ -9,6 +9,7 @@
 #include "platform/Controls.h"
 #include "platform/Cp1252.h"
 #include "platform/Dialogs.h"
+#include "platform/FileNames.h"
 #include "platform/Files.h"
 #include "platform/Label.h"
 #include "platform/PictureBox.h"
@@ -29,9 +30,9 @@ ImageSize Probe(const QString& name) {
     }
     // The start-up scan opens every image file of the folder: one open and one read each.
     // Names from the folder listing open as they are; OpenInFolder finds the others.
-    const QByteArray encoded = QFile::encodeName(name);
+    const std::string encoded = BytesFromName(name);
     std::array<std::uint8_t, kProbeHeadBytes> head{};
-    const std::size_t got = ReadFileAt(encoded.constData(), kFirstRecordOffset, head);
+    const std::size_t got = ReadFileAt(encoded.c_str(), kFirstRecordOffset, head);
     ImageSize size;
     if (got > 0 && ProbeFirstImageHead({head.data(), got}, size)) {
         return size;
@@ -48,11 +49,18 @@ std::optional<BoardSetContent> ReadBoardSetNamed(const QString& name, QString* e
     const auto path = FindFile(name);
     if (!path) {
         if (error) {
-            *error = name + ": the file cannot be opened";
+            *error = "the file cannot be opened";
         }
         return std::nullopt;
     }
-    auto result = ReadBoardSetFile(*path);
+    FileSource file;
+    if (!file.open(*path)) {
+        if (error) {
+            *error = "the file cannot be opened";
+        }
+        return std::nullopt;
+    }
+    auto result = DecodeBoardSet(file);
     if (!result.ok()) {
         if (error) {
             *error = QString::fromStdString(result.error());
@@ -132,18 +140,32 @@ void Form1::Form_Load() {
         }
     }
 
-    // Nothing to open: a new set of one empty board over the first listed image files.
+    // Nothing to open: a new set of one empty board over the first listed image files that
+    // a board set file can name.
     BoardSetContent set;
-    if (Combo5->ListCount() > 0) {
-        set.brickSetFile = ToCp1252(Combo5->List(0));
-    }
-    if (Combo4->ListCount() > 0) {
-        set.backgroundSetFile = ToCp1252(Combo4->List(0));
+    for (ComboBox* list : {Combo5, Combo4}) {
+        for (int i = 0; i < list->ListCount(); ++i) {
+            if (StorableName(list->List(i))) {
+                (list == Combo5 ? set.brickSetFile : set.backgroundSetFile) =
+                    ToCp1252(list->List(i));
+                break;
+            }
+        }
     }
     set.boards.resize(1);
     BoardSetFile.clear();
     Combo3->SetTextNoSelection(QString());
     ShowBoardSet(set);
+}
+
+void Form1::RefuseUnstorableName(ComboBox* list, const QString& current) {
+    const QString name = list->Text();
+    list->SetText(current);
+    MsgBox(this,
+           ShownFileName(name) +
+               " cannot be used: a board set file can only name files whose names are written "
+               "in the Windows-1252 character set. Rename the file to use it.",
+           kCaption);
 }
 
 void Form1::Combo3_Click() {
@@ -156,7 +178,8 @@ void Form1::Combo3_Click() {
     if (!set) {
         // The open set stays as it was, and so does the list.
         Combo3->SetText(BoardSetFile);
-        MsgBox(this, name + " is not a valid board set file.", kCaption);
+        MsgBox(this, ShownFileName(name) + " is not a valid board set file: " + error + ".",
+               kCaption);
         return;
     }
     BoardSetFile = name;

@@ -148,6 +148,8 @@ public:
 
 private:
     void CreateControls();
+    // A file picked in list that a board set file cannot name: says so and shows current again.
+    void RefuseUnstorableName(ComboBox* list, const QString& current);
     void DrawPlaceholder();
     // Steps two to five of moving to another board: black board, empty captions, paint.
     void ShowOtherBoard();

@@ -9,6 +9,8 @@
 #include "platform/ComboBox.h"
 #include "platform/Controls.h"
 #include "platform/Cp1252.h"
+#include "platform/Dialogs.h"
+#include "platform/FileNames.h"
 #include "platform/Files.h"
 #include "platform/PictureBox.h"
 
@@ -157,6 +159,10 @@ void Form1::Combo1_Click() {
 
 void Form1::Combo4_Click() {
     if (Combo4->Text() == BackgroundSetFile) {
+        return;
+    }
+    if (!StorableName(Combo4->Text())) {
+        RefuseUnstorableName(Combo4, BackgroundSetFile);
         return;
     }
     BackgroundSetFile = Combo4->Text();

@@ -6,6 +6,8 @@
 #include "platform/Colours.h"
 #include "platform/ComboBox.h"
 #include "platform/Cp1252.h"
+#include "platform/Dialogs.h"
+#include "platform/FileNames.h"
 #include "platform/Files.h"
 #include "platform/PictureBox.h"
 
@@ -82,6 +84,10 @@ void Form1::Combo2_Click() {
 
 void Form1::Combo5_Click() {
     if (Combo5->Text() == BrickSetFile) {
+        return;
+    }
+    if (!StorableName(Combo5->Text())) {
+        RefuseUnstorableName(Combo5, BrickSetFile);
         return;
     }
     BrickSetFile = Combo5->Text();

@@ -13,6 +13,7 @@
 #include "formats/ImageFile.h"
 #include "platform/Cp1252.h"
 #include "platform/Dialogs.h"
+#include "platform/FileNames.h"
 #include "platform/FileWrites.h"
 #include "platform/Files.h"
 #include "shared/Module1.h"
@@ -24,7 +25,7 @@ namespace {
 const QString kCaption = "Krellon IMG Explorer";
 
 std::filesystem::path PathOf(const QString& name) {
-    return QFile::encodeName(name).toStdString();
+    return BytesFromName(name);
 }
 
 // True when the bytes [offset, offset + size) lie inside a file of length fileSize.

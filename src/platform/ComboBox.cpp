@@ -4,6 +4,8 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 
+#include "FileNames.h"
+
 namespace krellon {
 
 ComboBox::ComboBox(QWidget* parent) : QComboBox(parent) {
@@ -18,28 +20,49 @@ ComboBox::ComboBox(QWidget* parent) : QComboBox(parent) {
     connect(this, &QComboBox::activated, this, [this](int) { RunHandler(this, ClickHandler); });
 }
 
+namespace {
+
+QStringList Shown(const QStringList& names) {
+    QStringList shown;
+    shown.reserve(names.size());
+    for (const QString& name : names) {
+        shown << ShownFileName(name);
+    }
+    return shown;
+}
+
+}  // namespace
+
 void ComboBox::Clear() {
     clear();
     clearEditText();
+    names_.clear();
+    editName_.clear();
 }
 
 void ComboBox::AddItem(const QString& text) {
-    addItem(text);
+    AddItems({text});
 }
 
 void ComboBox::AddItems(const QStringList& texts) {
-    if (count() > 0 || texts.isEmpty()) {
-        insertItems(count(), texts);
+    if (texts.isEmpty()) {
+        return;
+    }
+    const bool wasEmpty = count() == 0;
+    names_ += texts;
+    if (!wasEmpty) {
+        insertItems(count(), Shown(texts));
         return;
     }
     // Into an empty list the texts go in one call. The box then selects the first entry, as
     // it does when entries are added to an empty list one by one.
-    texts_->setStringList(texts);
+    texts_->setStringList(Shown(texts));
     setCurrentIndex(0);
+    editName_ = names_.front();
 }
 
 void ComboBox::SetItems(const QStringList& texts) {
-    if (!texts.isEmpty() && texts_->stringList() == texts) {
+    if (!texts.isEmpty() && names_ == texts) {
         return;
     }
     Clear();
@@ -55,13 +78,24 @@ void ComboBox::SetListIndex(int index) {
 
 void ComboBox::SetText(const QString& text) {
     // As with a typed text, an entry that reads exactly so becomes the selected one.
-    setCurrentIndex(findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive));
-    setEditText(text);
+    setCurrentIndex(static_cast<int>(names_.indexOf(text)));
+    setEditText(ShownFileName(text));
+    editName_ = text;
 }
 
 void ComboBox::SetTextNoSelection(const QString& text) {
     setCurrentIndex(-1);
-    setEditText(text);
+    setEditText(ShownFileName(text));
+    editName_ = text;
+}
+
+QString ComboBox::Text() const {
+    const QString shown = currentText();
+    const int index = currentIndex();
+    if (index >= 0 && index < names_.size() && shown == itemText(index)) {
+        return names_[index];
+    }
+    return shown == ShownFileName(editName_) ? editName_ : shown;
 }
 
 bool ComboBox::eventFilter(QObject* watched, QEvent* event) {

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QStandardPaths>
 
+#include "FileNames.h"
 #include "StatusNotices.h"
 #include "formats/FileSource.h"
 
@@ -14,13 +15,13 @@ namespace {
 std::filesystem::path StoreRoot() {
     // Asked each time: the location follows the environment (XDG_DATA_HOME) of the moment.
     const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    return std::filesystem::path(QFile::encodeName(data).toStdString()) / "backups";
+    return std::filesystem::path(data.toStdString()) / "backups";
 }
 
 void ReportProblem(const std::filesystem::path& path, const std::string& problem) {
     if (!problem.empty()) {
         ShowStatus(QString("No backup of %1 could be kept: %2")
-                       .arg(QFile::decodeName(path.filename().c_str()),
+                       .arg(ShownFileName(path.filename().native()),
                             QString::fromLocal8Bit(problem.c_str())));
     }
 }

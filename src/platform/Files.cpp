@@ -1,5 +1,7 @@
 #include "Files.h"
 
+#include "FileNames.h"
+
 #include <dirent.h>
 #include <sys/stat.h>
 #include <QFile>
@@ -89,14 +91,13 @@ QStringList Dir(const QString& pattern) {
 QList<QStringList> Dir(const QStringList& patterns) {
     std::vector<std::string> wildcards;
     for (const QString& pattern : patterns) {
-        wildcards.push_back(QFile::encodeName(pattern).toStdString());
+        wildcards.push_back(BytesFromName(pattern));
     }
     QList<QStringList> lists(patterns.size());
     ForEachFile(".", [&](std::string_view name) {
         for (std::size_t i = 0; i < wildcards.size(); ++i) {
             if (WildcardMatch(wildcards[i], name)) {
-                lists[static_cast<qsizetype>(i)].push_back(QFile::decodeName(
-                    QByteArray::fromRawData(name.data(), static_cast<qsizetype>(name.size()))));
+                lists[static_cast<qsizetype>(i)].push_back(NameFromBytes(name));
             }
         }
     });
@@ -113,14 +114,14 @@ std::optional<std::filesystem::path> FindFile(const QString& name) {
         return std::nullopt;
     }
     std::error_code ec;
-    const std::filesystem::path exact(QFile::encodeName(name).toStdString());
+    const std::filesystem::path exact(BytesFromName(name));
     if (std::filesystem::is_regular_file(exact, ec)) {
         return exact;
     }
     // Board sets made on other systems often name their image files in another letter case.
     for (const QString& candidate : Dir("*")) {
         if (candidate.compare(name, Qt::CaseInsensitive) == 0) {
-            return std::filesystem::path(QFile::encodeName(candidate).toStdString());
+            return std::filesystem::path(BytesFromName(candidate));
         }
     }
     return std::nullopt;
@@ -137,7 +138,7 @@ bool OpenInFolder(const QString& name, FileSource& source) {
     if (!IsBareFileName(name)) {
         return false;
     }
-    if (source.open(QFile::encodeName(name).constData())) {
+    if (source.open(BytesFromName(name).c_str())) {
         return true;
     }
     const auto path = FindFile(name);

@@ -1,11 +1,13 @@
-// Starts the program: the board editor window, working in the current folder.
+// Starts the program: the board editor in its main window, working in the current folder.
 #include <QApplication>
 
-#include "editor/Form1.h"
+#include "shell/MainWindow.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    krellon::Form1 form;
-    form.show();
+    // The data location (kept versions of replaced files) is shared with the command line.
+    QCoreApplication::setApplicationName("krellon");
+    krellon::MainWindow window;
+    window.show();
     return app.exec();
 }

@@ -1,0 +1,92 @@
+#include "BackupsDialog.h"
+
+#include <QDateTime>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLocale>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "platform/Dialogs.h"
+#include "platform/FileNames.h"
+#include "platform/FileWrites.h"
+#include "platform/StatusNotices.h"
+
+namespace krellon {
+
+namespace {
+
+const QString kCaption = "Krellon Boards Editor";
+
+QString WhenText(std::int64_t timeNs) {
+    return QDateTime::fromMSecsSinceEpoch(timeNs / 1000000).toString("yyyy-MM-dd HH:mm:ss");
+}
+
+}  // namespace
+
+BackupsDialog::BackupsDialog(QWidget* parent) : QDialog(parent) {
+    setWindowTitle("Backups");
+    resize(640, 360);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(new QLabel(
+        "Earlier versions of the files of this folder, kept each time the editor replaced "
+        "one. Restoring a version keeps the current content as a version too.",
+        this));
+    qobject_cast<QLabel*>(layout->itemAt(0)->widget())->setWordWrap(true);
+    List = new QTreeWidget(this);
+    List->setHeaderLabels({"File", "Date and time", "Size", "Replaced by"});
+    List->setRootIsDecorated(false);
+    List->setUniformRowHeights(true);
+    List->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    layout->addWidget(List);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    Restore = buttons->addButton("Restore", QDialogButtonBox::ActionRole);
+    layout->addWidget(buttons);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(Restore, &QPushButton::clicked, this, [this] {
+        const QModelIndex current = List->currentIndex();
+        if (current.isValid()) {
+            RestoreRow(current.row());
+        }
+    });
+    connect(List, &QTreeWidget::itemSelectionChanged, this,
+            [this] { Restore->setEnabled(List->currentIndex().isValid()); });
+    Reload();
+}
+
+void BackupsDialog::Reload() {
+    entries_ = Backups().list(std::filesystem::current_path());
+    List->clear();
+    const QLocale locale;
+    for (const BackupEntry& entry : entries_) {
+        auto* item = new QTreeWidgetItem(List);
+        item->setText(0, ShownFileName(entry.original.filename().native()));
+        item->setText(1, WhenText(entry.timeNs));
+        item->setText(2, locale.formattedDataSize(static_cast<qint64>(entry.size)));
+        item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
+        item->setText(3, QString::fromStdString(entry.reason));
+    }
+    Restore->setEnabled(false);
+}
+
+bool BackupsDialog::RestoreRow(int row) {
+    if (row < 0 || row >= static_cast<int>(entries_.size())) {
+        return false;
+    }
+    const BackupEntry entry = entries_[static_cast<std::size_t>(row)];
+    const QString name = ShownFileName(entry.original.filename().native());
+    const QString error = RestoreBackup(entry);
+    if (!error.isEmpty()) {
+        MsgBox(this, "Could not restore " + name + ": " + error, kCaption);
+        return false;
+    }
+    ShowStatus("Restored " + name + " as it was on " + WhenText(entry.timeNs));
+    emit restored(name);
+    Reload();
+    return true;
+}
+
+}  // namespace krellon
