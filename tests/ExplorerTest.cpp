@@ -189,7 +189,7 @@ TEST_F(ExplorerTest, NothingToShowDisablesTheControls) {
     OpenFolder();
     WriteImages("empty.img", {});
     for (const auto& [file, image] : std::vector<std::pair<QString, int>>{
-             {"empty.img", 1}, {"", 1}, {"gone.img", 1}, {"bricks.img", 0}, {"bricks.img", 21}}) {
+             {"empty.img", 1}, {"", 1}, {"gone.img", 1}, {"bricks.img", 0}}) {
         Form2& e = Explore(file, image);
         EXPECT_EQ(e.windowTitle(), "Krellon IMG Explorer") << file.toStdString() << image;
         EXPECT_FALSE(e.Command1->isEnabled());
@@ -202,5 +202,9 @@ TEST_F(ExplorerTest, NothingToShowDisablesTheControls) {
         e.Command4_Click();
     }
     Form2& e = Explore("bricks.img", 3);
+    EXPECT_TRUE(e.Command4->isEnabled());
+    // A number past the file's images shows its last one.
+    Explore("bricks.img", 1000);
+    EXPECT_EQ(Shared().CurrentImage, Shared().ImageCount);
     EXPECT_TRUE(e.Command4->isEnabled());
 }

@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QApplication>
 #include <QSignalSpy>
+#include <QWheelEvent>
 
 #include "EditorFixture.h"
 #include "explorer/Form2.h"
@@ -13,6 +15,7 @@
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
 #include "platform/FileWrites.h"
+#include "platform/PictureBox.h"
 #include "platform/StatusNotices.h"
 #include "shared/Module1.h"
 
@@ -258,4 +261,73 @@ TEST_F(FileSafetyTest, AnExceptionInAHandlerBecomesAMessageAndTheProgramGoesOn) 
     EXPECT_TRUE(f.CurrentBoardSet() == before);
     f.Command2->click();
     EXPECT_EQ(f.CurrentBoard, 2);
+}
+
+TEST_F(FileSafetyTest, TheExplorerOnAnImageTheFileNoLongerHoldsShowsTheLastOne) {
+    Open();
+    std::vector<ImageSpec> twelve;
+    for (int i = 0; i < 12; ++i) {
+        twelve.push_back(TestBrick("brick " + std::to_string(i + 1), i));
+    }
+    WriteImages("many.img", twelve);
+    Form2& e = Explore("many.img", 10);
+    twelve.resize(5);
+    WriteImages("many.img", twelve);
+    e.Form_Activate();
+    EXPECT_EQ(Shared().CurrentImage, 5);
+    EXPECT_EQ(e.windowTitle(), "Krellon IMG Explorer  - image 5 of 5");
+    EXPECT_TRUE(e.Command1->isEnabled());
+    EXPECT_EQ(e.Combo2->Text(), "brick 5");
+}
+
+TEST_F(FileSafetyTest, WithNoBrickSelectedTheBrickListShowsNone) {
+    BoardSetContent set = TestSet(1);
+    set.brickSetFile = "missing.img";
+    WriteBoardSet("set.bds", set);
+    Form1& f = Open();
+    EXPECT_EQ(f.SelectedBrick, 0);
+    Pick(f.Combo5, f.Combo5->findText("bricks.img"));
+    EXPECT_EQ(f.BrickCount, 3);
+    EXPECT_EQ(f.SelectedBrick, 0);
+    EXPECT_EQ(f.Combo2->ListIndex(), -1);
+    EXPECT_EQ(f.Combo2->Text(), "");
+    // What the list shows is what a press does: it empties the cell.
+    f.Picture1_MouseDown(1, 5, 5);
+    EXPECT_EQ(f.BrickGrid[1][0][0], 0);
+}
+
+TEST_F(FileSafetyTest, AnImportUpdatesTheEditorWhateverLetterCaseNamesItsFile) {
+    BoardSetContent set = TestSet(1);
+    set.brickSetFile = "BRICKS.IMG";
+    set.boards[0].cell(0, 0) = 1;
+    WriteBoardSet("set.bds", set);
+    Form1& f = Open();
+    ASSERT_EQ(f.BrickCount, 3);
+    Form2& e = Explore("bricks.img", 1);
+    folder.write("brick 1.bmp",
+                 BitmapOf(30, 15, std::vector<ColourValue>(256, MakeColour(200, 10, 20)),
+                          std::vector<std::uint8_t>(450, 9))
+                     .data);
+    e.Command2->click();
+    EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
+    // The board and the palette show the new brick at once.
+    EXPECT_EQ(PixelAt(f.Picture1->image(), 10, 7), MakeColour(200, 10, 20));
+    EXPECT_EQ(PixelAt(f.Picture2->image(), Form1::SlotLeft(1) + 3, Form1::SlotTop(1) + 3),
+              MakeColour(200, 10, 20));
+}
+
+TEST_F(FileSafetyTest, TheWheelOverAListWithoutTheFocusPicksNothing) {
+    WriteBoardSet("other.bds", TestSet(4));
+    Form1& f = Open();
+    f.show();
+    f.Picture1->setFocus();
+    const QString open = f.BoardSetFile;
+    const QPointF at(10, 10);
+    for (int delta : {-120, 120, -120}) {
+        QWheelEvent wheel(at, f.Combo3->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(f.Combo3, &wheel);
+    }
+    EXPECT_EQ(f.BoardSetFile, open);
+    EXPECT_EQ(f.Combo3->Text(), open);
 }

@@ -12,6 +12,17 @@
 #include "platform/Controls.h"
 #include "shared/Module1.h"
 
+namespace {
+
+// The number after "=" in step, if it is one within [low, high].
+bool NumberIn(const QString& value, int low, int high, int& number) {
+    bool ok = false;
+    number = value.toInt(&ok);
+    return ok && number >= low && number <= high;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     if (argc < 3) {
         std::fprintf(
@@ -29,26 +40,37 @@ int main(int argc, char** argv) {
     for (int i = 3; i < argc; ++i) {
         const QString step = QString::fromLocal8Bit(argv[i]);
         const QString value = step.section('=', 1);
+        int n = 0;
+        bool done = true;
         if (step.startsWith("set=")) {
             const int index = form.Combo3->findText(value);
-            form.Combo3->SetListIndex(index);
-        } else if (step.startsWith("board=")) {
-            form.CurrentBoard = value.toInt();
+            done = index >= 0;
+            if (done) {
+                form.Combo3->SetListIndex(index);
+            }
+        } else if (step.startsWith("board=") && NumberIn(value, 1, form.BoardCount, n)) {
+            form.CurrentBoard = n;
             form.PaintBoard();
-        } else if (step.startsWith("mode=")) {
-            form.Option1->Button(value.toInt())->setChecked(true);
-            form.Option1_Click(value.toInt());
-        } else if (step.startsWith("hidden=")) {
+        } else if (step.startsWith("mode=") && NumberIn(value, 0, 2, n)) {
+            form.Option1->Button(n)->setChecked(true);
+            form.Option1_Click(n);
+        } else if (step.startsWith("hidden=") && (value == "0" || value == "1")) {
             form.Check1->setChecked(value == "1");
             form.Check1_Click();
-        } else if (step.startsWith("preview=")) {
+        } else if (step.startsWith("preview=") && (value == "3" || value == "4")) {
             value == "3" ? form.Picture3_Click() : form.Picture4_Click();
-        } else if (step.startsWith("next=")) {
-            for (int n = 0; n < value.toInt() && krellon::Shared().Explorer; ++n) {
+        } else if (step.startsWith("next=") && NumberIn(value, 0, 1000, n)) {
+            for (int k = 0; k < n && krellon::Shared().Explorer; ++k) {
                 krellon::Shared().Explorer->Command4_Click();
             }
-        } else if (step.startsWith("brick=")) {
-            form.Combo2->SetListIndex(value.toInt() - 1);
+        } else if (step.startsWith("brick=") && NumberIn(value, 1, form.Combo2->ListCount(), n)) {
+            form.Combo2->SetListIndex(n - 1);
+        } else {
+            done = false;
+        }
+        if (!done) {
+            std::fprintf(stderr, "krellon-shot: cannot do %s here\n", argv[i]);
+            return 2;
         }
     }
     form.show();

@@ -61,6 +61,10 @@ void Form1::LoadBricks() {
     DrawSelectedBrick();
     if (SelectedBrick >= 1) {
         Combo2->SetListIndex(SelectedBrick - 1);
+    } else {
+        // No brick selected: the list shows none either, not the first entry a new list
+        // selects by itself.
+        Combo2->SetTextNoSelection(QString());
     }
 }
 

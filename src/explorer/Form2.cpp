@@ -212,6 +212,10 @@ void Form2::ShowNothing() {
 
 void Form2::ShowImage() {
     Module1& m = Shared();
+    // A file that now holds fewer images than the number asked for shows its last one.
+    if (m.ImageCount >= 1 && m.CurrentImage > m.ImageCount) {
+        m.CurrentImage = m.ImageCount;
+    }
     if (!HasImage()) {
         ShowNothing();
         return;

@@ -3,6 +3,7 @@
 
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QWheelEvent>
 
 #include "FileNames.h"
 
@@ -96,6 +97,14 @@ QString ComboBox::Text() const {
         return names_[index];
     }
     return shown == ShownFileName(editName_) ? editName_ : shown;
+}
+
+void ComboBox::wheelEvent(QWheelEvent* event) {
+    if (!hasFocus()) {
+        event->ignore();
+        return;
+    }
+    QComboBox::wheelEvent(event);
 }
 
 bool ComboBox::eventFilter(QObject* watched, QEvent* event) {

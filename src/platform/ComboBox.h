@@ -39,6 +39,9 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // The wheel turns the list only while it has the keyboard focus; otherwise it is the
+    // window's, so that scrolling past a list never picks another entry.
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     // A plain list of texts: filling it is one call, where the default item model builds an
