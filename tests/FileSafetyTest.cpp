@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QMessageBox>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QWheelEvent>
 
@@ -330,4 +332,20 @@ TEST_F(FileSafetyTest, TheWheelOverAListWithoutTheFocusPicksNothing) {
     }
     EXPECT_EQ(f.BoardSetFile, open);
     EXPECT_EQ(f.Combo3->Text(), open);
+}
+
+TEST_F(FileSafetyTest, AMessageWithALongNameWrapsInsideTheScreen) {
+    Form1& f = Open();
+    f.show();
+    const QString name = QString(245, 'n') + ".bmp";
+    auto box = MakeMessageBox(&f, "Could not write " + name + ": No space left on device",
+                              "Krellon IMG Explorer");
+    box->show();
+    const QRect screen = f.screen()->availableGeometry();
+    EXPECT_LE(box->width(), screen.width());
+    EXPECT_LE(box->height(), screen.height());
+    // Every character is there, only with places to break.
+    QString shown = box->text();
+    shown.remove(QChar(0x200B));
+    EXPECT_EQ(shown, "Could not write " + name + ": No space left on device");
 }

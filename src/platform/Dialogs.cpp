@@ -1,7 +1,11 @@
 #include "Dialogs.h"
 
 #include <QInputDialog>
+#include <QGuiApplication>
+#include <QLabel>
 #include <QMessageBox>
+#include <QScreen>
+#include <algorithm>
 
 namespace krellon {
 
@@ -20,13 +24,50 @@ void SetInputHandlerForTesting(InputHandler handler) {
     g_inputHandler = std::move(handler);
 }
 
+namespace {
+
+// text with a break opportunity (a zero-width space) every 24 characters of a run without
+// one: a file name of 245 characters would otherwise make a box wider than any screen.
+QString Breakable(const QString& text) {
+    QString out;
+    out.reserve(text.size() + text.size() / 24);
+    int run = 0;
+    for (const QChar c : text) {
+        run = c.isSpace() ? 0 : run + 1;
+        if (run > 24) {
+            out += QChar(0x200B);
+            run = 1;
+        }
+        out += c;
+    }
+    return out;
+}
+
+}  // namespace
+
+std::unique_ptr<QMessageBox> MakeMessageBox(QWidget* parent, const QString& text,
+                                            const QString& title) {
+    auto box = std::make_unique<QMessageBox>(QMessageBox::NoIcon, title, QString(),
+                                             QMessageBox::Ok, parent);
+    box->setTextFormat(Qt::PlainText);
+    box->setText(Breakable(text));
+    if (auto* label = box->findChild<QLabel*>("qt_msgbox_label")) {
+        label->setWordWrap(true);
+        // About half a screen at most, as the platform's own message boxes are.
+        const QScreen* screen = parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen();
+        if (screen != nullptr) {
+            label->setMaximumWidth(std::max(240, screen->availableGeometry().width() / 2));
+        }
+    }
+    return box;
+}
+
 void MsgBox(QWidget* parent, const QString& text, const QString& title) {
     if (g_messageHandler) {
         g_messageHandler(text, title);
         return;
     }
-    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, parent);
-    box.exec();
+    MakeMessageBox(parent, text, title)->exec();
 }
 
 QString InputBox(QWidget* parent, const QString& prompt, const QString& title,

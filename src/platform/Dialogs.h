@@ -2,13 +2,20 @@
 
 #include <QString>
 #include <functional>
+#include <memory>
 
+class QMessageBox;
 class QWidget;
 
 namespace krellon {
 
 // A modal message box with an OK button only and no icon.
 void MsgBox(QWidget* parent, const QString& text, const QString& title);
+
+// The message box MsgBox shows, not yet shown. Long names in text may break anywhere, so the
+// box wraps them and fits the screen.
+std::unique_ptr<QMessageBox> MakeMessageBox(QWidget* parent, const QString& text,
+                                            const QString& title);
 
 // A modal text input dialog; returns the text, or an empty text when cancelled.
 QString InputBox(QWidget* parent, const QString& prompt, const QString& title,
