@@ -1,4 +1,4 @@
-// Feeds arbitrary bytes to the bitmap import checks and decoder, for the image size the
+// Feeds arbitrary bytes to the bitmap import checks, decoder and bounded reader, for the image size the
 // bitmap itself claims (kept small) so that inputs get past the size checks.
 #include <cstdint>
 #include <cstdlib>
@@ -22,6 +22,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (status == krellon::BitmapStatus::Ok &&
         out.pixelsTopDown.size() !=
             static_cast<std::size_t>(width) * static_cast<std::size_t>(height)) {
+        std::abort();
+    }
+    // The bounded read sees part of the same bytes: what it accepts, the whole file gives
+    // alike.
+    krellon::DecodedBitmap bounded;
+    const krellon::MemorySource source({data, size});
+    if (krellon::ReadBitmap(source, width, height, bounded) == krellon::BitmapStatus::Ok &&
+        (status != krellon::BitmapStatus::Ok || bounded.pixelsTopDown != out.pixelsTopDown ||
+         bounded.colours != out.colours || bounded.colourCount != out.colourCount)) {
         std::abort();
     }
     return 0;
