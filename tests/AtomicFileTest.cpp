@@ -192,7 +192,7 @@ TEST(AtomicFileTest, AFailedWriteKeepsNoVersionAndAFailedBackupStopsNothing) {
 TEST(BackupStoreTest, KeepsTheNewestVersionsOfEachFileWithinTheLimits) {
     TempFolder folder;
     TempFolder storeFolder;
-    BackupStore store(storeFolder.path(), {3, 1000});
+    BackupStore store(storeFolder.path(), {3, 1000, std::chrono::milliseconds(0)});
     // Five saves over one file: the last three earlier versions are kept, newest first.
     for (int i = 0; i < 6; ++i) {
         ASSERT_EQ(WriteFileAtomically(folder / "a.bds", Text("version " + std::to_string(i)),

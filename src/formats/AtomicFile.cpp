@@ -234,16 +234,12 @@ std::string Replace(const fs::path& path, const NewContent& content, const KeepP
     if (failure.empty() && ::rename(temp.c_str(), target->c_str()) != 0) {
         failure = ErrnoText(errno);
     }
+    // The folder is not flushed after the rename: a crash before the system writes it out
+    // leaves the previous file, whole, which is no loss; the new bytes were flushed first.
     std::error_code ec;
     if (!failure.empty()) {
         fs::remove(temp, ec);
         return failure;
-    }
-    // The rename itself reaches the disk with the folder.
-    const int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
     }
     return {};
 }

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <mutex>
 #include <random>
 #include <sstream>
 #include <system_error>
@@ -135,12 +136,6 @@ std::vector<BackupEntry> AllEntries(const fs::path& root) {
     return entries;
 }
 
-void RemoveVersion(const BackupEntry& entry) {
-    std::error_code ec;
-    fs::remove(fs::path(entry.stored).replace_extension(".info"), ec);
-    fs::remove(entry.stored, ec);
-}
-
 }  // namespace
 
 fs::path BackupStore::Key(const fs::path& original) {
@@ -228,7 +223,7 @@ std::string BackupStore::Writer::commit() {
         fs::remove(info, ec);
         return error_;
     }
-    store_->prune();
+    store_->prune(dir_, size_);
     return {};
 }
 
@@ -238,13 +233,15 @@ BackupStore::Writer BackupStore::begin(const fs::path& original, std::string_vie
     const fs::path key = Key(original);
     writer.dir_ = root_ / FolderName(key);
     std::error_code ec;
-    fs::create_directories(writer.dir_, ec);
-    if (ec) {
-        writer.error_ = ec.message();
-        return writer;
+    if (!fs::is_directory(writer.dir_, ec)) {
+        fs::create_directories(writer.dir_, ec);
+        if (ec) {
+            writer.error_ = ec.message();
+            return writer;
+        }
+        // The store holds the user's files: for the user alone.
+        ::chmod(root_.c_str(), 0700);
     }
-    // The store holds the user's files: for the user alone.
-    ::chmod(root_.c_str(), 0700);
     writer.stamp_ = NewStamp();
     writer.description_ = "original=" + Escape(key.native()) + "\nreason=" + Escape(reason) + "\n";
     writer.file_ = std::fopen((writer.dir_ / (writer.stamp_ + ".part")).c_str(), "wbx");
@@ -269,34 +266,85 @@ std::vector<BackupEntry> BackupStore::list(const fs::path& folder) const {
     return entries;
 }
 
-void BackupStore::prune() const {
-    std::vector<BackupEntry> entries = AllEntries(root_);  // newest first
-    std::map<fs::path, std::size_t> versions;
-    std::vector<const BackupEntry*> kept;
-    for (const BackupEntry& entry : entries) {
-        if (++versions[entry.original] > limits_.versionsPerFile) {
-            RemoveVersion(entry);
-        } else {
-            kept.push_back(&entry);
+void BackupStore::prune(const fs::path& dir, std::uint64_t newestSize) const {
+    // Only names and sizes are needed: a version's name sorts as it was made, and its
+    // description is not read.
+    struct Version {
+        fs::path bytes;
+        std::uint64_t size;
+        bool newest;
+    };
+    const auto versionsIn = [](const fs::path& folder, bool sizes) {
+        std::vector<Version> versions;
+        std::error_code ec;
+        for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+            if (it->path().extension() == ".bak") {
+                std::error_code sizeError;
+                const std::uint64_t size = sizes ? it->file_size(sizeError) : 0;
+                versions.push_back({it->path(), sizeError ? 0 : size, false});
+            }
         }
+        std::sort(versions.begin(), versions.end(), [](const Version& a, const Version& b) {
+            return a.bytes.filename() > b.bytes.filename();
+        });
+        if (!versions.empty()) {
+            versions.front().newest = true;
+        }
+        return versions;
+    };
+    const auto remove = [](const fs::path& bytes) {
+        std::error_code ec;
+        fs::remove(fs::path(bytes).replace_extension(".info"), ec);
+        fs::remove(bytes, ec);
+    };
+
+    // The file just kept: its newest versions up to the count.
+    std::vector<Version> own = versionsIn(dir, false);
+    for (std::size_t i = limits_.versionsPerFile; i < own.size(); ++i) {
+        remove(own[i].bytes);
     }
+
+    // The whole store over its cap: the oldest versions go first, but the newest of every
+    // file stays, so that the last replacement of a file can always be undone.
+    static std::mutex lastCheckMutex;
+    static std::chrono::steady_clock::time_point lastCheck;
+    {
+        const auto now = std::chrono::steady_clock::now();
+        const bool large = newestSize > limits_.totalBytes / 16;
+        std::lock_guard lock(lastCheckMutex);
+        if (!large && lastCheck.time_since_epoch().count() != 0 &&
+            now - lastCheck < limits_.totalCheckInterval) {
+            return;
+        }
+        lastCheck = now;
+    }
+    std::vector<Version> all;
     std::uint64_t total = 0;
-    for (const BackupEntry* entry : kept) {
-        total += entry->size;
-    }
-    // Over the cap, the oldest versions go first; the newest of every file stays, so that the
-    // last replacement of a file can always be undone.
-    std::map<fs::path, bool> newestSeen;
-    std::vector<const BackupEntry*> removable;
-    for (const BackupEntry* entry : kept) {
-        if (newestSeen[entry->original]) {
-            removable.push_back(entry);
+    std::error_code ec;
+    for (fs::directory_iterator it(root_, ec), end; !ec && it != end; it.increment(ec)) {
+        std::vector<Version> versions = versionsIn(it->path(), true);
+        if (it->path() == dir && versions.size() > limits_.versionsPerFile) {
+            versions.resize(limits_.versionsPerFile);
         }
-        newestSeen[entry->original] = true;
+        for (Version& version : versions) {
+            total += version.size;
+            all.push_back(std::move(version));
+        }
     }
-    for (auto it = removable.rbegin(); it != removable.rend() && total > limits_.totalBytes; ++it) {
-        RemoveVersion(**it);
-        total -= (*it)->size;
+    if (total <= limits_.totalBytes) {
+        return;
+    }
+    std::sort(all.begin(), all.end(), [](const Version& a, const Version& b) {
+        return a.bytes.filename() < b.bytes.filename();
+    });
+    for (const Version& version : all) {
+        if (total <= limits_.totalBytes) {
+            break;
+        }
+        if (!version.newest) {
+            remove(version.bytes);
+            total -= version.size;
+        }
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -28,6 +29,10 @@ public:
     struct Limits {
         std::size_t versionsPerFile = 20;                 // the newest this many are kept
         std::uint64_t totalBytes = 200ull * 1024 * 1024;  // beyond this the oldest go first
+        // The whole store is measured against totalBytes at most this often in a process, as
+        // measuring it means asking the size of every version; a version larger than a
+        // sixteenth of the cap is always measured at once.
+        std::chrono::milliseconds totalCheckInterval{60000};
     };
 
     explicit BackupStore(std::filesystem::path root) : root_(std::move(root)) {}
@@ -77,7 +82,9 @@ public:
     static std::filesystem::path Key(const std::filesystem::path& original);
 
 private:
-    void prune() const;
+    // Drops what the limits no longer allow, after a version of newestSize bytes was added
+    // to dir.
+    void prune(const std::filesystem::path& dir, std::uint64_t newestSize) const;
 
     std::filesystem::path root_;
     Limits limits_;
