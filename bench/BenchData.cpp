@@ -162,7 +162,8 @@ std::vector<std::uint64_t> RecordOffsets(const std::filesystem::path& file) {
     return offsets;
 }
 
-void WriteFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
+void WriteFileFlushed(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes,
+                      bool flush) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) {
         throw std::runtime_error("cannot create " + path.string());
@@ -170,18 +171,9 @@ void WriteFile(const std::filesystem::path& path, const std::vector<std::uint8_t
     if (::write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) {
         throw std::runtime_error("cannot write " + path.string());
     }
-    ::close(fd);
-}
-
-void WriteFileFlushed(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        throw std::runtime_error("cannot create " + path.string());
+    if (flush) {
+        ::fsync(fd);
     }
-    if (::write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) {
-        throw std::runtime_error("cannot write " + path.string());
-    }
-    ::fsync(fd);
     ::close(fd);
 }
 

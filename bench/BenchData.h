@@ -33,10 +33,13 @@ std::uint64_t ReadBlocksAt(const std::filesystem::path& file,
                            const std::vector<std::uint64_t>& offsets, std::size_t bytes);
 // Where the records of an image file begin, found once before timing.
 std::vector<std::uint64_t> RecordOffsets(const std::filesystem::path& file);
-// Creates the file, writes the bytes and closes it (a backup copy: not flushed).
-void WriteFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
-// Creates the file, writes the bytes, flushes them to disk and closes it.
-void WriteFileFlushed(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
+// Creates the file, writes the bytes, flushes them to disk unless told not to (a backup copy
+// is not flushed) and closes it.
+void WriteFileFlushed(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes,
+                      bool flush = true);
+inline void WriteFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
+    WriteFileFlushed(path, bytes, false);
+}
 // The names of the folder's entries, as the directory returns them.
 std::size_t ListFolder(const std::filesystem::path& dir);
 

@@ -39,6 +39,12 @@ void EditorTest::Pick(ComboBox* combo, int index) {
     emit combo->activated(index);
 }
 
+Form2& EditorTest::Explore(const QString& file, int image) {
+    Shared().ExplorerFile = file;
+    Shared().CurrentImage = image;
+    return *Form2::ShowExplorer();
+}
+
 ColourValue TestColour(int p) {
     return MakeColour(p, 255 - p, (p * 3 + 17) % 256);
 }

@@ -9,6 +9,7 @@
 #include "ImageFileBuilder.h"
 #include "TestBytes.h"
 #include "editor/Form1.h"
+#include "explorer/Form2.h"
 #include "formats/BoardSetFile.h"
 
 // A working folder of the test's own files and the editor opened in it. The process works in
@@ -25,6 +26,8 @@ protected:
     krellon::Form1& Open();
     // A user's pick of entry index in a list.
     static void Pick(krellon::ComboBox* combo, int index);
+    // The explorer opened on image (1-based) of file, as the editor's previews open it.
+    static krellon::Form2& Explore(const QString& file, int image);
 
     TempFolder folder;
     // The user's data location, where the kept versions of replaced files go.

@@ -31,11 +31,6 @@ protected:
         WriteBoardSet("set.bds", set);
         return Open();
     }
-    Form2& Explore(const QString& file, int image) {
-        Shared().ExplorerFile = file;
-        Shared().CurrentImage = image;
-        return *Form2::ShowExplorer();
-    }
 };
 
 TEST_F(ExplorerTest, PreviewClicksOpenTheExplorerAtTheirImage) {

@@ -29,12 +29,6 @@ protected:
     }
     void TearDown() override { SetMessageHandlerForTesting(nullptr); }
 
-    Form2& Explore(const QString& file, int image) {
-        Shared().ExplorerFile = file;
-        Shared().CurrentImage = image;
-        return *Form2::ShowExplorer();
-    }
-
     QStringList messages;
 };
 

@@ -40,12 +40,6 @@ protected:
     }
     void TearDown() override { SetMessageHandlerForTesting(nullptr); }
 
-    Form2& Explore(const QString& file, int image) {
-        Shared().ExplorerFile = file;
-        Shared().CurrentImage = image;
-        return *Form2::ShowExplorer();
-    }
-
     // The kept version of name in the working folder, newest first.
     std::vector<BackupEntry> Kept(const std::string& name) {
         std::vector<BackupEntry> kept;
