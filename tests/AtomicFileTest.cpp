@@ -162,7 +162,7 @@ TEST(AtomicFileTest, PatchedCopyWritesThePatchesOverTheCurrentBytesAcrossBlocks)
     EXPECT_EQ(kept[0].reason, "Import from x.bmp");
     EXPECT_EQ(kept[0].size, bytes.size());
     std::vector<std::uint8_t> stored;
-    ASSERT_TRUE(ReadWholeFile(kept[0].stored, stored));
+    ASSERT_TRUE(BackupStore::Read(kept[0], stored));
     EXPECT_TRUE(stored == bytes);
 }
 
@@ -204,7 +204,7 @@ TEST(BackupStoreTest, KeepsTheNewestVersionsOfEachFileWithinTheLimits) {
     std::vector<std::uint8_t> bytes;
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(kept[static_cast<std::size_t>(i)].reason, "Save " + std::to_string(5 - i));
-        ASSERT_TRUE(ReadWholeFile(kept[static_cast<std::size_t>(i)].stored, bytes));
+        ASSERT_TRUE(BackupStore::Read(kept[static_cast<std::size_t>(i)], bytes));
         EXPECT_EQ(bytes, Text("version " + std::to_string(4 - i)));
     }
     EXPECT_GE(kept[0].timeNs, kept[1].timeNs);

@@ -53,7 +53,7 @@ protected:
 
     static std::vector<std::uint8_t> Stored(const BackupEntry& entry) {
         std::vector<std::uint8_t> bytes;
-        ReadWholeFile(entry.stored, bytes);
+        BackupStore::Read(entry, bytes);
         return bytes;
     }
 

@@ -1,12 +1,13 @@
 #include "BackupStore.h"
 
+#include "FileSource.h"
+
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <mutex>
 #include <random>
@@ -81,21 +82,31 @@ std::string ErrnoText(int error) {
     return std::strerror(error);
 }
 
-// Reads one version's description; false when it is not one.
-bool ReadInfo(const fs::path& info, BackupEntry& entry) {
-    std::ifstream in(info, std::ios::binary);
-    std::string line;
-    if (!std::getline(in, line) || line != kMagic) {
+// Reads the description at the head of a version file; false when it is not one. The head
+// is a few text lines ended by an empty one; the kept bytes follow it.
+bool ReadHead(const fs::path& file, BackupEntry& entry) {
+    FileSource source;
+    if (!source.open(file)) {
+        return false;
+    }
+    std::string head(static_cast<std::size_t>(std::min<std::uint64_t>(source.size(), 8192)), '\0');
+    head.resize(source.readAt(0, {reinterpret_cast<std::uint8_t*>(head.data()), head.size()}));
+    const std::size_t end = head.find("\n\n");
+    if (end == std::string::npos || !head.starts_with(std::string(kMagic) + "\n")) {
         return false;
     }
     bool haveOriginal = false;
-    while (std::getline(in, line)) {
+    std::size_t at = kMagic.size() + 1;
+    while (at <= end) {
+        const std::size_t next = head.find('\n', at);
+        const std::string_view line(head.data() + at, next - at);
+        at = next + 1;
         const auto eq = line.find('=');
-        if (eq == std::string::npos) {
+        if (eq == std::string_view::npos) {
             continue;
         }
-        const std::string key = line.substr(0, eq);
-        const std::string value = Unescape(std::string_view(line).substr(eq + 1));
+        const std::string_view key = line.substr(0, eq);
+        const std::string value = Unescape(line.substr(eq + 1));
         if (key == "original") {
             entry.original = fs::path(value);
             haveOriginal = true;
@@ -103,15 +114,10 @@ bool ReadInfo(const fs::path& info, BackupEntry& entry) {
             entry.reason = value;
         }
     }
-    const std::string stem = info.stem().native();
-    entry.timeNs = std::strtoll(stem.c_str(), nullptr, 10);
-    entry.stored = fs::path(info).replace_extension(".bak");
-    std::error_code ec;
-    const auto size = fs::file_size(entry.stored, ec);
-    if (ec) {
-        return false;
-    }
-    entry.size = size;
+    entry.timeNs = std::strtoll(file.stem().c_str(), nullptr, 10);
+    entry.stored = file;
+    entry.offset = end + 2;
+    entry.size = source.size() - entry.offset;
     return haveOriginal;
 }
 
@@ -122,9 +128,9 @@ std::vector<BackupEntry> AllEntries(const fs::path& root) {
         std::error_code inner;
         for (fs::directory_iterator it(dir->path(), inner), last; !inner && it != last;
              it.increment(inner)) {
-            if (it->path().extension() == ".info") {
+            if (it->path().extension() == ".bak") {
                 BackupEntry entry;
-                if (ReadInfo(it->path(), entry)) {
+                if (ReadHead(it->path(), entry)) {
                     entries.push_back(std::move(entry));
                 }
             }
@@ -145,6 +151,15 @@ fs::path BackupStore::Key(const fs::path& original) {
     return (ec ? absolute.parent_path() : folder) / absolute.filename();
 }
 
+bool BackupStore::Read(const BackupEntry& entry, std::vector<std::uint8_t>& bytes) {
+    FileSource source;
+    if (!source.open(entry.stored) || source.size() < entry.offset + entry.size) {
+        return false;
+    }
+    bytes.resize(static_cast<std::size_t>(entry.size));
+    return source.readAt(entry.offset, bytes) == bytes.size();
+}
+
 BackupStore::Writer::Writer(Writer&& other) noexcept {
     *this = std::move(other);
 }
@@ -156,7 +171,6 @@ BackupStore::Writer& BackupStore::Writer::operator=(Writer&& other) noexcept {
         file_ = std::exchange(other.file_, nullptr);
         dir_ = std::move(other.dir_);
         stamp_ = std::move(other.stamp_);
-        description_ = std::move(other.description_);
         size_ = other.size_;
         error_ = std::move(other.error_);
     }
@@ -201,26 +215,11 @@ std::string BackupStore::Writer::commit() {
         fs::remove(part, ec);
         return error_;
     }
-    // The description first, then the bytes under their final name: a version is listed only
-    // once both are there.
-    const fs::path info = dir_ / (stamp_ + ".info");
-    {
-        std::ofstream out(info, std::ios::binary | std::ios::trunc);
-        out << kMagic << '\n' << description_ << "size=" << size_ << '\n';
-        out.flush();
-        if (!out) {
-            error_ = "cannot write the backup's description";
-        }
-    }
-    if (error_.empty()) {
-        fs::rename(part, dir_ / (stamp_ + ".bak"), ec);
-        if (ec) {
-            error_ = ec.message();
-        }
-    }
-    if (!error_.empty()) {
+    // The version appears under its final name only once it is complete.
+    fs::rename(part, dir_ / (stamp_ + ".bak"), ec);
+    if (ec) {
+        error_ = ec.message();
         fs::remove(part, ec);
-        fs::remove(info, ec);
         return error_;
     }
     store_->prune(dir_, size_);
@@ -243,10 +242,16 @@ BackupStore::Writer BackupStore::begin(const fs::path& original, std::string_vie
         ::chmod(root_.c_str(), 0700);
     }
     writer.stamp_ = NewStamp();
-    writer.description_ = "original=" + Escape(key.native()) + "\nreason=" + Escape(reason) + "\n";
     writer.file_ = std::fopen((writer.dir_ / (writer.stamp_ + ".part")).c_str(), "wbx");
     if (writer.file_ == nullptr) {
         writer.error_ = ErrnoText(errno);
+        return writer;
+    }
+    const std::string head = std::string(kMagic) + "\noriginal=" + Escape(key.native()) +
+                             "\nreason=" + Escape(reason) + "\n\n";
+    if (std::fwrite(head.data(), 1, head.size(), writer.file_) != head.size()) {
+        writer.error_ = ErrnoText(errno);
+        writer.abandon();
     }
     return writer;
 }
@@ -294,7 +299,6 @@ void BackupStore::prune(const fs::path& dir, std::uint64_t newestSize) const {
     };
     const auto remove = [](const fs::path& bytes) {
         std::error_code ec;
-        fs::remove(fs::path(bytes).replace_extension(".info"), ec);
         fs::remove(bytes, ec);
     };
 

@@ -14,15 +14,16 @@ namespace krellon {
 // One kept earlier version of a file.
 struct BackupEntry {
     std::filesystem::path original;  // the file whose content this was
-    std::filesystem::path stored;    // where the bytes lie in the store
+    std::filesystem::path stored;    // the file in the store that holds them
+    std::uint64_t offset = 0;        // where in stored they begin
     std::int64_t timeNs = 0;         // when it was replaced, nanoseconds since 1970 (UTC)
     std::uint64_t size = 0;
     std::string reason;  // what replaced it ("Save", "Import from stone.bmp", ...)
 };
 
 // The earlier versions of the files the program replaces, kept in a folder of their own
-// outside any working folder: one sub-folder per original file, one pair of files a version
-// (its bytes and a small text describing it). Versions appear whole or not at all, so two
+// outside any working folder: one sub-folder per original file, one file a version (a few
+// lines describing it, then its bytes). Versions appear whole or not at all, so two
 // programs may keep versions in the same store at once.
 class BackupStore {
 public:
@@ -65,7 +66,6 @@ public:
         std::FILE* file_ = nullptr;
         std::filesystem::path dir_;
         std::string stamp_;
-        std::string description_;
         std::uint64_t size_ = 0;
         std::string error_;
     };
@@ -76,6 +76,9 @@ public:
 
     // The versions kept of the files of folder (every file when folder is empty), newest first.
     std::vector<BackupEntry> list(const std::filesystem::path& folder = {}) const;
+
+    // The kept bytes of entry; false when they can no longer be read.
+    static bool Read(const BackupEntry& entry, std::vector<std::uint8_t>& bytes);
 
     // The form in which original is known to the store: its folder with every link resolved,
     // and its own name as given.

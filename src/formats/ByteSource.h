@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -30,6 +31,31 @@ public:
 
 private:
     std::span<const std::uint8_t> bytes_;
+};
+
+// A run of another source's bytes, from offset on, size bytes long at most; the other source
+// must outlive it.
+class SliceSource final : public ByteSource {
+public:
+    SliceSource(const ByteSource& base, std::uint64_t offset, std::uint64_t size)
+        : base_(base),
+          offset_(offset),
+          size_(offset <= base.size() ? std::min(size, base.size() - offset) : 0) {}
+
+    std::uint64_t size() const override { return size_; }
+    std::size_t readAt(std::uint64_t offset, std::span<std::uint8_t> dst) const override {
+        if (offset >= size_) {
+            return 0;
+        }
+        return base_.readAt(offset_ + offset,
+                            dst.first(static_cast<std::size_t>(
+                                std::min<std::uint64_t>(dst.size(), size_ - offset))));
+    }
+
+private:
+    const ByteSource& base_;
+    std::uint64_t offset_;
+    std::uint64_t size_;
 };
 
 }  // namespace krellon

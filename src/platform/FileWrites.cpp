@@ -61,8 +61,9 @@ QString RestoreBackup(const BackupEntry& entry) {
     std::string problem;
     const QString when =
         QDateTime::fromMSecsSinceEpoch(entry.timeNs / 1000000).toString("yyyy-MM-dd HH:mm:ss");
+    const SliceSource kept(source, entry.offset, entry.size);
     const std::string error =
-        CopyFileAtomically(entry.original, source,
+        CopyFileAtomically(entry.original, kept,
                            {&store, ("Restore of the version of " + when).toStdString(), &problem});
     ReportProblem(entry.original, problem);
     return QString::fromLocal8Bit(error.c_str());

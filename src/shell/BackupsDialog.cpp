@@ -69,7 +69,11 @@ void BackupsDialog::Reload() {
         item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
         item->setText(3, QString::fromStdString(entry.reason));
     }
-    Restore->setEnabled(false);
+    // The newest version is the one usually wanted: it is selected, not yet restored.
+    if (List->topLevelItemCount() > 0) {
+        List->setCurrentItem(List->topLevelItem(0));
+    }
+    Restore->setEnabled(List->currentItem() != nullptr);
 }
 
 bool BackupsDialog::RestoreRow(int row) {
