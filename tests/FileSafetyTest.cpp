@@ -142,6 +142,28 @@ TEST_F(FileSafetyTest, SavingThroughASymbolicLinkUpdatesTheFileItNames) {
     EXPECT_EQ(elsewhere.snapshot().size(), 1u);
 }
 
+TEST_F(FileSafetyTest, ExportAndImportGoThroughLinkedBitmapsAndImageFiles) {
+    TempFolder elsewhere;
+    fs::rename(folder / "other.img", elsewhere / "real.img");
+    fs::create_symlink(elsewhere / "real.img", folder / "other.img");
+    elsewhere.write("real.bmp", {'o', 'l', 'd'});
+    fs::create_symlink(elsewhere / "real.bmp", folder / "wall.bmp");
+    Open();
+    Form2& e = Explore("other.img", 1);
+    e.Command1->click();
+    const auto exported = elsewhere.read("real.bmp");
+    EXPECT_EQ(exported.size(), 1558u);
+    std::vector<std::uint8_t> pixels(450, 5);
+    elsewhere.write("real.bmp", BitmapOf(30, 15, TestPalette(1), pixels).data);
+    e.Command2->click();
+    EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
+    EXPECT_TRUE(fs::is_symlink(folder / "other.img"));
+    EXPECT_TRUE(fs::is_symlink(folder / "wall.bmp"));
+    const auto after = elsewhere.read("real.img");
+    EXPECT_EQ(after[Shared().ImageTable[1].PixelOffset], 5);
+    EXPECT_EQ(elsewhere.snapshot().size(), 2u);
+}
+
 TEST_F(FileSafetyTest, SavingAndImportingKeepOwnerGroupAndMode) {
     folder.write("KrelEdit.bds", {'o', 'l', 'd'});
     for (const char* name : {"KrelEdit.bds", "other.img"}) {

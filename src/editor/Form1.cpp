@@ -187,7 +187,7 @@ void Form1::Combo3_Click() {
 }
 
 bool Form1::ReadBoardSet() {
-    const auto set = ReadBoardSetNamed(BoardSetFile);
+    const auto set = ReadBoardSetNamed(BoardSetFile, &ReadError);
     if (!set) {
         return false;
     }

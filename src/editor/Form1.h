@@ -91,8 +91,10 @@ public:
     // --- Start-up and board sets ---
     void Form_Load();
     void Combo3_Click();
-    // Reads BoardSetFile and shows it; returns false, changing nothing, when it cannot be read.
+    // Reads BoardSetFile and shows it; returns false, changing nothing, when it cannot be read,
+    // with the reason in ReadError.
     bool ReadBoardSet();
+    QString ReadError;
     // Puts a board set that has been read into the editor, loading its bricks and backgrounds,
     // and paints board 1.
     void ShowBoardSet(const BoardSetContent& set);

@@ -88,7 +88,8 @@ void Form1::Command4_Click() {
     BoardSetFile = kSaveFile;
     Combo3->SetText(BoardSetFile);
     if (!ReadBoardSet()) {
-        MsgBox(this, "Could not read " + kSaveFile + " back after saving it.", kCaption);
+        MsgBox(this, "Could not read " + kSaveFile + " back after saving it: " + ReadError + ".",
+               kCaption);
     }
 }
 
