@@ -228,7 +228,8 @@ TEST_F(EditingTest, AFailedSaveChangesNothingAndSaysWhy) {
     Form1& f = OpenSet(TestSet(3));
     folder.write("KrelEdit.bds", {9, 9, 9});
     f.Command2->click();
-    f.BrickGrid[2][0][0] = 3;
+    f.Combo2->SetListIndex(2);
+    f.Picture1_MouseDown(1, 5, 5);  // brick 3 at (0, 0) of board 2
     QStringList messages;
     SetMessageHandlerForTesting(
         [&](const QString& text, const QString& title) { messages << title + "|" + text; });

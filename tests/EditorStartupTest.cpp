@@ -119,7 +119,8 @@ TEST_F(EditorTest, UnreadableFilesArePassedOverAtStartAndRefusedWhenPicked) {
     WriteBoardSet("good.bds", TestSet(2));
     Form1& f = Open();
     EXPECT_EQ(f.BoardSetFile, "good.bds");
-    f.BrickGrid[1][0][0] = 7;  // an unsaved edit
+    f.Combo2->SetListIndex(2);
+    f.Picture1_MouseDown(1, 5, 5);  // an unsaved edit: brick 3 at (0, 0)
 
     QStringList messages;
     SetMessageHandlerForTesting(
@@ -133,7 +134,8 @@ TEST_F(EditorTest, UnreadableFilesArePassedOverAtStartAndRefusedWhenPicked) {
     EXPECT_EQ(f.BoardSetFile, "good.bds");
     EXPECT_EQ(f.Combo3->Text(), "good.bds");
     EXPECT_EQ(f.BoardCount, 2);
-    EXPECT_EQ(f.BrickGrid[1][0][0], 7);
+    EXPECT_EQ(f.BrickGrid[1][0][0], 3);
+    EXPECT_EQ(f.CurrentBoardSet().boards[0].cell(0, 0), 3);
 }
 
 TEST_F(EditorTest, PickingTheOpenSetKeepsItsEditsAndAnotherDiscardsThem) {
@@ -143,9 +145,11 @@ TEST_F(EditorTest, PickingTheOpenSetKeepsItsEditsAndAnotherDiscardsThem) {
     WriteBoardSet("b.bds", TestSet(4));
     Form1& f = Open();
     const QString first = f.BoardSetFile;
-    f.BrickGrid[1][0][0] = 2;
+    f.Combo2->SetListIndex(1);
+    f.Picture1_MouseDown(1, 5, 5);  // brick 2 at (0, 0)
     Pick(f.Combo3, f.Combo3->findText(first));
     EXPECT_EQ(f.BrickGrid[1][0][0], 2);
+    EXPECT_EQ(f.CurrentBoardSet().boards[0].cell(0, 0), 2);
     const QString other = first == "a.bds" ? "b.bds" : "a.bds";
     Pick(f.Combo3, f.Combo3->findText(other));
     EXPECT_EQ(f.BoardSetFile, other);

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <vector>
 
+#include "document/BoardSetDocument.h"
 #include "explorer/Form2.h"
 #include "formats/FileSource.h"
 #include "platform/ComboBox.h"
@@ -74,6 +75,8 @@ std::optional<BoardSetContent> ReadBoardSetNamed(const QString& name, QString* e
 
 Form1::Form1(QWidget* parent) : QWidget(parent) {
     Shared().Editor = this;
+    Document = new BoardSetDocument(this);
+    connect(Document, &BoardSetDocument::changed, this, &Form1::DocumentChanged);
     CreateControls();
     Form_Load();
 }
@@ -196,6 +199,15 @@ bool Form1::ReadBoardSet() {
 }
 
 void Form1::ShowBoardSet(const BoardSetContent& set) {
+    if (readingBackSaved_ && set == Document->content()) {
+        ShowDocument();
+        return;
+    }
+    Document->reset(set);  // DocumentChanged shows it
+}
+
+void Form1::ShowDocument() {
+    const BoardSetContent& set = Document->content();
     BrickSetFile = FromCp1252(set.brickSetFile);
     LoadBricks();
     BackgroundSetFile = FromCp1252(set.backgroundSetFile);
@@ -219,6 +231,63 @@ void Form1::ShowBoardSet(const BoardSetContent& set) {
     PaintBoard();
 }
 
+void Form1::DocumentChanged(const DocumentChange& change) {
+    using Kind = DocumentChange::Kind;
+    const BoardSetContent& set = Document->content();
+    // An undo or redo of a step on another board shows that board first.
+    const bool otherBoard = change.board >= 1 && change.board != CurrentBoard;
+    switch (change.kind) {
+        case Kind::Reset:
+            ShowDocument();
+            return;
+        case Kind::Cells: {
+            const Board& board = Document->board(change.board);
+            for (const int index : change.cells) {
+                const int c = index / kBoardRows;
+                const int r = index % kBoardRows;
+                BrickGrid[change.board][c][r] = board.cell(c, r);
+                if (!otherBoard) {
+                    DrawCell(c, r);
+                }
+            }
+            if (!otherBoard) {
+                Picture1->Refresh();
+            }
+            break;
+        }
+        case Kind::Background:
+            BoardBackground[change.board] = Document->board(change.board).background;
+            if (!otherBoard) {
+                LoadBackgr();
+                RefreshBackgroundCells();
+            }
+            break;
+        case Kind::BoardSetName:
+            BoardSetName = FromCp1252(set.boardSetName);
+            Label1->SetCaption(BoardSetName);
+            break;
+        case Kind::AuthorName:
+            AuthorName = FromCp1252(set.authorName);
+            Label2->SetCaption(AuthorName);
+            break;
+        case Kind::BrickSetFile:
+            BrickSetFile = FromCp1252(set.brickSetFile);
+            LoadBricks();
+            PaintBoard();
+            break;
+        case Kind::BackgroundSetFile:
+            BackgroundSetFile = FromCp1252(set.backgroundSetFile);
+            ReadBackgr();
+            LoadBackgr();
+            RefreshBackgroundCells();
+            break;
+    }
+    if (otherBoard) {
+        CurrentBoard = change.board;
+        ShowOtherBoard();
+    }
+}
+
 void Form1::SetNavigationCaptions() {
     Command2->SetCaption(CurrentBoard == BoardCount
                              ? QString("Board 1 >")
@@ -228,22 +297,7 @@ void Form1::SetNavigationCaptions() {
 }
 
 BoardSetContent Form1::CurrentBoardSet() const {
-    BoardSetContent set;
-    set.brickSetFile = ToCp1252(BrickSetFile);
-    set.backgroundSetFile = ToCp1252(BackgroundSetFile);
-    set.boardSetName = ToCp1252(BoardSetName);
-    set.authorName = ToCp1252(AuthorName);
-    set.boards.resize(static_cast<std::size_t>(BoardCount));
-    for (int b = 1; b <= BoardCount; ++b) {
-        Board& board = set.boards[static_cast<std::size_t>(b - 1)];
-        board.background = BoardBackground[b];
-        for (int c = 0; c < kBoardColumns; ++c) {
-            for (int r = 0; r < kBoardRows; ++r) {
-                board.cell(c, r) = BrickGrid[b][c][r];
-            }
-        }
-    }
-    return set;
+    return Document->content();
 }
 
 }  // namespace krellon

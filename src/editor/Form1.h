@@ -12,6 +12,8 @@
 
 namespace krellon {
 
+class BoardSetDocument;
+struct DocumentChange;
 class CheckBox;
 class ComboBox;
 class CommandButton;
@@ -39,6 +41,11 @@ public:
         std::int32_t Width = 0;
         std::int32_t Height = 0;
     };
+
+    // The open set and its history: every change to the set is a step of it. The members
+    // below that hold the set (BoardSetName to BrickGrid) mirror it: only DocumentChanged
+    // writes them.
+    BoardSetDocument* Document = nullptr;
 
     // --- The open board set ---
     QString BoardSetFile;
@@ -95,9 +102,12 @@ public:
     // with the reason in ReadError.
     bool ReadBoardSet();
     QString ReadError;
-    // Puts a board set that has been read into the editor, loading its bricks and backgrounds,
-    // and paints board 1.
+    // Puts a board set that has been read into the editor with a new history, loading its
+    // bricks and backgrounds, and paints board 1.
     void ShowBoardSet(const BoardSetContent& set);
+    // Shows what a step, an undo or a redo changed, with the same drawing rules as the
+    // original operations; the one place that writes the mirrored set.
+    void DocumentChanged(const DocumentChange& change);
     // Sets the captions of Command1 and Command2 for board CurrentBoard.
     void SetNavigationCaptions();
     // The board set in memory, as the writer takes it.
@@ -119,6 +129,10 @@ public:
     void PaintBoard();
     // Repaints cell (column, row) with the background of the current board.
     void ClearBrick(int column, int row);
+    // Draws cell (column, row) of the current board as its brick code asks: the brick, the
+    // background (empty cell, or hidden brick while hidden bricks are not shown) or the
+    // missing-brick mark.
+    void DrawCell(int column, int row);
     // Copies brick code k's palette slot into cell (column, row).
     void BrickBlit(int k, int column, int row);
     void DrawMissingBrick(int column, int row);
@@ -153,6 +167,11 @@ private:
     // A file picked in list that a board set file cannot name: says so and shows current again.
     void RefuseUnstorableName(ComboBox* list, const QString& current);
     void DrawPlaceholder();
+    // Shows the set the document holds from board 1, loading its bricks and backgrounds.
+    void ShowDocument();
+    // True while a save reads its file back: the set read is the one saved, and its history
+    // stays.
+    bool readingBackSaved_ = false;
     // Steps two to five of moving to another board: black board, empty captions, paint.
     void ShowOtherBoard();
     void DrawSelectedBrick();

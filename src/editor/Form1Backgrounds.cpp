@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "Form1.h"
+#include "document/BoardSetDocument.h"
 #include "formats/BufferedSource.h"
 #include "formats/FileSource.h"
 #include "platform/Colours.h"
@@ -152,9 +153,7 @@ void Form1::Combo1_Click() {
     if (Combo1->ListIndex() == BoardBackground[CurrentBoard]) {
         return;
     }
-    BoardBackground[CurrentBoard] = Combo1->ListIndex();
-    LoadBackgr();
-    RefreshBackgroundCells();
+    Document->setBackground(CurrentBoard, Combo1->ListIndex());
 }
 
 void Form1::Combo4_Click() {
@@ -165,10 +164,7 @@ void Form1::Combo4_Click() {
         RefuseUnstorableName(Combo4, BackgroundSetFile);
         return;
     }
-    BackgroundSetFile = Combo4->Text();
-    ReadBackgr();
-    LoadBackgr();
-    RefreshBackgroundCells();
+    Document->setBackgroundSetFile(ToCp1252(Combo4->Text()));
 }
 
 void Form1::Option1_Click(int) {

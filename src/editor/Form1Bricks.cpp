@@ -1,6 +1,7 @@
 // The brick set: every brick decoded once into the palette surface Picture2, the brick list,
 // and the enlarged view of the selected brick in Picture4.
 #include "Form1.h"
+#include "document/BoardSetDocument.h"
 #include "formats/BufferedSource.h"
 #include "formats/FileSource.h"
 #include "platform/Colours.h"
@@ -94,9 +95,7 @@ void Form1::Combo5_Click() {
         RefuseUnstorableName(Combo5, BrickSetFile);
         return;
     }
-    BrickSetFile = Combo5->Text();
-    LoadBricks();
-    PaintBoard();
+    Document->setBrickSetFile(ToCp1252(Combo5->Text()));
 }
 
 }  // namespace krellon

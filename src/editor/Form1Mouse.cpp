@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "Form1.h"
+#include "document/BoardSetDocument.h"
 #include "platform/ComboBox.h"
 #include "platform/Controls.h"
 #include "platform/PictureBox.h"
@@ -28,19 +29,14 @@ void Form1::Picture1_MouseDown(int button, float x, float y) {
     }
     const int c = static_cast<int>(xr / 30);
     const int r = static_cast<int>(yr / 15);
+    // The document stores the code and has the cell drawn; with no brick selected a left
+    // press empties the cell.
     if (button == 1) {
-        // Draw first, then store: with no brick selected the cell is emptied.
-        if (SelectedBrick == 0 || (IsHiddenBrick(SelectedBrick) && !Check1->Checked())) {
-            ClearBrick(c, r);
-        } else {
-            BrickBlit(SelectedBrick, c, r);
-        }
-        BrickGrid[CurrentBoard][c][r] = SelectedBrick;
+        Document->setCells(CurrentBoard, {{c, r, SelectedBrick}},
+                           SelectedBrick == 0 ? "Remove Brick" : "Place Brick");
     } else if (button == 2) {
-        BrickGrid[CurrentBoard][c][r] = 0;
-        ClearBrick(c, r);
+        Document->setCells(CurrentBoard, {{c, r, 0}}, "Remove Brick");
     }
-    Picture1->Refresh();
 }
 
 void Form1::Picture2_MouseDown(int, float x, float y) {

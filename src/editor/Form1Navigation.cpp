@@ -1,6 +1,7 @@
 // Commands on the board set as a whole: stepping between boards, renaming, clearing a board
 // and saving the set to "KrelEdit.bds".
 #include "Form1.h"
+#include "document/BoardSetDocument.h"
 #include "platform/Colours.h"
 #include "platform/ComboBox.h"
 #include "platform/Controls.h"
@@ -17,11 +18,6 @@ namespace {
 
 const QString kCaption = "Krellon Boards Editor";
 const QString kSaveFile = "KrelEdit.bds";
-
-// What a name becomes once stored: characters Windows-1252 cannot hold turn into "?".
-QString AsStored(const QString& text) {
-    return FromCp1252(ToCp1252(text));
-}
 
 }  // namespace
 
@@ -44,13 +40,14 @@ void Form1::Command2_Click() {
 }
 
 void Form1::Command3_Click() {
+    std::vector<CellEdit> empty;
+    empty.reserve(kBoardColumns * kBoardRows);
     for (int r = 0; r < kBoardRows; ++r) {
         for (int c = 0; c < kBoardColumns; ++c) {
-            BrickGrid[CurrentBoard][c][r] = 0;
-            ClearBrick(c, r);
+            empty.push_back({c, r, 0});
         }
     }
-    Picture1->Refresh();
+    Document->setCells(CurrentBoard, empty, "Clear Board");
 }
 
 void Form1::Label1_Click() {
@@ -59,7 +56,7 @@ void Form1::Label1_Click() {
         Label1->SetCaption(BoardSetName);
         return;
     }
-    BoardSetName = AsStored(text);
+    Document->setBoardSetName(ToCp1252(text));
     Label1->SetCaption(BoardSetName);
 }
 
@@ -69,7 +66,7 @@ void Form1::Label2_Click() {
         Label2->SetCaption(AuthorName);
         return;
     }
-    AuthorName = AsStored(text);
+    Document->setAuthorName(ToCp1252(text));
     Label2->SetCaption(AuthorName);
 }
 
@@ -87,7 +84,13 @@ void Form1::Command4_Click() {
     Combo3->AddItems(Dir("*.bds"));
     BoardSetFile = kSaveFile;
     Combo3->SetText(BoardSetFile);
-    if (!ReadBoardSet()) {
+    // The set is read back as the original does; it is the set just saved, so its history
+    // stays, with this as its clean state.
+    Document->markSaved();
+    readingBackSaved_ = true;
+    const bool readBack = ReadBoardSet();
+    readingBackSaved_ = false;
+    if (!readBack) {
         MsgBox(this, "Could not read " + kSaveFile + " back after saving it: " + ReadError + ".",
                kCaption);
     }

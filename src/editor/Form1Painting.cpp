@@ -11,23 +11,24 @@ namespace krellon {
 
 void Form1::PaintBoard() {
     LoadBackgr();
-    const bool showHidden = Check1->Checked();
     for (int c = 0; c < kBoardColumns; ++c) {
         for (int r = 0; r < kBoardRows; ++r) {
-            const std::int32_t k = BrickGrid[CurrentBoard][c][r];
-            if (k == 0) {
-                ClearBrick(c, r);
-            } else if (k < 0 || k > BrickCount) {
-                DrawMissingBrick(c, r);
-            } else if (IsHiddenBrick(k) && !showHidden) {
-                ClearBrick(c, r);
-            } else {
-                BrickBlit(k, c, r);
-            }
+            DrawCell(c, r);
         }
     }
     Picture1->Refresh();
     Label5->SetCaption("Board " + QString::number(CurrentBoard));
+}
+
+void Form1::DrawCell(int column, int row) {
+    const std::int32_t k = BrickGrid[CurrentBoard][column][row];
+    if (k == 0 || (IsHiddenBrick(k) && !Check1->Checked())) {
+        ClearBrick(column, row);
+    } else if (k < 0 || k > BrickCount) {
+        DrawMissingBrick(column, row);
+    } else {
+        BrickBlit(k, column, row);
+    }
 }
 
 void Form1::ClearBrick(int column, int row) {
