@@ -7,10 +7,12 @@ namespace {
 
 QtMessageHandler toolkitHandler = nullptr;
 
-// The offscreen platform cannot raise a window and says so each time the explorer is
-// brought to the front; that line says nothing about the program.
+// The offscreen platform cannot raise a window or pass size hints on, and says so each time
+// the explorer is brought to the front or the main window fits itself; those lines say nothing
+// about the program.
 void FilterMessages(QtMsgType type, const QMessageLogContext& context, const QString& text) {
-    if (text == QLatin1String("This plugin does not support raise()")) {
+    if (text == QLatin1String("This plugin does not support raise()") ||
+        text == QLatin1String("This plugin does not support propagateSizeHints()")) {
         return;
     }
     toolkitHandler(type, context, text);

@@ -1,12 +1,17 @@
 // The main window around the editor: its status bar and File > Backups….
 #include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QUndoStack>
 
 #include "EditorFixture.h"
+#include "document/BoardSetDocument.h"
 #include "platform/ComboBox.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
@@ -83,4 +88,78 @@ TEST_F(MainWindowTest, BackupsListsTheFolderVersionsAndRestoresOne) {
     const auto kept = Backups().list(folder.path());
     ASSERT_EQ(kept.size(), 2u);
     EXPECT_TRUE(kept[0].reason.starts_with("Restore of the version of "));
+}
+
+TEST_F(MainWindowTest, TheMenusKeysDoWhatTheControlsDo) {
+    window->show();
+    QApplication::setActiveWindow(window.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    Form1& f = *window->Editor();
+    EXPECT_EQ(QApplication::focusWidget(), f.Picture1);
+    const auto key = [&](QKeyCombination combination) {
+        QTest::keyClick(QApplication::focusWidget(), combination.key(),
+                        combination.keyboardModifiers());
+    };
+    key(Qt::Key_PageDown);
+    EXPECT_EQ(f.CurrentBoard, 2);
+    EXPECT_EQ(f.Command2->Caption(), "Board 1 >");
+    key(Qt::Key_PageUp);
+    EXPECT_EQ(f.CurrentBoard, 1);
+
+    QTest::mouseClick(f.Picture1, Qt::LeftButton, {}, QPoint(95, 50));  // brick 1 at (3, 3)
+    EXPECT_EQ(f.BrickGrid[1][3][3], 1);
+    EXPECT_EQ(window->UndoAction->text(), "Undo Place Brick");
+    EXPECT_EQ(window->ModifiedStatus->text(), "modified");
+    EXPECT_EQ(window->FileStatus->text(), "set.bds");
+    key(Qt::CTRL | Qt::Key_Z);
+    EXPECT_EQ(f.BrickGrid[1][3][3], 0);
+    EXPECT_EQ(window->RedoAction->text(), "Redo Place Brick");
+    EXPECT_EQ(window->ModifiedStatus->text(), "");
+    key(Qt::CTRL | Qt::Key_Y);
+    EXPECT_EQ(f.BrickGrid[1][3][3], 1);
+    key(Qt::CTRL | Qt::SHIFT | Qt::Key_Z);  // nothing left to redo
+    EXPECT_EQ(f.BrickGrid[1][3][3], 1);
+
+    window->ClearBoardAction->trigger();
+    EXPECT_EQ(window->UndoAction->text(), "Undo Clear Board");
+    EXPECT_EQ(f.BrickGrid[1][2][2], 0);
+    key(Qt::CTRL | Qt::Key_S);
+    EXPECT_EQ(f.BoardSetFile, "KrelEdit.bds");
+    EXPECT_EQ(window->FileStatus->text(), "KrelEdit.bds");
+    EXPECT_EQ(window->ModifiedStatus->text(), "");
+    EXPECT_EQ(folder.read("KrelEdit.bds"), EncodeBoardSet(f.CurrentBoardSet()));
+
+    // Inside a list's text field, keys keep their text meaning.
+    f.Combo3->lineEdit()->setFocus();
+    const auto before = f.CurrentBoardSet();
+    QTest::keyClicks(f.Combo3->lineEdit(), "xy");
+    key(Qt::CTRL | Qt::Key_Z);
+    EXPECT_TRUE(f.CurrentBoardSet() == before);
+    EXPECT_EQ(f.Combo3->lineEdit()->text(), "KrelEdit.bds");
+}
+
+TEST_F(MainWindowTest, TheViewMenuAndTheControlsStayInStep) {
+    Form1& f = *window->Editor();
+    window->ModeActions[2]->trigger();
+    EXPECT_TRUE(f.Option1->Button(2)->isChecked());
+    EXPECT_EQ(f.Option1->Selected(), 2);
+    f.Option1->Button(1)->click();
+    EXPECT_TRUE(window->ModeActions[1]->isChecked());
+    EXPECT_TRUE(window->ShowHiddenAction->isChecked());
+    window->ShowHiddenAction->trigger();
+    EXPECT_FALSE(f.Check1->isChecked());
+    f.Check1->click();
+    EXPECT_TRUE(window->ShowHiddenAction->isChecked());
+    // Views are not steps.
+    EXPECT_EQ(f.Document->undoStack()->count(), 0);
+}
+
+TEST_F(MainWindowTest, TheStatusBarTellsWhatLiesUnderThePointer) {
+    window->show();
+    Form1& f = *window->Editor();
+    QTest::mouseMove(f.Picture1, QPoint(65, 35));
+    EXPECT_EQ(window->PointerStatus->text(), f.BoardToolTip(65, 35));
+    EXPECT_EQ(window->PointerStatus->text(), "Column 3, row 3: brick 1, brick 1");
+    QTest::mouseMove(f.Picture2, QPoint(40, 5));
+    EXPECT_EQ(window->PointerStatus->text(), "Brick 2: brick 2");
 }

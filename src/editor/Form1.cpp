@@ -229,6 +229,7 @@ void Form1::ShowDocument() {
     CurrentBoard = 1;
     SetNavigationCaptions();
     PaintBoard();
+    emit SetShown();
 }
 
 void Form1::DocumentChanged(const DocumentChange& change) {

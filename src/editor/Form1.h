@@ -162,6 +162,10 @@ public:
     static int SlotLeft(int k) { return ((k - 1) % 16) * 35 + 2; }
     static int SlotTop(int k) { return ((k - 1) / 16) * 20 + 2; }
 
+signals:
+    // A set was shown from board 1: read, reset or read back after a save.
+    void SetShown();
+
 private:
     void CreateControls();
     // A file picked in list that a board set file cannot name: says so and shows current again.

@@ -1,37 +1,182 @@
 #include "MainWindow.h"
 
+#include <QActionGroup>
+#include <QEvent>
+#include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QStatusBar>
+#include <QUndoStack>
 
 #include "BackupsDialog.h"
+#include "document/BoardSetDocument.h"
 #include "editor/Form1.h"
 #include "platform/ComboBox.h"
+#include "platform/Controls.h"
+#include "platform/Dialogs.h"
+#include "platform/FileNames.h"
 #include "platform/Files.h"
 #include "platform/Handlers.h"
+#include "platform/PictureBox.h"
 #include "platform/StatusNotices.h"
 
+#ifndef KRELLON_VERSION
+#define KRELLON_VERSION "0"
+#endif
+
 namespace krellon {
+
+namespace {
+
+const QString kCaption = "Krellon Boards Editor";
+
+}  // namespace
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     editor_ = new Form1(this);
     setCentralWidget(editor_);
     setWindowTitle(editor_->windowTitle());
+    CreateMenus();
+    CreateStatusBar();
+    // The client area has the editor's fixed size; the window fits around it.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
 
+    // The board and the palette take the keyboard focus, so that the editor's keys reach it;
+    // the board has it at start.
+    for (PictureBox* picture : {editor_->Picture1, editor_->Picture2}) {
+        picture->setFocusPolicy(Qt::ClickFocus);
+        picture->setMouseTracking(true);
+        picture->installEventFilter(this);
+    }
+    editor_->Picture1->setFocus();
+}
+
+QAction* MainWindow::AddEntry(QMenu* menu, const QString& text, const QKeySequence& key,
+                              std::function<void()> handler) {
+    QAction* action = menu->addAction(text);
+    if (!key.isEmpty()) {
+        action->setShortcut(key);
+    }
+    connect(action, &QAction::triggered, this,
+            [this, handler = std::move(handler)] { RunHandler(editor_, handler); });
+    return action;
+}
+
+void MainWindow::CreateMenus() {
+    Form1& f = *editor_;
     QMenu* file = menuBar()->addMenu("&File");
-    BackupsAction = file->addAction("&Backups…");
+    SaveAction = AddEntry(file, "&Save to KrelEdit.bds", QKeySequence(Qt::CTRL | Qt::Key_S),
+                          [&f] { f.Command4_Click(); });
+    file->addSeparator();
+    BackupsAction = AddEntry(file, "&Backups…", {}, [this] { ShowBackups(); });
     file->addSeparator();
     QuitAction = file->addAction("&Quit");
     QuitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-    connect(BackupsAction, &QAction::triggered, this,
-            [this] { RunHandler(editor_, [this] { ShowBackups(); }); });
     connect(QuitAction, &QAction::triggered, this, &QWidget::close);
 
+    QMenu* edit = menuBar()->addMenu("&Edit");
+    QUndoStack* stack = f.Document->undoStack();
+    UndoAction = stack->createUndoAction(this, "Undo");
+    UndoAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    RedoAction = stack->createRedoAction(this, "Redo");
+    RedoAction->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    edit->addAction(UndoAction);
+    edit->addAction(RedoAction);
+
+    QMenu* board = menuBar()->addMenu("&Board");
+    NextBoardAction = AddEntry(board, "&Next Board", QKeySequence(Qt::Key_PageDown),
+                               [&f] { f.Command2_Click(); });
+    PreviousBoardAction = AddEntry(board, "&Previous Board", QKeySequence(Qt::Key_PageUp),
+                                   [&f] { f.Command1_Click(); });
+    board->addSeparator();
+    ClearBoardAction = AddEntry(board, "&Clear Board", {}, [&f] { f.Command3_Click(); });
+    board->addSeparator();
+    RenameSetAction = AddEntry(board, "Rename &Set…", {}, [&f] { f.Label1_Click(); });
+    RenameAuthorAction = AddEntry(board, "Rename &Author…", {}, [&f] { f.Label2_Click(); });
+
+    // The view entries click the editor's own controls, so that both always agree.
+    QMenu* view = menuBar()->addMenu("&View");
+    auto* modes = new QActionGroup(this);
+    const char* names[3] = {"&Textured", "&Half-bright", "&Black"};
+    for (int i = 0; i < 3; ++i) {
+        QAction* action = view->addAction(names[i]);
+        action->setCheckable(true);
+        action->setActionGroup(modes);
+        ModeActions[i] = action;
+        QRadioButton* button = f.Option1->Button(i);
+        action->setChecked(button->isChecked());
+        connect(action, &QAction::triggered, this, [button] {
+            if (!button->isChecked()) {
+                button->click();
+            }
+        });
+        connect(button, &QRadioButton::toggled, action, &QAction::setChecked);
+    }
+    view->addSeparator();
+    ShowHiddenAction = view->addAction("Show &Hidden Bricks");
+    ShowHiddenAction->setCheckable(true);
+    ShowHiddenAction->setChecked(f.Check1->isChecked());
+    connect(ShowHiddenAction, &QAction::triggered, this, [&f](bool checked) {
+        if (f.Check1->isChecked() != checked) {
+            f.Check1->click();
+        }
+    });
+    connect(f.Check1, &QCheckBox::toggled, ShowHiddenAction, &QAction::setChecked);
+
+    QMenu* tools = menuBar()->addMenu("&Tools");
+    ExplorerAction = AddEntry(tools, "&Image Explorer", {}, [&f] { f.Picture4_Click(); });
+
+    QMenu* help = menuBar()->addMenu("&Help");
+    AboutAction = AddEntry(help, "&About", {}, [this] { ShowAbout(); });
+}
+
+void MainWindow::CreateStatusBar() {
     statusBar()->setSizeGripEnabled(false);
+    FileStatus = new QLabel(this);
+    ModifiedStatus = new QLabel(this);
+    PointerStatus = new QLabel(this);
+    PointerStatus->setMinimumWidth(260);
+    statusBar()->addPermanentWidget(PointerStatus);
+    statusBar()->addPermanentWidget(FileStatus);
+    statusBar()->addPermanentWidget(ModifiedStatus);
     connect(&Notices(), &StatusNotices::message, this,
             [this](const QString& text) { statusBar()->showMessage(text); });
-    // The client area has the editor's fixed size; the window fits around it.
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    QUndoStack* stack = editor_->Document->undoStack();
+    connect(stack, &QUndoStack::cleanChanged, this, &MainWindow::UpdateStatus);
+    connect(editor_->Document, &BoardSetDocument::changed, this, &MainWindow::UpdateStatus);
+    connect(editor_, &Form1::SetShown, this, &MainWindow::UpdateStatus);
+    UpdateStatus();
+}
+
+void MainWindow::UpdateStatus() {
+    const QString& file = editor_->BoardSetFile;
+    FileStatus->setText(file.isEmpty() ? QString("new set") : ShownFileName(file));
+    ModifiedStatus->setText(editor_->Document->isModified() ? QString("modified") : QString());
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    // What lies under the pointer on the board or the palette, as the tooltips tell it.
+    if (event->type() == QEvent::MouseMove) {
+        const QPoint p = static_cast<QMouseEvent*>(event)->position().toPoint();
+        if (watched == editor_->Picture1) {
+            PointerStatus->setText(editor_->BoardToolTip(p.x(), p.y()));
+        } else if (watched == editor_->Picture2) {
+            PointerStatus->setText(editor_->PaletteToolTip(p.x(), p.y()));
+        }
+    } else if (event->type() == QEvent::Leave) {
+        PointerStatus->clear();
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::ShowAbout() {
+    MsgBox(this,
+           QString("Krellon Boards Editor %1\n\nEdits the board sets (.bds) of the Krellon "
+                   "brick-breaking game and moves its palette images (.img) in and out.")
+               .arg(KRELLON_VERSION),
+           kCaption);
 }
 
 void MainWindow::ShowBackups() {

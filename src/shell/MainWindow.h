@@ -3,6 +3,7 @@
 #include <QMainWindow>
 
 class QAction;
+class QLabel;
 
 namespace krellon {
 
@@ -10,7 +11,7 @@ class Form1;
 
 // The editor as a desktop program: the board editor window as the client area, with a menu
 // bar above it and a status bar below. Form1's controls keep their places relative to the
-// client area's top-left corner.
+// client area's top-left corner; every menu entry does what the matching control does.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 
@@ -21,11 +22,41 @@ public:
 
     // File > Backups…: the kept earlier versions of the working folder's files.
     void ShowBackups();
+    // Help > About.
+    void ShowAbout();
 
+    // The menus' entries, for the tests to trigger.
+    QAction* SaveAction = nullptr;
     QAction* BackupsAction = nullptr;
     QAction* QuitAction = nullptr;
+    QAction* UndoAction = nullptr;
+    QAction* RedoAction = nullptr;
+    QAction* NextBoardAction = nullptr;
+    QAction* PreviousBoardAction = nullptr;
+    QAction* ClearBoardAction = nullptr;
+    QAction* RenameSetAction = nullptr;
+    QAction* RenameAuthorAction = nullptr;
+    QAction* ModeActions[3] = {};
+    QAction* ShowHiddenAction = nullptr;
+    QAction* ExplorerAction = nullptr;
+    QAction* AboutAction = nullptr;
+
+    // The status bar's three parts: the open file, "modified", what lies under the pointer.
+    QLabel* FileStatus = nullptr;
+    QLabel* ModifiedStatus = nullptr;
+    QLabel* PointerStatus = nullptr;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void CreateMenus();
+    void CreateStatusBar();
+    // An entry of menu that runs handler as an event handler of the editor.
+    QAction* AddEntry(QMenu* menu, const QString& text, const QKeySequence& key,
+                      std::function<void()> handler);
+    // Shows the open file and whether it is modified.
+    void UpdateStatus();
     // Brings the editor up to date after a file of the working folder was restored.
     void FileRestored(const QString& fileName);
 
