@@ -1,5 +1,5 @@
-// Feeds arbitrary bytes to the bitmap import checks, decoder and bounded reader, for the image size the
-// bitmap itself claims (kept small) so that inputs get past the size checks.
+// Feeds arbitrary bytes to the bitmap import checks, decoder and bounded reader, for the image size
+// the bitmap itself claims (kept small) so that inputs get past the size checks.
 #include <cstdint>
 #include <cstdlib>
 

@@ -1,7 +1,7 @@
 #include "Dialogs.h"
 
-#include <QInputDialog>
 #include <QGuiApplication>
+#include <QInputDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QScreen>
@@ -47,14 +47,15 @@ QString Breakable(const QString& text) {
 
 std::unique_ptr<QMessageBox> MakeMessageBox(QWidget* parent, const QString& text,
                                             const QString& title) {
-    auto box = std::make_unique<QMessageBox>(QMessageBox::NoIcon, title, QString(),
-                                             QMessageBox::Ok, parent);
+    auto box = std::make_unique<QMessageBox>(QMessageBox::NoIcon, title, QString(), QMessageBox::Ok,
+                                             parent);
     box->setTextFormat(Qt::PlainText);
     box->setText(Breakable(text));
     if (auto* label = box->findChild<QLabel*>("qt_msgbox_label")) {
         label->setWordWrap(true);
         // About half a screen at most, as the platform's own message boxes are.
-        const QScreen* screen = parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen();
+        const QScreen* screen =
+            parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen();
         if (screen != nullptr) {
             label->setMaximumWidth(std::max(240, screen->availableGeometry().width() / 2));
         }

@@ -20,10 +20,7 @@
 #include "platform/Handlers.h"
 #include "platform/PictureBox.h"
 #include "platform/StatusNotices.h"
-
-#ifndef KRELLON_VERSION
-#define KRELLON_VERSION "0"
-#endif
+#include "shared/Version.h"
 
 namespace krellon {
 
