@@ -14,6 +14,7 @@
 #include "platform/Files.h"
 #include "platform/Label.h"
 #include "platform/PictureBox.h"
+#include "platform/StatusNotices.h"
 #include "shared/Module1.h"
 
 namespace krellon {
@@ -73,7 +74,7 @@ std::optional<BoardSetContent> ReadBoardSetNamed(const QString& name, QString* e
 
 }  // namespace
 
-Form1::Form1(QWidget* parent) : QWidget(parent) {
+Form1::Form1(QWidget* parent, const QString& startSet) : QWidget(parent), StartSet(startSet) {
     Shared().Editor = this;
     Document = new BoardSetDocument(this);
     connect(Document, &BoardSetDocument::changed, this, &Form1::DocumentChanged);
@@ -133,6 +134,17 @@ void Form1::Form_Load() {
     Combo4->AddItems(backgroundSets);
     Combo3->AddItems(lists[1]);
 
+    // A set asked for (on the command line, from a dialog) is opened when it can be read.
+    if (!StartSet.isEmpty()) {
+        QString error;
+        if (const auto set = ReadBoardSetNamed(StartSet, &error)) {
+            BoardSetFile = StartSet;
+            Combo3->SetText(StartSet);
+            ShowBoardSet(*set);
+            return;
+        }
+        ShowStatus(ShownFileName(StartSet) + " is not a valid board set file: " + error);
+    }
     // The first board set of the list that can be read is opened; the others are passed over.
     for (int i = 0; i < Combo3->ListCount(); ++i) {
         if (const auto set = ReadBoardSetNamed(Combo3->List(i))) {
@@ -169,6 +181,14 @@ void Form1::RefuseUnstorableName(ComboBox* list, const QString& current) {
                " cannot be used: a board set file can only name files whose names are written "
                "in the Windows-1252 character set. Rename the file to use it.",
            kCaption);
+}
+
+void Form1::Rescan(const QString& set) {
+    for (ComboBox* list : {Combo3, Combo4, Combo5}) {
+        list->Clear();
+    }
+    StartSet = set;
+    Form_Load();
 }
 
 void Form1::Combo3_Click() {

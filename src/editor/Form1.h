@@ -27,8 +27,9 @@ class Form1 : public QWidget {
     Q_OBJECT
 
 public:
-    // Builds the window and runs Form_Load in the working folder.
-    explicit Form1(QWidget* parent = nullptr);
+    // Builds the window and runs Form_Load in the working folder; startSet, a board set file
+    // of that folder, is opened instead of the first listed one.
+    explicit Form1(QWidget* parent = nullptr, const QString& startSet = {});
     ~Form1() override;
 
     static constexpr int kMaxBoardIndex = kMaxBoards;  // boards 1..100; index 0 unused
@@ -97,6 +98,14 @@ public:
 
     // --- Start-up and board sets ---
     void Form_Load();
+    // The set Form_Load opens instead of the first listed one, when it can be read.
+    QString StartSet;
+    // Works in the current folder afresh: every list rebuilt by the start-up scans, then set
+    // (or, as at start, the first listed set) opened.
+    void Rescan(const QString& set = {});
+    // Writes the set to name, a file of the working folder, which then is the open set; its
+    // history stays, with this as its clean state. False, with the reason shown, on failure.
+    bool SaveAs(const QString& name);
     void Combo3_Click();
     // Reads BoardSetFile and shows it; returns false, changing nothing, when it cannot be read,
     // with the reason in ReadError.

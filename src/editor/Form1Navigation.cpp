@@ -7,6 +7,7 @@
 #include "platform/Controls.h"
 #include "platform/Cp1252.h"
 #include "platform/Dialogs.h"
+#include "platform/FileNames.h"
 #include "platform/FileWrites.h"
 #include "platform/Files.h"
 #include "platform/Label.h"
@@ -94,6 +95,22 @@ void Form1::Command4_Click() {
         MsgBox(this, "Could not read " + kSaveFile + " back after saving it: " + ReadError + ".",
                kCaption);
     }
+}
+
+bool Form1::SaveAs(const QString& name) {
+    const QString error =
+        ReplaceFile(BytesFromName(name), EncodeBoardSet(CurrentBoardSet()),
+                    "Save As of " + (BoardSetFile.isEmpty() ? QString("a new set") : BoardSetFile));
+    if (!error.isEmpty()) {
+        MsgBox(this, "Could not save " + ShownFileName(name) + ": " + error, kCaption);
+        return false;
+    }
+    Document->markSaved();
+    BoardSetFile = name;
+    Combo3->SetItems(Dir("*.bds"));
+    Combo3->SetText(BoardSetFile);
+    emit SetShown();
+    return true;
 }
 
 }  // namespace krellon

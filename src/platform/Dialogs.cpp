@@ -1,5 +1,6 @@
 #include "Dialogs.h"
 
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QLabel>
@@ -13,6 +14,7 @@ namespace {
 
 MessageHandler g_messageHandler;
 InputHandler g_inputHandler;
+FileDialogHandler g_fileDialogHandler;
 
 }  // namespace
 
@@ -22,6 +24,26 @@ void SetMessageHandlerForTesting(MessageHandler handler) {
 
 void SetInputHandlerForTesting(InputHandler handler) {
     g_inputHandler = std::move(handler);
+}
+
+void SetFileDialogHandlerForTesting(FileDialogHandler handler) {
+    g_fileDialogHandler = std::move(handler);
+}
+
+QString FileDialog(QWidget* parent, FileDialogKind kind, const QString& caption,
+                   const QString& directory, const QString& filter) {
+    if (g_fileDialogHandler) {
+        return g_fileDialogHandler(kind, caption);
+    }
+    switch (kind) {
+        case FileDialogKind::Folder:
+            return QFileDialog::getExistingDirectory(parent, caption, directory);
+        case FileDialogKind::Open:
+            return QFileDialog::getOpenFileName(parent, caption, directory, filter);
+        case FileDialogKind::Save:
+            return QFileDialog::getSaveFileName(parent, caption, directory, filter);
+    }
+    return {};
 }
 
 namespace {

@@ -1,13 +1,43 @@
-// Starts the program: the board editor in its main window, working in the current folder.
+// Starts the program: the board editor in its main window, working in the current folder, or
+//   krellon-editor [FOLDER | FILE.bds]
+// in that folder, or in the board set file's folder with that set open.
 #include <QApplication>
+#include <QDir>
+#include <cstdio>
 
+#include "shared/Version.h"
+#include "shell/CommandLine.h"
 #include "shell/MainWindow.h"
 
 int main(int argc, char** argv) {
+    // The command line is read before any window exists: --help, --version and a wrong path
+    // need no display.
+    krellon::EditorStart start;
+    {
+        QCoreApplication core(argc, argv);
+        start = krellon::ReadEditorCommandLine(core.arguments());
+    }
+    if (!start.output.isEmpty()) {
+        std::fputs(start.output.toLocal8Bit().constData(), stdout);
+    }
+    if (!start.error.isEmpty()) {
+        std::fprintf(stderr, "krellon-editor: %s\n", start.error.toLocal8Bit().constData());
+    }
+    if (start.exitStatus) {
+        return *start.exitStatus;
+    }
+    if (!start.folder.isEmpty() && !QDir::setCurrent(start.folder)) {
+        std::fprintf(stderr, "krellon-editor: %s: cannot work in this folder\n",
+                     start.folder.toLocal8Bit().constData());
+        return 2;
+    }
+
     QApplication app(argc, argv);
-    // The data location (kept versions of replaced files) is shared with the command line.
+    // The data location (kept versions of replaced files, the edit journal) is shared with
+    // the command line.
     QCoreApplication::setApplicationName("krellon");
-    krellon::MainWindow window;
+    QCoreApplication::setApplicationVersion(KRELLON_VERSION);
+    krellon::MainWindow window(nullptr, start.startSet);
     window.show();
     return app.exec();
 }

@@ -1,7 +1,9 @@
 #include "MainWindow.h"
 
 #include <QActionGroup>
+#include <QDir>
 #include <QEvent>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
@@ -30,8 +32,8 @@ const QString kCaption = "Krellon Boards Editor";
 
 }  // namespace
 
-MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
-    editor_ = new Form1(this);
+MainWindow::MainWindow(QWidget* parent, const QString& startSet) : QMainWindow(parent) {
+    editor_ = new Form1(this, startSet);
     setCentralWidget(editor_);
     setWindowTitle(editor_->windowTitle());
     CreateMenus();
@@ -63,8 +65,16 @@ QAction* MainWindow::AddEntry(QMenu* menu, const QString& text, const QKeySequen
 void MainWindow::CreateMenus() {
     Form1& f = *editor_;
     QMenu* file = menuBar()->addMenu("&File");
+    OpenBoardSetAction = AddEntry(file, "&Open Board Set…", QKeySequence(Qt::CTRL | Qt::Key_O),
+                                  [this] { OpenBoardSet(); });
+    OpenFolderAction =
+        AddEntry(file, "Open &Folder…", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O),
+                 [this] { OpenFolder(); });
+    file->addSeparator();
     SaveAction = AddEntry(file, "&Save to KrelEdit.bds", QKeySequence(Qt::CTRL | Qt::Key_S),
                           [&f] { f.Command4_Click(); });
+    SaveAsAction = AddEntry(file, "Save &As…", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
+                            [this] { SaveAs(); });
     file->addSeparator();
     BackupsAction = AddEntry(file, "&Backups…", {}, [this] { ShowBackups(); });
     file->addSeparator();
@@ -174,6 +184,57 @@ void MainWindow::ShowAbout() {
                    "brick-breaking game and moves its palette images (.img) in and out.")
                .arg(KRELLON_VERSION),
            kCaption);
+}
+
+bool MainWindow::SwitchFolder(const QString& folder, const QString& set) {
+    if (!QDir::setCurrent(folder)) {
+        MsgBox(this, "Could not work in " + folder + ".", kCaption);
+        return false;
+    }
+    editor_->Rescan(set);
+    return true;
+}
+
+void MainWindow::OpenFolder() {
+    const QString folder =
+        FileDialog(this, FileDialogKind::Folder, "Open Folder", QDir::currentPath());
+    if (!folder.isEmpty()) {
+        SwitchFolder(folder);
+    }
+}
+
+void MainWindow::OpenBoardSet() {
+    const QString path = FileDialog(this, FileDialogKind::Open, "Open Board Set",
+                                    QDir::currentPath(), "Board sets (*.bds *.BDS)");
+    if (path.isEmpty()) {
+        return;
+    }
+    const QFileInfo file(path);
+    SwitchFolder(file.absolutePath(),
+                 NameFromBytes(QFile::encodeName(file.fileName()).toStdString()));
+}
+
+void MainWindow::SaveAs() {
+    QString path = FileDialog(this, FileDialogKind::Save, "Save As", QDir::currentPath(),
+                              "Board sets (*.bds)");
+    if (path.isEmpty()) {
+        return;
+    }
+    if (!path.endsWith(".bds", Qt::CaseInsensitive)) {
+        path += ".bds";
+    }
+    // A board set names its image files by bare name: they are found in the set's folder.
+    const QFileInfo file(path);
+    if (QFileInfo(file.absolutePath()).canonicalFilePath() !=
+        QFileInfo(QDir::currentPath()).canonicalFilePath()) {
+        MsgBox(this,
+               "A board set names its image files without a folder, so it can only be saved in "
+               "the working folder, " +
+                   QDir::currentPath() + ". Use Open Folder to work in another folder.",
+               kCaption);
+        return;
+    }
+    editor_->SaveAs(file.fileName());
 }
 
 void MainWindow::ShowBackups() {

@@ -16,17 +16,30 @@ class MainWindow : public QMainWindow {
     Q_OBJECT
 
 public:
-    explicit MainWindow(QWidget* parent = nullptr);
+    // The editor in the working folder; startSet, a board set file of that folder, is opened
+    // instead of the first listed one.
+    explicit MainWindow(QWidget* parent = nullptr, const QString& startSet = {});
 
     Form1* Editor() const { return editor_; }
 
+    // File > Open Board Set…, Open Folder…, Save As….
+    void OpenBoardSet();
+    void OpenFolder();
+    void SaveAs();
+    // Makes folder the working folder and runs the start-up scans again, then opens set (a
+    // file of that folder) or the first listed one. False, changing nothing, when folder
+    // cannot be entered.
+    bool SwitchFolder(const QString& folder, const QString& set = {});
     // File > Backups…: the kept earlier versions of the working folder's files.
     void ShowBackups();
     // Help > About.
     void ShowAbout();
 
     // The menus' entries, for the tests to trigger.
+    QAction* OpenBoardSetAction = nullptr;
+    QAction* OpenFolderAction = nullptr;
     QAction* SaveAction = nullptr;
+    QAction* SaveAsAction = nullptr;
     QAction* BackupsAction = nullptr;
     QAction* QuitAction = nullptr;
     QAction* UndoAction = nullptr;

@@ -1,0 +1,62 @@
+#include "CommandLine.h"
+
+#include <QCommandLineParser>
+#include <QFile>
+#include <QFileInfo>
+
+#include "platform/FileNames.h"
+#include "shared/Version.h"
+
+namespace krellon {
+
+EditorStart ReadEditorCommandLine(const QStringList& arguments) {
+    EditorStart start;
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        "Edits the board sets (.bds) of the Krellon brick-breaking game and moves its palette "
+        "images (.img) in and out.");
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    parser.addPositionalArgument("path",
+                                 "A folder to work in, or a board set file to open in its folder.",
+                                 "[FOLDER | FILE.bds]");
+    if (!parser.parse(arguments)) {
+        start.error = parser.errorText();
+        start.exitStatus = 2;
+        return start;
+    }
+    if (parser.isSet(help)) {
+        start.output = parser.helpText();
+        start.exitStatus = 0;
+        return start;
+    }
+    if (parser.isSet(version)) {
+        start.output = QString("krellon-editor %1\n").arg(KRELLON_VERSION);
+        start.exitStatus = 0;
+        return start;
+    }
+    const QStringList paths = parser.positionalArguments();
+    if (paths.size() > 1) {
+        start.error = "give one folder or one board set file";
+        start.exitStatus = 2;
+        return start;
+    }
+    if (paths.isEmpty()) {
+        return start;
+    }
+    const QFileInfo path(paths.front());
+    if (!path.exists()) {
+        start.error = paths.front() + ": no such file or folder";
+        start.exitStatus = 2;
+        return start;
+    }
+    if (path.isDir()) {
+        start.folder = path.absoluteFilePath();
+        return start;
+    }
+    start.folder = path.absolutePath();
+    start.startSet = NameFromBytes(QFile::encodeName(path.fileName()).toStdString());
+    return start;
+}
+
+}  // namespace krellon

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace krellon {
+
+// What the editor's command line, krellon-editor [FOLDER | FILE.bds], asks for.
+struct EditorStart {
+    std::optional<int> exitStatus;  // set when the program ends at once
+    QString output;                 // for the standard output (help, version)
+    QString error;                  // one line for the standard error
+    QString folder;                 // the working folder; empty for the current one
+    QString startSet;               // a board set file of that folder to open first
+};
+
+// Reads arguments (the program's name first) without a display: --help and --version answer
+// at once; a path that does not exist ends with status 2.
+EditorStart ReadEditorCommandLine(const QStringList& arguments);
+
+}  // namespace krellon

@@ -1,0 +1,120 @@
+// Any folder, any board set file: the command line, Open Folder…, Open Board Set… and
+// Save As….
+#include <QDir>
+
+#include "EditorFixture.h"
+#include "document/BoardSetDocument.h"
+#include "platform/ComboBox.h"
+#include "platform/Dialogs.h"
+#include "shell/CommandLine.h"
+#include "shell/MainWindow.h"
+
+using namespace krellon;
+
+class OpenAndSaveAsTest : public EditorTest {
+protected:
+    void SetUp() override {
+        WriteImages("bricks.img", TestBricks(3));
+        WriteImages("backs.img", {TestBackground("a", 64, 64)});
+        WriteBoardSet("a.bds", TestSet(1));
+        WriteBoardSet("b.bds", TestSet(2));
+        SetMessageHandlerForTesting(
+            [this](const QString& text, const QString&) { messages << text; });
+    }
+    void TearDown() override {
+        window.reset();
+        SetMessageHandlerForTesting(nullptr);
+        SetFileDialogHandlerForTesting(nullptr);
+    }
+    // The file dialogs answer path.
+    void Answer(const std::filesystem::path& path) {
+        const QString answer = QString::fromStdString(path.string());
+        SetFileDialogHandlerForTesting([answer](FileDialogKind, const QString&) { return answer; });
+    }
+
+    std::unique_ptr<MainWindow> window;
+    QStringList messages;
+};
+
+TEST_F(OpenAndSaveAsTest, TheCommandLineNamesAFolderOrASetAndRefusesMissingPaths) {
+    const QString dir = QString::fromStdString(folder.path().string());
+    EditorStart start = ReadEditorCommandLine({"krellon-editor", dir});
+    EXPECT_FALSE(start.exitStatus);
+    EXPECT_EQ(QDir(start.folder), QDir(dir));
+    EXPECT_EQ(start.startSet, "");
+    start = ReadEditorCommandLine({"krellon-editor", dir + "/b.bds"});
+    EXPECT_FALSE(start.exitStatus);
+    EXPECT_EQ(QDir(start.folder), QDir(dir));
+    EXPECT_EQ(start.startSet, "b.bds");
+    start = ReadEditorCommandLine({"krellon-editor", dir + "/missing.bds"});
+    EXPECT_EQ(start.exitStatus, 2);
+    EXPECT_EQ(start.error, dir + "/missing.bds: no such file or folder");
+    start = ReadEditorCommandLine({"krellon-editor", "--version"});
+    EXPECT_EQ(start.exitStatus, 0);
+    EXPECT_TRUE(start.output.startsWith("krellon-editor "));
+    start = ReadEditorCommandLine({"krellon-editor", "--help"});
+    EXPECT_EQ(start.exitStatus, 0);
+    EXPECT_TRUE(start.output.contains("[FOLDER | FILE.bds]"));
+    EXPECT_FALSE(ReadEditorCommandLine({"krellon-editor"}).exitStatus);
+}
+
+TEST_F(OpenAndSaveAsTest, AStartSetIsOpenedInsteadOfTheFirstListed) {
+    window = std::make_unique<MainWindow>(nullptr, "b.bds");
+    EXPECT_EQ(window->Editor()->BoardSetFile, "b.bds");
+    EXPECT_EQ(window->Editor()->BoardCount, 2);
+    EXPECT_EQ(window->Editor()->Combo3->Text(), "b.bds");
+}
+
+TEST_F(OpenAndSaveAsTest, OpenFolderAndOpenBoardSetWorkInTheirFolder) {
+    TempFolder other;
+    other.write("set one.bds", EncodeBoardSet(TestSet(3)));
+    other.write("set two.bds", EncodeBoardSet(TestSet(4)));
+    window = std::make_unique<MainWindow>();
+    Form1& f = *window->Editor();
+    Answer(other.path());
+    window->OpenFolderAction->trigger();
+    EXPECT_EQ(QDir::current(), QDir(QString::fromStdString(other.path().string())));
+    EXPECT_EQ(f.Combo3->ListCount(), 2);
+    EXPECT_EQ(f.Combo4->ListCount(), 0);  // no image files there
+    EXPECT_TRUE(f.BoardSetFile == "set one.bds" || f.BoardSetFile == "set two.bds");
+
+    Answer(folder / "b.bds");
+    window->OpenBoardSetAction->trigger();
+    EXPECT_EQ(QDir::current(), QDir(QString::fromStdString(folder.path().string())));
+    EXPECT_EQ(f.BoardSetFile, "b.bds");
+    EXPECT_EQ(f.BoardCount, 2);
+    EXPECT_EQ(f.Combo3->ListCount(), 2);
+    EXPECT_EQ(f.Combo5->ListCount(), 1);
+    EXPECT_EQ(f.BrickCount, 3);
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(OpenAndSaveAsTest, SaveAsWritesInTheWorkingFolderAndRefusesOthers) {
+    window = std::make_unique<MainWindow>(nullptr, "b.bds");
+    Form1& f = *window->Editor();
+    f.Command2_Click();
+    f.Picture1_MouseDown(1, 5, 5);
+    Answer(folder / "mine");
+    window->SaveAsAction->trigger();
+    EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
+    EXPECT_EQ(folder.read("mine.bds"), EncodeBoardSet(f.CurrentBoardSet()));
+    EXPECT_EQ(f.BoardSetFile, "mine.bds");
+    EXPECT_EQ(f.Combo3->Text(), "mine.bds");
+    EXPECT_GE(f.Combo3->findText("mine.bds"), 0);
+    EXPECT_FALSE(f.Document->isModified());
+    EXPECT_EQ(f.CurrentBoard, 2);  // the view stays where it was
+    EXPECT_EQ(folder.read("b.bds"), EncodeBoardSet(TestSet(2)));
+
+    TempFolder other;
+    Answer(other / "elsewhere.bds");
+    window->SaveAsAction->trigger();
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith("A board set names its image files without a folder"));
+    EXPECT_FALSE(std::filesystem::exists(other / "elsewhere.bds"));
+    EXPECT_EQ(f.BoardSetFile, "mine.bds");
+
+    // Save to KrelEdit.bds goes on writing KrelEdit.bds.
+    window->SaveAction->trigger();
+    EXPECT_EQ(f.BoardSetFile, "KrelEdit.bds");
+    EXPECT_EQ(folder.read("KrelEdit.bds"), folder.read("mine.bds"));
+}
