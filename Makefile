@@ -2,7 +2,7 @@
 BUILD := $(CURDIR)/build
 DEMO := $(CURDIR)/demo
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS := fuzz_boardset fuzz_imagefile fuzz_bitmap fuzz_loaders
+FUZZ_TARGETS := fuzz_boardset fuzz_imagefile fuzz_bitmap fuzz_journal fuzz_loaders
 
 .PHONY: all deps build demo run test test-asan fuzz fuzz-build fuzz-corpus bench format clean
 

@@ -8,6 +8,7 @@
 #include "ImageFileBuilder.h"
 #include "formats/AtomicFile.h"
 #include "formats/Bitmap.h"
+#include "formats/EditJournal.h"
 
 namespace krellon {
 
@@ -186,7 +187,8 @@ void WriteSeedCorpora(const std::filesystem::path& dir) {
     const auto imagefiles = dir / "imagefile";
     const auto bitmaps = dir / "bitmap";
     const auto loaders = dir / "loaders";
-    for (const auto& d : {boardsets, imagefiles, bitmaps, loaders}) {
+    const auto journals = dir / "journal";
+    for (const auto& d : {boardsets, imagefiles, bitmaps, loaders, journals}) {
         std::filesystem::create_directories(d);
     }
     WriteBytes(boardsets / "demo.bds", EncodeBoardSet(DemoBoardSet()));
@@ -222,6 +224,24 @@ void WriteSeedCorpora(const std::filesystem::path& dir) {
     WriteBytes(loaders / "one-board.bds", prefixed(0, EncodeBoardSet(small)));
     WriteBytes(loaders / "bricks.img", prefixed(1, BuildImageFile(bricks, GreyPalette())));
     WriteBytes(loaders / "no-own-palette.img", prefixed(3, BuildImageFile(titles, GreyPalette())));
+
+    // A journal of one record of each kind.
+    std::vector<std::uint8_t> journal = EncodeJournalStart(1, "/demo/one-board.bds", small);
+    std::vector<JournalRecord> records(7);
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        records[i].kind = static_cast<JournalRecord::Kind>(i + 1);
+        records[i].timeNs = 2 + static_cast<std::int64_t>(i);
+        records[i].board = 1;
+    }
+    records[0].cells = {{0, 1}, {21, 5}};
+    records[1].value = 2;
+    records[2].text = "Renamed";
+    records[6].whole = small;
+    for (const JournalRecord& record : records) {
+        const auto frame = EncodeJournalRecord(record);
+        journal.insert(journal.end(), frame.begin(), frame.end());
+    }
+    WriteBytes(journals / "all-kinds.krj", journal);
 }
 
 }  // namespace krellon

@@ -1,0 +1,269 @@
+#include "EditJournal.h"
+
+#include <array>
+
+#include "ByteReader.h"
+#include "ByteWriter.h"
+
+namespace krellon {
+
+namespace {
+
+constexpr std::string_view kMagic = "KRJ1";
+// No frame is larger than a whole set of 100 boards with long texts; a length beyond this is
+// damage, not a frame.
+constexpr std::uint32_t kMaxFrame = 16u << 20;
+
+void WriteInt64(ByteWriter& out, std::int64_t value) {
+    const auto v = static_cast<std::uint64_t>(value);
+    out.writeInt32(static_cast<std::int32_t>(v & 0xFFFFFFFFu));
+    out.writeInt32(static_cast<std::int32_t>(v >> 32));
+}
+
+std::int64_t ReadInt64(ByteReader& in) {
+    const auto low = static_cast<std::uint32_t>(in.readInt32());
+    const auto high = static_cast<std::uint32_t>(in.readInt32());
+    return static_cast<std::int64_t>((static_cast<std::uint64_t>(high) << 32) | low);
+}
+
+void WriteText(ByteWriter& out, std::string_view text) {
+    out.writeInt32(static_cast<std::int32_t>(text.size()));
+    out.writeBytes(text);
+}
+
+bool ReadText(ByteReader& in, std::string& text) {
+    const std::int32_t size = in.readInt32();
+    if (!in.ok() || size < 0 || static_cast<std::uint64_t>(size) > in.remaining()) {
+        return false;
+    }
+    text = in.readBytes(static_cast<std::uint64_t>(size));
+    return in.ok();
+}
+
+// Frames a payload: its length, its CRC-32, the payload.
+std::vector<std::uint8_t> Frame(const std::vector<std::uint8_t>& payload) {
+    ByteWriter out;
+    out.reserve(payload.size() + 8);
+    out.writeInt32(static_cast<std::int32_t>(payload.size()));
+    out.writeInt32(static_cast<std::int32_t>(Crc32(payload.data(), payload.size())));
+    out.writeBytes(payload.data(), payload.size());
+    return out.take();
+}
+
+// Reads the frame at position; false when it is cut off or fails its check.
+bool ReadFrame(const ByteSource& source, std::uint64_t& position,
+               std::vector<std::uint8_t>& payload) {
+    ByteReader in(source, position);
+    const auto size = static_cast<std::uint32_t>(in.readInt32());
+    const auto crc = static_cast<std::uint32_t>(in.readInt32());
+    if (!in.ok() || size > kMaxFrame || size > in.remaining()) {
+        return false;
+    }
+    payload.resize(size);
+    if (!in.readInto(payload) || Crc32(payload.data(), payload.size()) != crc) {
+        return false;
+    }
+    position = in.position();
+    return true;
+}
+
+bool DecodeRecord(const std::vector<std::uint8_t>& payload, JournalRecord& record) {
+    const MemorySource source(payload);
+    ByteReader in(source);
+    const std::uint8_t kind = in.readByte();
+    if (!in.ok() || kind < 1 || kind > 7) {
+        return false;
+    }
+    record.kind = static_cast<JournalRecord::Kind>(kind);
+    record.timeNs = ReadInt64(in);
+    using Kind = JournalRecord::Kind;
+    switch (record.kind) {
+        case Kind::Cells: {
+            record.board = in.readInt32();
+            const std::int32_t count = in.readInt32();
+            if (!in.ok() || count < 0 || static_cast<std::uint64_t>(count) * 6 > in.remaining()) {
+                return false;
+            }
+            record.cells.resize(static_cast<std::size_t>(count));
+            for (auto& [index, code] : record.cells) {
+                const std::uint8_t low = in.readByte();
+                const std::uint8_t high = in.readByte();
+                index = static_cast<std::uint16_t>(low | (high << 8));
+                code = in.readInt32();
+            }
+            break;
+        }
+        case Kind::Background:
+            record.board = in.readInt32();
+            record.value = in.readInt32();
+            break;
+        case Kind::Whole: {
+            const MemorySource rest(std::span<const std::uint8_t>(payload).subspan(
+                static_cast<std::size_t>(in.position())));
+            auto set = DecodeBoardSet(rest);
+            if (!set.ok()) {
+                return false;
+            }
+            record.whole = std::move(set.value());
+            return true;
+        }
+        default:
+            if (!ReadText(in, record.text)) {
+                return false;
+            }
+            break;
+    }
+    return in.ok() && in.remaining() == 0;
+}
+
+}  // namespace
+
+std::uint32_t Crc32(const std::uint8_t* data, std::size_t size) {
+    static const std::array<std::uint32_t, 256> table = [] {
+        std::array<std::uint32_t, 256> t{};
+        for (std::uint32_t n = 0; n < 256; ++n) {
+            std::uint32_t c = n;
+            for (int k = 0; k < 8; ++k) {
+                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            }
+            t[n] = c;
+        }
+        return t;
+    }();
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (std::size_t i = 0; i < size; ++i) {
+        crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
+    }
+    return crc ^ 0xFFFFFFFFu;
+}
+
+std::vector<std::uint8_t> EncodeJournalStart(std::int64_t timeNs, std::string_view key,
+                                             const BoardSetContent& set) {
+    ByteWriter out;
+    out.writeBytes(kMagic);
+    WriteInt64(out, timeNs);
+    WriteText(out, key);
+    const auto bytes = EncodeBoardSet(set);
+    out.writeBytes(bytes.data(), bytes.size());
+    return Frame(out.bytes());
+}
+
+std::vector<std::uint8_t> EncodeJournalRecord(const JournalRecord& record) {
+    ByteWriter out;
+    out.writeByte(static_cast<std::uint8_t>(record.kind));
+    WriteInt64(out, record.timeNs);
+    using Kind = JournalRecord::Kind;
+    switch (record.kind) {
+        case Kind::Cells:
+            out.writeInt32(record.board);
+            out.writeInt32(static_cast<std::int32_t>(record.cells.size()));
+            for (const auto& [index, code] : record.cells) {
+                out.writeByte(static_cast<std::uint8_t>(index));
+                out.writeByte(static_cast<std::uint8_t>(index >> 8));
+                out.writeInt32(code);
+            }
+            break;
+        case Kind::Background:
+            out.writeInt32(record.board);
+            out.writeInt32(record.value);
+            break;
+        case Kind::Whole: {
+            const auto bytes = EncodeBoardSet(record.whole);
+            out.writeBytes(bytes.data(), bytes.size());
+            break;
+        }
+        default:
+            WriteText(out, record.text);
+            break;
+    }
+    return Frame(out.bytes());
+}
+
+bool ApplyJournalRecord(BoardSetContent& set, const JournalRecord& record) {
+    using Kind = JournalRecord::Kind;
+    const auto boardFits = [&] {
+        return record.board >= 1 && record.board <= static_cast<std::int32_t>(set.boards.size());
+    };
+    switch (record.kind) {
+        case Kind::Cells: {
+            if (!boardFits()) {
+                return false;
+            }
+            for (const auto& cell : record.cells) {
+                if (cell.first >= kBoardColumns * kBoardRows) {
+                    return false;
+                }
+            }
+            Board& board = set.boards[static_cast<std::size_t>(record.board - 1)];
+            for (const auto& [index, code] : record.cells) {
+                board.cells[index] = code;
+            }
+            return true;
+        }
+        case Kind::Background:
+            if (!boardFits()) {
+                return false;
+            }
+            set.boards[static_cast<std::size_t>(record.board - 1)].background = record.value;
+            return true;
+        case Kind::BoardSetName:
+            set.boardSetName = record.text;
+            return true;
+        case Kind::AuthorName:
+            set.authorName = record.text;
+            return true;
+        case Kind::BrickSetFile:
+            set.brickSetFile = record.text;
+            return true;
+        case Kind::BackgroundSetFile:
+            set.backgroundSetFile = record.text;
+            return true;
+        case Kind::Whole:
+            if (record.whole.boards.empty() ||
+                record.whole.boards.size() > static_cast<std::size_t>(kMaxBoards)) {
+                return false;
+            }
+            set = record.whole;
+            return true;
+    }
+    return false;
+}
+
+std::optional<JournalContent> ReadJournal(const ByteSource& source) {
+    std::uint64_t position = 0;
+    std::vector<std::uint8_t> payload;
+    if (!ReadFrame(source, position, payload) || payload.size() < kMagic.size() + 8 ||
+        std::string_view(reinterpret_cast<const char*>(payload.data()), kMagic.size()) != kMagic) {
+        return std::nullopt;
+    }
+    JournalContent content;
+    {
+        const MemorySource start(payload);
+        ByteReader in(start, kMagic.size());
+        content.startedNs = ReadInt64(in);
+        if (!ReadText(in, content.key)) {
+            return std::nullopt;
+        }
+        const MemorySource rest(std::span<const std::uint8_t>(payload).subspan(
+            static_cast<std::size_t>(in.position())));
+        auto set = DecodeBoardSet(rest);
+        if (!set.ok()) {
+            return std::nullopt;
+        }
+        content.set = std::move(set.value());
+    }
+    content.lastNs = content.startedNs;
+    while (position < source.size()) {
+        JournalRecord record;
+        if (!ReadFrame(source, position, payload) || !DecodeRecord(payload, record) ||
+            !ApplyJournalRecord(content.set, record)) {
+            content.damaged = true;
+            break;
+        }
+        ++content.records;
+        content.lastNs = record.timeNs;
+    }
+    return content;
+}
+
+}  // namespace krellon

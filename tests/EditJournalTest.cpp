@@ -1,0 +1,161 @@
+// The edit journal's layout, read back whole, cut off anywhere or damaged anywhere.
+#include <gtest/gtest.h>
+
+#include "TestBytes.h"
+#include "formats/EditJournal.h"
+
+using namespace krellon;
+
+namespace {
+
+BoardSetContent SmallSet() {
+    BoardSetContent set;
+    set.brickSetFile = "bricks.img";
+    set.backgroundSetFile = "backs.img";
+    set.boardSetName = "Set";
+    set.authorName = "Me";
+    set.boards.resize(2);
+    return set;
+}
+
+// A journal of the small set and five records, with the set after each record.
+struct Sample {
+    std::vector<std::uint8_t> bytes;
+    std::vector<std::size_t> frameEnds;      // where each frame ends
+    std::vector<BoardSetContent> afterEach;  // [0]: the start, [k]: after k records
+};
+
+Sample MakeSample() {
+    Sample sample;
+    BoardSetContent set = SmallSet();
+    const auto add = [&](const std::vector<std::uint8_t>& frame) {
+        sample.bytes.insert(sample.bytes.end(), frame.begin(), frame.end());
+        sample.frameEnds.push_back(sample.bytes.size());
+        sample.afterEach.push_back(set);
+    };
+    add(EncodeJournalStart(1000, "/work/set.bds", set));
+    std::vector<JournalRecord> records(5);
+    records[0].kind = JournalRecord::Kind::Cells;
+    records[0].board = 2;
+    records[0].cells = {{0, 5}, {399, -3}};
+    records[1].kind = JournalRecord::Kind::Background;
+    records[1].board = 1;
+    records[1].value = 4;
+    records[2].kind = JournalRecord::Kind::BoardSetName;
+    records[2].text = "New \xe9 name";
+    records[3].kind = JournalRecord::Kind::Whole;
+    records[3].whole = SmallSet();
+    records[3].whole.boards.resize(3);
+    records[3].whole.boards[2].cell(1, 1) = 7;
+    records[4].kind = JournalRecord::Kind::BrickSetFile;
+    records[4].text = "other.img";
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        records[i].timeNs = 2000 + static_cast<std::int64_t>(i);
+        EXPECT_TRUE(ApplyJournalRecord(set, records[i]));
+        add(EncodeJournalRecord(records[i]));
+    }
+    return sample;
+}
+
+}  // namespace
+
+TEST(EditJournal, ARecordIsItsLengthItsCrcAndItsValues) {
+    JournalRecord record;
+    record.kind = JournalRecord::Kind::Cells;
+    record.timeNs = 0x0102030405060708;
+    record.board = 3;
+    record.cells = {{21, 9}};
+    Bytes payload;
+    payload.u8(1).i32(0x05060708).i32(0x01020304).i32(3).i32(1).u8(21).u8(0).i32(9);
+    Bytes frame;
+    frame.i32(static_cast<std::int32_t>(payload.size()))
+        .i32(static_cast<std::int32_t>(Crc32(payload.data.data(), payload.size())));
+    frame.data.insert(frame.data.end(), payload.data.begin(), payload.data.end());
+    EXPECT_EQ(EncodeJournalRecord(record), frame.data);
+    // The CRC-32 of zlib and PNG.
+    const std::string check = "123456789";
+    EXPECT_EQ(Crc32(reinterpret_cast<const std::uint8_t*>(check.data()), check.size()),
+              0xCBF43926u);
+}
+
+TEST(EditJournal, AWholeJournalGivesTheSetAfterEveryRecord) {
+    const Sample sample = MakeSample();
+    const MemorySource source(sample.bytes);
+    const auto content = ReadJournal(source);
+    ASSERT_TRUE(content);
+    EXPECT_EQ(content->key, "/work/set.bds");
+    EXPECT_EQ(content->startedNs, 1000);
+    EXPECT_EQ(content->lastNs, 2004);
+    EXPECT_EQ(content->records, 5u);
+    EXPECT_FALSE(content->damaged);
+    EXPECT_TRUE(content->set == sample.afterEach.back());
+    EXPECT_EQ(content->set.boards.size(), 3u);
+    EXPECT_EQ(content->set.brickSetFile, "other.img");
+}
+
+TEST(EditJournal, EveryTruncationGivesTheRecordsThatAreWhole) {
+    const Sample sample = MakeSample();
+    for (std::size_t length = 0; length < sample.bytes.size(); ++length) {
+        const MemorySource source(std::span(sample.bytes.data(), length));
+        const auto content = ReadJournal(source);
+        if (length < sample.frameEnds[0]) {
+            ASSERT_FALSE(content) << length;
+            continue;
+        }
+        ASSERT_TRUE(content) << length;
+        std::size_t whole = 0;
+        while (whole + 1 < sample.frameEnds.size() && sample.frameEnds[whole + 1] <= length) {
+            ++whole;
+        }
+        ASSERT_EQ(content->records, whole) << length;
+        ASSERT_TRUE(content->set == sample.afterEach[whole]) << length;
+        ASSERT_EQ(content->damaged, sample.frameEnds[whole] != length) << length;
+    }
+}
+
+TEST(EditJournal, AFlippedByteAnywhereGivesAValidPrefix) {
+    const Sample sample = MakeSample();
+    for (std::size_t at = 0; at < sample.bytes.size(); ++at) {
+        for (std::uint8_t flip : {0x01, 0x80, 0xFF}) {
+            std::vector<std::uint8_t> bytes = sample.bytes;
+            bytes[at] ^= flip;
+            const MemorySource source(bytes);
+            const auto content = ReadJournal(source);
+            if (at < sample.frameEnds[0]) {
+                ASSERT_FALSE(content) << at;  // the start fails its check
+                continue;
+            }
+            ASSERT_TRUE(content) << at;
+            // Everything before the damaged frame, nothing from it on.
+            std::size_t frame = 0;
+            while (sample.frameEnds[frame] <= at) {
+                ++frame;
+            }
+            ASSERT_EQ(content->records, frame - 1) << at;
+            ASSERT_TRUE(content->set == sample.afterEach[frame - 1]) << at;
+            ASSERT_TRUE(content->damaged) << at;
+        }
+    }
+}
+
+TEST(EditJournal, RecordsThatDoNotFitTheSetEndTheJournal) {
+    BoardSetContent set = SmallSet();
+    std::vector<std::uint8_t> bytes = EncodeJournalStart(1, "k", set);
+    JournalRecord outside;
+    outside.kind = JournalRecord::Kind::Cells;
+    outside.board = 3;  // the set has two boards
+    outside.cells = {{0, 1}};
+    const auto frame = EncodeJournalRecord(outside);
+    bytes.insert(bytes.end(), frame.begin(), frame.end());
+    JournalRecord index;
+    index.kind = JournalRecord::Kind::Cells;
+    index.board = 1;
+    index.cells = {{400, 1}};
+    EXPECT_FALSE(ApplyJournalRecord(set, index));
+    const MemorySource source(bytes);
+    const auto content = ReadJournal(source);
+    ASSERT_TRUE(content);
+    EXPECT_EQ(content->records, 0u);
+    EXPECT_TRUE(content->damaged);
+    EXPECT_TRUE(content->set == SmallSet());
+}
