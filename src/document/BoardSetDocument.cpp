@@ -71,6 +71,25 @@ private:
     std::string after_;
 };
 
+// The whole set.
+class WholeStep : public QUndoCommand {
+public:
+    WholeStep(BoardSetDocument& document, BoardSetContent before, BoardSetContent after,
+              const QString& text)
+        : QUndoCommand(text),
+          document_(document),
+          before_(std::move(before)),
+          after_(std::move(after)) {}
+
+    void redo() override { document_.writeWhole(after_); }
+    void undo() override { document_.writeWhole(before_); }
+
+private:
+    BoardSetDocument& document_;
+    BoardSetContent before_;
+    BoardSetContent after_;
+};
+
 // --- The document ---
 
 std::string& TextField(BoardSetContent& content, DocumentChange::Kind kind) {
@@ -91,6 +110,7 @@ BoardSetDocument::BoardSetDocument(QObject* parent) : QObject(parent) {
 }
 
 void BoardSetDocument::reset(BoardSetContent content) {
+    emit aboutToReset();
     undoStack_.clear();
     content_ = std::move(content);
     emit changed({DocumentChange::Kind::Reset, 0, {}});
@@ -130,6 +150,18 @@ void BoardSetDocument::setBackground(int board, std::int32_t background) {
     }
 }
 
+void BoardSetDocument::markSaved() {
+    undoStack_.setClean();
+    emit saved();
+}
+
+void BoardSetDocument::setWhole(const BoardSetContent& content, const QString& text) {
+    if (!(content == content_) && !content.boards.empty() &&
+        content.boards.size() <= static_cast<std::size_t>(kMaxBoards)) {
+        undoStack_.push(new WholeStep(*this, content_, content, text));
+    }
+}
+
 void BoardSetDocument::setBoardSetName(const std::string& name) {
     setText(DocumentChange::Kind::BoardSetName, name, "Rename Set");
 }
@@ -166,6 +198,11 @@ void BoardSetDocument::writeCells(int board, const std::vector<int>& cells,
 void BoardSetDocument::writeBackground(int board, std::int32_t background) {
     content_.boards[static_cast<std::size_t>(board - 1)].background = background;
     emit changed({DocumentChange::Kind::Background, board, {}});
+}
+
+void BoardSetDocument::writeWhole(const BoardSetContent& content) {
+    content_ = content;
+    emit changed({DocumentChange::Kind::Whole, 0, {}});
 }
 
 void BoardSetDocument::writeText(DocumentChange::Kind kind, const std::string& value) {

@@ -14,7 +14,8 @@ namespace krellon {
 // What one step, undo or redo did to the set, for those who show it.
 struct DocumentChange {
     enum class Kind {
-        Reset,              // another set was put in place: everything
+        Reset,              // another set was put in place: everything, with a new history
+        Whole,              // the whole set, by a step
         Cells,              // brick codes of one board
         Background,         // one board's background number
         BoardSetName,       // the set's name
@@ -55,7 +56,7 @@ public:
     // Puts a set that was read in place, with a new, empty history.
     void reset(BoardSetContent content);
     // The set was saved as it is: this is the clean state, and the history stays.
-    void markSaved() { undoStack_.setClean(); }
+    void markSaved();
 
     // --- Steps; each is one undoable step, and none is made when nothing would change ---
     // Brick codes of board b; text names the step ("Place Brick", "Clear Board").
@@ -65,21 +66,30 @@ public:
     void setAuthorName(const std::string& name);
     void setBrickSetFile(const std::string& name);
     void setBackgroundSetFile(const std::string& name);
+    // The whole set at once ("Restore Unsaved Changes").
+    void setWhole(const BoardSetContent& content, const QString& text);
 
 signals:
     // After a step was done, undone or redone, and after reset.
     void changed(const DocumentChange& change);
+    // The set was saved as it is.
+    void saved();
+    // Another set is about to be put in place; the history still tells whether this one
+    // holds unsaved work.
+    void aboutToReset();
 
 private:
     friend class CellsStep;
     friend class BackgroundStep;
     friend class TextStep;
+    friend class WholeStep;
 
     // The writes the steps make, each telling the listeners what it changed.
     void writeCells(int board, const std::vector<int>& cells,
                     const std::vector<std::int32_t>& codes);
     void writeBackground(int board, std::int32_t background);
     void writeText(DocumentChange::Kind kind, const std::string& value);
+    void writeWhole(const BoardSetContent& content);
     void setText(DocumentChange::Kind kind, const std::string& value, const QString& text);
 
     BoardSetContent content_;

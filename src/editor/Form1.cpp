@@ -259,6 +259,7 @@ void Form1::DocumentChanged(const DocumentChange& change) {
     const bool otherBoard = change.board >= 1 && change.board != CurrentBoard;
     switch (change.kind) {
         case Kind::Reset:
+        case Kind::Whole:
             ShowDocument();
             return;
         case Kind::Cells: {

@@ -8,11 +8,13 @@
 #include <QLayout>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QUndoStack>
 
 #include "BackupsDialog.h"
 #include "document/BoardSetDocument.h"
+#include "document/EditJournalKeeper.h"
 #include "editor/Form1.h"
 #include "platform/ComboBox.h"
 #include "platform/Controls.h"
@@ -34,6 +36,7 @@ const QString kCaption = "Krellon Boards Editor";
 
 MainWindow::MainWindow(QWidget* parent, const QString& startSet) : QMainWindow(parent) {
     editor_ = new Form1(this, startSet);
+    journal_ = new EditJournalKeeper(editor_->Document, this);
     setCentralWidget(editor_);
     setWindowTitle(editor_->windowTitle());
     CreateMenus();
@@ -49,6 +52,18 @@ MainWindow::MainWindow(QWidget* parent, const QString& startSet) : QMainWindow(p
         picture->installEventFilter(this);
     }
     editor_->Picture1->setFocus();
+
+    // Every set shown tells the journal which set is open; the first was read already.
+    connect(editor_, &Form1::SetShown, this,
+            [this] { journal_->Opened(QDir::currentPath(), editor_->BoardSetFile); });
+    journal_->Opened(QDir::currentPath(), editor_->BoardSetFile);
+}
+
+MainWindow::~MainWindow() {
+    // The journal closes while the history still tells whether the set holds unsaved work;
+    // the editor's history empties itself as it goes.
+    delete journal_;
+    journal_ = nullptr;
 }
 
 QAction* MainWindow::AddEntry(QMenu* menu, const QString& text, const QKeySequence& key,
@@ -75,6 +90,11 @@ void MainWindow::CreateMenus() {
                           [&f] { f.Command4_Click(); });
     SaveAsAction = AddEntry(file, "Save &As…", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
                             [this] { SaveAs(); });
+    file->addSeparator();
+    RestoreUnsavedAction =
+        AddEntry(file, "&Restore Unsaved Changes", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R),
+                 [this] { journal_->RestoreUnsavedWork(); });
+    RestoreUnsavedAction->setEnabled(false);
     file->addSeparator();
     BackupsAction = AddEntry(file, "&Backups…", {}, [this] { ShowBackups(); });
     file->addSeparator();
@@ -145,6 +165,32 @@ void MainWindow::CreateStatusBar() {
     ModifiedStatus = new QLabel(this);
     PointerStatus = new QLabel(this);
     PointerStatus->setMinimumWidth(260);
+    UnsavedStatus = new QLabel(this);
+    RestoreButton = new QPushButton("Restore", this);
+    RestoreButton->setAutoDefault(false);
+    RestoreButton->setFocusPolicy(Qt::NoFocus);
+    statusBar()->addWidget(UnsavedStatus);
+    statusBar()->addWidget(RestoreButton);
+    UnsavedStatus->hide();
+    RestoreButton->hide();
+    connect(RestoreButton, &QPushButton::clicked, RestoreUnsavedAction, &QAction::trigger);
+    connect(journal_, &EditJournalKeeper::unsavedWorkFound, this,
+            [this](const QString& file, const QDateTime& when) {
+                UnsavedStatus->setText(
+                    QString("Unsaved changes of %1 from %2 can be restored")
+                        .arg(file.isEmpty() ? QString("the new set") : ShownFileName(file),
+                             when.toString("yyyy-MM-dd HH:mm:ss")));
+                UnsavedStatus->show();
+                RestoreButton->show();
+                RestoreUnsavedAction->setEnabled(true);
+            });
+    connect(journal_, &EditJournalKeeper::unsavedWorkGone, this, [this] {
+        UnsavedStatus->hide();
+        RestoreButton->hide();
+        RestoreUnsavedAction->setEnabled(false);
+    });
+    connect(journal_, &EditJournalKeeper::problem, this,
+            [this](const QString& text) { statusBar()->showMessage(text); });
     statusBar()->addPermanentWidget(PointerStatus);
     statusBar()->addPermanentWidget(FileStatus);
     statusBar()->addPermanentWidget(ModifiedStatus);

@@ -4,9 +4,11 @@
 
 class QAction;
 class QLabel;
+class QPushButton;
 
 namespace krellon {
 
+class EditJournalKeeper;
 class Form1;
 
 // The editor as a desktop program: the board editor window as the client area, with a menu
@@ -19,8 +21,10 @@ public:
     // The editor in the working folder; startSet, a board set file of that folder, is opened
     // instead of the first listed one.
     explicit MainWindow(QWidget* parent = nullptr, const QString& startSet = {});
+    ~MainWindow() override;
 
     Form1* Editor() const { return editor_; }
+    EditJournalKeeper* Journal() const { return journal_; }
 
     // File > Open Board Set…, Open Folder…, Save As….
     void OpenBoardSet();
@@ -40,6 +44,7 @@ public:
     QAction* OpenFolderAction = nullptr;
     QAction* SaveAction = nullptr;
     QAction* SaveAsAction = nullptr;
+    QAction* RestoreUnsavedAction = nullptr;
     QAction* BackupsAction = nullptr;
     QAction* QuitAction = nullptr;
     QAction* UndoAction = nullptr;
@@ -58,6 +63,9 @@ public:
     QLabel* FileStatus = nullptr;
     QLabel* ModifiedStatus = nullptr;
     QLabel* PointerStatus = nullptr;
+    // The offer of unsaved work found for the open set, with its button.
+    QLabel* UnsavedStatus = nullptr;
+    QPushButton* RestoreButton = nullptr;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -74,6 +82,7 @@ private:
     void FileRestored(const QString& fileName);
 
     Form1* editor_ = nullptr;
+    EditJournalKeeper* journal_ = nullptr;
 };
 
 }  // namespace krellon

@@ -1,0 +1,131 @@
+// No edit lost: the journal keeps every step of a set that was not saved, across closing the
+// window, picking another set, and restores it as one step when asked.
+#include <QLabel>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QUndoStack>
+
+#include "EditorFixture.h"
+#include "document/BoardSetDocument.h"
+#include "document/EditJournalKeeper.h"
+#include "platform/ComboBox.h"
+#include "platform/Controls.h"
+#include "platform/Dialogs.h"
+#include "shell/MainWindow.h"
+
+using namespace krellon;
+
+class JournalTest : public EditorTest {
+protected:
+    void SetUp() override {
+        WriteImages("bricks.img", TestBricks(3));
+        WriteImages("backs.img", {TestBackground("a", 64, 64), TestBackground("b", 64, 64, 2)});
+        WriteBoardSet("set.bds", TestSet(2));
+        window = std::make_unique<MainWindow>();
+    }
+    void TearDown() override {
+        window.reset();
+        SetInputHandlerForTesting(nullptr);
+    }
+    Form1& Editor() { return *window->Editor(); }
+    // Some edits of every kind.
+    void Edit() {
+        Form1& f = Editor();
+        f.Picture1_MouseDown(1, 5, 5);
+        f.Command2_Click();
+        Pick(f.Combo2, 2);
+        f.Picture1_MouseDown(1, 65, 35);
+        Pick(f.Combo1, 1);
+        SetInputHandlerForTesting([](auto&&...) { return QString("Renamed"); });
+        f.Label1_Click();
+        f.Command1_Click();
+        f.Picture1_MouseDown(2, 5, 5);  // undone by hand
+        f.Picture1_MouseDown(1, 35, 5);
+        f.Document->undoStack()->undo();  // undo is journalled too
+    }
+    std::filesystem::path JournalFile() {
+        return EditJournalKeeper::JournalPath(QString::fromStdString(folder.path().string()),
+                                              "set.bds");
+    }
+
+    std::unique_ptr<MainWindow> window;
+};
+
+TEST_F(JournalTest, WorkLeftByAClosedWindowIsOfferedAndRestoredAsOneStep) {
+    ASSERT_EQ(Editor().BoardSetFile, "set.bds");
+    Edit();
+    const BoardSetContent edited = Editor().CurrentBoardSet();
+    ASSERT_FALSE(edited == TestSet(2));
+    EXPECT_TRUE(std::filesystem::exists(JournalFile()));
+    window.reset();  // closed: nothing asked, nothing saved
+    EXPECT_EQ(folder.read("set.bds"), EncodeBoardSet(TestSet(2)));
+
+    window = std::make_unique<MainWindow>();
+    Form1& f = Editor();
+    // Nothing changes by itself; the work is offered.
+    EXPECT_TRUE(f.CurrentBoardSet() == TestSet(2));
+    EXPECT_FALSE(f.Document->isModified());
+    EXPECT_FALSE(window->UnsavedStatus->isHidden());
+    EXPECT_TRUE(window->UnsavedStatus->text().startsWith("Unsaved changes of set.bds from "));
+    EXPECT_TRUE(window->UnsavedStatus->text().endsWith(" can be restored"));
+    EXPECT_TRUE(window->RestoreUnsavedAction->isEnabled());
+
+    window->RestoreButton->click();
+    EXPECT_TRUE(f.CurrentBoardSet() == edited);
+    EXPECT_EQ(f.BoardSetName, "Renamed");
+    EXPECT_TRUE(f.Document->isModified());
+    EXPECT_EQ(f.Document->undoStack()->undoText(), "Restore Unsaved Changes");
+    EXPECT_TRUE(window->UnsavedStatus->isHidden());
+    EXPECT_FALSE(window->RestoreUnsavedAction->isEnabled());
+    f.Document->undoStack()->undo();
+    EXPECT_TRUE(f.CurrentBoardSet() == TestSet(2));
+}
+
+TEST_F(JournalTest, SavingEmptiesTheJournalAndPickingAnotherSetKeepsIt) {
+    WriteBoardSet("other.bds", TestSet(1));
+    window = std::make_unique<MainWindow>(nullptr, "set.bds");
+    Form1& f = Editor();
+    f.Picture1_MouseDown(1, 5, 5);
+    EXPECT_TRUE(std::filesystem::exists(JournalFile()));
+    f.Command4->click();
+    EXPECT_FALSE(std::filesystem::exists(JournalFile()));
+    // The saved set goes on as KrelEdit.bds; its next step starts a journal of its own.
+    f.Picture1_MouseDown(1, 35, 5);
+    const auto krelEdit = EditJournalKeeper::JournalPath(
+        QString::fromStdString(folder.path().string()), "KrelEdit.bds");
+    EXPECT_TRUE(std::filesystem::exists(krelEdit));
+    const BoardSetContent edited = f.CurrentBoardSet();
+
+    Pick(f.Combo3, f.Combo3->findText("other.bds"));  // at once, no question
+    EXPECT_TRUE(std::filesystem::exists(krelEdit)) << "after other";
+    EXPECT_EQ(f.BoardSetFile, "other.bds");
+    EXPECT_TRUE(window->UnsavedStatus->isHidden());
+    Pick(f.Combo3, f.Combo3->findText("KrelEdit.bds"));
+    EXPECT_FALSE(window->UnsavedStatus->isHidden());
+    window->RestoreUnsavedAction->trigger();
+    EXPECT_TRUE(f.CurrentBoardSet() == edited);
+}
+
+TEST_F(JournalTest, UndoingBackToTheFileLeavesNothingToOffer) {
+    Form1& f = Editor();
+    f.Picture1_MouseDown(1, 5, 5);
+    f.Document->undoStack()->undo();
+    window.reset();
+    window = std::make_unique<MainWindow>();
+    EXPECT_TRUE(window->UnsavedStatus->isHidden());
+    EXPECT_FALSE(std::filesystem::exists(JournalFile()));
+}
+
+TEST_F(JournalTest, AJournalThatCannotBeWrittenNeverBlocksEditing) {
+    window.reset();
+    data.write("krellon_window_tests", {'x'});  // a file where the data folder would go
+    window = std::make_unique<MainWindow>();
+    Form1& f = Editor();
+    f.Picture1_MouseDown(1, 5, 5);
+    f.Picture1_MouseDown(1, 35, 5);
+    EXPECT_EQ(f.BrickGrid[1][1][0], 1);
+    EXPECT_TRUE(window->statusBar()->currentMessage().startsWith(
+        "Unsaved changes are not protected: the edit journal cannot be written ("));
+    f.Command4->click();
+    EXPECT_EQ(folder.read("KrelEdit.bds"), EncodeBoardSet(f.CurrentBoardSet()));
+}
