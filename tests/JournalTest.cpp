@@ -1,11 +1,16 @@
 // No edit lost: the journal keeps every step of a set that was not saved, across closing the
 // window, picking another set, and restores it as one step when asked.
+#include <signal.h>
+
+#include <QCoreApplication>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QUndoStack>
 
 #include "EditorFixture.h"
+#include "JournalSteps.h"
 #include "document/BoardSetDocument.h"
 #include "document/EditJournalKeeper.h"
 #include "platform/ComboBox.h"
@@ -128,4 +133,46 @@ TEST_F(JournalTest, AJournalThatCannotBeWrittenNeverBlocksEditing) {
         "Unsaved changes are not protected: the edit journal cannot be written ("));
     f.Command4->click();
     EXPECT_EQ(folder.read("KrelEdit.bds"), EncodeBoardSet(f.CurrentBoardSet()));
+}
+
+TEST_F(JournalTest, AKilledEditorLosesNoStep) {
+    window.reset();
+    for (int n : {1, 5, 17, 40}) {
+        // The child works on a folder of its own, keyed apart from this test's.
+        TempFolder childFolder;
+        for (const char* name : {"bricks.img", "backs.img", "set.bds"}) {
+            childFolder.write(name, folder.read(name));
+        }
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_DATA_HOME", QString::fromStdString(data.path().string()));
+        child.setProcessEnvironment(environment);
+        child.start(KRELLON_JOURNAL_CHILD,
+                    {QString::fromStdString(childFolder.path().string()), QString::number(n)});
+        ASSERT_TRUE(child.waitForStarted(10000));
+        ASSERT_TRUE(child.waitForReadyRead(30000)) << n;
+        ASSERT_EQ(child.readAllStandardOutput(), "ready\n");
+        ::kill(static_cast<pid_t>(child.processId()), SIGKILL);
+        ASSERT_TRUE(child.waitForFinished(10000));
+        EXPECT_EQ(child.exitStatus(), QProcess::CrashExit);
+
+        // The same steps here, for what the set must be.
+        {
+            MainWindow expected;
+            DoJournalSteps(*expected.Editor(), n);
+            const BoardSetContent afterSteps = expected.Editor()->CurrentBoardSet();
+            expected.Editor()->Document->undoStack()->clear();  // leaves no work behind
+            // The child's data location: its name under the same data folder.
+            std::filesystem::current_path(childFolder.path());
+            const QString name = QCoreApplication::applicationName();
+            QCoreApplication::setApplicationName("krellon-journal-child");
+            MainWindow restored;
+            ASSERT_FALSE(restored.UnsavedStatus->isHidden()) << n;
+            restored.RestoreUnsavedAction->trigger();
+            EXPECT_TRUE(restored.Editor()->CurrentBoardSet() == afterSteps) << n;
+            restored.Editor()->Command4_Click();  // saved: nothing left to offer
+            QCoreApplication::setApplicationName(name);
+        }
+        std::filesystem::current_path(folder.path());
+    }
 }

@@ -1,0 +1,26 @@
+// The editor, made to do n steps in a folder and then wait to be killed:
+//   krellon-journal-child FOLDER N
+// It prints "ready" once every step has returned.
+#include <QApplication>
+#include <QDir>
+#include <cstdio>
+#include <cstdlib>
+
+#include "JournalSteps.h"
+#include "shell/MainWindow.h"
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: krellon-journal-child FOLDER N\n");
+        return 2;
+    }
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QCoreApplication::setApplicationName("krellon-journal-child");
+    QDir::setCurrent(QString::fromLocal8Bit(argv[1]));
+    krellon::MainWindow window;
+    DoJournalSteps(*window.Editor(), std::atoi(argv[2]));
+    std::printf("ready\n");
+    std::fflush(stdout);
+    return app.exec();
+}
