@@ -177,6 +177,18 @@ void WriteFileFlushed(const std::filesystem::path& path, const std::vector<std::
     ::close(fd);
 }
 
+void AppendToFile(const std::filesystem::path& path, std::size_t bytes) {
+    static const std::vector<std::uint8_t> zeros(4096, 0);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        throw std::runtime_error("cannot open " + path.string());
+    }
+    if (::write(fd, zeros.data(), std::min(bytes, zeros.size())) < 0) {
+        throw std::runtime_error("cannot write " + path.string());
+    }
+    ::close(fd);
+}
+
 std::size_t ListFolder(const std::filesystem::path& dir) {
     std::size_t count = 0;
     if (DIR* d = ::opendir(dir.c_str())) {

@@ -40,6 +40,8 @@ void WriteFileFlushed(const std::filesystem::path& path, const std::vector<std::
 inline void WriteFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
     WriteFileFlushed(path, bytes, false);
 }
+// Appends `bytes` bytes to the file in one write, without flushing.
+void AppendToFile(const std::filesystem::path& path, std::size_t bytes);
 // The names of the folder's entries, as the directory returns them.
 std::size_t ListFolder(const std::filesystem::path& dir);
 

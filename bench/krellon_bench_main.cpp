@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QUndoStack>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -16,9 +17,13 @@
 #include <vector>
 
 #include "BenchData.h"
+#include "document/BoardSetDocument.h"
+#include "document/EditJournalKeeper.h"
 #include "editor/Form1.h"
 #include "explorer/Form2.h"
 #include "formats/BoardSetFile.h"
+#include "formats/EditJournal.h"
+#include "formats/FileSource.h"
 #include "platform/ComboBox.h"
 #include "platform/Controls.h"
 #include "platform/FileWrites.h"
@@ -30,6 +35,7 @@ namespace fs = std::filesystem;
 namespace {
 
 Form1* editor = nullptr;
+BoardSetContent fullSet;  // the benchmark's set as read
 Form2* explorer = nullptr;
 std::vector<fs::path> imageFiles;
 fs::path folder;
@@ -96,6 +102,7 @@ void Register(const std::string& name, std::function<void()> run, const std::str
 
 void RegisterActions() {
     Form1& f = *editor;
+    fullSet = f.CurrentBoardSet();
     const fs::path bds = folder / bench::kBoardSet;
     const fs::path bricks = folder / bench::kBrickSet;
     const fs::path backs = folder / bench::kBackgrounds128;
@@ -189,9 +196,62 @@ void RegisterActions() {
             2);
     }
     f.Option1->Button(0)->setChecked(true);
+    // Each press is a step: a brick placed, then removed again. The journal writes a record
+    // of it before the press returns, with no flush.
     Register(
-        "press on the board", [&f] { f.Picture1_MouseDown(1, 45.f, 20.f); }, "copy one cell",
-        [] { CopyPixels(30 * 15 * 4); }, 0);
+        "press on the board (journalled)",
+        [&f] {
+            static bool place = true;
+            f.Picture1_MouseDown(place ? 1 : 2, 45.f, 20.f);
+            place = !place;
+        },
+        "copy one cell, write one record",
+        [] {
+            CopyPixels(30 * 15 * 4);
+            bench::AppendToFile(folder / "Floor.krj", 30);
+        },
+        0);
+    // Undo and redo of Clear Board repaint the 400 cells it emptied; of the largest step, the
+    // whole set, everything as reading the set does.
+    Register(
+        "undo Clear Board", [&f] { f.Document->undoStack()->undo(); }, "read tile, copy board",
+        repaintFloor, 3,
+        [&f] {
+            f.CurrentBoard = 1;
+            QUndoStack* stack = f.Document->undoStack();
+            if (stack->canRedo() && stack->redoText() == "Clear Board") {
+                stack->redo();
+            } else {
+                f.Document->setWhole(fullSet, "Restore");
+                f.Command3_Click();
+            }
+        });
+    Register(
+        "redo Clear Board", [&f] { f.Document->undoStack()->redo(); }, "read tile, copy board", {},
+        3,
+        [&f] {
+            f.CurrentBoard = 1;
+            QUndoStack* stack = f.Document->undoStack();
+            if (!stack->canUndo() || stack->undoText() != "Clear Board") {
+                f.Document->setWhole(fullSet, "Restore");
+                f.Command3_Click();
+            }
+            stack->undo();
+        });
+    Register(
+        "redo whole-set step (100 boards)", [&f] { f.Document->undoStack()->redo(); },
+        "read set, bricks, headers; copy", {}, 2,
+        [&f] {
+            QUndoStack* stack = f.Document->undoStack();
+            if (stack->canUndo() && stack->undoText() == "Whole") {
+                stack->undo();
+            } else {
+                BoardSetContent other = fullSet;
+                other.boards[0].cells.fill(1);
+                f.Document->setWhole(other, "Whole");
+                stack->undo();
+            }
+        });
     Register(
         "press on the palette",
         [&f] {
@@ -345,6 +405,34 @@ int main(int argc, char** argv) {
     explorer = Form2::ShowExplorer();
     const long resident = bench::ResidentKilobytes();
 
+    // The edit journal, as the program keeps it, under the benchmark's own data folder; what
+    // an earlier run left there is not this run's.
+    fs::remove_all(EditJournalKeeper::Folder());
+    EditJournalKeeper journal(editor->Document);
+    const QString folderName = QString::fromStdString(folder.string());
+    journal.Opened(folderName, bench::kBoardSet);
+
+    // A history of 10,000 steps: what it costs in memory, and its journal read back.
+    const long beforeHistory = bench::ResidentKilobytes();
+    for (int i = 0; i < 10000; ++i) {
+        editor->Document->setCells(1, {{i % 20, (i / 20) % 20, 200 + i / 400}}, "Place Brick");
+    }
+    const long history = bench::ResidentKilobytes() - beforeHistory;
+    journal.Flush();
+    const fs::path journal10k = folder / "Journal10k.krj";
+    fs::copy_file(EditJournalKeeper::JournalPath(folderName, bench::kBoardSet), journal10k,
+                  fs::copy_options::overwrite_existing);
+    editor->BoardSetFile = bench::kBoardSet;
+    editor->ReadBoardSet();  // the set as read, with a new history
+    Register(
+        "restore a journal of 10,000 steps",
+        [=] {
+            FileSource file;
+            file.open(journal10k);
+            benchmark::DoNotOptimize(ReadJournal(file));
+        },
+        "read the journal", [=] { bench::ReadFiles({journal10k}); }, 0);
+
     RegisterActions();
     benchmark::Initialize(&argc, argv);
     TableReporter reporter;
@@ -354,5 +442,9 @@ int main(int argc, char** argv) {
         "\nresident memory, editor and explorer on the 1024 x 1024 image: %.1f MB "
         "(target 80 MB)%s\n",
         resident / 1024.0, resident < 80 * 1024 ? "" : "  MISSED");
+    std::printf("resident memory of a 10,000-step history: %.1f MB more (target 10 MB)%s\n",
+                history / 1024.0, history < 10 * 1024 ? "" : "  MISSED");
+    // The timed steps were never saved: their journal goes with the run.
+    fs::remove_all(EditJournalKeeper::Folder());
     return 0;
 }

@@ -134,9 +134,7 @@ std::vector<std::uint8_t> EncodeBoardSet(const BoardSetContent& content) {
     WriteCountedText(out, "");  // the spare text, always empty
     for (const Board& board : content.boards) {
         out.writeInt32(board.background);
-        for (std::int32_t code : board.cells) {
-            out.writeInt32(code);
-        }
+        out.writeInt32s(board.cells);
     }
     return out.take();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -14,6 +15,8 @@ public:
     void writeByte(std::uint8_t value) { bytes_.push_back(value); }
     void writeInt16(std::int16_t value);
     void writeInt32(std::int32_t value);
+    // A run of numbers, each little-endian: one copy where the machine is little-endian too.
+    void writeInt32s(std::span<const std::int32_t> values);
     void writeBytes(std::string_view bytes);
     void writeBytes(const std::uint8_t* data, std::size_t size);
     void writeZeros(std::size_t count) { bytes_.insert(bytes_.end(), count, 0); }

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "BufferedSource.h"
 #include "ByteReader.h"
 #include "ByteWriter.h"
 
@@ -119,20 +120,37 @@ bool DecodeRecord(const std::vector<std::uint8_t>& payload, JournalRecord& recor
 }  // namespace
 
 std::uint32_t Crc32(const std::uint8_t* data, std::size_t size) {
-    static const std::array<std::uint32_t, 256> table = [] {
-        std::array<std::uint32_t, 256> t{};
+    // Eight bytes a round through eight tables ("slicing by eight"): a whole set written as
+    // one record is checked in a few tens of microseconds.
+    static const auto tables = [] {
+        std::array<std::array<std::uint32_t, 256>, 8> t{};
         for (std::uint32_t n = 0; n < 256; ++n) {
             std::uint32_t c = n;
             for (int k = 0; k < 8; ++k) {
                 c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
             }
-            t[n] = c;
+            t[0][n] = c;
+        }
+        for (std::uint32_t n = 0; n < 256; ++n) {
+            for (std::size_t k = 1; k < 8; ++k) {
+                t[k][n] = (t[k - 1][n] >> 8) ^ t[0][t[k - 1][n] & 0xFF];
+            }
         }
         return t;
     }();
     std::uint32_t crc = 0xFFFFFFFFu;
-    for (std::size_t i = 0; i < size; ++i) {
-        crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
+    std::size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        const std::uint32_t low = crc ^ (static_cast<std::uint32_t>(data[i]) |
+                                         static_cast<std::uint32_t>(data[i + 1]) << 8 |
+                                         static_cast<std::uint32_t>(data[i + 2]) << 16 |
+                                         static_cast<std::uint32_t>(data[i + 3]) << 24);
+        crc = tables[7][low & 0xFF] ^ tables[6][(low >> 8) & 0xFF] ^ tables[5][(low >> 16) & 0xFF] ^
+              tables[4][low >> 24] ^ tables[3][data[i + 4]] ^ tables[2][data[i + 5]] ^
+              tables[1][data[i + 6]] ^ tables[0][data[i + 7]];
+    }
+    for (; i < size; ++i) {
+        crc = tables[0][(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
     }
     return crc ^ 0xFFFFFFFFu;
 }
@@ -229,7 +247,9 @@ bool ApplyJournalRecord(BoardSetContent& set, const JournalRecord& record) {
     return false;
 }
 
-std::optional<JournalContent> ReadJournal(const ByteSource& source) {
+std::optional<JournalContent> ReadJournal(const ByteSource& file) {
+    // Records are a few dozen bytes each: they are read in blocks, not one by one.
+    const BufferedSource source(file, 65536);
     std::uint64_t position = 0;
     std::vector<std::uint8_t> payload;
     if (!ReadFrame(source, position, payload) || payload.size() < kMagic.size() + 8 ||
