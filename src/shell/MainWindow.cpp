@@ -164,7 +164,6 @@ void MainWindow::CreateStatusBar() {
     FileStatus = new QLabel(this);
     ModifiedStatus = new QLabel(this);
     PointerStatus = new QLabel(this);
-    PointerStatus->setMinimumWidth(260);
     UnsavedStatus = new QLabel(this);
     RestoreButton = new QPushButton("Restore", this);
     RestoreButton->setAutoDefault(false);
