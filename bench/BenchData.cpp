@@ -157,7 +157,7 @@ std::vector<std::uint64_t> RecordOffsets(const std::filesystem::path& file) {
         return offsets;
     }
     for (const ImageRecord& record : WalkImageFile(source, *header, kMaxBackgrounds)) {
-        offsets.push_back(record.paletteOffset - 24 - record.name.size() - 1);
+        offsets.push_back(record.PaletteOffset - 24 - record.Name.size() - 1);
     }
     return offsets;
 }

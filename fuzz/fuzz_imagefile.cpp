@@ -15,10 +15,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     for (const auto& record : krellon::WalkImageFile(source, *header)) {
         // The walk only returns records whose pixels lie inside the file.
-        if (record.pixelOffset + record.pixelBytes() > size) {
+        if (record.PixelOffset + record.pixelBytes() > size) {
             std::abort();
         }
-        krellon::ReadPixel(source, record, record.width - 1, record.height - 1);
+        krellon::ReadPixel(source, record, record.Width - 1, record.Height - 1);
     }
     krellon::RecordWalk bricks;
     bricks.count = header->imageCount;
@@ -36,9 +36,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     }
     for (std::size_t i = 0; i < direct.size(); ++i) {
-        if (direct[i].name != throughBuffer[i].name ||
-            direct[i].pixelOffset != throughBuffer[i].pixelOffset ||
-            direct[i].palette != throughBuffer[i].palette) {
+        if (direct[i].Name != throughBuffer[i].Name ||
+            direct[i].PixelOffset != throughBuffer[i].PixelOffset ||
+            direct[i].Palette != throughBuffer[i].Palette) {
             std::abort();
         }
     }

@@ -29,11 +29,11 @@ TEST(DemoData, FolderHoldsWhatTheEditorNeeds) {
     EXPECT_GT(bricks.size(), 64u);
     EXPECT_LE(bricks.size(), 119u);
     EXPECT_TRUE(
-        std::any_of(bricks.begin(), bricks.end(), [](auto& r) { return r.name == "Hidden"; }));
+        std::any_of(bricks.begin(), bricks.end(), [](auto& r) { return r.Name == "Hidden"; }));
     for (const auto& r : bricks) {
-        EXPECT_EQ(r.width, 30);
-        EXPECT_EQ(r.height, 15);
-        EXPECT_EQ(r.paletteCount, 256);
+        EXPECT_EQ(r.Width, 30);
+        EXPECT_EQ(r.Height, 15);
+        EXPECT_EQ(r.PaletteCount, 256);
     }
 
     const auto probe = [&](const char* name) {

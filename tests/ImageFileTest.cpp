@@ -64,17 +64,17 @@ TEST(ImageFileLayout, WalkFindsEveryRecordAndItsOffsets) {
     Record(b, "second", 4, 1, 0, 50);
     const auto records = Walk(b);
     ASSERT_EQ(records.size(), 2u);
-    EXPECT_EQ(records[0].name, "first");
-    EXPECT_EQ(records[0].width, 3);
-    EXPECT_EQ(records[0].height, 2);
-    EXPECT_EQ(records[0].paletteCount, 256);
-    EXPECT_EQ(records[0].palette[7], 10 + 256 * 20 + 65536 * 7);
-    EXPECT_EQ(records[0].paletteOffset, 1040u + 4 + 6 + 20);
-    EXPECT_EQ(records[0].pixelOffset, 1040u + 24 + 6 + 1024);
+    EXPECT_EQ(records[0].Name, "first");
+    EXPECT_EQ(records[0].Width, 3);
+    EXPECT_EQ(records[0].Height, 2);
+    EXPECT_EQ(records[0].PaletteCount, 256);
+    EXPECT_EQ(records[0].Palette[7], 10 + 256 * 20 + 65536 * 7);
+    EXPECT_EQ(records[0].PaletteOffset, 1040u + 4 + 6 + 20);
+    EXPECT_EQ(records[0].PixelOffset, 1040u + 24 + 6 + 1024);
     // A record without a palette has its pixels right after the five numbers.
-    EXPECT_EQ(records[1].paletteCount, 0);
-    EXPECT_EQ(records[1].pixelOffset, second + 24 + 7);
-    EXPECT_EQ(b.data[records[1].pixelOffset], 50);
+    EXPECT_EQ(records[1].PaletteCount, 0);
+    EXPECT_EQ(records[1].PixelOffset, second + 24 + 7);
+    EXPECT_EQ(b.data[records[1].PixelOffset], 50);
 }
 
 TEST(ImageFileLayout, FilePaletteCountZeroPutsTheFirstRecordAt16) {
@@ -82,7 +82,7 @@ TEST(ImageFileLayout, FilePaletteCountZeroPutsTheFirstRecordAt16) {
     Record(b, "x", 2, 2, 0);
     const auto records = Walk(b);
     ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].pixelOffset, 16u + 24 + 2);
+    EXPECT_EQ(records[0].PixelOffset, 16u + 24 + 2);
 }
 
 TEST(ImageFileLayout, EmptyNameAndBrickRecordLength) {
@@ -93,8 +93,8 @@ TEST(ImageFileLayout, EmptyNameAndBrickRecordLength) {
     EXPECT_EQ(b.size() - brick, 1505u);  // 24 + 7 + 1024 + 450
     const auto records = Walk(b);
     ASSERT_EQ(records.size(), 2u);
-    EXPECT_EQ(records[0].name, "");
-    EXPECT_EQ(records[1].name, "abcdef");
+    EXPECT_EQ(records[0].Name, "");
+    EXPECT_EQ(records[1].Name, "abcdef");
 }
 
 TEST(ImageFileLayout, ProbeReadsOnlyTheFirstRecordAt1040) {
@@ -139,7 +139,7 @@ TEST(ImageFileLayout, BrickWalkTakes450PixelBytesWhateverTheStatedSize) {
     walk.fixedPixelBytes = 450;
     const auto records = WalkImageRecords(source, walk);
     ASSERT_EQ(records.size(), 2u);
-    EXPECT_EQ(records[1].name, "next");
+    EXPECT_EQ(records[1].Name, "next");
 }
 
 TEST(ImageFileLayout, PixelsAndWrites) {
@@ -158,7 +158,7 @@ TEST(ImageFileLayout, PixelsAndWrites) {
     EXPECT_EQ(file[16 + 22], 3);
     EXPECT_EQ(file[16 + 23], 0xEE);  // the fourth byte stays
     ASSERT_TRUE(WritePixel(file, records[0], 1, 2, 0xFF));
-    EXPECT_EQ(file[records[0].pixelOffset + 9], 0xFF);
+    EXPECT_EQ(file[records[0].PixelOffset + 9], 0xFF);
     EXPECT_FALSE(WritePaletteEntry(file, file.size() - 3, 0));
     EXPECT_FALSE(WritePixel(file, records[0], -1, 0, 0));
 }

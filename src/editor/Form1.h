@@ -35,14 +35,6 @@ public:
     static constexpr int kMaxBoardIndex = kMaxBoards;  // boards 1..100; index 0 unused
     static constexpr int kMaxBrickCode = 119;
 
-    // One background of the background set: its palette and where its pixels lie.
-    struct BackgroundEntry {
-        Palette palette{};
-        std::uint64_t PixelOffset = 0;
-        std::int32_t Width = 0;
-        std::int32_t Height = 0;
-    };
-
     // The open set and its history: every change to the set is a step of it. The members
     // below that hold the set (BoardSetName to BrickGrid) mirror it: only DocumentChanged
     // writes them.
@@ -65,7 +57,9 @@ public:
     // --- The background set and the brick set in use ---
     std::int32_t BackgroundCount = 0;
     std::array<QString, kMaxBackgrounds> BackgroundNames;
-    std::array<BackgroundEntry, kMaxBackgrounds> BackgroundTable;
+    // Each background's record; its Palette is the one it is drawn with (the file's, for a
+    // record without one of its own).
+    std::array<ImageRecord, kMaxBackgrounds> BackgroundTable;
     std::int32_t BrickCount = 0;
     std::array<QString, kMaxBrickCode + 1> BrickNames;  // index 0 stays empty
 

@@ -40,7 +40,7 @@ bool Form1::BackgroundAvailable(std::int32_t b) const {
     if (b < 0 || b >= BackgroundCount) {
         return false;
     }
-    const BackgroundEntry& entry = BackgroundTable[b];
+    const ImageRecord& entry = BackgroundTable[b];
     return entry.Width > 0 && entry.Height > 0 &&
            static_cast<std::int64_t>(entry.Width) * entry.Height <= kMaxBackgroundPixels;
 }
@@ -75,14 +75,14 @@ void Form1::ReadBackgr() {
     QStringList names;
     for (std::size_t i = 0; i < records.size(); ++i) {
         const ImageRecord& record = records[i];
-        BackgroundNames[i] = FromCp1252(record.name);
+        BackgroundNames[i] = FromCp1252(record.Name);
         names << BackgroundNames[i];
-        BackgroundEntry& entry = BackgroundTable[i];
+        ImageRecord& entry = BackgroundTable[i];
+        entry = record;
         // A record without a palette of its own is drawn with the file's, as the explorer does.
-        entry.palette = record.paletteCount > 0 ? record.palette : header->filePalette;
-        entry.PixelOffset = record.pixelOffset;
-        entry.Width = record.width;
-        entry.Height = record.height;
+        if (record.PaletteCount <= 0) {
+            entry.Palette = header->filePalette;
+        }
     }
     Combo1->SetItems(names);
     BackgroundCount = static_cast<std::int32_t>(records.size());
@@ -95,7 +95,7 @@ void Form1::LoadBackgr() {
         return;
     }
     Combo1->SetListIndex(b);
-    const BackgroundEntry& entry = BackgroundTable[b];
+    const ImageRecord& entry = BackgroundTable[b];
     std::vector<std::uint8_t> pixels(static_cast<std::size_t>(entry.Width) *
                                      static_cast<std::size_t>(entry.Height));
     FileSource source;
@@ -108,7 +108,7 @@ void Form1::LoadBackgr() {
     const int mode = Option1->Selected();
     std::array<QRgb, 256> colours{};
     for (int p = 0; p < 256; ++p) {
-        colours[p] = ToRgb(InMode(entry.palette[p], mode));
+        colours[p] = ToRgb(InMode(entry.Palette[p], mode));
     }
     Picture3->PutIndexed(0, 0, entry.Width, entry.Height, pixels.data(), colours);
     Picture3->Refresh();

@@ -41,14 +41,14 @@ void Form1::LoadBricks() {
             for (std::size_t i = 0; i < records.size(); ++i) {
                 const ImageRecord& record = records[i];
                 const int k = static_cast<int>(i) + 1;
-                BrickNames[k] = FromCp1252(record.name);
+                BrickNames[k] = FromCp1252(record.Name);
                 names << BrickNames[k];
                 const Palette& palette =
-                    record.paletteCount > 0 ? record.palette : header->filePalette;
+                    record.PaletteCount > 0 ? record.Palette : header->filePalette;
                 for (int p = 0; p < 256; ++p) {
                     colours[p] = ToRgb(palette[p]);
                 }
-                ReadBlock(source, record.pixelOffset, pixels);
+                ReadBlock(source, record.PixelOffset, pixels);
                 Picture2->PutIndexed(SlotLeft(k), SlotTop(k), 30, 15, pixels.data(), colours);
             }
             BrickCount = static_cast<std::int32_t>(records.size());

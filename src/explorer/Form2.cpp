@@ -165,19 +165,14 @@ void Form2::ReadImageFile() {
     if (!header) {
         return;
     }
-    m.ImageTable[0].palette = header->filePalette;
+    m.ImageTable[0].Palette = header->filePalette;
     const auto records = WalkImageFile(source, *header, kMaxExplorerImages);
     QStringList names;
     for (std::size_t i = 0; i < records.size(); ++i) {
         const ImageRecord& record = records[i];
-        m.ImageNames[i + 1] = FromCp1252(record.name);
+        m.ImageNames[i + 1] = FromCp1252(record.Name);
         names << m.ImageNames[i + 1];
-        Module1::ImageSlot& slot = m.ImageTable[i + 1];
-        slot.palette = record.palette;
-        slot.PixelOffset = record.pixelOffset;
-        slot.Width = record.width;
-        slot.Height = record.height;
-        slot.PaletteCount = record.paletteCount;
+        m.ImageTable[i + 1] = record;
     }
     Combo2->AddItems(names);
     m.ImageCount = static_cast<std::int32_t>(records.size());
@@ -190,8 +185,8 @@ bool Form2::HasImage() const {
 
 const Palette& Form2::ShownPalette() const {
     const Module1& m = Shared();
-    const Module1::ImageSlot& slot = m.ImageTable[HasImage() ? m.CurrentImage : 0];
-    return slot.PaletteCount != 0 ? slot.palette : m.ImageTable[0].palette;
+    const ImageRecord& slot = m.ImageTable[HasImage() ? m.CurrentImage : 0];
+    return slot.PaletteCount != 0 ? slot.Palette : m.ImageTable[0].Palette;
 }
 
 void Form2::ShowNothing() {
@@ -245,7 +240,7 @@ void Form2::ShowImage() {
     }
     Picture2->Refresh();
 
-    const Module1::ImageSlot& slot = m.ImageTable[m.CurrentImage];
+    const ImageRecord& slot = m.ImageTable[m.CurrentImage];
     const std::int32_t w = slot.Width;
     const std::int32_t h = slot.Height;
     Scale = w <= 256 && h <= 256 && std::max(w, h) > 0 ? 256 / std::max(w, h) : 1;
@@ -280,7 +275,7 @@ QString Form2::ImageToolTip(int x, int y) const {
     if (!HasImage() || shownPixels_.empty() || x < 0 || y < 0) {
         return {};
     }
-    const Module1::ImageSlot& slot = m.ImageTable[m.CurrentImage];
+    const ImageRecord& slot = m.ImageTable[m.CurrentImage];
     const int px = x / Scale;
     const int py = y / Scale;
     if (px >= slot.Width || py >= slot.Height) {

@@ -45,7 +45,7 @@ void Form2::Command1_Click() {
         MsgBox(this, "Image name is not a valid file name.", kCaption);
         return;
     }
-    const Module1::ImageSlot& slot = m.ImageTable[m.CurrentImage];
+    const ImageRecord& slot = m.ImageTable[m.CurrentImage];
     const std::uint64_t pixelBytes =
         static_cast<std::uint64_t>(slot.Width) * static_cast<std::uint64_t>(slot.Height);
     FileSource source;
@@ -77,7 +77,7 @@ void Form2::Command2_Click() {
         MsgBox(this, "Image name is not a valid file name.", kCaption);
         return;
     }
-    const Module1::ImageSlot slot = m.ImageTable[m.CurrentImage];
+    const ImageRecord slot = m.ImageTable[m.CurrentImage];
 
     // The bitmap is read without creating anything; a missing one is "not found". No more of
     // it is read than an image of this size can take.
@@ -169,10 +169,10 @@ bool Form2::RecordIsAsShown(const ByteSource& file) const {
         return false;
     }
     const ImageRecord& record = records[static_cast<std::size_t>(m.CurrentImage - 1)];
-    const Module1::ImageSlot& slot = m.ImageTable[m.CurrentImage];
-    return FromCp1252(record.name) == m.ImageNames[m.CurrentImage] && record.width == slot.Width &&
-           record.height == slot.Height && record.paletteCount == slot.PaletteCount &&
-           record.pixelOffset == slot.PixelOffset;
+    const ImageRecord& slot = m.ImageTable[m.CurrentImage];
+    return FromCp1252(record.Name) == m.ImageNames[m.CurrentImage] && record.Width == slot.Width &&
+           record.Height == slot.Height && record.PaletteCount == slot.PaletteCount &&
+           record.PixelOffset == slot.PixelOffset;
 }
 
 void Form2::UpdateEditor() {

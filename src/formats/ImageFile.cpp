@@ -55,29 +55,29 @@ std::vector<ImageRecord> WalkImageRecords(const ByteSource& source, const Record
             break;
         }
         ImageRecord record;
-        record.name = in.readBytes(static_cast<std::uint64_t>(nameLength) - 1);
+        record.Name = in.readBytes(static_cast<std::uint64_t>(nameLength) - 1);
         in.skip(1);
-        record.width = in.readInt32();
-        record.height = in.readInt32();
+        record.Width = in.readInt32();
+        record.Height = in.readInt32();
         in.readInt32();  // not interpreted
         in.readInt32();  // not interpreted
-        record.paletteCount = in.readInt32();
-        if (record.paletteCount < 0 || record.paletteCount > kPaletteSize) {
+        record.PaletteCount = in.readInt32();
+        if (record.PaletteCount < 0 || record.PaletteCount > kPaletteSize) {
             break;
         }
-        const auto paletteSize = 4 * static_cast<std::size_t>(record.paletteCount);
-        record.paletteOffset = in.position();
+        const auto paletteSize = 4 * static_cast<std::size_t>(record.PaletteCount);
+        record.PaletteOffset = in.position();
         if (!in.readInto({paletteBytes.data(), paletteSize})) {
             break;
         }
-        DecodePalette(paletteBytes, static_cast<std::size_t>(record.paletteCount), record.palette);
-        record.pixelOffset = in.position();
+        DecodePalette(paletteBytes, static_cast<std::size_t>(record.PaletteCount), record.Palette);
+        record.PixelOffset = in.position();
 
         std::uint64_t pixels = 0;
         if (walk.fixedPixelBytes) {
             pixels = *walk.fixedPixelBytes;
         } else {
-            if (record.width < 0 || record.height < 0) {
+            if (record.Width < 0 || record.Height < 0) {
                 break;
             }
             pixels = record.pixelBytes();
@@ -156,13 +156,13 @@ void ReadBlock(const ByteSource& source, std::uint64_t offset, std::span<std::ui
 
 std::uint8_t ReadPixel(const ByteSource& source, const ImageRecord& record, std::int32_t x,
                        std::int32_t y) {
-    if (x < 0 || y < 0 || x >= record.width || y >= record.height) {
+    if (x < 0 || y < 0 || x >= record.Width || y >= record.Height) {
         return 0;
     }
     std::array<std::uint8_t, 1> b{};
     const std::uint64_t offset =
-        record.pixelOffset +
-        static_cast<std::uint64_t>(record.width) * static_cast<std::uint64_t>(y) +
+        record.PixelOffset +
+        static_cast<std::uint64_t>(record.Width) * static_cast<std::uint64_t>(y) +
         static_cast<std::uint64_t>(x);
     source.readAt(offset, b);
     return b[0];
@@ -181,12 +181,12 @@ bool WritePaletteEntry(std::span<std::uint8_t> file, std::uint64_t entryOffset,
 
 bool WritePixel(std::span<std::uint8_t> file, const ImageRecord& record, std::int32_t x,
                 std::int32_t y, std::uint8_t value) {
-    if (x < 0 || y < 0 || x >= record.width || y >= record.height) {
+    if (x < 0 || y < 0 || x >= record.Width || y >= record.Height) {
         return false;
     }
     const std::uint64_t offset =
-        record.pixelOffset +
-        static_cast<std::uint64_t>(record.width) * static_cast<std::uint64_t>(y) +
+        record.PixelOffset +
+        static_cast<std::uint64_t>(record.Width) * static_cast<std::uint64_t>(y) +
         static_cast<std::uint64_t>(x);
     if (offset >= file.size()) {
         return false;

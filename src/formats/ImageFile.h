@@ -29,18 +29,19 @@ struct ImageFileHeader {
     Palette filePalette{};
 };
 
-// One image record as the walk finds it. Pixels are not read by the walk.
+// One image of an image file: what the walk finds of it, and what the editor and the explorer
+// keep of each image they use. Pixels are not read by the walk.
 struct ImageRecord {
-    std::string name;  // without its terminator, in the single-byte code page
-    std::int32_t width = 0;
-    std::int32_t height = 0;
-    std::int32_t paletteCount = 0;
-    Palette palette{};                // entries at and above paletteCount are black
-    std::uint64_t paletteOffset = 0;  // offset of palette entry 0
-    std::uint64_t pixelOffset = 0;    // offset of the first pixel byte
+    std::string Name;  // without its terminator, in the single-byte code page
+    std::int32_t Width = 0;
+    std::int32_t Height = 0;
+    std::int32_t PaletteCount = 0;
+    ::krellon::Palette Palette{};     // entries at and above PaletteCount are black
+    std::uint64_t PaletteOffset = 0;  // offset of palette entry 0
+    std::uint64_t PixelOffset = 0;    // offset of the first pixel byte
 
     std::uint64_t pixelBytes() const {
-        return static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
+        return static_cast<std::uint64_t>(Width) * static_cast<std::uint64_t>(Height);
     }
 };
 

@@ -16,14 +16,6 @@ class Form2;
 // The state that both windows share; it lives as long as the program, so the explorer's state
 // survives closing its window.
 struct Module1 {
-    // One image of the explorer's file: slot 0 holds the file palette only.
-    struct ImageSlot {
-        Palette palette{};
-        std::uint64_t PixelOffset = 0;
-        std::int32_t Width = 0;
-        std::int32_t Height = 0;
-        std::int32_t PaletteCount = 0;
-    };
     static constexpr int kImageSlots = kMaxExplorerImages + 1;
 
     // What the editor hands the explorer: the image file and the 1-based image to show.
@@ -31,7 +23,8 @@ struct Module1 {
     std::int32_t CurrentImage = 1;
 
     std::int32_t ImageCount = 0;
-    std::array<ImageSlot, kImageSlots> ImageTable;
+    // The records of the explorer's file, image i in slot i; slot 0 holds the file palette.
+    std::array<ImageRecord, kImageSlots> ImageTable;
     // Slot i (1..ImageCount) holds the name of image i; slot 0 holds BitmapFile.
     std::array<QString, kImageSlots> ImageNames;
     QString& BitmapFile() { return ImageNames[0]; }

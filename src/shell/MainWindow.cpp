@@ -61,9 +61,12 @@ MainWindow::MainWindow(QWidget* parent, const QString& startSet) : QMainWindow(p
 
 MainWindow::~MainWindow() {
     // The journal closes while the history still tells whether the set holds unsaved work;
-    // the editor's history empties itself as it goes.
+    // the editor's history empties itself as it goes, and tells nobody here any more.
     delete journal_;
     journal_ = nullptr;
+    disconnect(editor_->Document->undoStack(), nullptr, this, nullptr);
+    disconnect(editor_->Document, nullptr, this, nullptr);
+    disconnect(editor_, nullptr, this, nullptr);
 }
 
 QAction* MainWindow::AddEntry(QMenu* menu, const QString& text, const QKeySequence& key,
