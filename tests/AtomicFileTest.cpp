@@ -50,7 +50,7 @@ TEST(AtomicFileTest, WritesThroughSymbolicLinksWhichStayLinks) {
     fs::create_symlink(elsewhere / "real.bds", elsewhere / "middle.bds");
     fs::create_symlink(fs::relative(elsewhere / "middle.bds", folder.path()),
                        folder / "KrelEdit.bds");
-    ASSERT_EQ(WriteFileAtomically(folder / "KrelEdit.bds", Text("new bytes")), "");
+    ASSERT_TRUE(WriteFileAtomically(folder / "KrelEdit.bds", Text("new bytes")).ok());
     EXPECT_TRUE(fs::is_symlink(folder / "KrelEdit.bds"));
     EXPECT_TRUE(fs::is_symlink(elsewhere / "middle.bds"));
     EXPECT_EQ(elsewhere.read("real.bds"), Text("new bytes"));
@@ -59,13 +59,13 @@ TEST(AtomicFileTest, WritesThroughSymbolicLinksWhichStayLinks) {
 
     // A dangling link makes its target, as writing through a link does.
     fs::create_symlink(elsewhere / "new.img", folder / "made.img");
-    ASSERT_EQ(WriteFileAtomically(folder / "made.img", Text("abc")), "");
+    ASSERT_TRUE(WriteFileAtomically(folder / "made.img", Text("abc")).ok());
     EXPECT_EQ(elsewhere.read("new.img"), Text("abc"));
 
     // Links in a circle are refused, and nothing is written.
     fs::create_symlink(folder / "b.bds", folder / "a.bds");
     fs::create_symlink(folder / "a.bds", folder / "b.bds");
-    EXPECT_FALSE(WriteFileAtomically(folder / "a.bds", Text("x")).empty());
+    EXPECT_FALSE(WriteFileAtomically(folder / "a.bds", Text("x")).ok());
     EXPECT_TRUE(fs::is_symlink(folder / "a.bds"));
 }
 
@@ -76,7 +76,7 @@ TEST(AtomicFileTest, KeepsModeOwnerAndGroupOfTheReplacedFile) {
     if (::geteuid() == 0) {
         ASSERT_EQ(::chown((folder / "shared.img").c_str(), 1234, 100), 0);
     }
-    ASSERT_EQ(WriteFileAtomically(folder / "shared.img", Text("new")), "");
+    ASSERT_TRUE(WriteFileAtomically(folder / "shared.img", Text("new")).ok());
     const struct stat after = StatOf(folder / "shared.img");
     EXPECT_EQ(after.st_mode & 07777, 0640u);
     if (::geteuid() == 0) {
@@ -85,7 +85,7 @@ TEST(AtomicFileTest, KeepsModeOwnerAndGroupOfTheReplacedFile) {
         EXPECT_EQ(after.st_gid, 100u);
     }
     // A new file gets the usual mode, not the private one of a replacement under way.
-    ASSERT_EQ(WriteFileAtomically(folder / "fresh.bds", Text("x")), "");
+    ASSERT_TRUE(WriteFileAtomically(folder / "fresh.bds", Text("x")).ok());
     const mode_t mask = ::umask(0);
     ::umask(mask);
     EXPECT_EQ(StatOf(folder / "fresh.bds").st_mode & 0777, 0666u & ~mask);
@@ -111,8 +111,7 @@ TEST(AtomicFileTest, AGroupMemberSavingAGroupFileKeepsItTheGroups) {
         if (::setgroups(1, groups) != 0 || ::setgid(nogroup) != 0 || ::setuid(nobody) != 0) {
             ::_exit(3);
         }
-        const std::string error = WriteFileAtomically(folder / "shared.bds", Text("new"));
-        ::_exit(error.empty() ? 0 : 1);
+        ::_exit(WriteFileAtomically(folder / "shared.bds", Text("new")).ok() ? 0 : 1);
     }
     int status = 0;
     ::waitpid(child, &status, 0);
@@ -127,8 +126,8 @@ TEST(AtomicFileTest, AGroupMemberSavingAGroupFileKeepsItTheGroups) {
 TEST(AtomicFileTest, ReplacesAFileWhoseNameIsAsLongAsTheSystemAllows) {
     TempFolder folder;
     const std::string name = std::string(251, 'n') + ".bmp";  // 255 bytes
-    ASSERT_EQ(WriteFileAtomically(folder / name, Text("one")), "");
-    ASSERT_EQ(WriteFileAtomically(folder / name, Text("two")), "");
+    ASSERT_TRUE(WriteFileAtomically(folder / name, Text("one")).ok());
+    ASSERT_TRUE(WriteFileAtomically(folder / name, Text("two")).ok());
     EXPECT_EQ(folder.read(name), Text("two"));
     EXPECT_TRUE(Others(folder, {name}).empty());
 }
@@ -149,9 +148,9 @@ TEST(AtomicFileTest, PatchedCopyWritesThePatchesOverTheCurrentBytesAcrossBlocks)
     FileSource current;
     ASSERT_TRUE(current.open(folder / "big.img"));
     std::string problem = "unset";
-    ASSERT_EQ(PatchFileAtomically(folder / "big.img", current, patches,
-                                  {&store, "Import from x.bmp", &problem}),
-              "");
+    ASSERT_TRUE(PatchFileAtomically(folder / "big.img", current, patches,
+                                    {&store, "Import from x.bmp", &problem})
+                    .ok());
     EXPECT_EQ(problem, "");
     std::vector<std::uint8_t> expected = bytes;
     std::copy(a.begin(), a.end(), expected.begin() + 3);
@@ -172,8 +171,7 @@ TEST(AtomicFileTest, AFailedWriteKeepsNoVersionAndAFailedBackupStopsNothing) {
     folder.write("KrelEdit.bds", Text("old"));
     BackupStore store(storeFolder.path());
     SetWriteFailureAfterBytesForTesting(2);
-    EXPECT_FALSE(
-        WriteFileAtomically(folder / "KrelEdit.bds", Text("new"), {&store, "Save"}).empty());
+    EXPECT_FALSE(WriteFileAtomically(folder / "KrelEdit.bds", Text("new"), {&store, "Save"}).ok());
     SetWriteFailureAfterBytesForTesting(std::nullopt);
     EXPECT_TRUE(store.list().empty());
     EXPECT_EQ(folder.read("KrelEdit.bds"), Text("old"));
@@ -182,9 +180,9 @@ TEST(AtomicFileTest, AFailedWriteKeepsNoVersionAndAFailedBackupStopsNothing) {
     storeFolder.write("blocked", Text("a file where the store's folder would go"));
     BackupStore blocked(storeFolder / "blocked" / "store");
     std::string problem;
-    EXPECT_EQ(
-        WriteFileAtomically(folder / "KrelEdit.bds", Text("new"), {&blocked, "Save", &problem}),
-        "");
+    EXPECT_TRUE(
+        WriteFileAtomically(folder / "KrelEdit.bds", Text("new"), {&blocked, "Save", &problem})
+            .ok());
     EXPECT_EQ(folder.read("KrelEdit.bds"), Text("new"));
     EXPECT_FALSE(problem.empty());
 }
@@ -195,9 +193,9 @@ TEST(BackupStoreTest, KeepsTheNewestVersionsOfEachFileWithinTheLimits) {
     BackupStore store(storeFolder.path(), {3, 1000, std::chrono::milliseconds(0)});
     // Five saves over one file: the last three earlier versions are kept, newest first.
     for (int i = 0; i < 6; ++i) {
-        ASSERT_EQ(WriteFileAtomically(folder / "a.bds", Text("version " + std::to_string(i)),
-                                      {&store, "Save " + std::to_string(i)}),
-                  "");
+        ASSERT_TRUE(WriteFileAtomically(folder / "a.bds", Text("version " + std::to_string(i)),
+                                        {&store, "Save " + std::to_string(i)})
+                        .ok());
     }
     auto kept = store.list(folder.path());
     ASSERT_EQ(kept.size(), 3u);
@@ -211,7 +209,7 @@ TEST(BackupStoreTest, KeepsTheNewestVersionsOfEachFileWithinTheLimits) {
 
     // Over the size cap the oldest go first, but every file keeps its newest version.
     folder.write("b.img", std::vector<std::uint8_t>(900, 1));
-    ASSERT_EQ(WriteFileAtomically(folder / "b.img", Text("small"), {&store, "Import"}), "");
+    ASSERT_TRUE(WriteFileAtomically(folder / "b.img", Text("small"), {&store, "Import"}).ok());
     kept = store.list(folder.path());
     std::uint64_t total = 0;
     for (const auto& entry : kept) {
@@ -225,7 +223,7 @@ TEST(BackupStoreTest, KeepsTheNewestVersionsOfEachFileWithinTheLimits) {
 
     // A file bigger than the cap still keeps its newest version.
     folder.write("huge.img", std::vector<std::uint8_t>(5000, 2));
-    ASSERT_EQ(WriteFileAtomically(folder / "huge.img", Text("x"), {&store, "Import"}), "");
+    ASSERT_TRUE(WriteFileAtomically(folder / "huge.img", Text("x"), {&store, "Import"}).ok());
     EXPECT_EQ(store.list(folder.path()).front().size, 5000u);
 }
 
@@ -237,8 +235,8 @@ TEST(BackupStoreTest, ListsTheFilesOfOneFolderWhateverTheirNames) {
     const std::string odd = "new\nline %41 \xff.bds";
     folder.write(odd, Text("old"));
     other.write("KrelEdit.bds", Text("other"));
-    ASSERT_EQ(WriteFileAtomically(folder / odd, Text("new"), {&store, "Save\nAs"}), "");
-    ASSERT_EQ(WriteFileAtomically(other / "KrelEdit.bds", Text("x"), {&store, "Save"}), "");
+    ASSERT_TRUE(WriteFileAtomically(folder / odd, Text("new"), {&store, "Save\nAs"}).ok());
+    ASSERT_TRUE(WriteFileAtomically(other / "KrelEdit.bds", Text("x"), {&store, "Save"}).ok());
     const auto kept = store.list(folder.path());
     ASSERT_EQ(kept.size(), 1u);
     EXPECT_EQ(kept[0].original.filename().native(), odd);
@@ -250,6 +248,6 @@ TEST(BackupStoreTest, ListsTheFilesOfOneFolderWhateverTheirNames) {
     EXPECT_EQ(store.list(links / "via").size(), 1u);
     // A file reached through a link is kept under the link's name, where the user sees it.
     fs::create_symlink(other / "KrelEdit.bds", folder / "linked.bds");
-    ASSERT_EQ(WriteFileAtomically(folder / "linked.bds", Text("y"), {&store, "Save"}), "");
+    ASSERT_TRUE(WriteFileAtomically(folder / "linked.bds", Text("y"), {&store, "Save"}).ok());
     EXPECT_EQ(store.list(folder.path()).front().original.filename(), "linked.bds");
 }

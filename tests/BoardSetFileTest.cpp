@@ -225,9 +225,9 @@ TEST(BoardSetFiles, SavingOverALongerFileLeavesNoOldTail) {
     TempFolder dir;
     dir.write("KrelEdit.bds", std::vector<std::uint8_t>(100000, 0xAB));
     const BoardSetContent set = Decode(TwoBoardFile().data);
-    ASSERT_EQ(WriteBoardSetFile(dir / "KrelEdit.bds", set), "");
+    ASSERT_TRUE(WriteBoardSetFile(dir / "KrelEdit.bds", set).ok());
     EXPECT_EQ(dir.read("KrelEdit.bds"), TwoBoardFile().data);
-    ASSERT_EQ(WriteBoardSetFile(dir / "KrelEdit.bds", set), "");
+    ASSERT_TRUE(WriteBoardSetFile(dir / "KrelEdit.bds", set).ok());
     EXPECT_EQ(dir.read("KrelEdit.bds"), TwoBoardFile().data);
 }
 
@@ -238,7 +238,7 @@ TEST(BoardSetFiles, AFailedWriteLeavesTheOldFileAndNoTemporary) {
     const BoardSetContent set = Decode(TwoBoardFile().data);
     for (std::uint64_t n : {0u, 1u, 100u, 3000u}) {
         SetWriteFailureAfterBytesForTesting(n);
-        EXPECT_FALSE(WriteBoardSetFile(dir / "KrelEdit.bds", set).empty());
+        EXPECT_FALSE(WriteBoardSetFile(dir / "KrelEdit.bds", set).ok());
         SetWriteFailureAfterBytesForTesting(std::nullopt);
         EXPECT_EQ(dir.read("KrelEdit.bds"), old);
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
@@ -249,12 +249,12 @@ TEST(BoardSetFiles, AFolderInTheWayOrAReadOnlyFileIsAFailure) {
     TempFolder dir;
     std::filesystem::create_directory(dir / "KrelEdit.bds");
     const BoardSetContent set = Decode(TwoBoardFile().data);
-    EXPECT_FALSE(WriteBoardSetFile(dir / "KrelEdit.bds", set).empty());
+    EXPECT_FALSE(WriteBoardSetFile(dir / "KrelEdit.bds", set).ok());
     EXPECT_TRUE(std::filesystem::is_directory(dir / "KrelEdit.bds"));
 
     dir.write("Locked.bds", {1, 2, 3});
     std::filesystem::permissions(dir / "Locked.bds", std::filesystem::perms::owner_read);
-    EXPECT_EQ(WriteBoardSetFile(dir / "Locked.bds", set), "the file is read-only");
+    EXPECT_EQ(WriteBoardSetFile(dir / "Locked.bds", set).error(), "the file is read-only");
     EXPECT_EQ(dir.read("Locked.bds"), (std::vector<std::uint8_t>{1, 2, 3}));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
 }

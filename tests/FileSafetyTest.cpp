@@ -99,7 +99,7 @@ TEST_F(FileSafetyTest, SaveImportAndExportKeepWhatTheyReplacedAndEachCanBeRestor
 
     // Each comes back, and what it replaced is kept in turn.
     for (const BackupEntry& entry : {set[0], bitmap[0], images[0]}) {
-        ASSERT_EQ(RestoreBackup(entry), "");
+        ASSERT_TRUE(RestoreBackup(entry).ok());
     }
     EXPECT_EQ(folder.read("KrelEdit.bds"), olderSet);
     EXPECT_EQ(folder.read("wall.bmp"), olderBitmap);

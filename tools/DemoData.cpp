@@ -122,9 +122,9 @@ Board Skyline(int seed) {
 }
 
 void WriteBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
-    const std::string error = WriteFileAtomically(path, bytes);
-    if (!error.empty()) {
-        throw std::runtime_error("cannot write " + path.string() + ": " + error);
+    const Status status = WriteFileAtomically(path, bytes);
+    if (!status.ok()) {
+        throw std::runtime_error("cannot write " + path.string() + ": " + status.error());
     }
 }
 

@@ -74,11 +74,11 @@ void Form1::Label2_Click() {
 void Form1::Command4_Click() {
     // The file is replaced whole or not at all; a failure changes nothing in the editor.
     // What the file held before is kept among the backups.
-    const QString error =
+    const Status saved =
         ReplaceFile(kSaveFile.toStdString(), EncodeBoardSet(CurrentBoardSet()),
                     "Save of " + (BoardSetFile.isEmpty() ? QString("a new set") : BoardSetFile));
-    if (!error.isEmpty()) {
-        MsgBox(this, "Could not save " + kSaveFile + ": " + error, kCaption);
+    if (!saved.ok()) {
+        MsgBox(this, "Could not save " + kSaveFile + ": " + ReasonText(saved), kCaption);
         return;
     }
     Combo3->Clear();
@@ -98,11 +98,11 @@ void Form1::Command4_Click() {
 }
 
 bool Form1::SaveAs(const QString& name) {
-    const QString error =
+    const Status saved =
         ReplaceFile(BytesFromName(name), EncodeBoardSet(CurrentBoardSet()),
                     "Save As of " + (BoardSetFile.isEmpty() ? QString("a new set") : BoardSetFile));
-    if (!error.isEmpty()) {
-        MsgBox(this, "Could not save " + ShownFileName(name) + ": " + error, kCaption);
+    if (!saved.ok()) {
+        MsgBox(this, "Could not save " + ShownFileName(name) + ": " + ReasonText(saved), kCaption);
         return false;
     }
     Document->markSaved();

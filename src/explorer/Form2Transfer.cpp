@@ -60,11 +60,11 @@ void Form2::Command1_Click() {
     // The bitmap replaces any older file of its name whole, and only once it is complete; the
     // older file is kept among the backups.
     const auto bitmap = EncodeBitmap(slot.Width, slot.Height, ShownPalette(), pixels);
-    const QString error =
+    const Status saved =
         ReplaceFile(PathOf(m.BitmapFile()), bitmap,
                     "Export of image " + QString::number(m.CurrentImage) + " of " + m.ExplorerFile);
-    if (!error.isEmpty()) {
-        MsgBox(this, "Could not write " + m.BitmapFile() + ": " + error, kCaption);
+    if (!saved.ok()) {
+        MsgBox(this, "Could not write " + m.BitmapFile() + ": " + ReasonText(saved), kCaption);
     }
 }
 
@@ -145,10 +145,10 @@ void Form2::Command2_Click() {
     // block and then put in its place: the import changes it completely or not at all.
     const std::array<Patch, 2> patches{Patch{paletteStart, palette},
                                        Patch{slot.PixelOffset, decoded.pixelsTopDown}};
-    const QString error = PatchFile(*path, file, patches, "Import from " + m.BitmapFile());
+    const Status saved = PatchFile(*path, file, patches, "Import from " + m.BitmapFile());
     file.close();
-    if (!error.isEmpty()) {
-        MsgBox(this, "Could not write " + m.ExplorerFile + ": " + error, kCaption);
+    if (!saved.ok()) {
+        MsgBox(this, "Could not write " + m.ExplorerFile + ": " + ReasonText(saved), kCaption);
         return;
     }
 

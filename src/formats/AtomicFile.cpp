@@ -244,6 +244,10 @@ std::string Replace(const fs::path& path, const NewContent& content, const KeepP
     return {};
 }
 
+Status AsStatus(const std::string& failure) {
+    return failure.empty() ? Status::success() : Status::failure(failure);
+}
+
 }  // namespace
 
 void SetWriteFailureAfterBytesForTesting(std::optional<std::uint64_t> bytes) {
@@ -267,27 +271,27 @@ std::optional<fs::path> FinalTarget(const fs::path& path) {
     return std::nullopt;
 }
 
-std::string WriteFileAtomically(const fs::path& path, std::span<const std::uint8_t> bytes,
-                                const KeepPrevious& keep) {
+Status WriteFileAtomically(const fs::path& path, std::span<const std::uint8_t> bytes,
+                           const KeepPrevious& keep) {
     NewContent content;
     content.bytes = bytes;
-    return Replace(path, content, keep);
+    return AsStatus(Replace(path, content, keep));
 }
 
-std::string PatchFileAtomically(const fs::path& path, const ByteSource& current,
-                                std::span<const Patch> patches, const KeepPrevious& keep) {
+Status PatchFileAtomically(const fs::path& path, const ByteSource& current,
+                           std::span<const Patch> patches, const KeepPrevious& keep) {
     NewContent content;
     content.source = &current;
     content.patches = patches;
     content.sourceIsCurrent = true;
-    return Replace(path, content, keep);
+    return AsStatus(Replace(path, content, keep));
 }
 
-std::string CopyFileAtomically(const fs::path& path, const ByteSource& source,
-                               const KeepPrevious& keep) {
+Status CopyFileAtomically(const fs::path& path, const ByteSource& source,
+                          const KeepPrevious& keep) {
     NewContent content;
     content.source = &source;
-    return Replace(path, content, keep);
+    return AsStatus(Replace(path, content, keep));
 }
 
 }  // namespace krellon

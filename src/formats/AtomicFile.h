@@ -8,6 +8,7 @@
 
 #include "BackupStore.h"
 #include "ByteSource.h"
+#include "Result.h"
 
 namespace krellon {
 
@@ -29,20 +30,20 @@ struct Patch {
 // Replaces the file at path with exactly these bytes, all or nothing: the bytes go to a new
 // file beside the file that path finally names (symbolic links are followed, and stay links),
 // which is flushed to disk and then renamed over it. The replaced file's mode, and its owner
-// and group as far as the system allows, carry over. Returns an empty text on success, else
-// the reason; on failure the target is left as it was and no temporary file remains.
-std::string WriteFileAtomically(const std::filesystem::path& path,
-                                std::span<const std::uint8_t> bytes, const KeepPrevious& keep = {});
+// and group as far as the system allows, carry over. A failure comes back with its reason;
+// the target is then as it was, and no temporary file remains.
+Status WriteFileAtomically(const std::filesystem::path& path, std::span<const std::uint8_t> bytes,
+                           const KeepPrevious& keep = {});
 
 // The same replacement, with the new file made of current's bytes (the file at path as it was
 // opened and read) with patches written over them. current is copied block by block, so no
 // buffer grows with the file, and its bytes are what a backup keeps.
-std::string PatchFileAtomically(const std::filesystem::path& path, const ByteSource& current,
-                                std::span<const Patch> patches, const KeepPrevious& keep = {});
+Status PatchFileAtomically(const std::filesystem::path& path, const ByteSource& current,
+                           std::span<const Patch> patches, const KeepPrevious& keep = {});
 
 // The same replacement, with content's bytes (a kept version being restored, say).
-std::string CopyFileAtomically(const std::filesystem::path& path, const ByteSource& content,
-                               const KeepPrevious& keep = {});
+Status CopyFileAtomically(const std::filesystem::path& path, const ByteSource& content,
+                          const KeepPrevious& keep = {});
 
 // The file that path finally names once every symbolic link on the way is followed; path
 // itself when it is no link or does not exist. Nothing when the links go round in a circle.

@@ -139,7 +139,7 @@ std::vector<std::uint8_t> EncodeBoardSet(const BoardSetContent& content) {
     return out.take();
 }
 
-std::string WriteBoardSetFile(const std::filesystem::path& path, const BoardSetContent& content) {
+Status WriteBoardSetFile(const std::filesystem::path& path, const BoardSetContent& content) {
     return WriteFileAtomically(path, EncodeBoardSet(content));
 }
 

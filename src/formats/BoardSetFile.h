@@ -56,8 +56,8 @@ Result<BoardSetContent> ReadBoardSetFile(const std::filesystem::path& path);
 // The exact bytes of a board set file holding content.
 std::vector<std::uint8_t> EncodeBoardSet(const BoardSetContent& content);
 
-// Writes content to path, replacing any file there atomically. Returns an empty text on
-// success, else the reason; a failed write leaves the old file as it was.
-std::string WriteBoardSetFile(const std::filesystem::path& path, const BoardSetContent& content);
+// Writes content to path, replacing any file there atomically; a failed write leaves the old
+// file as it was.
+Status WriteBoardSetFile(const std::filesystem::path& path, const BoardSetContent& content);
 
 }  // namespace krellon

@@ -32,41 +32,44 @@ BackupStore Backups() {
     return BackupStore(StoreRoot());
 }
 
-QString ReplaceFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes,
-                    const QString& reason) {
+Status ReplaceFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes,
+                   const QString& reason) {
     BackupStore store = Backups();
     std::string problem;
-    const std::string error =
-        WriteFileAtomically(path, bytes, {&store, reason.toStdString(), &problem});
+    Status status = WriteFileAtomically(path, bytes, {&store, reason.toStdString(), &problem});
     ReportProblem(path, problem);
-    return QString::fromLocal8Bit(error.c_str());
+    return status;
 }
 
-QString PatchFile(const std::filesystem::path& path, const ByteSource& current,
-                  std::span<const Patch> patches, const QString& reason) {
+Status PatchFile(const std::filesystem::path& path, const ByteSource& current,
+                 std::span<const Patch> patches, const QString& reason) {
     BackupStore store = Backups();
     std::string problem;
-    const std::string error =
+    Status status =
         PatchFileAtomically(path, current, patches, {&store, reason.toStdString(), &problem});
     ReportProblem(path, problem);
-    return QString::fromLocal8Bit(error.c_str());
+    return status;
 }
 
-QString RestoreBackup(const BackupEntry& entry) {
+Status RestoreBackup(const BackupEntry& entry) {
     FileSource source;
     if (!source.open(entry.stored)) {
-        return "the kept version can no longer be read";
+        return Status::failure("the kept version can no longer be read");
     }
     BackupStore store = Backups();
     std::string problem;
     const QString when =
         QDateTime::fromMSecsSinceEpoch(entry.timeNs / 1000000).toString("yyyy-MM-dd HH:mm:ss");
     const SliceSource kept(source, entry.offset, entry.size);
-    const std::string error =
+    Status status =
         CopyFileAtomically(entry.original, kept,
                            {&store, ("Restore of the version of " + when).toStdString(), &problem});
     ReportProblem(entry.original, problem);
-    return QString::fromLocal8Bit(error.c_str());
+    return status;
+}
+
+QString ReasonText(const Status& status) {
+    return QString::fromLocal8Bit(status.error().c_str());
 }
 
 }  // namespace krellon

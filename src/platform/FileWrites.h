@@ -15,15 +15,18 @@ BackupStore Backups();
 
 // Replaces the file at path with bytes, all or nothing (WriteFileAtomically), keeping what it
 // held in Backups() as replaced by reason. A version that cannot be kept stops nothing; the
-// status bar says so. Returns an empty text on success, else the reason.
-QString ReplaceFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes,
-                    const QString& reason);
+// status bar says so.
+Status ReplaceFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes,
+                   const QString& reason);
 
 // The same for a patched copy of the file as it was opened (PatchFileAtomically).
-QString PatchFile(const std::filesystem::path& path, const ByteSource& current,
-                  std::span<const Patch> patches, const QString& reason);
+Status PatchFile(const std::filesystem::path& path, const ByteSource& current,
+                 std::span<const Patch> patches, const QString& reason);
 
 // Puts a kept version back in place of its file; what the file holds now is kept in turn.
-QString RestoreBackup(const BackupEntry& entry);
+Status RestoreBackup(const BackupEntry& entry);
+
+// A failure's reason as the windows show it.
+QString ReasonText(const Status& status);
 
 }  // namespace krellon

@@ -82,9 +82,9 @@ bool BackupsDialog::RestoreRow(int row) {
     }
     const BackupEntry entry = entries_[static_cast<std::size_t>(row)];
     const QString name = ShownFileName(entry.original.filename().native());
-    const QString error = RestoreBackup(entry);
-    if (!error.isEmpty()) {
-        MsgBox(this, "Could not restore " + name + ": " + error, kCaption);
+    const Status saved = RestoreBackup(entry);
+    if (!saved.ok()) {
+        MsgBox(this, "Could not restore " + name + ": " + ReasonText(saved), kCaption);
         return false;
     }
     ShowStatus("Restored " + name + " as it was on " + WhenText(entry.timeNs));
