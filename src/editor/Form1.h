@@ -161,6 +161,9 @@ public:
 
     // True when brick code k (any value) has the name "Hidden".
     bool IsHiddenBrick(std::int32_t k) const;
+    // True when a cell of brick code k shows the background: empty, or a hidden brick while
+    // hidden bricks are not shown.
+    bool IsBackgroundCell(std::int32_t k) const;
     // Left and top of brick code k's slot in the palette.
     static int SlotLeft(int k) { return ((k - 1) % 16) * 35 + 2; }
     static int SlotTop(int k) { return ((k - 1) / 16) * 20 + 2; }

@@ -136,12 +136,14 @@ bool Form1::IsHiddenBrick(std::int32_t k) const {
     return k >= 1 && k <= kMaxBrickCode && BrickNames[k] == QLatin1String("Hidden");
 }
 
+bool Form1::IsBackgroundCell(std::int32_t k) const {
+    return k == 0 || (IsHiddenBrick(k) && !Check1->Checked());
+}
+
 void Form1::RefreshBackgroundCells() {
-    const bool showHidden = Check1->Checked();
     for (int r = 0; r < kBoardRows; ++r) {
         for (int c = 0; c < kBoardColumns; ++c) {
-            const std::int32_t k = BrickGrid[CurrentBoard][c][r];
-            if (k == 0 || (IsHiddenBrick(k) && !showHidden)) {
+            if (IsBackgroundCell(BrickGrid[CurrentBoard][c][r])) {
                 ClearBrick(c, r);
             }
         }

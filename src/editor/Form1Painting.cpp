@@ -21,11 +21,14 @@ void Form1::PaintBoard() {
 }
 
 void Form1::DrawCell(int column, int row) {
+    // A code the brick set lacks shows its mark even where its stale name reads "Hidden".
     const std::int32_t k = BrickGrid[CurrentBoard][column][row];
-    if (k == 0 || (IsHiddenBrick(k) && !Check1->Checked())) {
+    if (k == 0) {
         ClearBrick(column, row);
     } else if (k < 0 || k > BrickCount) {
         DrawMissingBrick(column, row);
+    } else if (IsBackgroundCell(k)) {
+        ClearBrick(column, row);
     } else {
         BrickBlit(k, column, row);
     }
@@ -67,6 +70,8 @@ void Form1::DrawMissingBrick(int column, int row) {
 }
 
 void Form1::Check1_Click() {
+    // Every cell whose code has the name "Hidden", even a name left by a larger brick set:
+    // its slot is copied in, or the background in its place.
     const bool showHidden = Check1->Checked();
     for (int r = 0; r < kBoardRows; ++r) {
         for (int c = 0; c < kBoardColumns; ++c) {
