@@ -1,6 +1,7 @@
 #include "BoardSetDocument.h"
 
 #include <QUndoCommand>
+#include <algorithm>
 
 namespace krellon {
 
@@ -90,6 +91,37 @@ private:
     BoardSetContent after_;
 };
 
+// A change of the board list: one board inserted, removed, moved or replaced. A move is a
+// removal and an insertion of the same board; a replacement, of another.
+class BoardListStep : public QUndoCommand {
+public:
+    BoardListStep(BoardSetDocument& document, int removeAt, const Board* removed, int insertAt,
+                  const Board* inserted, const QString& text)
+        : QUndoCommand(text),
+          document_(document),
+          removeAt_(removeAt),
+          insertAt_(insertAt),
+          removed_(removed ? *removed : Board{}),
+          inserted_(inserted ? *inserted : Board{}) {}
+
+    void redo() override {
+        // A deleted board's place is shown, or the one before it when it was the last.
+        document_.writeBoards(removeAt_, insertAt_, &inserted_,
+                              insertAt_ != 0 ? insertAt_ : removeAt_);
+    }
+    void undo() override {
+        document_.writeBoards(insertAt_, removeAt_, &removed_,
+                              removeAt_ != 0 ? removeAt_ : std::max(1, insertAt_ - 1));
+    }
+
+private:
+    BoardSetDocument& document_;
+    int removeAt_;
+    int insertAt_;
+    Board removed_;
+    Board inserted_;
+};
+
 // --- The document ---
 
 std::string& TextField(BoardSetContent& content, DocumentChange::Kind kind) {
@@ -162,6 +194,30 @@ void BoardSetDocument::setWhole(const BoardSetContent& content, const QString& t
     }
 }
 
+void BoardSetDocument::insertBoard(int at, const Board& board, const QString& text) {
+    if (boardCount() < kMaxBoards && at >= 1 && at <= boardCount() + 1) {
+        undoStack_.push(new BoardListStep(*this, 0, nullptr, at, &board, text));
+    }
+}
+
+void BoardSetDocument::removeBoard(int at) {
+    if (boardCount() > 1 && at >= 1 && at <= boardCount()) {
+        undoStack_.push(new BoardListStep(*this, at, &board(at), 0, nullptr, "Delete Board"));
+    }
+}
+
+void BoardSetDocument::moveBoard(int from, int to, const QString& text) {
+    if (from != to && from >= 1 && from <= boardCount() && to >= 1 && to <= boardCount()) {
+        undoStack_.push(new BoardListStep(*this, from, &board(from), to, &board(from), text));
+    }
+}
+
+void BoardSetDocument::replaceBoard(int at, const Board& board, const QString& text) {
+    if (at >= 1 && at <= boardCount() && !(this->board(at) == board)) {
+        undoStack_.push(new BoardListStep(*this, at, &this->board(at), at, &board, text));
+    }
+}
+
 void BoardSetDocument::setBoardSetName(const std::string& name) {
     setText(DocumentChange::Kind::BoardSetName, name, "Rename Set");
 }
@@ -203,6 +259,17 @@ void BoardSetDocument::writeBackground(int board, std::int32_t background) {
 void BoardSetDocument::writeWhole(const BoardSetContent& content) {
     content_ = content;
     emit changed({DocumentChange::Kind::Whole, 0, {}});
+}
+
+void BoardSetDocument::writeBoards(int remove, int insert, const Board* board, int show) {
+    auto& boards = content_.boards;
+    if (remove != 0) {
+        boards.erase(boards.begin() + (remove - 1));
+    }
+    if (insert != 0) {
+        boards.insert(boards.begin() + (insert - 1), *board);
+    }
+    emit changed({DocumentChange::Kind::Boards, std::clamp(show, 1, boardCount()), {}});
 }
 
 void BoardSetDocument::writeText(DocumentChange::Kind kind, const std::string& value) {

@@ -16,6 +16,7 @@ struct DocumentChange {
     enum class Kind {
         Reset,              // another set was put in place: everything, with a new history
         Whole,              // the whole set, by a step
+        Boards,             // boards added, removed or moved; board is the one to show
         Cells,              // brick codes of one board
         Background,         // one board's background number
         BoardSetName,       // the set's name
@@ -66,6 +67,16 @@ public:
     void setAuthorName(const std::string& name);
     void setBrickSetFile(const std::string& name);
     void setBackgroundSetFile(const std::string& name);
+    // --- The boards as a list (1 to 100 of them) ---
+    // Inserts board before position at (1-based; boardCount() + 1 appends).
+    void insertBoard(int at, const Board& board, const QString& text);
+    // Removes board at; never the last one left.
+    void removeBoard(int at);
+    // Moves board from to position to, the others closing up.
+    void moveBoard(int from, int to, const QString& text);
+    // Replaces board at with board ("Paste Board").
+    void replaceBoard(int at, const Board& board, const QString& text);
+
     // The whole set at once ("Restore Unsaved Changes").
     void setWhole(const BoardSetContent& content, const QString& text);
 
@@ -83,6 +94,7 @@ private:
     friend class BackgroundStep;
     friend class TextStep;
     friend class WholeStep;
+    friend class BoardListStep;
 
     // The writes the steps make, each telling the listeners what it changed.
     void writeCells(int board, const std::vector<int>& cells,
@@ -90,6 +102,9 @@ private:
     void writeBackground(int board, std::int32_t background);
     void writeText(DocumentChange::Kind kind, const std::string& value);
     void writeWhole(const BoardSetContent& content);
+    // Removes the board at remove (0: none), then inserts board at insert (0: none), and
+    // shows show.
+    void writeBoards(int remove, int insert, const Board* board, int show);
     void setText(DocumentChange::Kind kind, const std::string& value, const QString& text);
 
     BoardSetContent content_;

@@ -75,6 +75,7 @@ JournalRecord RecordOf(const DocumentChange& change, const BoardSetContent& set)
             record.text = set.backgroundSetFile;
             break;
         case Kind::Whole:
+        case Kind::Boards:
         case Kind::Reset:
             record.kind = JournalRecord::Kind::Whole;
             record.whole = set;

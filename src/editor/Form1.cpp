@@ -236,6 +236,15 @@ void Form1::ShowDocument() {
     Label1->SetCaption(BoardSetName);
     AuthorName = FromCp1252(set.authorName);
     Label2->SetCaption(AuthorName);
+    MirrorBoards();
+    CurrentBoard = 1;
+    SetNavigationCaptions();
+    PaintBoard();
+    emit SetShown();
+}
+
+void Form1::MirrorBoards() {
+    const BoardSetContent& set = Document->content();
     BoardCount = static_cast<std::int32_t>(set.boards.size());
     for (int b = 1; b <= BoardCount; ++b) {
         const Board& board = set.boards[static_cast<std::size_t>(b - 1)];
@@ -246,10 +255,6 @@ void Form1::ShowDocument() {
             }
         }
     }
-    CurrentBoard = 1;
-    SetNavigationCaptions();
-    PaintBoard();
-    emit SetShown();
 }
 
 void Form1::DocumentChanged(const DocumentChange& change) {
@@ -261,6 +266,12 @@ void Form1::DocumentChanged(const DocumentChange& change) {
         case Kind::Reset:
         case Kind::Whole:
             ShowDocument();
+            return;
+        case Kind::Boards:
+            // As if the set had been read so, showing the board the step names.
+            MirrorBoards();
+            CurrentBoard = change.board;
+            ShowOtherBoard();
             return;
         case Kind::Cells: {
             const Board& board = Document->board(change.board);

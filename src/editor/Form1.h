@@ -179,6 +179,8 @@ private:
     void DrawPlaceholder();
     // Shows the set the document holds from board 1, loading its bricks and backgrounds.
     void ShowDocument();
+    // Copies the document's boards into BoardCount, BoardBackground and BrickGrid.
+    void MirrorBoards();
     // True while a save reads its file back: the set read is the one saved, and its history
     // stays.
     bool readingBackSaved_ = false;

@@ -1,9 +1,11 @@
 #include "MainWindow.h"
 
 #include <QActionGroup>
+#include <QClipboard>
 #include <QDir>
 #include <QEvent>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
@@ -13,6 +15,7 @@
 #include <QUndoStack>
 
 #include "BackupsDialog.h"
+#include "document/BoardJson.h"
 #include "document/BoardSetDocument.h"
 #include "document/EditJournalKeeper.h"
 #include "editor/Form1.h"
@@ -114,12 +117,43 @@ void MainWindow::CreateMenus() {
         {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
     edit->addAction(UndoAction);
     edit->addAction(RedoAction);
+    edit->addSeparator();
+    // Inside a list's text field these keys keep their text meaning: the field takes them
+    // before the window's shortcuts see them.
+    CopyBoardAction = AddEntry(edit, "&Copy Board", QKeySequence(Qt::CTRL | Qt::Key_C), [&f] {
+        QGuiApplication::clipboard()->setText(
+            QString::fromUtf8(BoardToJson(f.Document->board(f.CurrentBoard))));
+    });
+    PasteBoardAction = AddEntry(edit, "&Paste Board", QKeySequence(Qt::CTRL | Qt::Key_V),
+                                [this] { PasteBoard(false); });
+    PasteAsNewBoardAction =
+        AddEntry(edit, "Paste as &New Board", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V),
+                 [this] { PasteBoard(true); });
 
     QMenu* board = menuBar()->addMenu("&Board");
     NextBoardAction = AddEntry(board, "&Next Board", QKeySequence(Qt::Key_PageDown),
                                [&f] { f.Command2_Click(); });
     PreviousBoardAction = AddEntry(board, "&Previous Board", QKeySequence(Qt::Key_PageUp),
                                    [&f] { f.Command1_Click(); });
+    board->addSeparator();
+    NewBoardAction = AddEntry(board, "Ne&w Board", QKeySequence(Qt::CTRL | Qt::Key_M), [&f] {
+        Board empty;
+        empty.background = f.Document->board(f.CurrentBoard).background;
+        f.Document->insertBoard(f.CurrentBoard + 1, empty, "New Board");
+    });
+    DuplicateBoardAction =
+        AddEntry(board, "&Duplicate Board", QKeySequence(Qt::CTRL | Qt::Key_D), [&f] {
+            f.Document->insertBoard(f.CurrentBoard + 1, f.Document->board(f.CurrentBoard),
+                                    "Duplicate Board");
+        });
+    DeleteBoardAction = AddEntry(board, "De&lete Board", QKeySequence(Qt::CTRL | Qt::Key_Delete),
+                                 [&f] { f.Document->removeBoard(f.CurrentBoard); });
+    MoveEarlierAction = AddEntry(
+        board, "Move Board &Earlier", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_PageUp),
+        [&f] { f.Document->moveBoard(f.CurrentBoard, f.CurrentBoard - 1, "Move Board Earlier"); });
+    MoveLaterAction = AddEntry(
+        board, "Move Board &Later", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_PageDown),
+        [&f] { f.Document->moveBoard(f.CurrentBoard, f.CurrentBoard + 1, "Move Board Later"); });
     board->addSeparator();
     ClearBoardAction = AddEntry(board, "&Clear Board", {}, [&f] { f.Command3_Click(); });
     board->addSeparator();
@@ -209,6 +243,27 @@ void MainWindow::UpdateStatus() {
     const QString& file = editor_->BoardSetFile;
     FileStatus->setText(file.isEmpty() ? QString("new set") : ShownFileName(file));
     ModifiedStatus->setText(editor_->Document->isModified() ? QString("modified") : QString());
+    // A set holds 1 to 100 boards.
+    const int count = editor_->Document->boardCount();
+    NewBoardAction->setEnabled(count < kMaxBoards);
+    DuplicateBoardAction->setEnabled(count < kMaxBoards);
+    PasteAsNewBoardAction->setEnabled(count < kMaxBoards);
+    DeleteBoardAction->setEnabled(count > 1);
+}
+
+void MainWindow::PasteBoard(bool asNew) {
+    Form1& f = *editor_;
+    QString why;
+    const auto board = BoardFromJson(QGuiApplication::clipboard()->text().toUtf8(), &why);
+    if (!board) {
+        statusBar()->showMessage("Nothing pasted: " + why);
+        return;
+    }
+    if (asNew) {
+        f.Document->insertBoard(f.CurrentBoard + 1, *board, "Paste as New Board");
+    } else {
+        f.Document->replaceBoard(f.CurrentBoard, *board, "Paste Board");
+    }
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {

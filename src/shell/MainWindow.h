@@ -52,6 +52,14 @@ public:
     QAction* NextBoardAction = nullptr;
     QAction* PreviousBoardAction = nullptr;
     QAction* ClearBoardAction = nullptr;
+    QAction* NewBoardAction = nullptr;
+    QAction* DuplicateBoardAction = nullptr;
+    QAction* DeleteBoardAction = nullptr;
+    QAction* MoveEarlierAction = nullptr;
+    QAction* MoveLaterAction = nullptr;
+    QAction* CopyBoardAction = nullptr;
+    QAction* PasteBoardAction = nullptr;
+    QAction* PasteAsNewBoardAction = nullptr;
     QAction* RenameSetAction = nullptr;
     QAction* RenameAuthorAction = nullptr;
     QAction* ModeActions[3] = {};
@@ -76,8 +84,10 @@ private:
     // An entry of menu that runs handler as an event handler of the editor.
     QAction* AddEntry(QMenu* menu, const QString& text, const QKeySequence& key,
                       std::function<void()> handler);
-    // Shows the open file and whether it is modified.
+    // Shows the open file and whether it is modified, and enables what the set allows.
     void UpdateStatus();
+    // Edit > Paste Board and Paste as New Board: the clipboard's board, if it holds one.
+    void PasteBoard(bool asNew);
     // Brings the editor up to date after a file of the working folder was restored.
     void FileRestored(const QString& fileName);
 
