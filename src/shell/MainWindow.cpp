@@ -15,6 +15,7 @@
 #include <QUndoStack>
 
 #include "BackupsDialog.h"
+#include "BoardTools.h"
 #include "document/BoardJson.h"
 #include "document/BoardSetDocument.h"
 #include "document/EditJournalKeeper.h"
@@ -40,6 +41,7 @@ const QString kCaption = "Krellon Boards Editor";
 MainWindow::MainWindow(QWidget* parent, const QString& startSet) : QMainWindow(parent) {
     editor_ = new Form1(this, startSet);
     journal_ = new EditJournalKeeper(editor_->Document, this);
+    tools_ = new BoardTools(editor_, this);
     setCentralWidget(editor_);
     setWindowTitle(editor_->windowTitle());
     CreateMenus();
@@ -190,6 +192,35 @@ void MainWindow::CreateMenus() {
     connect(f.Check1, &QCheckBox::toggled, ShowHiddenAction, &QAction::setChecked);
 
     QMenu* tools = menuBar()->addMenu("&Tools");
+    // Plain letters: inside a list's text field they are typed, not taken.
+    auto* toolGroup = new QActionGroup(this);
+    const std::pair<BoardTools::Tool, Qt::Key> toolKeys[4] = {
+        {BoardTools::Tool::Press, Qt::Key_P},
+        {BoardTools::Tool::Brush, Qt::Key_B},
+        {BoardTools::Tool::Rectangle, Qt::Key_R},
+        {BoardTools::Tool::Fill, Qt::Key_F}};
+    for (int i = 0; i < 4; ++i) {
+        const BoardTools::Tool tool = toolKeys[i].first;
+        QAction* action = AddEntry(tools, BoardTools::Name(tool), QKeySequence(toolKeys[i].second),
+                                   [this, tool] { tools_->SetTool(tool); });
+        action->setCheckable(true);
+        action->setActionGroup(toolGroup);
+        ToolActions[i] = action;
+    }
+    ToolActions[0]->setChecked(true);
+    connect(tools_, &BoardTools::toolChanged, this, [this](BoardTools::Tool tool) {
+        ToolActions[static_cast<int>(tool)]->setChecked(true);
+        ToolStatus->setText("Tool: " + BoardTools::Name(tool));
+    });
+    MirrorAction = tools->addAction("&Mirror Painting");
+    MirrorAction->setShortcut(QKeySequence(Qt::Key_M));
+    MirrorAction->setCheckable(true);
+    connect(MirrorAction, &QAction::toggled, this, [this](bool on) { tools_->Mirror = on; });
+    FlipLeftRightAction = AddEntry(tools, "Flip &Left-Right", QKeySequence(Qt::Key_X),
+                                   [this] { tools_->FlipLeftRight(); });
+    FlipTopBottomAction = AddEntry(tools, "Flip &Top-Bottom", QKeySequence(Qt::Key_Y),
+                                   [this] { tools_->FlipTopBottom(); });
+    tools->addSeparator();
     ExplorerAction = AddEntry(tools, "&Image Explorer", {}, [&f] { f.Picture4_Click(); });
 
     QMenu* help = menuBar()->addMenu("&Help");
@@ -201,6 +232,7 @@ void MainWindow::CreateStatusBar() {
     FileStatus = new QLabel(this);
     ModifiedStatus = new QLabel(this);
     PointerStatus = new QLabel(this);
+    ToolStatus = new QLabel("Tool: Press", this);
     UnsavedStatus = new QLabel(this);
     RestoreButton = new QPushButton("Restore", this);
     RestoreButton->setAutoDefault(false);
@@ -228,6 +260,7 @@ void MainWindow::CreateStatusBar() {
     connect(journal_, &EditJournalKeeper::problem, this,
             [this](const QString& text) { statusBar()->showMessage(text); });
     statusBar()->addPermanentWidget(PointerStatus);
+    statusBar()->addPermanentWidget(ToolStatus);
     statusBar()->addPermanentWidget(FileStatus);
     statusBar()->addPermanentWidget(ModifiedStatus);
     connect(&Notices(), &StatusNotices::message, this,

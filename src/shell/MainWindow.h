@@ -8,6 +8,7 @@ class QPushButton;
 
 namespace krellon {
 
+class BoardTools;
 class EditJournalKeeper;
 class Form1;
 
@@ -25,6 +26,7 @@ public:
 
     Form1* Editor() const { return editor_; }
     EditJournalKeeper* Journal() const { return journal_; }
+    BoardTools* Tools() const { return tools_; }
 
     // File > Open Board Set…, Open Folder…, Save As….
     void OpenBoardSet();
@@ -65,12 +67,17 @@ public:
     QAction* ModeActions[3] = {};
     QAction* ShowHiddenAction = nullptr;
     QAction* ExplorerAction = nullptr;
+    QAction* ToolActions[4] = {};  // Press, Brush, Rectangle, Fill
+    QAction* MirrorAction = nullptr;
+    QAction* FlipLeftRightAction = nullptr;
+    QAction* FlipTopBottomAction = nullptr;
     QAction* AboutAction = nullptr;
 
     // The status bar's three parts: the open file, "modified", what lies under the pointer.
     QLabel* FileStatus = nullptr;
     QLabel* ModifiedStatus = nullptr;
     QLabel* PointerStatus = nullptr;
+    QLabel* ToolStatus = nullptr;
     // The offer of unsaved work found for the open set, with its button.
     QLabel* UnsavedStatus = nullptr;
     QPushButton* RestoreButton = nullptr;
@@ -93,6 +100,7 @@ private:
 
     Form1* editor_ = nullptr;
     EditJournalKeeper* journal_ = nullptr;
+    BoardTools* tools_ = nullptr;
 };
 
 }  // namespace krellon

@@ -1,0 +1,272 @@
+#include "BoardTools.h"
+
+#include <QEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QUndoStack>
+#include <algorithm>
+#include <cmath>
+#include <set>
+
+#include "editor/Form1.h"
+#include "platform/Colours.h"
+#include "platform/Handlers.h"
+#include "platform/PictureBox.h"
+
+namespace krellon {
+
+namespace {
+
+// The outline of a rectangle being dragged: a colour no board is drawn in.
+constexpr ColourValue kOutline = MakeColour(255, 255, 0);
+
+}  // namespace
+
+BoardTools::BoardTools(Form1* editor, QObject* parent) : QObject(parent), editor_(editor) {
+    editor_->Picture1->installEventFilter(this);
+}
+
+QString BoardTools::Name(Tool tool) {
+    switch (tool) {
+        case Tool::Press:
+            return "Press";
+        case Tool::Brush:
+            return "Brush";
+        case Tool::Rectangle:
+            return "Rectangle";
+        case Tool::Fill:
+            return "Fill";
+    }
+    return {};
+}
+
+void BoardTools::SetTool(Tool tool) {
+    EndStroke();
+    tool_ = tool;
+    emit toolChanged(tool);
+}
+
+std::optional<QPoint> BoardTools::CellAt(QPoint at) {
+    if (at.x() < 0 || at.y() < 0 || at.x() >= 30 * kBoardColumns || at.y() >= 15 * kBoardRows) {
+        return std::nullopt;
+    }
+    return QPoint(at.x() / 30, at.y() / 15);
+}
+
+std::int32_t BoardTools::Code() const {
+    return button_ == 1 ? editor_->SelectedBrick : 0;
+}
+
+std::vector<CellEdit> BoardTools::Edits(const std::vector<QPoint>& cells, std::int32_t code) const {
+    std::vector<CellEdit> edits;
+    std::set<std::pair<int, int>> seen;
+    const auto add = [&](int c, int r) {
+        if (seen.insert({c, r}).second) {
+            edits.push_back({c, r, code});
+        }
+    };
+    for (const QPoint& cell : cells) {
+        add(cell.x(), cell.y());
+        if (Mirror) {
+            add(kBoardColumns - 1 - cell.x(), cell.y());
+        }
+    }
+    return edits;
+}
+
+void BoardTools::PaintCells(const std::vector<QPoint>& cells) {
+    editor_->Document->setCells(editor_->CurrentBoard, Edits(cells, Code()),
+                                button_ == 1 ? "Place Brick" : "Remove Brick");
+}
+
+void BoardTools::Press(int button, QPoint at) {
+    const auto cell = CellAt(at);
+    if (!cell || (button != 1 && button != 2)) {
+        return;
+    }
+    EndStroke();
+    button_ = button;
+    switch (tool_) {
+        case Tool::Press:
+            button_ = 0;
+            return;
+        case Tool::Brush:
+            // One stroke, one step: the cells it paints go into one macro.
+            editor_->Document->undoStack()->beginMacro("Brush Stroke");
+            inMacro_ = true;
+            last_ = *cell;
+            PaintCells({*cell});
+            return;
+        case Tool::Rectangle:
+            last_ = corner_ = *cell;
+            OutlineRectangle(last_, corner_);
+            return;
+        case Tool::Fill: {
+            // The 4-connected region of cells holding the pressed cell's code.
+            const Board& board = editor_->Document->board(editor_->CurrentBoard);
+            const std::int32_t code = board.cell(cell->x(), cell->y());
+            std::vector<QPoint> region;
+            std::vector<QPoint> todo{*cell};
+            std::set<std::pair<int, int>> seen{{cell->x(), cell->y()}};
+            while (!todo.empty()) {
+                const QPoint p = todo.back();
+                todo.pop_back();
+                region.push_back(p);
+                for (const QPoint d : {QPoint(1, 0), QPoint(-1, 0), QPoint(0, 1), QPoint(0, -1)}) {
+                    const QPoint n = p + d;
+                    if (n.x() >= 0 && n.y() >= 0 && n.x() < kBoardColumns && n.y() < kBoardRows &&
+                        board.cell(n.x(), n.y()) == code && seen.insert({n.x(), n.y()}).second) {
+                        todo.push_back(n);
+                    }
+                }
+            }
+            editor_->Document->setCells(editor_->CurrentBoard, Edits(region, Code()), "Fill");
+            button_ = 0;
+            return;
+        }
+    }
+}
+
+void BoardTools::Move(QPoint at) {
+    if (button_ == 0) {
+        return;
+    }
+    // A drag that leaves the board stays at its edge.
+    const QPoint clamped(std::clamp(at.x(), 0, 30 * kBoardColumns - 1),
+                         std::clamp(at.y(), 0, 15 * kBoardRows - 1));
+    const QPoint cell = *CellAt(clamped);
+    if (tool_ == Tool::Brush) {
+        if (cell == last_) {
+            return;
+        }
+        // Every cell on the line from the last one, so a fast drag leaves no gaps.
+        std::vector<QPoint> line;
+        const int steps = std::max(std::abs(cell.x() - last_.x()), std::abs(cell.y() - last_.y()));
+        for (int i = 1; i <= steps; ++i) {
+            line.emplace_back(
+                last_.x() + static_cast<int>(std::lround(double(cell.x() - last_.x()) * i / steps)),
+                last_.y() +
+                    static_cast<int>(std::lround(double(cell.y() - last_.y()) * i / steps)));
+        }
+        last_ = cell;
+        PaintCells(line);
+    } else if (tool_ == Tool::Rectangle && cell != corner_) {
+        RedrawRectangle(last_, corner_);
+        corner_ = cell;
+        OutlineRectangle(last_, corner_);
+    }
+}
+
+void BoardTools::Release(QPoint) {
+    if (tool_ == Tool::Rectangle && button_ != 0) {
+        RedrawRectangle(last_, corner_);
+        std::vector<QPoint> cells;
+        for (int c = std::min(last_.x(), corner_.x()); c <= std::max(last_.x(), corner_.x()); ++c) {
+            for (int r = std::min(last_.y(), corner_.y()); r <= std::max(last_.y(), corner_.y());
+                 ++r) {
+                cells.emplace_back(c, r);
+            }
+        }
+        editor_->Document->setCells(editor_->CurrentBoard, Edits(cells, Code()), "Rectangle");
+        button_ = 0;
+        return;
+    }
+    EndStroke();
+}
+
+void BoardTools::Cancel() {
+    if (tool_ == Tool::Rectangle && button_ != 0) {
+        RedrawRectangle(last_, corner_);
+        button_ = 0;
+    }
+}
+
+void BoardTools::EndStroke() {
+    if (inMacro_) {
+        inMacro_ = false;
+        editor_->Document->undoStack()->endMacro();
+    }
+    Cancel();
+    button_ = 0;
+}
+
+void BoardTools::RedrawRectangle(QPoint a, QPoint b) {
+    for (int c = std::min(a.x(), b.x()); c <= std::max(a.x(), b.x()); ++c) {
+        for (int r = std::min(a.y(), b.y()); r <= std::max(a.y(), b.y()); ++r) {
+            editor_->DrawCell(c, r);
+        }
+    }
+    editor_->Picture1->Refresh();
+}
+
+void BoardTools::OutlineRectangle(QPoint a, QPoint b) {
+    editor_->Picture1->Box(std::min(a.x(), b.x()) * 30, std::min(a.y(), b.y()) * 15,
+                           std::max(a.x(), b.x()) * 30 + 29, std::max(a.y(), b.y()) * 15 + 14,
+                           kOutline);
+    editor_->Picture1->Refresh();
+}
+
+void BoardTools::FlipLeftRight() {
+    const Board& board = editor_->Document->board(editor_->CurrentBoard);
+    std::vector<CellEdit> edits;
+    for (int c = 0; c < kBoardColumns; ++c) {
+        for (int r = 0; r < kBoardRows; ++r) {
+            edits.push_back({c, r, board.cell(kBoardColumns - 1 - c, r)});
+        }
+    }
+    editor_->Document->setCells(editor_->CurrentBoard, edits, "Flip Left-Right");
+}
+
+void BoardTools::FlipTopBottom() {
+    const Board& board = editor_->Document->board(editor_->CurrentBoard);
+    std::vector<CellEdit> edits;
+    for (int c = 0; c < kBoardColumns; ++c) {
+        for (int r = 0; r < kBoardRows; ++r) {
+            edits.push_back({c, r, board.cell(c, kBoardRows - 1 - r)});
+        }
+    }
+    editor_->Document->setCells(editor_->CurrentBoard, edits, "Flip Top-Bottom");
+}
+
+bool BoardTools::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != editor_->Picture1 || tool_ == Tool::Press) {
+        return QObject::eventFilter(watched, event);
+    }
+    switch (event->type()) {
+        case QEvent::MouseButtonPress: {
+            auto* mouse = static_cast<QMouseEvent*>(event);
+            const int button = mouse->button() == Qt::LeftButton    ? 1
+                               : mouse->button() == Qt::RightButton ? 2
+                                                                    : 0;
+            const QPoint at = mouse->position().toPoint();
+            editor_->Picture1->setFocus();
+            RunHandler(editor_->Picture1, [&] { Press(button, at); });
+            return true;  // the tools take the press instead of the original's
+        }
+        case QEvent::MouseMove: {
+            const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
+            RunHandler(editor_->Picture1, [&] { Move(at); });
+            return false;
+        }
+        case QEvent::MouseButtonRelease: {
+            const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
+            RunHandler(editor_->Picture1, [&] { Release(at); });
+            return true;
+        }
+        case QEvent::KeyPress:
+            if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+                Cancel();
+                return true;
+            }
+            break;
+        case QEvent::FocusOut:
+        case QEvent::Hide:
+            EndStroke();
+            break;
+        default:
+            break;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+}  // namespace krellon

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QObject>
+#include <QPoint>
+#include <QString>
+#include <optional>
+#include <vector>
+
+#include "document/BoardSetDocument.h"
+
+class QKeyEvent;
+class QMouseEvent;
+
+namespace krellon {
+
+class Form1;
+
+// The painting tools of the board picture. Press is the original's press, untouched; Brush
+// paints every cell a drag crosses, Rectangle fills the rectangle a drag spans, Fill fills the
+// region of like cells around the pressed one; with Mirror Painting each change is made to the
+// mirror cell too. A right button empties instead of placing SelectedBrick. Each stroke is one
+// step.
+class BoardTools : public QObject {
+    Q_OBJECT
+
+public:
+    enum class Tool { Press, Brush, Rectangle, Fill };
+
+    explicit BoardTools(Form1* editor, QObject* parent = nullptr);
+
+    Tool Current() const { return tool_; }
+    void SetTool(Tool tool);
+    static QString Name(Tool tool);
+
+    bool Mirror = false;
+
+    // Flips the current board's cells, one step each.
+    void FlipLeftRight();
+    void FlipTopBottom();
+
+    // Ends a stroke under way as it stands (focus lost, a dialog opened); cancels a rectangle.
+    void EndStroke();
+
+    // The mouse on the board picture, at a position in its pixels; button 1 left, 2 right.
+    void Press(int button, QPoint at);
+    void Move(QPoint at);
+    void Release(QPoint at);
+    // Escape: the rectangle under way is dropped.
+    void Cancel();
+
+signals:
+    void toolChanged(BoardTools::Tool tool);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // The cell under a position, if it is on the board.
+    static std::optional<QPoint> CellAt(QPoint at);
+    // The edits that set cells (and, with Mirror Painting, their mirror cells) to code.
+    std::vector<CellEdit> Edits(const std::vector<QPoint>& cells, std::int32_t code) const;
+    std::int32_t Code() const;
+    void PaintCells(const std::vector<QPoint>& cells);
+    // Redraws the cells of the rectangle between two cells as they are, without an outline.
+    void RedrawRectangle(QPoint a, QPoint b);
+    void OutlineRectangle(QPoint a, QPoint b);
+
+    Form1* editor_;
+    Tool tool_ = Tool::Press;
+    int button_ = 0;  // the button of the stroke under way; 0 for none
+    QPoint last_;     // the brush's last cell, the rectangle's anchor
+    QPoint corner_;   // the rectangle's other corner
+    bool inMacro_ = false;
+};
+
+}  // namespace krellon

@@ -1,0 +1,166 @@
+// The painting tools on the real board picture: the cells each changes, with and without
+// Mirror Painting, one step per stroke, and the pixels a fresh paint would give.
+#include <QApplication>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QTest>
+#include <QUndoStack>
+
+#include "EditorFixture.h"
+#include "document/BoardSetDocument.h"
+#include "platform/ComboBox.h"
+#include "platform/PictureBox.h"
+#include "shell/BoardTools.h"
+#include "shell/MainWindow.h"
+
+using namespace krellon;
+
+class BoardToolsTest : public EditorTest {
+protected:
+    void SetUp() override {
+        WriteImages("bricks.img", TestBricks(4));
+        WriteImages("backs.img", {TestBackground("a", 64, 64)});
+        BoardSetContent set = TestSet(1);
+        set.boards[0].cell(10, 10) = 2;
+        WriteBoardSet("set.bds", set);
+        window = std::make_unique<MainWindow>();
+        window->show();
+        Pick(window->Editor()->Combo2, 2);  // brick 3
+    }
+    void TearDown() override { window.reset(); }
+
+    Form1& Editor() { return *window->Editor(); }
+    BoardTools& Tools() { return *window->Tools(); }
+    QUndoStack& Stack() { return *Editor().Document->undoStack(); }
+    static QPoint Centre(int c, int r) { return QPoint(30 * c + 15, 15 * r + 7); }
+    // Every cell whose code is not the one the set was read with.
+    std::set<std::pair<int, int>> Changed() {
+        std::set<std::pair<int, int>> cells;
+        for (int c = 0; c < kBoardColumns; ++c) {
+            for (int r = 0; r < kBoardRows; ++r) {
+                const std::int32_t read = c == 10 && r == 10 ? 2 : 0;
+                if (Editor().Document->board(1).cell(c, r) != read) {
+                    cells.insert({c, r});
+                }
+            }
+        }
+        return cells;
+    }
+    // The board shows what a fresh paint shows.
+    bool PaintedRight() {
+        const QImage shown = Editor().Picture1->image().copy();
+        Editor().PaintBoard();
+        return shown == Editor().Picture1->image();
+    }
+
+    std::unique_ptr<MainWindow> window;
+};
+
+TEST_F(BoardToolsTest, AFastBrushStrokeLeavesNoGapsAndIsOneStep) {
+    window->ToolActions[1]->trigger();
+    EXPECT_EQ(window->ToolStatus->text(), "Tool: Brush");
+    const QImage before = Editor().Picture1->image().copy();
+    // Through the real events: a press, two far-apart moves with the button held, a release.
+    QWidget* board = Editor().Picture1;
+    const auto send = [&](QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, at, board->mapToGlobal(at),
+                          type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons,
+                          Qt::NoModifier);
+        QApplication::sendEvent(board, &event);
+    };
+    send(QEvent::MouseButtonPress, Centre(0, 0), Qt::LeftButton);
+    send(QEvent::MouseMove, Centre(19, 0), Qt::LeftButton);
+    send(QEvent::MouseMove, Centre(19, 19), Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, Centre(19, 19), Qt::NoButton);
+    std::set<std::pair<int, int>> expected;
+    for (int i = 0; i < 20; ++i) {
+        expected.insert({i, 0});
+        expected.insert({19, i});
+    }
+    EXPECT_EQ(Changed(), expected);
+    EXPECT_EQ(Editor().Document->board(1).cell(7, 0), 3);
+    EXPECT_EQ(Stack().count(), 1);
+    EXPECT_EQ(Stack().undoText(), "Brush Stroke");
+    EXPECT_TRUE(PaintedRight());
+    Stack().undo();
+    EXPECT_TRUE(Changed().empty());
+    EXPECT_TRUE(Editor().Picture1->image() == before);
+}
+
+TEST_F(BoardToolsTest, MirrorPaintingChangesTheMirrorCellsToo) {
+    Tools().SetTool(BoardTools::Tool::Brush);
+    window->MirrorAction->trigger();
+    Tools().Press(1, Centre(0, 2));
+    Tools().Move(Centre(3, 2));
+    Tools().Release(Centre(3, 2));
+    std::set<std::pair<int, int>> expected;
+    for (int c : {0, 1, 2, 3, 16, 17, 18, 19}) {
+        expected.insert({c, 2});
+    }
+    EXPECT_EQ(Changed(), expected);
+    // A right stroke empties, mirrored as well.
+    Tools().Press(2, Centre(1, 2));
+    Tools().Release(Centre(1, 2));
+    expected.erase({1, 2});
+    expected.erase({18, 2});
+    EXPECT_EQ(Changed(), expected);
+    EXPECT_TRUE(PaintedRight());
+}
+
+TEST_F(BoardToolsTest, ARectangleFillsOnReleaseAndEscapeCancelsIt) {
+    Tools().SetTool(BoardTools::Tool::Rectangle);
+    const QImage before = Editor().Picture1->image().copy();
+    Tools().Press(1, Centre(2, 2));
+    Tools().Move(Centre(5, 4));
+    EXPECT_TRUE(Changed().empty());  // only outlined while dragging
+    EXPECT_FALSE(Editor().Picture1->image() == before);
+    Tools().Cancel();
+    Tools().Release(Centre(5, 4));
+    EXPECT_TRUE(Changed().empty());
+    EXPECT_TRUE(Editor().Picture1->image() == before);
+    EXPECT_EQ(Stack().count(), 0);
+
+    Tools().Press(1, Centre(5, 4));
+    Tools().Move(Centre(40, 2));  // past the board's edge: its last column
+    Tools().Move(Centre(2, 2));
+    Tools().Release(Centre(2, 2));
+    std::set<std::pair<int, int>> expected;
+    for (int c = 2; c <= 5; ++c) {
+        for (int r = 2; r <= 4; ++r) {
+            expected.insert({c, r});
+        }
+    }
+    EXPECT_EQ(Changed(), expected);
+    EXPECT_EQ(Stack().undoText(), "Rectangle");
+    EXPECT_TRUE(PaintedRight());
+}
+
+TEST_F(BoardToolsTest, FillTakesTheConnectedRegionOfLikeCells) {
+    Tools().SetTool(BoardTools::Tool::Fill);
+    Tools().Press(1, Centre(0, 0));  // every empty cell: all but (10, 10)
+    EXPECT_EQ(Changed().size(), 399u);
+    EXPECT_EQ(Editor().Document->board(1).cell(10, 10), 2);
+    Tools().Press(2, Centre(10, 10));  // the lone brick 2 emptied
+    EXPECT_EQ(Editor().Document->board(1).cell(10, 10), 0);
+    EXPECT_EQ(Stack().count(), 2);
+    EXPECT_TRUE(PaintedRight());
+    Stack().undo();
+    Stack().undo();
+    EXPECT_TRUE(Changed().empty());
+}
+
+TEST_F(BoardToolsTest, FlipsMoveTheCellsAndThePressStaysTheOriginalOne) {
+    window->FlipLeftRightAction->trigger();
+    EXPECT_EQ(Editor().Document->board(1).cell(9, 10), 2);
+    window->FlipTopBottomAction->trigger();
+    EXPECT_EQ(Editor().Document->board(1).cell(9, 9), 2);
+    EXPECT_EQ(Stack().undoText(), "Flip Top-Bottom");
+    EXPECT_TRUE(PaintedRight());
+    // Press, the default: one cell a press; moving with the button held does nothing.
+    window->ToolActions[0]->trigger();
+    QTest::mousePress(Editor().Picture1, Qt::LeftButton, {}, Centre(0, 0));
+    QTest::mouseMove(Editor().Picture1, Centre(5, 0));
+    QTest::mouseRelease(Editor().Picture1, Qt::LeftButton, {}, Centre(5, 0));
+    EXPECT_EQ(Editor().Document->board(1).cell(0, 0), 3);
+    EXPECT_EQ(Editor().Document->board(1).cell(1, 0), 0);
+}
