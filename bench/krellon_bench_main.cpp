@@ -28,6 +28,7 @@
 #include "platform/Controls.h"
 #include "platform/FileWrites.h"
 #include "shared/Module1.h"
+#include "shell/BoardTools.h"
 
 using namespace krellon;
 namespace fs = std::filesystem;
@@ -250,6 +251,48 @@ void RegisterActions() {
                 other.boards[0].cells.fill(1);
                 f.Document->setWhole(other, "Whole");
                 stack->undo();
+            }
+        });
+    // The painting tools: a brush event that crosses the whole board, a fill of 400 cells,
+    // a board duplicated in a set of 99.
+    static BoardTools tools(&f);
+    Register(
+        "brush stroke event across 20 cells", [] { tools.Move(QPoint(19 * 30 + 15, 7)); },
+        "copy board", {}, 0,
+        [&f] {
+            tools.Release(QPoint(0, 0));
+            tools.SetTool(BoardTools::Tool::Brush);
+            f.CurrentBoard = 3;
+            static bool place = true;
+            tools.Press(place ? 1 : 2, QPoint(15, 7));
+            place = !place;
+        });
+    Register(
+        "fill of 400 cells",
+        [&f] {
+            static bool place = true;
+            tools.Press(place ? 1 : 2, QPoint(15, 7));
+            place = !place;
+        },
+        "copy board", {}, 0,
+        [&f] {
+            tools.Release(QPoint(0, 0));
+            tools.SetTool(BoardTools::Tool::Fill);
+            f.CurrentBoard = 3;
+        });
+    Register(
+        "duplicate a board in a 99-board set",
+        [&f] { f.Document->insertBoard(2, f.Document->board(1), "Duplicate Board"); },
+        "read tile, copy board", {}, 0,
+        [&f] {
+            tools.SetTool(BoardTools::Tool::Press);
+            while (f.Document->boardCount() >= 100) {
+                if (f.Document->undoStack()->canUndo() &&
+                    f.Document->undoStack()->undoText() == "Duplicate Board") {
+                    f.Document->undoStack()->undo();
+                } else {
+                    f.Document->removeBoard(100);
+                }
             }
         });
     Register(
