@@ -255,7 +255,8 @@ void RegisterActions() {
         });
     // The painting tools: a brush event that crosses the whole board, a fill of 400 cells,
     // a board duplicated in a set of 99.
-    static BoardTools tools(&f);
+    // Lives as long as the editor, which the benchmark never closes.
+    static BoardTools& tools = *new BoardTools(&f);
     Register(
         "brush stroke event across 20 cells", [] { tools.Move(QPoint(19 * 30 + 15, 7)); },
         "copy board", {}, 0,

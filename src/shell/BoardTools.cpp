@@ -26,6 +26,10 @@ BoardTools::BoardTools(Form1* editor, QObject* parent) : QObject(parent), editor
     editor_->Picture1->installEventFilter(this);
 }
 
+BoardTools::~BoardTools() {
+    editor_->Picture1->removeEventFilter(this);
+}
+
 QString BoardTools::Name(Tool tool) {
     switch (tool) {
         case Tool::Press:

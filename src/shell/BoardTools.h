@@ -27,6 +27,8 @@ public:
     enum class Tool { Press, Brush, Rectangle, Fill };
 
     explicit BoardTools(Form1* editor, QObject* parent = nullptr);
+    // Stops watching the board picture; the editor must still be whole.
+    ~BoardTools() override;
 
     Tool Current() const { return tool_; }
     void SetTool(Tool tool);

@@ -69,6 +69,9 @@ MainWindow::~MainWindow() {
     // the editor's history empties itself as it goes, and tells nobody here any more.
     delete journal_;
     journal_ = nullptr;
+    // The tools stop watching the board before the editor goes.
+    delete tools_;
+    tools_ = nullptr;
     disconnect(editor_->Document->undoStack(), nullptr, this, nullptr);
     disconnect(editor_->Document, nullptr, this, nullptr);
     disconnect(editor_, nullptr, this, nullptr);
