@@ -1,6 +1,7 @@
 // The painting tools on the real board picture: the cells each changes, with and without
 // Mirror Painting, one step per stroke, and the pixels a fresh paint would give.
 #include <QApplication>
+#include <QFocusEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QTest>
@@ -163,4 +164,28 @@ TEST_F(BoardToolsTest, FlipsMoveTheCellsAndThePressStaysTheOriginalOne) {
     QTest::mouseRelease(Editor().Picture1, Qt::LeftButton, {}, Centre(5, 0));
     EXPECT_EQ(Editor().Document->board(1).cell(0, 0), 3);
     EXPECT_EQ(Editor().Document->board(1).cell(1, 0), 0);
+}
+
+TEST_F(BoardToolsTest, AStrokeCutShortByLostFocusLeavesOneWholeStep) {
+    Tools().SetTool(BoardTools::Tool::Brush);
+    Tools().Press(1, Centre(0, 5));
+    Tools().Move(Centre(4, 5));
+    // A dialog takes the focus mid-stroke: the stroke ends as it stands.
+    QFocusEvent out(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+    QApplication::sendEvent(Editor().Picture1, &out);
+    Tools().Move(Centre(9, 5));  // the button is no longer down as far as the tools know
+    EXPECT_EQ(Changed().size(), 5u);
+    EXPECT_EQ(Stack().count(), 1);
+    EXPECT_TRUE(Stack().canUndo());
+    Stack().undo();
+    EXPECT_TRUE(Changed().empty());
+    // A rectangle cut short the same way is dropped, its outline with it.
+    Tools().SetTool(BoardTools::Tool::Rectangle);
+    const QImage before = Editor().Picture1->image().copy();
+    Tools().Press(1, Centre(1, 1));
+    Tools().Move(Centre(3, 3));
+    QApplication::sendEvent(Editor().Picture1, &out);
+    Tools().Release(Centre(3, 3));
+    EXPECT_TRUE(Changed().empty());
+    EXPECT_TRUE(Editor().Picture1->image() == before);
 }
