@@ -32,6 +32,15 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    // Without a display Qt would end with a message about its platform plugin; say what is
+    // missing and what to do instead.
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        std::fprintf(stderr,
+                     "krellon-editor: no display to open a window on; run it under Xvfb: "
+                     "xvfb-run -a krellon-editor [FOLDER | FILE.bds]\n");
+        return 1;
+    }
     QApplication app(argc, argv);
     // The data location (kept versions of replaced files, the edit journal) is shared with
     // the command line.
