@@ -464,7 +464,7 @@ int main(int argc, char** argv) {
     const long history = bench::ResidentKilobytes() - beforeHistory;
     journal.Flush();
     const fs::path journal10k = folder / "Journal10k.krj";
-    fs::copy_file(EditJournalKeeper::JournalPath(folderName, bench::kBoardSet), journal10k,
+    fs::copy_file(EditJournalKeeper::Journals(folderName, bench::kBoardSet).front(), journal10k,
                   fs::copy_options::overwrite_existing);
     editor->BoardSetFile = bench::kBoardSet;
     editor->ReadBoardSet();  // the set as read, with a new history

@@ -48,9 +48,10 @@ protected:
         f.Picture1_MouseDown(1, 35, 5);
         f.Document->undoStack()->undo();  // undo is journalled too
     }
-    std::filesystem::path JournalFile() {
-        return EditJournalKeeper::JournalPath(QString::fromStdString(folder.path().string()),
-                                              "set.bds");
+    // How many journals of name the data location holds.
+    std::size_t Journals(const QString& name = "set.bds") {
+        return EditJournalKeeper::Journals(QString::fromStdString(folder.path().string()), name)
+            .size();
     }
 
     std::unique_ptr<MainWindow> window;
@@ -61,7 +62,7 @@ TEST_F(JournalTest, WorkLeftByAClosedWindowIsOfferedAndRestoredAsOneStep) {
     Edit();
     const BoardSetContent edited = Editor().CurrentBoardSet();
     ASSERT_FALSE(edited == TestSet(2));
-    EXPECT_TRUE(std::filesystem::exists(JournalFile()));
+    EXPECT_EQ(Journals(), 1u);
     window.reset();  // closed: nothing asked, nothing saved
     EXPECT_EQ(folder.read("set.bds"), EncodeBoardSet(TestSet(2)));
 
@@ -91,18 +92,16 @@ TEST_F(JournalTest, SavingEmptiesTheJournalAndPickingAnotherSetKeepsIt) {
     window = std::make_unique<MainWindow>(nullptr, "set.bds");
     Form1& f = Editor();
     f.Picture1_MouseDown(1, 5, 5);
-    EXPECT_TRUE(std::filesystem::exists(JournalFile()));
+    EXPECT_EQ(Journals(), 1u);
     f.Command4->click();
-    EXPECT_FALSE(std::filesystem::exists(JournalFile()));
+    EXPECT_EQ(Journals(), 0u);
     // The saved set goes on as KrelEdit.bds; its next step starts a journal of its own.
     f.Picture1_MouseDown(1, 35, 5);
-    const auto krelEdit = EditJournalKeeper::JournalPath(
-        QString::fromStdString(folder.path().string()), "KrelEdit.bds");
-    EXPECT_TRUE(std::filesystem::exists(krelEdit));
+    EXPECT_EQ(Journals("KrelEdit.bds"), 1u);
     const BoardSetContent edited = f.CurrentBoardSet();
 
     Pick(f.Combo3, f.Combo3->findText("other.bds"));  // at once, no question
-    EXPECT_TRUE(std::filesystem::exists(krelEdit)) << "after other";
+    EXPECT_EQ(Journals("KrelEdit.bds"), 1u) << "after other";
     EXPECT_EQ(f.BoardSetFile, "other.bds");
     EXPECT_TRUE(window->UnsavedStatus->isHidden());
     Pick(f.Combo3, f.Combo3->findText("KrelEdit.bds"));
@@ -118,7 +117,7 @@ TEST_F(JournalTest, UndoingBackToTheFileLeavesNothingToOffer) {
     window.reset();
     window = std::make_unique<MainWindow>();
     EXPECT_TRUE(window->UnsavedStatus->isHidden());
-    EXPECT_FALSE(std::filesystem::exists(JournalFile()));
+    EXPECT_EQ(Journals(), 0u);
 }
 
 TEST_F(JournalTest, AJournalThatCannotBeWrittenNeverBlocksEditing) {
@@ -175,4 +174,20 @@ TEST_F(JournalTest, AKilledEditorLosesNoStep) {
         }
         std::filesystem::current_path(folder.path());
     }
+}
+
+TEST_F(JournalTest, TwoEditorsOnOneSetKeepAJournalEachAndLeaveTheOthersAlone) {
+    Editor().Picture1_MouseDown(1, 5, 5);  // A's work
+    const BoardSetContent workOfA = Editor().CurrentBoardSet();
+    auto second = std::make_unique<MainWindow>();
+    // A is still writing its journal: B neither offers nor overwrites it.
+    EXPECT_TRUE(second->UnsavedStatus->isHidden());
+    second->Editor()->Picture1_MouseDown(1, 35, 5);  // B's work
+    EXPECT_EQ(Journals(), 2u);
+    window.reset();  // A closes with its work unsaved
+    auto third = std::make_unique<MainWindow>();
+    EXPECT_FALSE(third->UnsavedStatus->isHidden());
+    third->RestoreUnsavedAction->trigger();
+    EXPECT_TRUE(third->Editor()->CurrentBoardSet() == workOfA);
+    EXPECT_EQ(Journals(), 2u);  // B's, still open, and the third's with the restored work
 }

@@ -1,11 +1,14 @@
 #include "EditJournalKeeper.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -34,8 +37,26 @@ std::string Key(const QString& folder, const QString& fileName) {
     return QFile::encodeName(QDir(folder).absolutePath()).toStdString() + "/" + name;
 }
 
-fs::path PendingPath(const fs::path& journal) {
-    return fs::path(journal).replace_extension(".pending");
+// The start of the names of a set's journals: a hash of its key.
+std::string Stem(const std::string& key) {
+    std::uint64_t hash = 1469598103934665603ull;
+    for (unsigned char c : key) {
+        hash = (hash ^ c) * 1099511628211ull;
+    }
+    char stem[24];
+    std::snprintf(stem, sizeof stem, "%016llx", static_cast<unsigned long long>(hash));
+    return stem;
+}
+
+// True while another running editor writes the journal at path: it holds a lock on it.
+bool InUse(const fs::path& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+    ::close(fd);  // drops the lock taken to look
+    return locked;
 }
 
 // The record of what a change left in the set.
@@ -113,27 +134,29 @@ fs::path EditJournalKeeper::Folder() {
     return fs::path(QFile::encodeName(data).toStdString()) / "journal";
 }
 
-fs::path EditJournalKeeper::JournalPath(const QString& folder, const QString& fileName) {
-    const std::string key = Key(folder, fileName);
-    std::uint64_t hash = 1469598103934665603ull;
-    for (unsigned char c : key) {
-        hash = (hash ^ c) * 1099511628211ull;
+std::vector<fs::path> EditJournalKeeper::Journals(const QString& folder, const QString& fileName) {
+    const std::string stem = Stem(Key(folder, fileName)) + "-";
+    std::vector<fs::path> journals;
+    std::error_code ec;
+    for (fs::directory_iterator it(Folder(), ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.starts_with(stem) && name.ends_with(".krj")) {
+            journals.push_back(it->path());
+        }
     }
-    char name[32];
-    std::snprintf(name, sizeof name, "%016llx.krj", static_cast<unsigned long long>(hash));
-    return Folder() / name;
+    std::sort(journals.begin(), journals.end());
+    return journals;
 }
 
 void EditJournalKeeper::Opened(const QString& folder, const QString& fileName) {
-    const fs::path path = JournalPath(folder, fileName);
-    const bool sameSet = path == path_;
+    const std::string key = Key(folder, fileName);
     folder_ = folder;
     fileName_ = fileName;
-    if (!reset_ && !sameSet && fd_ >= 0) {
-        // Saved under another name: the journal goes on under the set's new name.
+    if (key != key_ && fd_ >= 0) {
+        // Saved under another name: the next step starts the new name's journal.
         Close(true);
     }
-    path_ = path;
+    key_ = key;
     if (!reset_) {
         return;
     }
@@ -142,25 +165,34 @@ void EditJournalKeeper::Opened(const QString& folder, const QString& fileName) {
         offer_.reset();
         emit unsavedWorkGone();
     }
-    // Work left by an earlier run (closed, crashed or killed) is put aside and offered.
-    FileSource file;
+    // Work left by an earlier run (closed, crashed or killed) is offered, the newest first;
+    // journals another running editor is writing are left to it.
+    std::optional<JournalContent> newest;
+    fs::path newestPath;
     std::error_code ec;
-    if (!file.open(path_)) {
-        return;
+    for (const fs::path& journal : Journals(folder, fileName)) {
+        if (InUse(journal)) {
+            continue;
+        }
+        FileSource file;
+        if (!file.open(journal)) {
+            continue;
+        }
+        auto content = ReadJournal(file);
+        file.close();
+        if (!content || content->set == document_->content()) {
+            fs::remove(journal, ec);  // nothing unsaved in it
+            continue;
+        }
+        if (!newest || content->lastNs > newest->lastNs) {
+            newest = std::move(content);
+            newestPath = journal;
+        }
     }
-    const auto content = ReadJournal(file);
-    file.close();
-    if (!content || content->set == document_->content()) {
-        fs::remove(path_, ec);
-        return;
+    if (newest) {
+        offer_ = Offer{newestPath, newest->set};
+        emit unsavedWorkFound(fileName, QDateTime::fromMSecsSinceEpoch(newest->lastNs / 1000000));
     }
-    const fs::path pending = PendingPath(path_);
-    fs::rename(path_, pending, ec);
-    if (ec) {
-        return;
-    }
-    offer_ = Offer{pending, content->set};
-    emit unsavedWorkFound(fileName, QDateTime::fromMSecsSinceEpoch(content->lastNs / 1000000));
 }
 
 bool EditJournalKeeper::RestoreUnsavedWork() {
@@ -169,9 +201,10 @@ bool EditJournalKeeper::RestoreUnsavedWork() {
     }
     const Offer offer = *offer_;
     offer_.reset();
+    // The work goes on in this session's journal; the old one is done with.
     document_->setWhole(offer.set, "Restore Unsaved Changes");
     std::error_code ec;
-    fs::remove(offer.pending, ec);
+    fs::remove(offer.journal, ec);
     emit unsavedWorkGone();
     return true;
 }
@@ -200,9 +233,12 @@ bool EditJournalKeeper::EnsureOpen() {
     if (fd_ >= 0) {
         return true;
     }
-    if (path_.empty()) {
-        path_ = JournalPath(folder_.isEmpty() ? QDir::currentPath() : folder_, fileName_);
-    }
+    // A journal of this session's own, locked while it is written, so that another editor on
+    // the same set neither overwrites it nor offers it.
+    static std::atomic<unsigned> sessions{0};
+    const std::string key = key_.empty() ? Key(QDir::currentPath(), fileName_) : key_;
+    path_ = Folder() / (Stem(key) + "-" + std::to_string(::getpid()) + "-" +
+                        std::to_string(NowNs()) + "-" + std::to_string(sessions++) + ".krj");
     std::error_code ec;
     fs::create_directories(path_.parent_path(), ec);
     fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
@@ -210,6 +246,7 @@ bool EditJournalKeeper::EnsureOpen() {
         Fail(QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
+    ::flock(fd_, LOCK_EX | LOCK_NB);
     Append(EncodeJournalStart(NowNs(), Key(folder_, fileName_), base_));
     return fd_ >= 0;
 }
@@ -251,6 +288,7 @@ void EditJournalKeeper::Close(bool removeFile) {
         std::error_code ec;
         fs::remove(path_, ec);
     }
+    path_.clear();
 }
 
 void EditJournalKeeper::Fail(const QString& reason) {

@@ -6,6 +6,8 @@
 #include <QTimer>
 #include <filesystem>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "formats/BoardSetFile.h"
 
@@ -38,8 +40,9 @@ public:
 
     // The folder the journals are kept in.
     static std::filesystem::path Folder();
-    // The journal file of a set.
-    static std::filesystem::path JournalPath(const QString& folder, const QString& fileName);
+    // The journal files of a set: one per editor session that changed it and did not save.
+    static std::vector<std::filesystem::path> Journals(const QString& folder,
+                                                       const QString& fileName);
 
     // Writes what is written to disk now.
     void Flush();
@@ -65,7 +68,8 @@ private:
     BoardSetDocument* document_;
     QString folder_;
     QString fileName_;
-    std::filesystem::path path_;  // the open set's journal
+    std::string key_;             // the open set
+    std::filesystem::path path_;  // this session's journal of it, once a step was made
     int fd_ = -1;                 // open while it is being written
     BoardSetContent base_;        // the set as the next journal starts from it
     bool modified_ = false;       // the set holds unsaved work
@@ -73,7 +77,7 @@ private:
     bool failed_ = false;         // the problem was told already
     QTimer syncTimer_;
     struct Offer {
-        std::filesystem::path pending;
+        std::filesystem::path journal;  // a journal no running editor is writing
         BoardSetContent set;
     };
     std::optional<Offer> offer_;
