@@ -16,6 +16,7 @@
 #include "BoardSetDocument.h"
 #include "formats/EditJournal.h"
 #include "formats/FileSource.h"
+#include "formats/NameHash.h"
 
 namespace krellon {
 
@@ -35,17 +36,6 @@ std::string Key(const QString& folder, const QString& fileName) {
     const std::string name =
         fileName.isEmpty() ? std::string("\n(new set)") : QFile::encodeName(fileName).toStdString();
     return QFile::encodeName(QDir(folder).absolutePath()).toStdString() + "/" + name;
-}
-
-// The start of the names of a set's journals: a hash of its key.
-std::string Stem(const std::string& key) {
-    std::uint64_t hash = 1469598103934665603ull;
-    for (unsigned char c : key) {
-        hash = (hash ^ c) * 1099511628211ull;
-    }
-    char stem[24];
-    std::snprintf(stem, sizeof stem, "%016llx", static_cast<unsigned long long>(hash));
-    return stem;
 }
 
 // True while another running editor writes the journal at path: it holds a lock on it.
@@ -135,7 +125,7 @@ fs::path EditJournalKeeper::Folder() {
 }
 
 std::vector<fs::path> EditJournalKeeper::Journals(const QString& folder, const QString& fileName) {
-    const std::string stem = Stem(Key(folder, fileName)) + "-";
+    const std::string stem = NameHash(Key(folder, fileName)) + "-";
     std::vector<fs::path> journals;
     std::error_code ec;
     for (fs::directory_iterator it(Folder(), ec), end; !ec && it != end; it.increment(ec)) {
@@ -237,7 +227,7 @@ bool EditJournalKeeper::EnsureOpen() {
     // the same set neither overwrites it nor offers it.
     static std::atomic<unsigned> sessions{0};
     const std::string key = key_.empty() ? Key(QDir::currentPath(), fileName_) : key_;
-    path_ = Folder() / (Stem(key) + "-" + std::to_string(::getpid()) + "-" +
+    path_ = Folder() / (NameHash(key) + "-" + std::to_string(::getpid()) + "-" +
                         std::to_string(NowNs()) + "-" + std::to_string(sessions++) + ".krj");
     std::error_code ec;
     fs::create_directories(path_.parent_path(), ec);

@@ -120,6 +120,9 @@ public:
     void ReadBackgr();
     void LoadBackgr();
     void LoadBricks();
+    // Brings the editor up to date after the image file name changed on disk (an import, a
+    // restore): the background set or the brick set is read again when it is that file.
+    void ImageFileChanged(const QString& name);
     // Clears every background cell of the current board, then refreshes Picture1.
     void RefreshBackgroundCells();
     void Combo1_Click();

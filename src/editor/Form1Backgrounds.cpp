@@ -151,6 +151,19 @@ void Form1::RefreshBackgroundCells() {
     Picture1->Refresh();
 }
 
+void Form1::ImageFileChanged(const QString& name) {
+    // The editor finds its files ignoring letter case: the files are compared, not the names.
+    if (SameFileInFolder(name, BackgroundSetFile)) {
+        ReadBackgr();
+        LoadBackgr();
+        RefreshBackgroundCells();
+    }
+    if (SameFileInFolder(name, BrickSetFile)) {
+        LoadBricks();
+        PaintBoard();
+    }
+}
+
 void Form1::Combo1_Click() {
     if (Combo1->ListIndex() == BoardBackground[CurrentBoard]) {
         return;

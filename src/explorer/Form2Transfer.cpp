@@ -177,19 +177,8 @@ bool Form2::RecordIsAsShown(const ByteSource& file) const {
 
 void Form2::UpdateEditor() {
     Module1& m = Shared();
-    Form1* editor = m.Editor;
-    if (editor == nullptr) {
-        return;
-    }
-    // The editor finds its files ignoring letter case: the files are compared, not the names.
-    if (SameFileInFolder(m.ExplorerFile, editor->BackgroundSetFile)) {
-        editor->ReadBackgr();
-        editor->LoadBackgr();
-        editor->RefreshBackgroundCells();
-    }
-    if (SameFileInFolder(m.ExplorerFile, editor->BrickSetFile)) {
-        editor->LoadBricks();
-        editor->PaintBoard();
+    if (m.Editor != nullptr) {
+        m.Editor->ImageFileChanged(m.ExplorerFile);
     }
 }
 

@@ -103,37 +103,52 @@ private:
     std::uint64_t written_ = 0;
 };
 
+// Reads source block by block, handing each block and its offset to use; stops when use
+// returns false. False when a block cannot be read whole.
+template <typename Use>
+bool ForEachBlock(const ByteSource& source, Use use) {
+    std::vector<std::uint8_t> block(
+        static_cast<std::size_t>(std::min<std::uint64_t>(source.size(), kCopyBlock)));
+    for (std::uint64_t offset = 0; offset < source.size(); offset += block.size()) {
+        const std::size_t want =
+            static_cast<std::size_t>(std::min<std::uint64_t>(block.size(), source.size() - offset));
+        const std::span<std::uint8_t> part(block.data(), want);
+        if (source.readAt(offset, part) != want) {
+            return false;
+        }
+        if (!use(offset, part)) {
+            return true;
+        }
+    }
+    return true;
+}
+
 // Writes content's bytes, with patches over them, to out; each block read also goes to the
 // backup when one is being kept of content.
 bool CopyWithPatches(const ByteSource& content, std::span<const Patch> patches,
                      TemporaryWriter& out, BackupStore::Writer* backup) {
-    std::vector<std::uint8_t> block(
-        static_cast<std::size_t>(std::min<std::uint64_t>(content.size(), kCopyBlock)));
-    for (std::uint64_t offset = 0; offset < content.size(); offset += block.size()) {
-        const std::size_t want = static_cast<std::size_t>(
-            std::min<std::uint64_t>(block.size(), content.size() - offset));
-        const std::span<std::uint8_t> part(block.data(), want);
-        if (content.readAt(offset, part) != want) {
-            out.failure = "the file could not be read";
-            return false;
-        }
-        if (backup != nullptr && backup->active()) {
-            backup->append(part);
-        }
-        for (const Patch& patch : patches) {
-            const std::uint64_t begin = std::max(patch.offset, offset);
-            const std::uint64_t end = std::min(patch.offset + patch.bytes.size(), offset + want);
-            if (begin < end) {
-                std::memcpy(part.data() + (begin - offset),
-                            patch.bytes.data() + (begin - patch.offset),
-                            static_cast<std::size_t>(end - begin));
+    const bool read =
+        ForEachBlock(content, [&](std::uint64_t offset, std::span<std::uint8_t> part) {
+            const std::size_t want = part.size();
+            if (backup != nullptr && backup->active()) {
+                backup->append(part);
             }
-        }
-        if (!out.write(part)) {
-            return false;
-        }
+            for (const Patch& patch : patches) {
+                const std::uint64_t begin = std::max(patch.offset, offset);
+                const std::uint64_t end =
+                    std::min(patch.offset + patch.bytes.size(), offset + want);
+                if (begin < end) {
+                    std::memcpy(part.data() + (begin - offset),
+                                patch.bytes.data() + (begin - patch.offset),
+                                static_cast<std::size_t>(end - begin));
+                }
+            }
+            return out.write(part);
+        });
+    if (!read) {
+        out.failure = "the file could not be read";
     }
-    return true;
+    return read && out.failure.empty();
 }
 
 void Report(const KeepPrevious& keep, BackupStore::Writer& backup) {
@@ -196,18 +211,14 @@ std::string Replace(const fs::path& path, const NewContent& content, const KeepP
     if (backup.active() && !content.sourceIsCurrent && out.failure.empty()) {
         // The replaced file's bytes are read only to be kept; a file gone meanwhile is no
         // failure of the replacement.
+        // A file cut short meanwhile is not kept as if it were whole.
         FileSource current;
-        if (current.open(*target)) {
-            std::vector<std::uint8_t> block(
-                static_cast<std::size_t>(std::min<std::uint64_t>(current.size(), kCopyBlock)));
-            for (std::uint64_t offset = 0; offset < current.size(); offset += block.size()) {
-                const std::size_t want = static_cast<std::size_t>(
-                    std::min<std::uint64_t>(block.size(), current.size() - offset));
-                if (current.readAt(offset, {block.data(), want}) != want ||
-                    !backup.append({block.data(), want})) {
-                    break;
-                }
-            }
+        const bool whole = current.open(*target) &&
+                           ForEachBlock(current, [&](std::uint64_t, std::span<std::uint8_t> part) {
+                               return backup.append(part);
+                           });
+        if (!whole) {
+            backup.Fail("the replaced file could not be read");
         }
     }
     std::string failure = out.failure;

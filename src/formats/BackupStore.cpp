@@ -1,6 +1,7 @@
 #include "BackupStore.h"
 
 #include "FileSource.h"
+#include "NameHash.h"
 
 #include <sys/stat.h>
 
@@ -55,17 +56,6 @@ std::string Unescape(std::string_view text) {
         }
     }
     return out;
-}
-
-// The sub-folder of an original: a hash of its key, short and safe as a name.
-std::string FolderName(const fs::path& key) {
-    std::uint64_t hash = 1469598103934665603ull;
-    for (unsigned char c : key.native()) {
-        hash = (hash ^ c) * 1099511628211ull;
-    }
-    char text[17];
-    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
-    return text;
 }
 
 // Names sort as the versions were made: nanoseconds, then a random part against clashes.
@@ -190,6 +180,11 @@ void BackupStore::Writer::abandon() {
     }
 }
 
+void BackupStore::Writer::Fail(std::string reason) {
+    abandon();
+    error_ = std::move(reason);
+}
+
 bool BackupStore::Writer::append(std::span<const std::uint8_t> bytes) {
     if (file_ == nullptr || bytes.empty()) {
         return file_ != nullptr;
@@ -230,7 +225,8 @@ BackupStore::Writer BackupStore::begin(const fs::path& original, std::string_vie
     Writer writer;
     writer.store_ = this;
     const fs::path key = Key(original);
-    writer.dir_ = root_ / FolderName(key);
+    // One sub-folder an original, named by a hash of its key.
+    writer.dir_ = root_ / NameHash(key.native());
     std::error_code ec;
     if (!fs::is_directory(writer.dir_, ec)) {
         fs::create_directories(writer.dir_, ec);

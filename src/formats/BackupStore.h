@@ -57,6 +57,8 @@ public:
         // Returns an empty text on success, else the reason.
         std::string commit();
         bool active() const { return file_ != nullptr || !error_.empty(); }
+        // Drops what was written; commit then gives reason.
+        void Fail(std::string reason);
 
     private:
         friend class BackupStore;

@@ -32,23 +32,33 @@ BackupStore Backups() {
     return BackupStore(StoreRoot());
 }
 
-Status ReplaceFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes,
-                   const QString& reason) {
+namespace {
+
+// Runs write, which replaces the file at path, with what it replaces kept as replaced by
+// reason; a version that could not be kept is told on the status bar.
+template <typename Write>
+Status KeepingPrevious(const std::filesystem::path& path, const QString& reason, Write write) {
     BackupStore store = Backups();
     std::string problem;
-    Status status = WriteFileAtomically(path, bytes, {&store, reason.toStdString(), &problem});
+    Status status = write(KeepPrevious{&store, reason.toStdString(), &problem});
     ReportProblem(path, problem);
     return status;
 }
 
+}  // namespace
+
+Status ReplaceFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes,
+                   const QString& reason) {
+    return KeepingPrevious(path, reason, [&](const KeepPrevious& keep) {
+        return WriteFileAtomically(path, bytes, keep);
+    });
+}
+
 Status PatchFile(const std::filesystem::path& path, const ByteSource& current,
                  std::span<const Patch> patches, const QString& reason) {
-    BackupStore store = Backups();
-    std::string problem;
-    Status status =
-        PatchFileAtomically(path, current, patches, {&store, reason.toStdString(), &problem});
-    ReportProblem(path, problem);
-    return status;
+    return KeepingPrevious(path, reason, [&](const KeepPrevious& keep) {
+        return PatchFileAtomically(path, current, patches, keep);
+    });
 }
 
 Status RestoreBackup(const BackupEntry& entry) {
@@ -56,16 +66,12 @@ Status RestoreBackup(const BackupEntry& entry) {
     if (!source.open(entry.stored)) {
         return Status::failure("the kept version can no longer be read");
     }
-    BackupStore store = Backups();
-    std::string problem;
+    const SliceSource kept(source, entry.offset, entry.size);
     const QString when =
         QDateTime::fromMSecsSinceEpoch(entry.timeNs / 1000000).toString("yyyy-MM-dd HH:mm:ss");
-    const SliceSource kept(source, entry.offset, entry.size);
-    Status status =
-        CopyFileAtomically(entry.original, kept,
-                           {&store, ("Restore of the version of " + when).toStdString(), &problem});
-    ReportProblem(entry.original, problem);
-    return status;
+    return KeepingPrevious(
+        entry.original, "Restore of the version of " + when,
+        [&](const KeepPrevious& keep) { return CopyFileAtomically(entry.original, kept, keep); });
 }
 
 QString ReasonText(const Status& status) {

@@ -5,8 +5,9 @@
 #include <QMouseEvent>
 #include <QUndoStack>
 #include <algorithm>
+#include <array>
 #include <cmath>
-#include <set>
+#include <utility>
 
 #include "editor/Form1.h"
 #include "platform/Colours.h"
@@ -63,9 +64,9 @@ std::int32_t BoardTools::Code() const {
 
 std::vector<CellEdit> BoardTools::Edits(const std::vector<QPoint>& cells, std::int32_t code) const {
     std::vector<CellEdit> edits;
-    std::set<std::pair<int, int>> seen;
+    std::array<bool, kBoardColumns * kBoardRows> seen{};
     const auto add = [&](int c, int r) {
-        if (seen.insert({c, r}).second) {
+        if (!std::exchange(seen[static_cast<std::size_t>(kBoardRows * c + r)], true)) {
             edits.push_back({c, r, code});
         }
     };
@@ -111,7 +112,12 @@ void BoardTools::Press(int button, QPoint at) {
             const std::int32_t code = board.cell(cell->x(), cell->y());
             std::vector<QPoint> region;
             std::vector<QPoint> todo{*cell};
-            std::set<std::pair<int, int>> seen{{cell->x(), cell->y()}};
+            std::array<bool, kBoardColumns * kBoardRows> seen{};
+            const auto visit = [&](QPoint p) {
+                return !std::exchange(seen[static_cast<std::size_t>(kBoardRows * p.x() + p.y())],
+                                      true);
+            };
+            visit(*cell);
             while (!todo.empty()) {
                 const QPoint p = todo.back();
                 todo.pop_back();
@@ -119,7 +125,7 @@ void BoardTools::Press(int button, QPoint at) {
                 for (const QPoint d : {QPoint(1, 0), QPoint(-1, 0), QPoint(0, 1), QPoint(0, -1)}) {
                     const QPoint n = p + d;
                     if (n.x() >= 0 && n.y() >= 0 && n.x() < kBoardColumns && n.y() < kBoardRows &&
-                        board.cell(n.x(), n.y()) == code && seen.insert({n.x(), n.y()}).second) {
+                        board.cell(n.x(), n.y()) == code && visit(n)) {
                         todo.push_back(n);
                     }
                 }

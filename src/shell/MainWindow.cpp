@@ -386,15 +386,7 @@ void MainWindow::FileRestored(const QString& fileName) {
     Form1& f = *editor_;
     // A restored image file in use shows at once, as after an import; a restored board set
     // file appears in the list and is read when it is picked.
-    if (SameFileInFolder(fileName, f.BackgroundSetFile)) {
-        f.ReadBackgr();
-        f.LoadBackgr();
-        f.RefreshBackgroundCells();
-    }
-    if (SameFileInFolder(fileName, f.BrickSetFile)) {
-        f.LoadBricks();
-        f.PaintBoard();
-    }
+    f.ImageFileChanged(fileName);
     const QString open = f.Combo3->Text();
     f.Combo3->SetItems(Dir("*.bds"));
     f.Combo3->SetText(open);
