@@ -2,8 +2,8 @@
 
 #include "explorer/Form2.h"
 #include "formats/AtomicFile.h"
-#include "platform/Colours.h"
 #include "platform/ComboBox.h"
+#include "render/Colours.h"
 #include "shared/Module1.h"
 
 using namespace krellon;

@@ -9,6 +9,7 @@
 #include "formats/BoardSetFile.h"
 #include "formats/Colour.h"
 #include "formats/ImageFile.h"
+#include "render/BoardRenderer.h"
 
 namespace krellon {
 
@@ -168,8 +169,8 @@ public:
     // hidden bricks are not shown.
     bool IsBackgroundCell(std::int32_t k) const;
     // Left and top of brick code k's slot in the palette.
-    static int SlotLeft(int k) { return ((k - 1) % 16) * 35 + 2; }
-    static int SlotTop(int k) { return ((k - 1) / 16) * 20 + 2; }
+    static int SlotLeft(int k) { return render::SlotLeft(k); }
+    static int SlotTop(int k) { return render::SlotTop(k); }
 
 signals:
     // A set was shown from board 1: read, reset or read back after a save.
@@ -190,9 +191,6 @@ private:
     // Steps two to five of moving to another board: black board, empty captions, paint.
     void ShowOtherBoard();
     void DrawSelectedBrick();
-    // Width and height of the tile that Picture3 holds for background number b: the
-    // background's own size, or 64 x 64 for the placeholder.
-    std::pair<int, int> TileSize(std::int32_t b) const;
     bool BackgroundAvailable(std::int32_t b) const;
 };
 

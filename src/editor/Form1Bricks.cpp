@@ -2,23 +2,16 @@
 // and the enlarged view of the selected brick in Picture4.
 #include "Form1.h"
 #include "document/BoardSetDocument.h"
-#include "formats/BufferedSource.h"
 #include "formats/FileSource.h"
-#include "platform/Colours.h"
 #include "platform/ComboBox.h"
 #include "platform/Cp1252.h"
 #include "platform/Dialogs.h"
 #include "platform/FileNames.h"
 #include "platform/Files.h"
 #include "platform/PictureBox.h"
+#include "render/ImageSets.h"
 
 namespace krellon {
-
-namespace {
-
-constexpr std::uint64_t kBrickPixelBytes = 30 * 15;
-
-}  // namespace
 
 void Form1::LoadBricks() {
     Picture2->Cls();
@@ -27,31 +20,10 @@ void Form1::LoadBricks() {
     QStringList names;
     FileSource file;
     if (OpenInFolder(BrickSetFile, file)) {
-        // Record headers, palettes and pixels lie side by side: read them in blocks.
-        const BufferedSource source(file, 16384);
-        if (const auto header = ReadImageHeader(source)) {
-            // Each record gives exactly 30 x 15 pixel bytes, whatever size it states.
-            RecordWalk walk;
-            walk.count = header->imageCount;
-            walk.limit = kMaxBrickCode;
-            walk.fixedPixelBytes = kBrickPixelBytes;
-            const auto records = WalkImageRecords(source, walk);
-            std::array<std::uint8_t, kBrickPixelBytes> pixels{};
-            std::array<QRgb, 256> colours{};
-            for (std::size_t i = 0; i < records.size(); ++i) {
-                const ImageRecord& record = records[i];
-                const int k = static_cast<int>(i) + 1;
-                BrickNames[k] = FromCp1252(record.Name);
-                names << BrickNames[k];
-                const Palette& palette =
-                    record.PaletteCount > 0 ? record.Palette : header->filePalette;
-                for (int p = 0; p < 256; ++p) {
-                    colours[p] = ToRgb(palette[p]);
-                }
-                ReadBlock(source, record.PixelOffset, pixels);
-                Picture2->PutIndexed(SlotLeft(k), SlotTop(k), 30, 15, pixels.data(), colours);
-            }
-            BrickCount = static_cast<std::int32_t>(records.size());
+        for (const std::string& name : render::DrawBrickSet(file, Picture2->image())) {
+            ++BrickCount;
+            BrickNames[BrickCount] = FromCp1252(name);
+            names << BrickNames[BrickCount];
         }
     }
     Combo2->SetItems(names);

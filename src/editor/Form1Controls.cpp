@@ -68,15 +68,6 @@ void Form1::CreateControls() {
     }
     Picture3 = new PictureBox(this, kSurfaceColour);
     Picture3->Move(616, 168, 128, 128);
-    {
-        // The placeholder's two words must fit its 64 x 64 sign.
-        QFont small = Picture3->font();
-        small.setPixelSize(11);
-        Picture3->setFont(small);
-        QPalette colours = Picture3->palette();
-        colours.setColor(QPalette::WindowText, Qt::black);
-        Picture3->setPalette(colours);
-    }
     Label9 = MakeLabel(this, "Brick set file", 616, 320, 113, 17);
     Combo5 = MakeCombo(this, 616, 336, 129);
     Label10 = MakeLabel(this, "Brick", 616, 368, 113, 17);

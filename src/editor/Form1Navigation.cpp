@@ -2,7 +2,6 @@
 // and saving the set to "KrelEdit.bds".
 #include "Form1.h"
 #include "document/BoardSetDocument.h"
-#include "platform/Colours.h"
 #include "platform/ComboBox.h"
 #include "platform/Controls.h"
 #include "platform/Cp1252.h"
@@ -12,6 +11,7 @@
 #include "platform/Files.h"
 #include "platform/Label.h"
 #include "platform/PictureBox.h"
+#include "render/Colours.h"
 
 namespace krellon {
 

@@ -1,8 +1,6 @@
 // The board surface Picture1: the background tiled under the board, bricks copied from the
 // palette, the mark for codes the brick set lacks, and the hidden-brick toggle.
 #include "Form1.h"
-#include "platform/BitBlt.h"
-#include "platform/Colours.h"
 #include "platform/Controls.h"
 #include "platform/Label.h"
 #include "platform/PictureBox.h"
@@ -21,52 +19,31 @@ void Form1::PaintBoard() {
 }
 
 void Form1::DrawCell(int column, int row) {
-    // A code the brick set lacks shows its mark even where its stale name reads "Hidden".
     const std::int32_t k = BrickGrid[CurrentBoard][column][row];
-    if (k == 0) {
-        ClearBrick(column, row);
-    } else if (k < 0 || k > BrickCount) {
-        DrawMissingBrick(column, row);
-    } else if (IsBackgroundCell(k)) {
-        ClearBrick(column, row);
-    } else {
-        BrickBlit(k, column, row);
+    switch (render::LookOf(k, BrickCount, IsHiddenBrick(k), Check1->Checked())) {
+        case render::CellLook::Background:
+            ClearBrick(column, row);
+            break;
+        case render::CellLook::Missing:
+            DrawMissingBrick(column, row);
+            break;
+        case render::CellLook::Brick:
+            BrickBlit(k, column, row);
+            break;
     }
 }
 
 void Form1::ClearBrick(int column, int row) {
-    // Board pixel (x, y) shows background pixel (x mod W, y mod H): the cell is copied in the
-    // pieces that the tile edges cut it into, left to right and, within that, top to bottom.
-    const auto [w, h] = TileSize(BoardBackground[CurrentBoard]);
-    const int x0 = column * 30;
-    const int y0 = row * 15;
-    for (int x = x0; x < x0 + 30;) {
-        const int sx = x % w;
-        const int pieceWidth = std::min(w - sx, x0 + 30 - x);
-        for (int y = y0; y < y0 + 15;) {
-            const int sy = y % h;
-            const int pieceHeight = std::min(h - sy, y0 + 15 - y);
-            BitBlt(*Picture1, x, y, pieceWidth, pieceHeight, *Picture3, sx, sy, SRCCOPY);
-            y += pieceHeight;
-        }
-        x += pieceWidth;
-    }
+    // Picture3 holds the current board's tile (or the placeholder sign).
+    render::ClearCell(Picture1->image(), Picture3->image(), column, row);
 }
 
 void Form1::BrickBlit(int k, int column, int row) {
-    if (k < 1 || k > kMaxBrickCode) {
-        return;
-    }
-    BitBlt(*Picture1, column * 30, row * 15, 30, 15, *Picture2, SlotLeft(k), SlotTop(k), SRCCOPY);
+    render::CopyBrick(Picture1->image(), Picture2->image(), k, column, row);
 }
 
 void Form1::DrawMissingBrick(int column, int row) {
-    const int x0 = column * 30;
-    const int y0 = row * 15;
-    Picture1->FillBox(x0, y0, x0 + 29, y0 + 14, kWhite);
-    Picture1->Box(x0, y0, x0 + 29, y0 + 14, kRed);
-    Picture1->Line(x0, y0, x0 + 29, y0 + 14, kRed);
-    Picture1->Line(x0, y0 + 14, x0 + 29, y0, kRed);
+    render::DrawMissingBrick(Picture1->image(), column, row);
 }
 
 void Form1::Check1_Click() {

@@ -6,7 +6,6 @@
 #include "formats/BufferedSource.h"
 #include "formats/FileSource.h"
 #include "formats/ImageFile.h"
-#include "platform/Colours.h"
 #include "platform/ComboBox.h"
 #include "platform/Controls.h"
 #include "platform/Cp1252.h"
@@ -14,6 +13,7 @@
 #include "platform/Handlers.h"
 #include "platform/Label.h"
 #include "platform/PictureBox.h"
+#include "render/Colours.h"
 #include "shared/Module1.h"
 
 namespace krellon {

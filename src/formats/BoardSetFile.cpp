@@ -9,8 +9,8 @@ namespace krellon {
 
 namespace {
 
-// Reads one counted text (count N, N - 1 characters, a terminating byte that is dropped).
-bool ReadCountedText(ByteReader& in, const char* what, std::string& text, std::string& error) {
+// Reads one counted text (count N, N - 1 characters, a terminating byte).
+bool ReadCountedText(ByteReader& in, const char* what, StoredText& text, std::string& error) {
     if (in.remaining() < 4) {
         error = std::string("the file ends before the ") + what;
         return false;
@@ -24,15 +24,15 @@ bool ReadCountedText(ByteReader& in, const char* what, std::string& text, std::s
         error = std::string("the file ends inside the ") + what;
         return false;
     }
-    text = in.readBytes(static_cast<std::uint64_t>(n) - 1);
-    in.skip(1);
+    text.text = in.readBytes(static_cast<std::uint64_t>(n) - 1);
+    text.end = in.readByte();
     return in.ok();
 }
 
-void WriteCountedText(ByteWriter& out, std::string_view text) {
-    out.writeInt32(static_cast<std::int32_t>(text.size() + 1));
-    out.writeBytes(text);
-    out.writeByte(0);
+void WriteCountedText(ByteWriter& out, const StoredText& text) {
+    out.writeInt32(static_cast<std::int32_t>(text.text.size() + 1));
+    out.writeBytes(text.text);
+    out.writeByte(text.end);
 }
 
 }  // namespace
@@ -42,47 +42,27 @@ std::string FileNamePart(std::string_view path) {
     return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
 
-Result<BoardSetContent> DecodeBoardSet(const ByteSource& source) {
-    using R = Result<BoardSetContent>;
+Result<StoredBoardSet> DecodeStoredBoardSet(const ByteSource& source) {
+    using R = Result<StoredBoardSet>;
     ByteReader in(source);
     if (in.remaining() < 12) {
         return R::failure("the file ends before the board count");
     }
-    in.skip(4);      // signature, not compared
-    in.readInt32();  // header word, not compared
+    StoredBoardSet set;
+    set.signature = in.readBytes(4);
+    set.headerWord = in.readInt32();
     const std::int32_t count = in.readInt32();
     if (count < 1 || count > kMaxBoards) {
         return R::failure("the board count " + std::to_string(count) + " is outside 1 to 100");
     }
-
-    BoardSetContent set;
-    std::string path;
     std::string error;
-    if (!ReadCountedText(in, "brick set path", path, error)) {
+    if (!ReadCountedText(in, "brick set path", set.brickSetPath, error) ||
+        !ReadCountedText(in, "background set path", set.backgroundSetPath, error) ||
+        !ReadCountedText(in, "board set name", set.boardSetName, error) ||
+        !ReadCountedText(in, "author name", set.authorName, error) ||
+        !ReadCountedText(in, "spare text", set.spare, error)) {
         return R::failure(error);
     }
-    set.brickSetFile = FileNamePart(path);
-    if (!ReadCountedText(in, "background set path", path, error)) {
-        return R::failure(error);
-    }
-    set.backgroundSetFile = FileNamePart(path);
-    if (!ReadCountedText(in, "board set name", set.boardSetName, error) ||
-        !ReadCountedText(in, "author name", set.authorName, error)) {
-        return R::failure(error);
-    }
-    // The spare text is skipped whole, whatever it holds.
-    if (in.remaining() < 4) {
-        return R::failure("the file ends before the spare text");
-    }
-    const std::int32_t spare = in.readInt32();
-    if (spare < 1) {
-        return R::failure("the spare text has a length count of " + std::to_string(spare));
-    }
-    if (static_cast<std::uint64_t>(spare) > in.remaining()) {
-        return R::failure("the file ends inside the spare text");
-    }
-    in.skip(static_cast<std::uint64_t>(spare));
-
     const std::uint64_t recordBytes = kBoardRecordSize * static_cast<std::uint64_t>(count);
     if (in.remaining() < recordBytes) {
         const std::uint64_t board = in.remaining() / kBoardRecordSize + 1;
@@ -106,6 +86,34 @@ Result<BoardSetContent> DecodeBoardSet(const ByteSource& source) {
     return R::success(std::move(set));
 }
 
+BoardSetContent ContentOf(StoredBoardSet stored) {
+    BoardSetContent set;
+    set.brickSetFile = FileNamePart(stored.brickSetPath.text);
+    set.backgroundSetFile = FileNamePart(stored.backgroundSetPath.text);
+    set.boardSetName = std::move(stored.boardSetName.text);
+    set.authorName = std::move(stored.authorName.text);
+    set.boards = std::move(stored.boards);
+    return set;
+}
+
+StoredBoardSet StoredFormOf(const BoardSetContent& content) {
+    StoredBoardSet stored;
+    stored.brickSetPath.text = std::string(kStoredImageFolder) + content.brickSetFile;
+    stored.backgroundSetPath.text = std::string(kStoredImageFolder) + content.backgroundSetFile;
+    stored.boardSetName.text = content.boardSetName;
+    stored.authorName.text = content.authorName;
+    stored.boards = content.boards;
+    return stored;
+}
+
+Result<BoardSetContent> DecodeBoardSet(const ByteSource& source) {
+    auto stored = DecodeStoredBoardSet(source);
+    if (!stored.ok()) {
+        return Result<BoardSetContent>::failure(stored.error());
+    }
+    return Result<BoardSetContent>::success(ContentOf(std::move(stored.value())));
+}
+
 Result<BoardSetContent> ReadBoardSetFile(const std::filesystem::path& path) {
     FileSource source;
     if (!source.open(path)) {
@@ -119,24 +127,28 @@ Result<BoardSetContent> ReadBoardSetFile(const std::filesystem::path& path) {
     return result;
 }
 
-std::vector<std::uint8_t> EncodeBoardSet(const BoardSetContent& content) {
+std::vector<std::uint8_t> EncodeStoredBoardSet(const StoredBoardSet& stored) {
     ByteWriter out;
-    out.reserve(64 + content.brickSetFile.size() + content.backgroundSetFile.size() +
-                content.boardSetName.size() + content.authorName.size() +
-                kBoardRecordSize * content.boards.size());
-    out.writeBytes("BDST");
-    out.writeInt32(2);
-    out.writeInt32(static_cast<std::int32_t>(content.boards.size()));
-    WriteCountedText(out, std::string(kStoredImageFolder) + content.brickSetFile);
-    WriteCountedText(out, std::string(kStoredImageFolder) + content.backgroundSetFile);
-    WriteCountedText(out, content.boardSetName);
-    WriteCountedText(out, content.authorName);
-    WriteCountedText(out, "");  // the spare text, always empty
-    for (const Board& board : content.boards) {
+    out.reserve(64 + stored.brickSetPath.text.size() + stored.backgroundSetPath.text.size() +
+                stored.boardSetName.text.size() + stored.authorName.text.size() +
+                stored.spare.text.size() + kBoardRecordSize * stored.boards.size());
+    out.writeBytes(stored.signature);
+    out.writeInt32(stored.headerWord);
+    out.writeInt32(static_cast<std::int32_t>(stored.boards.size()));
+    WriteCountedText(out, stored.brickSetPath);
+    WriteCountedText(out, stored.backgroundSetPath);
+    WriteCountedText(out, stored.boardSetName);
+    WriteCountedText(out, stored.authorName);
+    WriteCountedText(out, stored.spare);
+    for (const Board& board : stored.boards) {
         out.writeInt32(board.background);
         out.writeInt32s(board.cells);
     }
     return out.take();
+}
+
+std::vector<std::uint8_t> EncodeBoardSet(const BoardSetContent& content) {
+    return EncodeStoredBoardSet(StoredFormOf(content));
 }
 
 Status WriteBoardSetFile(const std::filesystem::path& path, const BoardSetContent& content) {

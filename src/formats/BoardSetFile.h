@@ -42,6 +42,30 @@ struct BoardSetContent {
     bool operator==(const BoardSetContent&) const = default;
 };
 
+// One counted text as stored: its characters and the byte that ends it (written as 0, read and
+// dropped, so any value may stand there in a file the program reads).
+struct StoredText {
+    std::string text;
+    std::uint8_t end = 0;
+
+    bool operator==(const StoredText&) const = default;
+};
+
+// Every byte of a board set file up to the end of its last board record, field by field: what
+// the command line dumps as text and builds back.
+struct StoredBoardSet {
+    std::string signature = "BDST";  // four bytes, not compared on reading
+    std::int32_t headerWord = 2;     // not compared on reading
+    StoredText brickSetPath;         // with its folder, as stored
+    StoredText backgroundSetPath;
+    StoredText boardSetName;
+    StoredText authorName;
+    StoredText spare;  // its count covers the text and the end byte
+    std::vector<Board> boards;
+
+    bool operator==(const StoredBoardSet&) const = default;
+};
+
 // The part of a stored path after its last backslash; the whole text when it has none.
 std::string FileNamePart(std::string_view path);
 
@@ -49,6 +73,19 @@ std::string FileNamePart(std::string_view path);
 // last board record are never looked at. A file that ends before its counts are used up, has a
 // board count outside 1 to 100 or a text count below 1 is refused as a whole with the reason.
 Result<BoardSetContent> DecodeBoardSet(const ByteSource& source);
+
+// Reads every stored field, with the same rules and refusals as DecodeBoardSet.
+Result<StoredBoardSet> DecodeStoredBoardSet(const ByteSource& source);
+
+// The bytes of a board set file holding stored: for a set that DecodeStoredBoardSet gave, the
+// file's bytes up to the end of its last board record.
+std::vector<std::uint8_t> EncodeStoredBoardSet(const StoredBoardSet& stored);
+
+// What the editor keeps of a stored set: the image file names without their folder.
+BoardSetContent ContentOf(StoredBoardSet stored);
+
+// A set as the writer stores it: "BDST", 2, the paths in the fixed folder, an empty spare text.
+StoredBoardSet StoredFormOf(const BoardSetContent& content);
 
 // Reads the board set file at path; an error names the file and the reason.
 Result<BoardSetContent> ReadBoardSetFile(const std::filesystem::path& path);

@@ -10,9 +10,9 @@
 #include <utility>
 
 #include "editor/Form1.h"
-#include "platform/Colours.h"
 #include "platform/Handlers.h"
 #include "platform/PictureBox.h"
+#include "render/Colours.h"
 
 namespace krellon {
 
