@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
+  libpng-dev
   fonts-dejavu-core fonts-liberation2
 )
 if [ "${1:-}" = "--gui-tools" ]; then

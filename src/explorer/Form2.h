@@ -69,8 +69,6 @@ private:
     bool HasImage() const;
     // Shows no image: empty pictures, the bare caption, the controls that need one disabled.
     void ShowNothing();
-    // True when the record of image CurrentImage in file is still the one shown.
-    bool RecordIsAsShown(const ByteSource& file) const;
     // Updates the editor after an import into its background set or brick set file.
     void UpdateEditor();
 

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "AtomicFile.h"
+#include "Bitmap.h"
+#include "ByteSource.h"
+#include "ImageFile.h"
+#include "Result.h"
+
+namespace krellon {
+
+// An image file's images as the explorer lists them: the header, then every record from
+// 16 + 4 * FilePaletteCount (at most 119).
+struct ImageFileIndex {
+    ImageFileHeader header;
+    std::vector<ImageRecord> records;
+};
+
+// Nothing for a file shorter than its header.
+std::optional<ImageFileIndex> IndexImageFile(const ByteSource& file);
+
+// The palette an image is drawn with: its own, or the file's when it has none.
+const Palette& DrawnPalette(const ImageFileIndex& index, const ImageRecord& record);
+
+// The width x height palette indices of a record, top row first; nothing when its pixels do
+// not lie wholly inside the file.
+std::optional<std::vector<std::uint8_t>> ReadImagePixels(const ByteSource& file,
+                                                         const ImageRecord& record);
+
+// What an import writes into an image file: the palette entries both the image's palette
+// and the imported colours have (red, green and blue only; each entry's fourth byte stays),
+// and the pixels. Owns the bytes that its patches point at.
+struct ImportChange {
+    std::uint64_t paletteStart = 0;
+    std::vector<std::uint8_t> palette;
+    std::uint64_t pixelOffset = 0;
+    std::vector<std::uint8_t> pixels;
+
+    std::array<Patch, 2> patches() const {
+        return {Patch{paletteStart, palette}, Patch{pixelOffset, pixels}};
+    }
+};
+
+// The change that importing decoded (indices of the record's size, colourCount colours) makes
+// to record of file; nothing when the record's palette or pixels do not lie inside the file.
+std::optional<ImportChange> PlanImport(const ByteSource& file, const ImageRecord& record,
+                                       DecodedBitmap decoded);
+
+// True when record still is the file's image number (1-based) as it was listed: the same
+// name, size, palette count and pixel offset.
+bool RecordIsAsListed(const ByteSource& file, int number, const ImageRecord& listed);
+
+}  // namespace krellon
