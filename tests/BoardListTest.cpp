@@ -6,8 +6,8 @@
 #include <QUndoStack>
 
 #include "EditorFixture.h"
-#include "document/BoardJson.h"
 #include "document/BoardSetDocument.h"
+#include "document/BoardSetJson.h"
 #include "platform/Controls.h"
 #include "platform/Label.h"
 #include "platform/PictureBox.h"

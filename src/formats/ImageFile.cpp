@@ -45,13 +45,27 @@ std::vector<ImageRecord> WalkImageRecords(const ByteSource& source, const Record
     records.reserve(static_cast<std::size_t>(count));
     ByteReader in(source, walk.start);
     std::array<std::uint8_t, 4 * kPaletteSize> paletteBytes{};
+    if (walk.stopReason != nullptr) {
+        walk.stopReason->clear();
+    }
+    const auto stop = [&](const std::string& why) {
+        if (walk.stopReason != nullptr) {
+            *walk.stopReason = "image " + std::to_string(records.size() + 1) + ": " + why;
+        }
+    };
     for (std::int32_t i = 0; i < count && in.ok(); ++i) {
         if (in.remaining() < 4) {
+            stop("the file ends before it");
             break;
         }
         const std::int32_t nameLength = in.readInt32();
         // The name, its terminator and the five numbers after it must all be there.
-        if (nameLength < 1 || static_cast<std::uint64_t>(nameLength) + 20 > in.remaining()) {
+        if (nameLength < 1) {
+            stop("its name length is " + std::to_string(nameLength));
+            break;
+        }
+        if (static_cast<std::uint64_t>(nameLength) + 20 > in.remaining()) {
+            stop("the file ends inside its name or size");
             break;
         }
         ImageRecord record;
@@ -63,11 +77,14 @@ std::vector<ImageRecord> WalkImageRecords(const ByteSource& source, const Record
         in.readInt32();  // not interpreted
         record.PaletteCount = in.readInt32();
         if (record.PaletteCount < 0 || record.PaletteCount > kPaletteSize) {
+            stop("its palette count " + std::to_string(record.PaletteCount) +
+                 " is outside 0 to 256");
             break;
         }
         const auto paletteSize = 4 * static_cast<std::size_t>(record.PaletteCount);
         record.PaletteOffset = in.position();
         if (!in.readInto({paletteBytes.data(), paletteSize})) {
+            stop("the file ends inside its palette");
             break;
         }
         DecodePalette(paletteBytes, static_cast<std::size_t>(record.PaletteCount), record.Palette);
@@ -78,11 +95,14 @@ std::vector<ImageRecord> WalkImageRecords(const ByteSource& source, const Record
             pixels = *walk.fixedPixelBytes;
         } else {
             if (record.Width < 0 || record.Height < 0) {
+                stop("its size " + std::to_string(record.Width) + " x " +
+                     std::to_string(record.Height) + " is negative");
                 break;
             }
             pixels = record.pixelBytes();
         }
         if (pixels > in.remaining()) {
+            stop("the file ends inside its pixels");
             break;
         }
         in.skip(pixels);
@@ -92,7 +112,7 @@ std::vector<ImageRecord> WalkImageRecords(const ByteSource& source, const Record
 }
 
 std::vector<ImageRecord> WalkImageFile(const ByteSource& source, const ImageFileHeader& header,
-                                       std::int32_t limit) {
+                                       std::int32_t limit, std::string* stopReason) {
     if (header.filePaletteCount < 0 || header.filePaletteCount > kPaletteSize) {
         return {};
     }
@@ -100,6 +120,7 @@ std::vector<ImageRecord> WalkImageFile(const ByteSource& source, const ImageFile
     walk.start = kFilePaletteOffset + 4 * static_cast<std::uint64_t>(header.filePaletteCount);
     walk.count = header.imageCount;
     walk.limit = limit;
+    walk.stopReason = stopReason;
     if (walk.start > source.size()) {
         return {};
     }

@@ -57,6 +57,8 @@ struct RecordWalk {
     // When set, every record is taken to have this many pixel bytes, whatever its stated size
     // (the brick loader takes 30 x 15 from each record).
     std::optional<std::uint64_t> fixedPixelBytes;
+    // When set, receives why the walk ended before count records (empty when it did not).
+    std::string* stopReason = nullptr;
 };
 
 // Walks the records in file order, up to min(count, limit). The walk ends before a record that
@@ -66,7 +68,8 @@ std::vector<ImageRecord> WalkImageRecords(const ByteSource& source, const Record
 
 // The explorer's walk: the header, then every record from 16 + 4 * FilePaletteCount.
 std::vector<ImageRecord> WalkImageFile(const ByteSource& source, const ImageFileHeader& header,
-                                       std::int32_t limit = kMaxExplorerImages);
+                                       std::int32_t limit = kMaxExplorerImages,
+                                       std::string* stopReason = nullptr);
 
 // Width and height of the first record of a file assumed to have a 256-entry file palette:
 // name length at 1040, width and height after the name. Nothing else is read. Returns nothing

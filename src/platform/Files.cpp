@@ -109,19 +109,20 @@ bool IsBareFileName(const QString& name) {
            !name.contains('\\') && !name.contains(QChar(0));
 }
 
-std::optional<std::filesystem::path> FindFile(const QString& name) {
+std::optional<std::filesystem::path> FindFile(const QString& name,
+                                              const std::filesystem::path& folder) {
     if (!IsBareFileName(name)) {
         return std::nullopt;
     }
     std::error_code ec;
-    const std::filesystem::path exact(BytesFromName(name));
+    const std::filesystem::path exact = folder / std::filesystem::path(BytesFromName(name));
     if (std::filesystem::is_regular_file(exact, ec)) {
         return exact;
     }
     // Board sets made on other systems often name their image files in another letter case.
-    for (const QString& candidate : Dir("*")) {
-        if (candidate.compare(name, Qt::CaseInsensitive) == 0) {
-            return std::filesystem::path(BytesFromName(candidate));
+    for (const std::string& candidate : ListFiles(folder.empty() ? "." : folder, "*")) {
+        if (NameFromBytes(candidate).compare(name, Qt::CaseInsensitive) == 0) {
+            return folder / std::filesystem::path(candidate);
         }
     }
     return std::nullopt;
@@ -134,14 +135,14 @@ bool SameFileInFolder(const QString& a, const QString& b) {
     return second && std::filesystem::equivalent(*first, *second, ec);
 }
 
-bool OpenInFolder(const QString& name, FileSource& source) {
+bool OpenInFolder(const QString& name, FileSource& source, const std::filesystem::path& folder) {
     if (!IsBareFileName(name)) {
         return false;
     }
-    if (source.open(BytesFromName(name).c_str())) {
+    if (source.open(folder / std::filesystem::path(BytesFromName(name)))) {
         return true;
     }
-    const auto path = FindFile(name);
+    const auto path = FindFile(name, folder);
     return path && source.open(*path);
 }
 

@@ -27,14 +27,16 @@ QStringList Dir(const QString& pattern);
 // patterns[i], each in the order of the listing.
 QList<QStringList> Dir(const QStringList& patterns);
 
-// The path of a bare file name in the working folder: the name as written when such a file
-// exists, else the first file whose name matches it ignoring letter case. Nothing for names
-// that are empty, hold a folder separator, or name no regular file.
-std::optional<std::filesystem::path> FindFile(const QString& name);
+// The path of a bare file name in folder (empty: the working folder): the name as written when
+// such a file exists, else the first file whose name matches it ignoring letter case. Nothing
+// for names that are empty, hold a folder separator, or name no regular file.
+std::optional<std::filesystem::path> FindFile(const QString& name,
+                                              const std::filesystem::path& folder = {});
 
-// Opens the working folder's file that FindFile names for name: the name as written in one
-// open when it is a regular file, else FindFile's match. False when there is none.
-bool OpenInFolder(const QString& name, FileSource& source);
+// Opens folder's file that FindFile names for name: the name as written in one open when it
+// is a regular file, else FindFile's match. False when there is none.
+bool OpenInFolder(const QString& name, FileSource& source,
+                  const std::filesystem::path& folder = {});
 
 // True when the two names find the same file of the working folder (FindFile), whatever
 // letter case either is written in.

@@ -16,8 +16,8 @@
 
 #include "BackupsDialog.h"
 #include "BoardTools.h"
-#include "document/BoardJson.h"
 #include "document/BoardSetDocument.h"
+#include "document/BoardSetJson.h"
 #include "document/EditJournalKeeper.h"
 #include "editor/Form1.h"
 #include "platform/ComboBox.h"

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QCommandLineParser>
+#include <QString>
+#include <QStringList>
+#include <QTextStream>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "formats/Result.h"
+
+namespace krellon::cli {
+
+// Exit statuses: a file that cannot be read, is refused or cannot be written; a usage error.
+constexpr int kFailed = 1;
+constexpr int kUsage = 2;
+
+// Where a command writes: its output, and its diagnostics.
+struct Streams {
+    QTextStream& out;
+    QTextStream& err;
+};
+
+// One subcommand's command line: its options and arguments, --help, and usage errors.
+class Command {
+public:
+    // name "render", what it does, the syntax of its arguments ("SET.bds").
+    Command(const QString& name, const QString& description, const QString& syntax);
+
+    QCommandLineParser parser;
+
+    // Parses arguments (the subcommand's name first). Returns the exit status to end with
+    // (0 after --help, kUsage for a usage error, told with the usage) or nothing to go on.
+    std::optional<int> parse(const QStringList& arguments, Streams& io);
+    // Tells a usage error, with the usage; returns kUsage.
+    int usage(Streams& io, const QString& error) const;
+    QStringList files() const { return parser.positionalArguments(); }
+
+private:
+    QString name_;
+};
+
+// Tells "file: reason" on the diagnostics stream; returns kFailed.
+int Fail(Streams& io, const QString& file, const QString& reason);
+
+// The file system path of a command-line argument.
+std::filesystem::path PathOf(const QString& argument);
+
+// A whole number argument within [low, high]; nothing otherwise.
+std::optional<int> NumberArgument(const QString& text, int low, int high);
+
+// Reads a whole file of at most limit bytes; the reason when it cannot.
+Result<std::vector<std::uint8_t>> ReadWholeFile(const std::filesystem::path& path,
+                                                std::uint64_t limit);
+
+// Replaces the file at path with bytes, all or nothing, keeping what it held among the
+// backups as replaced by reason.
+Status WriteOutput(const std::filesystem::path& path, std::span<const std::uint8_t> bytes,
+                   const QString& reason);
+
+// Makes sure folder exists; the reason when it cannot.
+Status MakeFolder(const std::filesystem::path& folder);
+
+}  // namespace krellon::cli

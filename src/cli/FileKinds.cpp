@@ -1,0 +1,23 @@
+#include "FileKinds.h"
+
+#include "formats/BoardSetFile.h"
+
+namespace krellon::cli {
+
+FileKind KindOf(const std::filesystem::path& path) {
+    const QString extension = QString::fromStdString(path.extension().string()).toLower();
+    if (extension == ".bds") {
+        return FileKind::BoardSet;
+    }
+    if (extension == ".img") {
+        return FileKind::ImageFile;
+    }
+    return ReadBoardSetFile(path).ok() ? FileKind::BoardSet : FileKind::ImageFile;
+}
+
+std::filesystem::path FolderOf(const std::filesystem::path& path) {
+    const std::filesystem::path folder = path.parent_path();
+    return folder.empty() ? std::filesystem::path(".") : folder;
+}
+
+}  // namespace krellon::cli

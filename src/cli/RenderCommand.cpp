@@ -1,0 +1,154 @@
+// krellon render: boards as PNG files with exactly the pixels the editor shows.
+#include <QBuffer>
+#include <QImageWriter>
+#include <map>
+
+#include "Commands.h"
+#include "FileKinds.h"
+#include "formats/BoardSetFile.h"
+#include "formats/FileSource.h"
+#include "platform/Cp1252.h"
+#include "platform/Files.h"
+#include "render/ImageSets.h"
+
+namespace krellon::cli {
+
+namespace {
+
+// What a set's boards are drawn with, read from the set's folder as the editor reads it.
+struct SetArt {
+    render::BoardArt art;
+    std::vector<ImageRecord> backgrounds;
+    FileSource backgroundFile;
+    bool haveBackgroundFile = false;
+
+    SetArt(const BoardSetContent& set, const std::filesystem::path& folder) {
+        art.sheet = QImage(render::kSheetWidth, render::kSheetHeight, QImage::Format_RGB32);
+        art.sheet.fill(Qt::black);
+        FileSource bricks;
+        if (OpenInFolder(FromCp1252(set.brickSetFile), bricks, folder)) {
+            const auto names = render::DrawBrickSet(bricks, art.sheet);
+            art.brickCount = static_cast<int>(names.size());
+            for (std::size_t i = 0; i < names.size(); ++i) {
+                art.hidden[i + 1] = names[i] == "Hidden";
+            }
+        }
+        haveBackgroundFile =
+            OpenInFolder(FromCp1252(set.backgroundSetFile), backgroundFile, folder);
+        if (haveBackgroundFile) {
+            backgrounds = render::ReadBackgroundSet(backgroundFile);
+        }
+    }
+
+    // Each background's tile is read once, however many boards show it.
+    const QImage& Tile(std::int32_t b, render::BackgroundMode mode) {
+        auto found = tiles.find(b);
+        if (found == tiles.end()) {
+            const bool available = b >= 0 && b < static_cast<std::int32_t>(backgrounds.size()) &&
+                                   render::Drawable(backgrounds[static_cast<std::size_t>(b)]);
+            found = tiles
+                        .emplace(b, available ? render::ReadBackgroundTile(
+                                                    backgroundFile,
+                                                    backgrounds[static_cast<std::size_t>(b)], mode)
+                                              : render::PlaceholderTile())
+                        .first;
+        }
+        return found->second;
+    }
+    std::map<std::int32_t, QImage> tiles;
+};
+
+std::vector<std::uint8_t> PngBytes(const QImage& image) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
+    writer.write(image);
+    return {bytes.begin(), bytes.end()};
+}
+
+}  // namespace
+
+int Render(const QStringList& arguments, Streams& io) {
+    Command command("render",
+                    "Renders a board of a board set as a 600 x 300 PNG, exactly as the editor "
+                    "shows it. The set's image files are found in its folder, letter case "
+                    "ignored.",
+                    "SET.bds");
+    const QCommandLineOption output({"o", "output"}, "The PNG to write; with --all, a folder.",
+                                    "OUT");
+    const QCommandLineOption boardOption("board", "The board to render (default 1).", "N", "1");
+    const QCommandLineOption all("all", "Renders every board as OUT/board-001.png, ...");
+    const QCommandLineOption modeOption(
+        "mode", "The background's display mode: textured, half-bright or black.", "MODE",
+        "textured");
+    const QCommandLineOption hide("hide-hidden", "Draws hidden bricks as background.");
+    command.parser.addOptions({output, boardOption, all, modeOption, hide});
+    if (const auto status = command.parse(arguments, io)) {
+        return *status;
+    }
+    const QStringList files = command.files().mid(1);
+    if (files.size() != 1) {
+        return command.usage(io, "give one board set file");
+    }
+    if (!command.parser.isSet(output)) {
+        return command.usage(io, "no output given (-o)");
+    }
+    const QString mode = command.parser.value(modeOption);
+    const render::BackgroundMode backgroundMode =
+        mode == "half-bright" ? render::BackgroundMode::HalfBright
+        : mode == "black"     ? render::BackgroundMode::Black
+                              : render::BackgroundMode::Textured;
+    if (mode != "textured" && mode != "half-bright" && mode != "black") {
+        return command.usage(io, "the mode is textured, half-bright or black");
+    }
+    const auto board = NumberArgument(command.parser.value(boardOption), 1, kMaxBoards);
+    if (!board) {
+        return command.usage(io, "the board is a number from 1 to 100");
+    }
+
+    const QString file = files.front();
+    const auto path = PathOf(file);
+    FileSource source;
+    if (!source.open(path)) {
+        return Fail(io, file, "the file cannot be opened");
+    }
+    const auto set = DecodeBoardSet(source);
+    if (!set.ok()) {
+        return Fail(io, file, QString::fromStdString(set.error()));
+    }
+    const BoardSetContent& content = set.value();
+    SetArt art(content, FolderOf(path));
+    art.art.showHidden = !command.parser.isSet(hide);
+    const auto draw = [&](const Board& b) {
+        return render::RenderBoard(b, art.Tile(b.background, backgroundMode), art.art);
+    };
+
+    const QString out = command.parser.value(output);
+    if (!command.parser.isSet(all)) {
+        if (*board > static_cast<int>(content.boards.size())) {
+            return Fail(io, file,
+                        QString("there is no board %1; the set has %2")
+                            .arg(*board)
+                            .arg(content.boards.size()));
+        }
+        const Status written =
+            WriteOutput(PathOf(out), PngBytes(draw(content.boards[*board - 1])), "Render");
+        return written.ok() ? 0 : Fail(io, out, QString::fromStdString(written.error()));
+    }
+    const Status folder = MakeFolder(PathOf(out));
+    if (!folder.ok()) {
+        return Fail(io, out, QString::fromStdString(folder.error()));
+    }
+    for (std::size_t b = 0; b < content.boards.size(); ++b) {
+        const QString name = out + QString("/board-%1.png").arg(b + 1, 3, 10, QChar('0'));
+        const Status written =
+            WriteOutput(PathOf(name), PngBytes(draw(content.boards[b])), "Render");
+        if (!written.ok()) {
+            return Fail(io, name, QString::fromStdString(written.error()));
+        }
+    }
+    return 0;
+}
+
+}  // namespace krellon::cli

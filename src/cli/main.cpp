@@ -1,0 +1,45 @@
+// krellon, the command-line companion of the board editor: no window, no display needed.
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QTextStream>
+#include <cstdio>
+#include <memory>
+#include <string_view>
+
+#include "cli/Commands.h"
+#include "shared/Version.h"
+
+namespace {
+
+// Qt's own notes (a runtime folder it would like to have) are no business of a script reading
+// this program's output; warnings of ours go to stderr as they are.
+void QuietQtNotes(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type != QtFatalMsg && message.startsWith("QStandardPaths:")) {
+        return;
+    }
+    std::fprintf(stderr, "%s\n",
+                 qFormatLogMessage(type, context, message).toLocal8Bit().constData());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qInstallMessageHandler(QuietQtNotes);
+    // Rendering draws text (the placeholder sign), which needs the GUI side of Qt; it runs on
+    // the platform that draws into memory, so no display is ever opened. The other commands
+    // start only Qt's core.
+    const bool render = argc > 1 && std::string_view(argv[1]) == "render";
+    std::unique_ptr<QCoreApplication> app;
+    if (render) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    // The data location (kept versions of replaced files) is shared with the editor.
+    QCoreApplication::setApplicationName("krellon");
+    QCoreApplication::setApplicationVersion(KRELLON_VERSION);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    return krellon::cli::Run(QCoreApplication::arguments(), out, err);
+}
