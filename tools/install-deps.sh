@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  libpng-dev
+  libpng-dev imagemagick
   fonts-dejavu-core fonts-liberation2
 )
 if [ "${1:-}" = "--gui-tools" ]; then

@@ -41,11 +41,18 @@ void WriteToMemory(png_structp png, png_bytep data, png_size_t count) {
 
 void NoFlush(png_structp) {}
 
+// libpng's messages would go to stderr; a damaged file is told by the status instead.
+void JumpOnError(png_structp png, png_const_charp) {
+    png_longjmp(png, 1);
+}
+void IgnoreWarning(png_structp, png_const_charp) {}
+
 // libpng reports errors by a long jump back to here; nothing with a destructor is created
 // between the jump's start and its target, and rows points at memory the caller owns.
 bool DecodeRows(std::span<const std::uint8_t> file, std::uint8_t* pixels, std::int32_t width,
                 std::int32_t height, int& colourCount, Palette& colours) {
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_structp png =
+        png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, JumpOnError, IgnoreWarning);
     if (png == nullptr) {
         return false;
     }
@@ -125,7 +132,8 @@ std::vector<std::uint8_t> EncodePalettePng(std::int32_t width, std::int32_t heig
         pixelsTopDown.size() < static_cast<std::size_t>(width) * static_cast<std::size_t>(height)) {
         return out;
     }
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_structp png =
+        png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, JumpOnError, IgnoreWarning);
     png_infop info = png == nullptr ? nullptr : png_create_info_struct(png);
     if (info == nullptr) {
         png_destroy_write_struct(&png, nullptr);
