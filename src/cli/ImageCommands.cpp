@@ -1,92 +1,17 @@
 // krellon export and krellon import: images of an image file out to BMP or PNG files and back,
 // one at a time or all at once.
-#include <QDir>
-#include <QFileInfo>
-#include <QRegularExpression>
 #include <map>
 
 #include "Commands.h"
-#include "formats/FileSource.h"
-#include "formats/ImageTransfer.h"
-#include "formats/PngImage.h"
-#include "platform/Cp1252.h"
-#include "platform/FileWrites.h"
+#include "formats/ImageFile.h"
+#include "platform/ImageTransfers.h"
 
 namespace krellon::cli {
 
 namespace {
 
-enum class Format { Bmp, Png };
-
-std::optional<Format> FormatOfName(const QString& name) {
-    if (name.endsWith(".png", Qt::CaseInsensitive)) {
-        return Format::Png;
-    }
-    if (name.endsWith(".bmp", Qt::CaseInsensitive)) {
-        return Format::Bmp;
-    }
-    return std::nullopt;
-}
-
-// An image file opened and listed.
-struct ListedImages {
-    FileSource file;
-    ImageFileIndex index;
-};
-
-std::optional<QString> OpenImages(const QString& name, ListedImages& images) {
-    if (!images.file.open(PathOf(name))) {
-        return QString("the file cannot be opened");
-    }
-    auto index = IndexImageFile(images.file);
-    if (!index) {
-        return QString("the file ends before its header");
-    }
-    if (index->records.empty()) {
-        return QString("the file holds no image");
-    }
-    images.index = std::move(*index);
-    return std::nullopt;
-}
-
-std::vector<std::uint8_t> Encoded(Format format, const ImageRecord& record, const Palette& palette,
-                                  std::span<const std::uint8_t> pixels) {
-    return format == Format::Png ? EncodePalettePng(record.Width, record.Height, palette, pixels)
-                                 : EncodeBitmap(record.Width, record.Height, palette, pixels);
-}
-
-// The name of image number n in a folder of all images: "001-stone.bmp", the characters that
-// cannot stand in a file name replaced by "_".
-QString AllImagesName(int n, const std::string& name, Format format) {
-    QString text = FromCp1252(name);
-    static const QRegularExpression unsafe(R"([/\\:*?"<>|\x00-\x1f\x7f])");
-    text.replace(unsafe, "_");
-    const QString extension = format == Format::Png ? ".png" : ".bmp";
-    if (!text.endsWith(extension, Qt::CaseInsensitive)) {
-        text += extension;
-    }
-    return QString("%1-%2").arg(n, 3, 10, QChar('0')).arg(text);
-}
-
-// Decodes a BMP or PNG for import into record; the explorer's message when it cannot.
-std::optional<QString> DecodeForImport(const QString& name, const ImageRecord& record,
-                                       DecodedBitmap& decoded) {
-    FileSource source;
-    if (!source.open(PathOf(name))) {
-        return QString("File not found.");
-    }
-    if (FormatOfName(name) == Format::Png) {
-        const PngStatus status = ReadPalettePng(source, record.Width, record.Height, decoded);
-        if (status != PngStatus::Ok) {
-            return QString::fromUtf8(PngStatusMessage(status).data());
-        }
-        return std::nullopt;
-    }
-    const BitmapStatus status = ReadBitmap(source, record.Width, record.Height, decoded);
-    if (status != BitmapStatus::Ok) {
-        return QString::fromUtf8(BitmapStatusMessage(status).data());
-    }
-    return std::nullopt;
+int Failed(Streams& io, const TransferResult& failure) {
+    return failure ? Fail(io, failure->file, failure->reason) : 0;
 }
 
 }  // namespace
@@ -116,17 +41,17 @@ int Export(const QStringList& arguments, Streams& io) {
     }
     const QString out = command.parser.value(output);
     const bool exportAll = command.parser.isSet(all);
-    std::optional<Format> format;
+    std::optional<ImageFormat> format;
     if (exportAll) {
         const QString name = command.parser.value(formatOption);
-        format = name == "png"   ? std::optional(Format::Png)
-                 : name == "bmp" ? std::optional(Format::Bmp)
+        format = name == "png"   ? std::optional(ImageFormat::Png)
+                 : name == "bmp" ? std::optional(ImageFormat::Bmp)
                                  : std::nullopt;
         if (!format) {
             return command.usage(io, "the format is bmp or png");
         }
     } else {
-        format = FormatOfName(out);
+        format = ImageFormatOfName(out);
         if (!format) {
             return command.usage(io, "the output ends in .bmp or .png");
         }
@@ -137,42 +62,10 @@ int Export(const QStringList& arguments, Streams& io) {
     }
 
     const QString file = files.front();
-    ListedImages images;
-    if (const auto why = OpenImages(file, images)) {
-        return Fail(io, file, *why);
+    if (exportAll) {
+        return Failed(io, ExportAllImages(file, out, *format));
     }
-    const auto& records = images.index.records;
-    const auto exportOne = [&](std::size_t i, const QString& name) -> int {
-        const ImageRecord& record = records[i];
-        const auto pixels = ReadImagePixels(images.file, record);
-        if (!pixels) {
-            return Fail(io, file, QString("image %1: the file ends inside its pixels").arg(i + 1));
-        }
-        const auto bytes = Encoded(*format, record, DrawnPalette(images.index, record), *pixels);
-        const Status written = WriteOutput(
-            PathOf(name), bytes, QString("Export of image %1 of %2").arg(i + 1).arg(file));
-        return written.ok() ? 0 : Fail(io, name, QString::fromStdString(written.error()));
-    };
-    if (!exportAll) {
-        if (*number > static_cast<int>(records.size())) {
-            return Fail(
-                io, file,
-                QString("there is no image %1; the file has %2").arg(*number).arg(records.size()));
-        }
-        return exportOne(static_cast<std::size_t>(*number - 1), out);
-    }
-    const Status folder = MakeFolder(PathOf(out));
-    if (!folder.ok()) {
-        return Fail(io, out, QString::fromStdString(folder.error()));
-    }
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        const QString name =
-            out + "/" + AllImagesName(static_cast<int>(i + 1), records[i].Name, *format);
-        if (const int status = exportOne(i, name)) {
-            return status;
-        }
-    }
-    return 0;
+    return Failed(io, ExportImage(file, *number, out, *format));
 }
 
 int Import(const QStringList& arguments, Streams& io) {
@@ -203,71 +96,16 @@ int Import(const QStringList& arguments, Streams& io) {
     // Which file goes into which image.
     std::map<int, QString> sources;
     if (command.parser.isSet(all)) {
-        const QDir folder(from);
-        if (!folder.exists()) {
-            return Fail(io, from, "no such folder");
-        }
-        static const QRegularExpression pattern(R"(^(\d{3})-.*\.(bmp|png)$)",
-                                                QRegularExpression::CaseInsensitiveOption);
-        for (const QString& name : folder.entryList(QDir::Files, QDir::Name)) {
-            const auto match = pattern.match(name);
-            if (!match.hasMatch()) {
-                continue;
-            }
-            const int n = match.captured(1).toInt();
-            const QString path = folder.filePath(name);
-            if (!sources.emplace(n, path).second) {
-                return Fail(io, path,
-                            QString("image %1 also comes from %2").arg(n).arg(sources[n]));
-            }
-        }
-        if (sources.empty()) {
-            return Fail(io, from, "no NNN-*.bmp or NNN-*.png file to import");
+        if (const auto failure = ImagesInFolder(from, sources)) {
+            return Failed(io, failure);
         }
     } else {
-        if (!FormatOfName(from)) {
+        if (!ImageFormatOfName(from)) {
             return command.usage(io, "what to import ends in .bmp or .png");
         }
         sources.emplace(*number, from);
     }
-
-    ListedImages images;
-    if (const auto why = OpenImages(file, images)) {
-        return Fail(io, file, *why);
-    }
-    const auto& records = images.index.records;
-    // Everything is decoded and planned before anything is written.
-    std::vector<ImportChange> changes;
-    for (const auto& [n, source] : sources) {
-        if (n < 1 || n > static_cast<int>(records.size())) {
-            return Fail(io, source,
-                        QString("there is no image %1 in %2; it has %3")
-                            .arg(n)
-                            .arg(file)
-                            .arg(records.size()));
-        }
-        const ImageRecord& record = records[static_cast<std::size_t>(n - 1)];
-        DecodedBitmap decoded;
-        if (const auto why = DecodeForImport(source, record, decoded)) {
-            return Fail(io, source, *why);
-        }
-        auto change = PlanImport(images.file, record, std::move(decoded));
-        if (!change) {
-            return Fail(io, file, "Image file is damaged.");
-        }
-        changes.push_back(std::move(*change));
-    }
-    std::vector<Patch> patches;
-    for (const ImportChange& change : changes) {
-        for (const Patch& patch : change.patches()) {
-            patches.push_back(patch);
-        }
-    }
-    const QString reason = sources.size() == 1
-                               ? "Import from " + QFileInfo(sources.begin()->second).fileName()
-                               : "Import of all images from " + from;
-    const Status written = PatchFile(PathOf(file), images.file, patches, reason);
-    return written.ok() ? 0 : Fail(io, file, QString::fromStdString(written.error()));
+    return Failed(io, ImportImages(file, sources));
 }
 
 }  // namespace krellon::cli

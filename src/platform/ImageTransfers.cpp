@@ -1,0 +1,210 @@
+#include "ImageTransfers.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <vector>
+
+#include "Cp1252.h"
+#include "FileWrites.h"
+#include "formats/FileSource.h"
+#include "formats/ImageTransfer.h"
+#include "formats/PngImage.h"
+
+namespace krellon {
+
+namespace {
+
+std::filesystem::path PathOf(const QString& name) {
+    return std::filesystem::path(QFile::encodeName(name).toStdString());
+}
+
+TransferResult Failure(const QString& file, const QString& reason) {
+    return TransferFailure{file, reason};
+}
+
+// An image file opened and listed.
+struct ListedImages {
+    FileSource file;
+    ImageFileIndex index;
+};
+
+TransferResult OpenImages(const QString& name, ListedImages& images) {
+    if (!images.file.open(PathOf(name))) {
+        return Failure(name, "the file cannot be opened");
+    }
+    auto index = IndexImageFile(images.file);
+    if (!index) {
+        return Failure(name, "the file ends before its header");
+    }
+    if (index->records.empty()) {
+        return Failure(name, "the file holds no image");
+    }
+    images.index = std::move(*index);
+    return std::nullopt;
+}
+
+TransferResult WriteImage(const ListedImages& images, const QString& imageFile, std::size_t i,
+                          const QString& out, ImageFormat format) {
+    const ImageRecord& record = images.index.records[i];
+    const auto pixels = ReadImagePixels(images.file, record);
+    if (!pixels) {
+        return Failure(imageFile, QString("image %1: the file ends inside its pixels").arg(i + 1));
+    }
+    const Palette& palette = DrawnPalette(images.index, record);
+    const auto bytes = format == ImageFormat::Png
+                           ? EncodePalettePng(record.Width, record.Height, palette, *pixels)
+                           : EncodeBitmap(record.Width, record.Height, palette, *pixels);
+    const Status written = ReplaceFile(
+        PathOf(out), bytes,
+        QString("Export of image %1 of %2").arg(i + 1).arg(QFileInfo(imageFile).fileName()));
+    if (!written.ok()) {
+        return Failure(out, ReasonText(written));
+    }
+    return std::nullopt;
+}
+
+// Decodes a BMP or PNG for import into record; the explorer's message when it cannot.
+std::optional<QString> DecodeForImport(const QString& name, const ImageRecord& record,
+                                       DecodedBitmap& decoded) {
+    FileSource source;
+    if (!source.open(PathOf(name))) {
+        return QString("File not found.");
+    }
+    if (ImageFormatOfName(name) == ImageFormat::Png) {
+        const PngStatus status = ReadPalettePng(source, record.Width, record.Height, decoded);
+        return status == PngStatus::Ok
+                   ? std::nullopt
+                   : std::optional(QString::fromUtf8(PngStatusMessage(status).data()));
+    }
+    const BitmapStatus status = ReadBitmap(source, record.Width, record.Height, decoded);
+    return status == BitmapStatus::Ok
+               ? std::nullopt
+               : std::optional(QString::fromUtf8(BitmapStatusMessage(status).data()));
+}
+
+}  // namespace
+
+std::optional<ImageFormat> ImageFormatOfName(const QString& name) {
+    if (name.endsWith(".png", Qt::CaseInsensitive)) {
+        return ImageFormat::Png;
+    }
+    if (name.endsWith(".bmp", Qt::CaseInsensitive)) {
+        return ImageFormat::Bmp;
+    }
+    return std::nullopt;
+}
+
+QString AllImagesName(int n, const std::string& name, ImageFormat format) {
+    QString text = FromCp1252(name);
+    static const QRegularExpression unsafe(R"([/\\:*?"<>|\x00-\x1f\x7f])");
+    text.replace(unsafe, "_");
+    const QString extension = format == ImageFormat::Png ? ".png" : ".bmp";
+    if (!text.endsWith(extension, Qt::CaseInsensitive)) {
+        text += extension;
+    }
+    return QString("%1-%2").arg(n, 3, 10, QChar('0')).arg(text);
+}
+
+TransferResult ExportImage(const QString& imageFile, int n, const QString& out,
+                           ImageFormat format) {
+    ListedImages images;
+    if (auto failed = OpenImages(imageFile, images)) {
+        return failed;
+    }
+    if (n < 1 || n > static_cast<int>(images.index.records.size())) {
+        return Failure(imageFile, QString("there is no image %1; the file has %2")
+                                      .arg(n)
+                                      .arg(images.index.records.size()));
+    }
+    return WriteImage(images, imageFile, static_cast<std::size_t>(n - 1), out, format);
+}
+
+TransferResult ExportAllImages(const QString& imageFile, const QString& folder,
+                               ImageFormat format) {
+    ListedImages images;
+    if (auto failed = OpenImages(imageFile, images)) {
+        return failed;
+    }
+    if (!QDir().mkpath(folder)) {
+        return Failure(folder, "the folder cannot be made");
+    }
+    for (std::size_t i = 0; i < images.index.records.size(); ++i) {
+        const QString name = QDir(folder).filePath(
+            AllImagesName(static_cast<int>(i + 1), images.index.records[i].Name, format));
+        if (auto failed = WriteImage(images, imageFile, i, name, format)) {
+            return failed;
+        }
+    }
+    return std::nullopt;
+}
+
+TransferResult ImagesInFolder(const QString& folder, std::map<int, QString>& sources) {
+    const QDir dir(folder);
+    if (!dir.exists()) {
+        return Failure(folder, "no such folder");
+    }
+    static const QRegularExpression pattern(R"(^(\d{3})-.*\.(bmp|png)$)",
+                                            QRegularExpression::CaseInsensitiveOption);
+    for (const QString& name : dir.entryList(QDir::Files, QDir::Name)) {
+        const auto match = pattern.match(name);
+        if (!match.hasMatch()) {
+            continue;
+        }
+        const int n = match.captured(1).toInt();
+        const QString path = dir.filePath(name);
+        if (!sources.emplace(n, path).second) {
+            return Failure(path, QString("image %1 also comes from %2").arg(n).arg(sources[n]));
+        }
+    }
+    if (sources.empty()) {
+        return Failure(folder, "no NNN-*.bmp or NNN-*.png file to import");
+    }
+    return std::nullopt;
+}
+
+TransferResult ImportImages(const QString& imageFile, const std::map<int, QString>& sources) {
+    ListedImages images;
+    if (auto failed = OpenImages(imageFile, images)) {
+        return failed;
+    }
+    const auto& records = images.index.records;
+    // Everything is decoded and planned before anything is written.
+    std::vector<ImportChange> changes;
+    for (const auto& [n, source] : sources) {
+        if (n < 1 || n > static_cast<int>(records.size())) {
+            return Failure(source, QString("there is no image %1 in %2; it has %3")
+                                       .arg(n)
+                                       .arg(imageFile)
+                                       .arg(records.size()));
+        }
+        const ImageRecord& record = records[static_cast<std::size_t>(n - 1)];
+        DecodedBitmap decoded;
+        if (const auto why = DecodeForImport(source, record, decoded)) {
+            return Failure(source, *why);
+        }
+        auto change = PlanImport(images.file, record, std::move(decoded));
+        if (!change) {
+            return Failure(imageFile, "Image file is damaged.");
+        }
+        changes.push_back(std::move(*change));
+    }
+    std::vector<Patch> patches;
+    for (const ImportChange& change : changes) {
+        for (const Patch& patch : change.patches()) {
+            patches.push_back(patch);
+        }
+    }
+    const QString reason =
+        sources.size() == 1
+            ? "Import from " + QFileInfo(sources.begin()->second).fileName()
+            : "Import of all images from " + QFileInfo(sources.begin()->second).dir().dirName();
+    const Status written = PatchFile(PathOf(imageFile), images.file, patches, reason);
+    if (!written.ok()) {
+        return Failure(imageFile, ReasonText(written));
+    }
+    return std::nullopt;
+}
+
+}  // namespace krellon

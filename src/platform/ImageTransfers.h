@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+
+// Images of an image file out to BMP or PNG files and back, one or all at once: what the
+// explorer's menu and the command line both do.
+namespace krellon {
+
+enum class ImageFormat { Bmp, Png };
+
+// The format a file name asks for by its extension (".bmp", ".png", any letter case).
+std::optional<ImageFormat> ImageFormatOfName(const QString& name);
+
+// The name of image number n (1-based) among all images of a file: "001-Stone.png", the
+// characters that cannot stand in a file name replaced by "_", the extension added unless the
+// name has it.
+QString AllImagesName(int n, const std::string& name, ImageFormat format);
+
+// Why a transfer failed: the file at fault and the reason.
+struct TransferFailure {
+    QString file;
+    QString reason;
+};
+using TransferResult = std::optional<TransferFailure>;  // nothing on success
+
+// Writes image n (1-based) of imageFile (shown as shownName) to out: a BMP byte for byte as the
+// explorer exports it, or an 8-bit palette PNG of its indices and the palette it is drawn with.
+TransferResult ExportImage(const QString& imageFile, int n, const QString& out, ImageFormat format);
+
+// Writes every image of imageFile into folder (made when missing) under AllImagesName.
+TransferResult ExportAllImages(const QString& imageFile, const QString& folder, ImageFormat format);
+
+// The images a folder holds for an import of all: every NNN-*.bmp and NNN-*.png by number.
+// Two files for one number are refused.
+TransferResult ImagesInFolder(const QString& folder, std::map<int, QString>& sources);
+
+// Imports every file of sources (image number to a BMP or PNG file) into imageFile with the
+// explorer's checks: all are read and checked first, then the image file is replaced once,
+// atomically, keeping what it held among the backups. One bad file and nothing changes.
+TransferResult ImportImages(const QString& imageFile, const std::map<int, QString>& sources);
+
+}  // namespace krellon
