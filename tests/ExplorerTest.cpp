@@ -1,4 +1,5 @@
 // The image explorer: opening it from the editor, browsing, and drawing the image shown.
+#include <QMenuBar>
 #include <QtTest/QTest>
 
 #include "EditorFixture.h"
@@ -61,7 +62,11 @@ TEST_F(ExplorerTest, PreviewClicksOpenTheExplorerAtTheirImage) {
 TEST_F(ExplorerTest, WindowLayoutAndTabOrder) {
     OpenFolder();
     Form2& e = Explore("bricks.img", 1);
-    EXPECT_EQ(e.size(), QSize(536, 354));
+    // The controls' client area has the designed size, right below the menu bar.
+    EXPECT_EQ(e.Client->size(), QSize(536, 354));
+    EXPECT_EQ(e.width(), 536);
+    EXPECT_EQ(e.Client->y(), e.MenuBar->height());
+    EXPECT_EQ(e.height(), e.MenuBar->height() + 354);
     EXPECT_TRUE(e.parentWidget() == nullptr);
     EXPECT_EQ(e.Picture2->geometry(), QRect(272, 8, 260, 260));
     EXPECT_EQ(e.Command1->geometry(), QRect(8, 320, 257, 25));
@@ -71,7 +76,8 @@ TEST_F(ExplorerTest, WindowLayoutAndTabOrder) {
     std::vector<QWidget*> chain = {e.Command4};
     while (chain.size() < 6) {
         chain.push_back(chain.back()->nextInFocusChain());
-        while (chain.back()->focusPolicy() == Qt::NoFocus || chain.back()->parentWidget() != &e) {
+        while (chain.back()->focusPolicy() == Qt::NoFocus ||
+               chain.back()->parentWidget() != e.Client) {
             chain.back() = chain.back()->nextInFocusChain();
         }
     }

@@ -1,6 +1,8 @@
 #include "Form2.h"
 
 #include <QEvent>
+#include <QMenuBar>
+#include <QVBoxLayout>
 #include <algorithm>
 
 #include "formats/BufferedSource.h"
@@ -35,31 +37,40 @@ void Form2::CreateControls() {
     setWindowTitle(kCaption);
     // The title grows with the image shown; messages keep the bare caption.
     setProperty("messageTitle", kCaption);
-    setFixedSize(536, 354);
+    // The controls stand in a client area of the designed size below the menu bar.
+    Client = new QWidget(this);
+    Client->setFixedSize(536, 354);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    CreateMenus();
+    layout->setMenuBar(MenuBar);
+    layout->addWidget(Client);
     QFont font = this->font();
     font.setFamilies({"Liberation Sans", "Arial", "DejaVu Sans Condensed", "DejaVu Sans"});
     font.setPixelSize(11);
     setFont(font);
 
-    Picture1 = new PictureBox(this, kSurfaceColour);
+    Picture1 = new PictureBox(Client, kSurfaceColour);
     Picture1->Move(8, 10, 256, 256);
-    Picture2 = new PictureBox(this, kSurfaceColour);
+    Picture2 = new PictureBox(Client, kSurfaceColour);
     Picture2->Move(272, 8, 260, 260);
-    Label1 = new Label(this, "IMG file");
+    Label1 = new Label(Client, "IMG file");
     Label1->setGeometry(8, 272, 185, 17);
-    Combo1 = new ComboBox(this);
+    Combo1 = new ComboBox(Client);
     Combo1->setGeometry(8, 288, 185, 21);
-    Label2 = new Label(this, "Image");
+    Label2 = new Label(Client, "Image");
     Label2->setGeometry(200, 272, 185, 17);
-    Combo2 = new ComboBox(this);
+    Combo2 = new ComboBox(Client);
     Combo2->setGeometry(200, 288, 185, 21);
-    Command3 = new CommandButton(this, "< Previous");
+    Command3 = new CommandButton(Client, "< Previous");
     Command3->setGeometry(392, 280, 65, 33);
-    Command4 = new CommandButton(this, "Next >");
+    Command4 = new CommandButton(Client, "Next >");
     Command4->setGeometry(464, 280, 65, 33);
-    Command1 = new CommandButton(this, "Command1");
+    Command1 = new CommandButton(Client, "Command1");
     Command1->setGeometry(8, 320, 257, 25);
-    Command2 = new CommandButton(this, "Command2");
+    Command2 = new CommandButton(Client, "Command2");
     Command2->setGeometry(272, 320, 257, 25);
     // The pictures come behind the controls, as Picture1 can grow past its designed place.
     Picture1->lower();
@@ -203,6 +214,9 @@ void Form2::ShowNothing() {
          std::initializer_list<QWidget*>{Command1, Command2, Command3, Command4, Combo2}) {
         control->setEnabled(false);
     }
+    for (QAction* action : {ExportPngAction, ImportPngAction, ExportAllAction}) {
+        action->setEnabled(false);
+    }
 }
 
 void Form2::ShowImage() {
@@ -218,6 +232,9 @@ void Form2::ShowImage() {
     for (QWidget* control :
          std::initializer_list<QWidget*>{Command1, Command2, Command3, Command4, Combo2}) {
         control->setEnabled(true);
+    }
+    for (QAction* action : {ExportPngAction, ImportPngAction, ExportAllAction}) {
+        action->setEnabled(true);
     }
     Combo2->SetListIndex(m.CurrentImage - 1);
     setWindowTitle(kCaption + "  - image " + QString::number(m.CurrentImage) + " of " +

@@ -2,6 +2,9 @@
 
 #include <QString>
 #include <QWidget>
+
+class QAction;
+class QMenuBar;
 #include <cstdint>
 #include <vector>
 
@@ -11,6 +14,7 @@
 namespace krellon {
 
 class ComboBox;
+struct DecodedBitmap;
 class CommandButton;
 class Label;
 class PictureBox;
@@ -41,6 +45,20 @@ public:
     void Command1_Click();
     void Command2_Click();
 
+    // --- The menu: PNG, and all images at once ---
+    // The image shown to "<name>.png": an 8-bit palette PNG of its indices and the palette it
+    // is drawn with.
+    void ExportPng();
+    // "<name>.png", a palette PNG of the image's size, into the image shown: its indices
+    // exactly, its palette entries over the image's.
+    void ImportPng();
+    // Every image to NNN-<name>.png in a folder the user picks.
+    void ExportAllImages();
+    // Every NNN-*.bmp and NNN-*.png of a folder the user picks into image NNN, all or nothing.
+    void ImportAllImages();
+    // The PNG file name of the image shown: its name, plus ".png" unless it ends in ".png".
+    QString PngFile() const;
+
     // The palette the image shown is drawn with, and its enlargement.
     const Palette& ShownPalette() const;
     int Scale = 1;
@@ -48,6 +66,14 @@ public:
     // What lies under a point of the enlarged image or of the palette grid, for the tooltip.
     QString ImageToolTip(int x, int y) const;
     QString PaletteToolTip(int x, int y) const;
+
+    QMenuBar* MenuBar = nullptr;
+    QAction* ExportPngAction = nullptr;
+    QAction* ImportPngAction = nullptr;
+    QAction* ExportAllAction = nullptr;
+    QAction* ImportAllAction = nullptr;
+    // The area below the menu bar that holds the controls.
+    QWidget* Client = nullptr;
 
     PictureBox* Picture1 = nullptr;
     PictureBox* Picture2 = nullptr;
@@ -65,6 +91,10 @@ protected:
 
 private:
     void CreateControls();
+    void CreateMenus();
+    // Writes the decoded image into the image shown, as the bitmap import does, then shows the
+    // file and brings the editor up to date.
+    void ImportDecoded(DecodedBitmap decoded, const QString& from);
     // True when image CurrentImage of a file with images can be shown.
     bool HasImage() const;
     // Shows no image: empty pictures, the bare caption, the controls that need one disabled.

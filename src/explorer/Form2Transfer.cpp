@@ -85,6 +85,12 @@ void Form2::Command2_Click() {
         return;
     }
 
+    ImportDecoded(std::move(decoded), m.BitmapFile());
+}
+
+void Form2::ImportDecoded(DecodedBitmap decoded, const QString& from) {
+    Module1& m = Shared();
+    const ImageRecord slot = m.ImageTable[m.CurrentImage];
     FileSource file;
     const auto path = FindFile(m.ExplorerFile);
     if (!path || !file.open(*path)) {
@@ -115,7 +121,7 @@ void Form2::Command2_Click() {
     // The new file is the old one with the palette and pixels written over, copied block by
     // block and then put in its place: the import changes it completely or not at all.
     const auto patches = change->patches();
-    const Status saved = PatchFile(*path, file, patches, "Import from " + m.BitmapFile());
+    const Status saved = PatchFile(*path, file, patches, "Import from " + from);
     file.close();
     if (!saved.ok()) {
         MsgBox(this, "Could not write " + m.ExplorerFile + ": " + ReasonText(saved), kCaption);

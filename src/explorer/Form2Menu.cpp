@@ -1,0 +1,152 @@
+// The explorer's menu: the image shown to and from a palette PNG, and every image of the file
+// out to a folder and back in at once.
+#include <QDir>
+#include <QFile>
+#include <QMenuBar>
+
+#include "Form2.h"
+#include "formats/FileSource.h"
+#include "formats/ImageTransfer.h"
+#include "formats/PngImage.h"
+#include "platform/Dialogs.h"
+#include "platform/FileNames.h"
+#include "platform/FileWrites.h"
+#include "platform/Files.h"
+#include "platform/Handlers.h"
+#include "platform/ImageTransfers.h"
+#include "platform/StatusNotices.h"
+#include "shared/Module1.h"
+
+namespace krellon {
+
+namespace {
+
+const QString kCaption = "Krellon IMG Explorer";
+
+// The explorer's file as the transfers name it.
+QString ExplorerPath() {
+    const auto path = FindFile(Shared().ExplorerFile);
+    return path ? QFile::decodeName(path->c_str()) : Shared().ExplorerFile;
+}
+
+}  // namespace
+
+void Form2::CreateMenus() {
+    MenuBar = new QMenuBar(this);
+    QMenu* file = MenuBar->addMenu("&File");
+    const auto add = [&](const QString& text, void (Form2::*handler)()) {
+        QAction* action = file->addAction(text);
+        connect(action, &QAction::triggered, this,
+                [this, handler] { RunHandler(this, [this, handler] { (this->*handler)(); }); });
+        return action;
+    };
+    ExportPngAction = add("Export to &PNG", &Form2::ExportPng);
+    ImportPngAction = add("&Import from PNG", &Form2::ImportPng);
+    file->addSeparator();
+    ExportAllAction = add("&Export All Images…", &Form2::ExportAllImages);
+    ImportAllAction = add("Import &All Images…", &Form2::ImportAllImages);
+}
+
+QString Form2::PngFile() const {
+    const QString& name = Shared().ImageNames[Shared().CurrentImage];
+    return name.size() >= 5 && name.endsWith(".png", Qt::CaseSensitive) ? name : name + ".png";
+}
+
+void Form2::ExportPng() {
+    Module1& m = Shared();
+    if (!HasImage()) {
+        return;
+    }
+    const QString name = PngFile();
+    // A name stored in an image file must not reach outside the working folder.
+    if (!IsBareFileName(name)) {
+        MsgBox(this, "Image name is not a valid file name.", kCaption);
+        return;
+    }
+    const ImageRecord& slot = m.ImageTable[m.CurrentImage];
+    FileSource source;
+    std::optional<std::vector<std::uint8_t>> pixels;
+    if (OpenInFolder(m.ExplorerFile, source)) {
+        pixels = ReadImagePixels(source, slot);
+    }
+    if (!pixels) {
+        MsgBox(this, "Image file is damaged.", kCaption);
+        return;
+    }
+    source.close();
+    const auto png = EncodePalettePng(slot.Width, slot.Height, ShownPalette(), *pixels);
+    const Status saved =
+        ReplaceFile(BytesFromName(name), png,
+                    "Export of image " + QString::number(m.CurrentImage) + " of " + m.ExplorerFile);
+    if (!saved.ok()) {
+        MsgBox(this, "Could not write " + name + ": " + ReasonText(saved), kCaption);
+        return;
+    }
+    ShowStatus("Exported " + name);
+}
+
+void Form2::ImportPng() {
+    Module1& m = Shared();
+    if (!HasImage()) {
+        return;
+    }
+    const QString name = PngFile();
+    if (!IsBareFileName(name)) {
+        MsgBox(this, "Image name is not a valid file name.", kCaption);
+        return;
+    }
+    const ImageRecord slot = m.ImageTable[m.CurrentImage];
+    DecodedBitmap decoded;
+    PngStatus status = PngStatus::FileNotFound;
+    {
+        FileSource png;
+        if (png.open(BytesFromName(name))) {
+            status = ReadPalettePng(png, slot.Width, slot.Height, decoded);
+        }
+    }
+    if (status != PngStatus::Ok) {
+        MsgBox(this, QString::fromUtf8(PngStatusMessage(status).data()), kCaption);
+        return;
+    }
+    ImportDecoded(std::move(decoded), name);
+}
+
+void Form2::ExportAllImages() {
+    if (!HasImage()) {
+        return;
+    }
+    const QString folder = FileDialog(this, FileDialogKind::Folder, "Export All Images to a Folder",
+                                      QDir::currentPath());
+    if (folder.isEmpty()) {
+        return;
+    }
+    if (const auto failure = krellon::ExportAllImages(ExplorerPath(), folder, ImageFormat::Png)) {
+        MsgBox(this, "Could not export " + failure->file + ": " + failure->reason, kCaption);
+        return;
+    }
+    ShowStatus(QString("Exported %1 images to %2").arg(Shared().ImageCount).arg(folder));
+}
+
+void Form2::ImportAllImages() {
+    Module1& m = Shared();
+    const QString folder = FileDialog(this, FileDialogKind::Folder,
+                                      "Import All Images from a Folder", QDir::currentPath());
+    if (folder.isEmpty()) {
+        return;
+    }
+    std::map<int, QString> sources;
+    auto failure = ImagesInFolder(folder, sources);
+    if (!failure) {
+        failure = ImportImages(ExplorerPath(), sources);
+    }
+    if (failure) {
+        MsgBox(this, "Nothing was imported. " + failure->file + ": " + failure->reason, kCaption);
+        return;
+    }
+    ShowStatus(QString("Imported %1 images into %2").arg(sources.size()).arg(m.ExplorerFile));
+    ReadImageFile();
+    ShowImage();
+    UpdateEditor();
+}
+
+}  // namespace krellon

@@ -1,0 +1,144 @@
+// The explorer's menu: the image shown to and from a palette PNG, and all images at once.
+#include <QAction>
+#include <QImage>
+
+#include "EditorFixture.h"
+#include "explorer/Form2.h"
+#include "platform/ComboBox.h"
+#include "platform/Controls.h"
+#include "platform/Dialogs.h"
+#include "platform/PictureBox.h"
+#include "shared/Module1.h"
+
+using namespace krellon;
+
+namespace {
+
+// The file of brick k among all images.
+std::string AllName(int k) {
+    return "00" + std::to_string(k) + "-brick " + std::to_string(k) + ".png";
+}
+
+class ExplorerPngTest : public EditorTest {
+protected:
+    void SetUp() override {
+        WriteImages("bricks.img", TestBricks(3));
+        WriteImages("backs.img",
+                    {TestBackground("stone", 64, 64), TestBackground("sky.png", 32, 16, 4)});
+        BoardSetContent set = TestSet();
+        set.boards[0].cell(0, 0) = 2;
+        WriteBoardSet("set.bds", set);
+        Open();
+        SetMessageHandlerForTesting(
+            [this](const QString& text, const QString&) { messages << text; });
+    }
+    void TearDown() override {
+        SetMessageHandlerForTesting(nullptr);
+        SetFileDialogHandlerForTesting(nullptr);
+    }
+
+    QStringList messages;
+};
+
+}  // namespace
+
+TEST_F(ExplorerPngTest, ExportWritesAPalettePngOfTheIndicesNamedAfterTheImage) {
+    Form2& e = Explore("backs.img", 1);
+    e.ExportPngAction->trigger();
+    const QImage png("stone.png");
+    ASSERT_EQ(png.format(), QImage::Format_Indexed8);
+    const ImageSpec stone = TestBackground("stone", 64, 64);
+    for (int y = 0; y < 64; ++y) {
+        for (int x = 0; x < 64; ++x) {
+            ASSERT_EQ(png.pixelIndex(x, y), stone.pixels[y * 64 + x]);
+        }
+    }
+    EXPECT_EQ(png.color(7) & 0xFFFFFF,
+              static_cast<QRgb>((RedOf(stone.palette[7]) << 16) | (GreenOf(stone.palette[7]) << 8) |
+                                BlueOf(stone.palette[7])));
+    // A name that ends in ".png" already is the file name.
+    Form2& sky = Explore("backs.img", 2);
+    sky.ExportPngAction->trigger();
+    EXPECT_TRUE(std::filesystem::exists("sky.png"));
+    EXPECT_FALSE(std::filesystem::exists("sky.png.png"));
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(ExplorerPngTest, ImportKeepsEveryIndexAndUpdatesTheEditorAtOnce) {
+    const auto before = folder.read("bricks.img");
+    Form2& e = Explore("bricks.img", 2);
+    e.ExportPngAction->trigger();
+    e.ImportPngAction->trigger();
+    EXPECT_EQ(folder.read("bricks.img"), before);
+
+    // New indices through a palette of 4 entries: the entries it has replace the brick's first
+    // four colours, the rest stay.
+    QImage png(30, 15, QImage::Format_Indexed8);
+    png.setColorTable({qRgb(1, 2, 3), qRgb(250, 0, 0), qRgb(0, 250, 0), qRgb(0, 0, 250)});
+    for (int y = 0; y < 15; ++y) {
+        for (int x = 0; x < 30; ++x) {
+            png.setPixel(x, y, (x + y) % 4);
+        }
+    }
+    ASSERT_TRUE(png.save("brick 2.png"));
+    e.ImportPngAction->trigger();
+    EXPECT_TRUE(messages.isEmpty()) << messages.join("; ").toStdString();
+    // The editor's palette and the board's cell with brick 2 show it at once.
+    EXPECT_EQ(PixelAt(form->Picture2->image(), Form1::SlotLeft(2) + 1, Form1::SlotTop(2)),
+              MakeColour(250, 0, 0));
+    EXPECT_EQ(PixelAt(form->Picture1->image(), 1, 0), MakeColour(250, 0, 0));
+}
+
+TEST_F(ExplorerPngTest, RefusalsNameWhatIsWrongAndChangeNothing) {
+    const auto before = folder.read("backs.img");
+    Form2& e = Explore("backs.img", 1);
+    e.ImportPngAction->trigger();
+    QImage rgb(64, 64, QImage::Format_RGB32);
+    rgb.fill(Qt::blue);
+    rgb.save("stone.png");
+    e.ImportPngAction->trigger();
+    QImage wide(65, 64, QImage::Format_Indexed8);
+    wide.setColorTable({qRgb(0, 0, 0), qRgb(9, 9, 9)});
+    wide.fill(1);
+    wide.save("stone.png");
+    e.ImportPngAction->trigger();
+    QImage high(64, 63, QImage::Format_Indexed8);
+    high.setColorTable({qRgb(0, 0, 0), qRgb(9, 9, 9)});
+    high.fill(1);
+    high.save("stone.png");
+    e.ImportPngAction->trigger();
+    EXPECT_EQ(messages, QStringList({"File not found.", "PNG is not a palette image.",
+                                     "Wrong image width.", "Wrong image height."}));
+    EXPECT_EQ(folder.read("backs.img"), before);
+}
+
+TEST_F(ExplorerPngTest, AllImagesOutToAFolderAndBackInAtOnce) {
+    const auto before = folder.read("bricks.img");
+    SetFileDialogHandlerForTesting([this](FileDialogKind kind, const QString&) {
+        EXPECT_EQ(kind, FileDialogKind::Folder);
+        return QString::fromStdString((folder / "all").string());
+    });
+    Form2& e = Explore("bricks.img", 1);
+    e.ExportAllAction->trigger();
+    for (int k = 1; k <= 3; ++k) {
+        EXPECT_TRUE(std::filesystem::exists(folder / "all" / AllName(k))) << k;
+    }
+    e.ImportAllAction->trigger();
+    EXPECT_TRUE(messages.isEmpty()) << messages.join("; ").toStdString();
+    EXPECT_EQ(folder.read("bricks.img"), before);
+
+    // One file that does not fit, and nothing is imported.
+    QImage wrong(31, 15, QImage::Format_Indexed8);
+    wrong.setColorTable({qRgb(200, 0, 0)});
+    wrong.fill(0);
+    wrong.save(QString::fromStdString((folder / "all" / AllName(3)).string()));
+    QImage other(30, 15, QImage::Format_Indexed8);
+    other.setColorTable({qRgb(200, 0, 0)});
+    other.fill(0);
+    other.save(QString::fromStdString((folder / "all" / AllName(1)).string()));
+    e.ImportAllAction->trigger();
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith("Nothing was imported.")) << messages[0].toStdString();
+    EXPECT_TRUE(messages[0].endsWith("Wrong image width.")) << messages[0].toStdString();
+    EXPECT_EQ(folder.read("bricks.img"), before);
+}
