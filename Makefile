@@ -2,7 +2,7 @@
 BUILD := $(CURDIR)/build
 DEMO := $(CURDIR)/demo
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS := fuzz_boardset fuzz_imagefile fuzz_bitmap fuzz_journal fuzz_loaders
+FUZZ_TARGETS := fuzz_boardset fuzz_imagefile fuzz_bitmap fuzz_journal fuzz_loaders fuzz_setjson
 
 .PHONY: all deps build demo run test test-asan fuzz fuzz-build fuzz-corpus bench format clean
 
@@ -45,7 +45,7 @@ fuzz-build: deps
 fuzz: fuzz-build
 	@set -e; for t in $(FUZZ_TARGETS); do \
 	  seeds=$$(echo $$t | sed 's/fuzz_//'); \
-	  mkdir -p $(CURDIR)/build-fuzz/corpus/$$t; \
+	  mkdir -p $(CURDIR)/build-fuzz/corpus/$$t $(CURDIR)/build-fuzz/seeds/$$seeds; \
 	  echo "== $$t for $(FUZZ_SECONDS) s"; \
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	  $(CURDIR)/build-fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \

@@ -251,3 +251,46 @@ TEST(BackupStoreTest, ListsTheFilesOfOneFolderWhateverTheirNames) {
     ASSERT_TRUE(WriteFileAtomically(folder / "linked.bds", Text("y"), {&store, "Save"}).ok());
     EXPECT_EQ(store.list(folder.path()).front().original.filename(), "linked.bds");
 }
+
+TEST(AtomicFileTest, ABatchChangesNothingUntilItCommitsAndLeavesNothingWhenDropped) {
+    TempFolder folder;
+    folder.write("a.png", Bytes().raw("old a").data);
+    BackupStore store(folder / "store");
+    const std::vector<std::uint8_t> newA = Bytes().raw("new a").data;
+    const std::vector<std::uint8_t> newB = Bytes().raw("new b").data;
+    {
+        AtomicBatch batch;
+        ASSERT_TRUE(batch.add(folder / "a.png", newA, KeepPrevious{&store, "Render"}).ok());
+        ASSERT_TRUE(batch.add(folder / "b.png", newB).ok());
+        // A file that cannot be written fails alone, leaving nothing of itself.
+        fs::create_directory(folder / "c.png");
+        EXPECT_FALSE(batch.add(folder / "c.png", newB).ok());
+        EXPECT_EQ(folder.read("a.png"), Bytes().raw("old a").data);
+        EXPECT_FALSE(fs::exists(folder / "b.png"));
+    }
+    // Dropped without a commit: no new file, no temporary file, no kept version.
+    const auto noTemporaries = [&] {
+        for (const auto& entry : fs::recursive_directory_iterator(folder.path())) {
+            if (entry.path().extension() == ".tmp") {
+                return false;
+            }
+        }
+        return true;
+    };
+    EXPECT_TRUE(noTemporaries());
+    EXPECT_FALSE(fs::exists(folder / "b.png"));
+    EXPECT_TRUE(store.list().empty());
+
+    AtomicBatch batch;
+    ASSERT_TRUE(batch.add(folder / "a.png", newA, KeepPrevious{&store, "Render"}).ok());
+    ASSERT_TRUE(batch.add(folder / "b.png", newB).ok());
+    ASSERT_TRUE(batch.commit().ok());
+    EXPECT_EQ(folder.read("a.png"), newA);
+    EXPECT_EQ(folder.read("b.png"), newB);
+    const auto kept = store.list();
+    ASSERT_EQ(kept.size(), 1u);
+    std::vector<std::uint8_t> bytes;
+    ASSERT_TRUE(BackupStore::Read(kept[0], bytes));
+    EXPECT_EQ(bytes, Bytes().raw("old a").data);
+    EXPECT_TRUE(noTemporaries());
+}

@@ -8,7 +8,9 @@
 #include "formats/BoardSetFile.h"
 #include "formats/FileSource.h"
 #include "platform/Cp1252.h"
+#include "platform/FileWrites.h"
 #include "platform/Files.h"
+#include "platform/Pipeline.h"
 #include "render/ImageSets.h"
 
 namespace krellon::cli {
@@ -140,15 +142,31 @@ int Render(const QStringList& arguments, Streams& io) {
     if (!folder.ok()) {
         return Fail(io, out, QString::fromStdString(folder.error()));
     }
-    for (std::size_t b = 0; b < content.boards.size(); ++b) {
-        const QString name = out + QString("/board-%1.png").arg(b + 1, 3, 10, QChar('0'));
-        const Status written =
-            WriteOutput(PathOf(name), PngBytes(draw(content.boards[b])), "Render");
-        if (!written.ok()) {
-            return Fail(io, name, QString::fromStdString(written.error()));
-        }
+    // Every picture is written first and flushed to disk once; none replaces an older one
+    // unless all could be written.
+    ReplaceBatch batch;
+    QString failed;
+    Status written;
+    // The next board is drawn and encoded while the last is written. Every background tile
+    // is read first, so that the worker only reads what it shares.
+    for (const Board& b : content.boards) {
+        art.Tile(b.background, backgroundMode);
     }
-    return 0;
+    RunPipeline<std::vector<std::uint8_t>>(
+        content.boards.size(), [&](std::size_t b) { return PngBytes(draw(content.boards[b])); },
+        [&](std::size_t b, std::vector<std::uint8_t> png) {
+            const QString name = out + QString("/board-%1.png").arg(b + 1, 3, 10, QChar('0'));
+            written = batch.add(PathOf(name), png, "Render");
+            if (!written.ok()) {
+                failed = name;
+            }
+            return written.ok();
+        });
+    if (!failed.isEmpty()) {
+        return Fail(io, failed, QString::fromStdString(written.error()));
+    }
+    const Status committed = batch.commit();
+    return committed.ok() ? 0 : Fail(io, out, QString::fromStdString(committed.error()));
 }
 
 }  // namespace krellon::cli

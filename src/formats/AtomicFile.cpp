@@ -169,7 +169,18 @@ struct NewContent {
     bool sourceIsCurrent = false;  // the source is the replaced file itself
 };
 
-std::string Replace(const fs::path& path, const NewContent& content, const KeepPrevious& keep) {
+// A replacement written beside its target and waiting to take its place.
+struct Pending {
+    fs::path temp;
+    fs::path target;
+    BackupStore::Writer backup;
+    KeepPrevious keep;
+};
+
+// Writes the new content beside the file that path finally names, flushed to disk when flush
+// is set; on success pending holds what Place needs.
+std::string Write(const fs::path& path, const NewContent& content, const KeepPrevious& keep,
+                  bool flush, Pending& pending) {
     if (keep.problem != nullptr) {
         keep.problem->clear();
     }
@@ -231,28 +242,45 @@ std::string Replace(const fs::path& path, const NewContent& content, const KeepP
         }
         ::fchmod(fd, existing.st_mode & 07777);
     }
-    if (failure.empty() && ::fsync(fd) != 0) {
+    if (failure.empty() && flush && ::fsync(fd) != 0) {
         failure = ErrnoText(errno);
     }
     if (::close(fd) != 0 && failure.empty()) {
         failure = ErrnoText(errno);
     }
-    if (failure.empty()) {
-        // Kept before the old file goes: a crash in between leaves one version too many, never
-        // one too few.
-        Report(keep, backup);
-    }
-    if (failure.empty() && ::rename(temp.c_str(), target->c_str()) != 0) {
-        failure = ErrnoText(errno);
-    }
-    // The folder is not flushed after the rename: a crash before the system writes it out
-    // leaves the previous file, whole, which is no loss; the new bytes were flushed first.
-    std::error_code ec;
     if (!failure.empty()) {
+        std::error_code ec;
         fs::remove(temp, ec);
         return failure;
     }
+    pending.temp = std::move(temp);
+    pending.target = *target;
+    pending.backup = std::move(backup);
+    pending.keep = keep;
     return {};
+}
+
+// Puts a written replacement in its place.
+std::string Place(Pending& pending) {
+    // Kept before the old file goes: a crash in between leaves one version too many, never
+    // one too few.
+    Report(pending.keep, pending.backup);
+    // The folder is not flushed after the rename: a crash before the system writes it out
+    // leaves the previous file, whole, which is no loss; the new bytes were flushed first.
+    if (::rename(pending.temp.c_str(), pending.target.c_str()) != 0) {
+        const std::string failure = ErrnoText(errno);
+        std::error_code ec;
+        fs::remove(pending.temp, ec);
+        return failure;
+    }
+    pending.temp.clear();
+    return {};
+}
+
+std::string Replace(const fs::path& path, const NewContent& content, const KeepPrevious& keep) {
+    Pending pending;
+    const std::string failure = Write(path, content, keep, true, pending);
+    return failure.empty() ? Place(pending) : failure;
 }
 
 Status AsStatus(const std::string& failure) {
@@ -280,6 +308,62 @@ std::optional<fs::path> FinalTarget(const fs::path& path) {
         current = link.is_absolute() ? link : current.parent_path() / link;
     }
     return std::nullopt;
+}
+
+struct AtomicBatch::Entry {
+    Pending pending;
+};
+
+AtomicBatch::AtomicBatch() = default;
+
+AtomicBatch::~AtomicBatch() {
+    for (Entry& entry : entries_) {
+        if (!entry.pending.temp.empty()) {
+            std::error_code ec;
+            fs::remove(entry.pending.temp, ec);
+        }
+    }
+}
+
+Status AtomicBatch::add(const fs::path& path, std::span<const std::uint8_t> bytes,
+                        const KeepPrevious& keep) {
+    NewContent content;
+    content.bytes = bytes;
+    Entry entry;
+    const std::string failure = Write(path, content, keep, false, entry.pending);
+    if (!failure.empty()) {
+        return Status::failure(failure);
+    }
+    entries_.push_back(std::move(entry));
+    return Status::success();
+}
+
+Status AtomicBatch::commit() {
+    if (entries_.empty()) {
+        return Status::success();
+    }
+    // One flush of the file system covers every file written; each then takes its place.
+    const fs::path dir = entries_.front().pending.temp.has_parent_path()
+                             ? entries_.front().pending.temp.parent_path()
+                             : fs::path(".");
+    const int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0) {
+        return Status::failure(ErrnoText(errno));
+    }
+    const int flushed = ::syncfs(dirFd);
+    const int flushError = errno;
+    ::close(dirFd);
+    if (flushed != 0) {
+        return Status::failure(ErrnoText(flushError));
+    }
+    for (Entry& entry : entries_) {
+        const std::string failure = Place(entry.pending);
+        if (!failure.empty()) {
+            return Status::failure(failure);
+        }
+    }
+    entries_.clear();
+    return Status::success();
 }
 
 Status WriteFileAtomically(const fs::path& path, std::span<const std::uint8_t> bytes,

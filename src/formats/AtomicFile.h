@@ -5,6 +5,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "BackupStore.h"
 #include "ByteSource.h"
@@ -44,6 +45,28 @@ Status PatchFileAtomically(const std::filesystem::path& path, const ByteSource& 
 // The same replacement, with content's bytes (a kept version being restored, say).
 Status CopyFileAtomically(const std::filesystem::path& path, const ByteSource& content,
                           const KeepPrevious& keep = {});
+
+// Many files replaced as WriteFileAtomically replaces one, with one flush to disk for all:
+// each file is written beside its target as it is added, and commit flushes the file system
+// once and puts them in place. What was not committed leaves nothing behind. The files of a
+// batch lie on one file system.
+class AtomicBatch {
+public:
+    AtomicBatch();
+    ~AtomicBatch();
+    AtomicBatch(const AtomicBatch&) = delete;
+    AtomicBatch& operator=(const AtomicBatch&) = delete;
+
+    // Writes the new content of path beside it; on failure nothing of it remains.
+    Status add(const std::filesystem::path& path, std::span<const std::uint8_t> bytes,
+               const KeepPrevious& keep = {});
+    // Flushes every file added and puts each in its place, in the order added.
+    Status commit();
+
+private:
+    struct Entry;
+    std::vector<Entry> entries_;
+};
 
 // The file that path finally names once every symbolic link on the way is followed; path
 // itself when it is no link or does not exist. Nothing when the links go round in a circle.

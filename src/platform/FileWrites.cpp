@@ -61,6 +61,26 @@ Status PatchFile(const std::filesystem::path& path, const ByteSource& current,
     });
 }
 
+ReplaceBatch::ReplaceBatch() : store_(Backups()) {}
+
+ReplaceBatch::~ReplaceBatch() = default;
+
+Status ReplaceBatch::add(const std::filesystem::path& path, std::span<const std::uint8_t> bytes,
+                         const QString& reason) {
+    problems_.push_back({path, {}});
+    return batch_.add(path, bytes,
+                      KeepPrevious{&store_, reason.toStdString(), &problems_.back().second});
+}
+
+Status ReplaceBatch::commit() {
+    const Status status = batch_.commit();
+    for (const auto& [path, problem] : problems_) {
+        ReportProblem(path, problem);
+    }
+    problems_.clear();
+    return status;
+}
+
 Status RestoreBackup(const BackupEntry& entry) {
     FileSource source;
     if (!source.open(entry.stored)) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <deque>
 #include <filesystem>
 #include <span>
 
@@ -22,6 +23,23 @@ Status ReplaceFile(const std::filesystem::path& path, std::span<const std::uint8
 // The same for a patched copy of the file as it was opened (PatchFileAtomically).
 Status PatchFile(const std::filesystem::path& path, const ByteSource& current,
                  std::span<const Patch> patches, const QString& reason);
+
+// Many files replaced as ReplaceFile replaces one, flushed to disk once for all (AtomicBatch):
+// nothing changes until commit.
+class ReplaceBatch {
+public:
+    ReplaceBatch();
+    ~ReplaceBatch();
+    Status add(const std::filesystem::path& path, std::span<const std::uint8_t> bytes,
+               const QString& reason);
+    Status commit();
+
+private:
+    BackupStore store_;
+    AtomicBatch batch_;
+    // Where each file's backup tells a problem; a deque, as the batch holds their addresses.
+    std::deque<std::pair<std::filesystem::path, std::string>> problems_;
+};
 
 // Puts a kept version back in place of its file; what the file holds now is kept in turn.
 Status RestoreBackup(const BackupEntry& entry);

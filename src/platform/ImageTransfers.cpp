@@ -8,6 +8,7 @@
 
 #include "Cp1252.h"
 #include "FileWrites.h"
+#include "Pipeline.h"
 #include "formats/FileSource.h"
 #include "formats/ImageTransfer.h"
 #include "formats/PngImage.h"
@@ -45,20 +46,31 @@ TransferResult OpenImages(const QString& name, ListedImages& images) {
     return std::nullopt;
 }
 
-TransferResult WriteImage(const ListedImages& images, const QString& imageFile, std::size_t i,
-                          const QString& out, ImageFormat format) {
+// Encodes image i as format; nothing when its pixels lie past the end of the file.
+std::optional<std::vector<std::uint8_t>> EncodeImage(const ListedImages& images, std::size_t i,
+                                                     ImageFormat format) {
     const ImageRecord& record = images.index.records[i];
     const auto pixels = ReadImagePixels(images.file, record);
     if (!pixels) {
-        return Failure(imageFile, QString("image %1: the file ends inside its pixels").arg(i + 1));
+        return std::nullopt;
     }
     const Palette& palette = DrawnPalette(images.index, record);
-    const auto bytes = format == ImageFormat::Png
-                           ? EncodePalettePng(record.Width, record.Height, palette, *pixels)
-                           : EncodeBitmap(record.Width, record.Height, palette, *pixels);
-    const Status written = ReplaceFile(
-        PathOf(out), bytes,
-        QString("Export of image %1 of %2").arg(i + 1).arg(QFileInfo(imageFile).fileName()));
+    return format == ImageFormat::Png
+               ? EncodePalettePng(record.Width, record.Height, palette, *pixels)
+               : EncodeBitmap(record.Width, record.Height, palette, *pixels);
+}
+
+QString ExportReason(const QString& imageFile, std::size_t i) {
+    return QString("Export of image %1 of %2").arg(i + 1).arg(QFileInfo(imageFile).fileName());
+}
+
+TransferResult WriteImage(const ListedImages& images, const QString& imageFile, std::size_t i,
+                          const QString& out, ImageFormat format) {
+    const auto bytes = EncodeImage(images, i, format);
+    if (!bytes) {
+        return Failure(imageFile, QString("image %1: the file ends inside its pixels").arg(i + 1));
+    }
+    const Status written = ReplaceFile(PathOf(out), *bytes, ExportReason(imageFile, i));
     if (!written.ok()) {
         return Failure(out, ReasonText(written));
     }
@@ -130,12 +142,33 @@ TransferResult ExportAllImages(const QString& imageFile, const QString& folder,
     if (!QDir().mkpath(folder)) {
         return Failure(folder, "the folder cannot be made");
     }
-    for (std::size_t i = 0; i < images.index.records.size(); ++i) {
-        const QString name = QDir(folder).filePath(
-            AllImagesName(static_cast<int>(i + 1), images.index.records[i].Name, format));
-        if (auto failed = WriteImage(images, imageFile, i, name, format)) {
-            return failed;
-        }
+    // Every file is written first and flushed to disk once; none replaces an older one unless
+    // all could be written. The next image is encoded while the last is written.
+    ReplaceBatch batch;
+    TransferResult failure;
+    RunPipeline<std::optional<std::vector<std::uint8_t>>>(
+        images.index.records.size(), [&](std::size_t i) { return EncodeImage(images, i, format); },
+        [&](std::size_t i, std::optional<std::vector<std::uint8_t>> bytes) {
+            const QString name = QDir(folder).filePath(
+                AllImagesName(static_cast<int>(i + 1), images.index.records[i].Name, format));
+            if (!bytes) {
+                failure = Failure(imageFile,
+                                  QString("image %1: the file ends inside its pixels").arg(i + 1));
+                return false;
+            }
+            const Status written = batch.add(PathOf(name), *bytes, ExportReason(imageFile, i));
+            if (!written.ok()) {
+                failure = Failure(name, ReasonText(written));
+                return false;
+            }
+            return true;
+        });
+    if (failure) {
+        return failure;
+    }
+    const Status committed = batch.commit();
+    if (!committed.ok()) {
+        return Failure(folder, ReasonText(committed));
     }
     return std::nullopt;
 }
