@@ -172,9 +172,17 @@ public:
     static int SlotLeft(int k) { return render::SlotLeft(k); }
     static int SlotTop(int k) { return render::SlotTop(k); }
 
+    // Shows board b (1 to BoardCount) as stepping to it does.
+    void ShowBoard(int b);
+
 signals:
     // A set was shown from board 1: read, reset or read back after a save.
     void SetShown();
+    // Board CurrentBoard was painted whole (shown after another, or read).
+    void BoardPainted();
+    // What boards look like changed: the brick set or background set was read, the display
+    // mode or the hidden-brick state changed.
+    void LookChanged();
 
 private:
     void CreateControls();

@@ -36,6 +36,7 @@ void Form1::ReadBackgr() {
     }
     Combo1->SetItems(names);
     BackgroundCount = static_cast<std::int32_t>(records.size());
+    emit LookChanged();
 }
 
 void Form1::LoadBackgr() {
@@ -122,6 +123,7 @@ void Form1::Combo4_Click() {
 void Form1::Option1_Click(int) {
     LoadBackgr();
     RefreshBackgroundCells();
+    emit LookChanged();
 }
 
 }  // namespace krellon

@@ -31,6 +31,7 @@ void Form1::LoadBricks() {
         SelectedBrick = BrickCount;
     }
     Picture2->Refresh();
+    emit LookChanged();
     DrawSelectedBrick();
     if (SelectedBrick >= 1) {
         Combo2->SetListIndex(SelectedBrick - 1);

@@ -30,6 +30,14 @@ void Form1::ShowOtherBoard() {
     SetNavigationCaptions();
 }
 
+void Form1::ShowBoard(int b) {
+    if (b < 1 || b > BoardCount || b == CurrentBoard) {
+        return;
+    }
+    CurrentBoard = b;
+    ShowOtherBoard();
+}
+
 void Form1::Command1_Click() {
     CurrentBoard = CurrentBoard == 1 ? BoardCount : CurrentBoard - 1;
     ShowOtherBoard();

@@ -16,6 +16,7 @@ void Form1::PaintBoard() {
     }
     Picture1->Refresh();
     Label5->SetCaption("Board " + QString::number(CurrentBoard));
+    emit BoardPainted();
 }
 
 void Form1::DrawCell(int column, int row) {
@@ -64,6 +65,7 @@ void Form1::Check1_Click() {
         }
     }
     Picture1->Refresh();
+    emit LookChanged();
 }
 
 }  // namespace krellon

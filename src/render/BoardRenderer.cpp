@@ -155,8 +155,34 @@ QImage RenderBoard(const Board& board, const QImage& tile, const BoardArt& art) 
 }
 
 QImage Thumbnail(const QImage& boardPicture) {
-    return boardPicture.scaled(kThumbnailWidth, kThumbnailHeight, Qt::IgnoreAspectRatio,
-                               Qt::SmoothTransformation);
+    // Each thumbnail pixel is the mean of a 5 x 5 block: exact, and quick for whole strips.
+    QImage thumbnail(kThumbnailWidth, kThumbnailHeight, QImage::Format_RGB32);
+    const QImage picture = boardPicture.convertToFormat(QImage::Format_RGB32);
+    if (picture.width() < kBoardWidth || picture.height() < kBoardHeight) {
+        thumbnail.fill(kBlackPixel);
+        return thumbnail;
+    }
+    std::array<unsigned, kThumbnailWidth * 3> sums{};
+    for (int ty = 0; ty < kThumbnailHeight; ++ty) {
+        sums.fill(0);
+        for (int dy = 0; dy < 5; ++dy) {
+            const auto* in = reinterpret_cast<const QRgb*>(picture.constScanLine(ty * 5 + dy));
+            for (int tx = 0; tx < kThumbnailWidth; ++tx, in += 5) {
+                for (int dx = 0; dx < 5; ++dx) {
+                    sums[tx * 3] += qRed(in[dx]);
+                    sums[tx * 3 + 1] += qGreen(in[dx]);
+                    sums[tx * 3 + 2] += qBlue(in[dx]);
+                }
+            }
+        }
+        auto* out = reinterpret_cast<QRgb*>(thumbnail.scanLine(ty));
+        for (int tx = 0; tx < kThumbnailWidth; ++tx) {
+            // Rounded to the nearest value.
+            out[tx] = qRgb((sums[tx * 3] + 12) / 25, (sums[tx * 3 + 1] + 12) / 25,
+                           (sums[tx * 3 + 2] + 12) / 25);
+        }
+    }
+    return thumbnail;
 }
 
 }  // namespace krellon::render

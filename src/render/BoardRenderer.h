@@ -81,7 +81,8 @@ struct BoardArt {
 // The 600 x 300 picture of a board on tile.
 QImage RenderBoard(const Board& board, const QImage& tile, const BoardArt& art);
 
-// A board picture at a fifth of its size, smoothed: the board strip's thumbnails.
+// A board picture at a fifth of its size, each pixel the mean of a 5 x 5 block: the board
+// strip's thumbnails.
 QImage Thumbnail(const QImage& boardPicture);
 constexpr int kThumbnailWidth = kBoardWidth / 5;
 constexpr int kThumbnailHeight = kBoardHeight / 5;

@@ -15,6 +15,7 @@
 #include <QUndoStack>
 
 #include "BackupsDialog.h"
+#include "BoardStrip.h"
 #include "BoardTools.h"
 #include "document/BoardSetDocument.h"
 #include "document/BoardSetJson.h"
@@ -46,6 +47,13 @@ MainWindow::MainWindow(QWidget* parent, const QString& startSet) : QMainWindow(p
     setWindowTitle(editor_->windowTitle());
     CreateMenus();
     CreateStatusBar();
+    // The board strip stands beside the client area, which keeps its size and its controls.
+    strip_ = new BoardStrip(editor_, boardMenu_, this);
+    addDockWidget(Qt::RightDockWidgetArea, strip_);
+    BoardsAction = strip_->toggleViewAction();
+    BoardsAction->setText("&Boards");
+    viewMenu_->addSeparator();
+    viewMenu_->addAction(BoardsAction);
     // The client area has the editor's fixed size; the window fits around it.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
@@ -69,9 +77,11 @@ MainWindow::~MainWindow() {
     // the editor's history empties itself as it goes, and tells nobody here any more.
     delete journal_;
     journal_ = nullptr;
-    // The tools stop watching the board before the editor goes.
+    // The tools and the strip stop watching the board before the editor goes.
     delete tools_;
     tools_ = nullptr;
+    delete strip_;
+    strip_ = nullptr;
     disconnect(editor_->Document->undoStack(), nullptr, this, nullptr);
     disconnect(editor_->Document, nullptr, this, nullptr);
     disconnect(editor_, nullptr, this, nullptr);
@@ -136,6 +146,7 @@ void MainWindow::CreateMenus() {
                  [this] { PasteBoard(true); });
 
     QMenu* board = menuBar()->addMenu("&Board");
+    boardMenu_ = board;
     NextBoardAction = AddEntry(board, "&Next Board", QKeySequence(Qt::Key_PageDown),
                                [&f] { f.Command2_Click(); });
     PreviousBoardAction = AddEntry(board, "&Previous Board", QKeySequence(Qt::Key_PageUp),
@@ -167,6 +178,7 @@ void MainWindow::CreateMenus() {
 
     // The view entries click the editor's own controls, so that both always agree.
     QMenu* view = menuBar()->addMenu("&View");
+    viewMenu_ = view;
     auto* modes = new QActionGroup(this);
     const char* names[3] = {"&Textured", "&Half-bright", "&Black"};
     for (int i = 0; i < 3; ++i) {

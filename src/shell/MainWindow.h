@@ -8,6 +8,7 @@ class QPushButton;
 
 namespace krellon {
 
+class BoardStrip;
 class BoardTools;
 class EditJournalKeeper;
 class Form1;
@@ -27,6 +28,7 @@ public:
     Form1* Editor() const { return editor_; }
     EditJournalKeeper* Journal() const { return journal_; }
     BoardTools* Tools() const { return tools_; }
+    BoardStrip* Strip() const { return strip_; }
 
     // File > Open Board Set…, Open Folder…, Save As….
     void OpenBoardSet();
@@ -66,6 +68,7 @@ public:
     QAction* RenameAuthorAction = nullptr;
     QAction* ModeActions[3] = {};
     QAction* ShowHiddenAction = nullptr;
+    QAction* BoardsAction = nullptr;  // View > Boards: the board strip
     QAction* ExplorerAction = nullptr;
     QAction* ToolActions[4] = {};  // Press, Brush, Rectangle, Fill
     QAction* MirrorAction = nullptr;
@@ -101,6 +104,9 @@ private:
     Form1* editor_ = nullptr;
     EditJournalKeeper* journal_ = nullptr;
     BoardTools* tools_ = nullptr;
+    BoardStrip* strip_ = nullptr;
+    QMenu* boardMenu_ = nullptr;
+    QMenu* viewMenu_ = nullptr;
 };
 
 }  // namespace krellon
