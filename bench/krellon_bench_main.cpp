@@ -35,6 +35,7 @@
 #include "platform/FileWrites.h"
 #include "platform/PictureBox.h"
 #include "shared/Module1.h"
+#include "shell/BoardStrip.h"
 #include "shell/BoardTools.h"
 
 using namespace krellon;
@@ -75,14 +76,16 @@ void ShowInExplorer(const char* file) {
 struct Row {
     std::string action;
     std::string floor;
-    double target;  // the ratio to meet; 0 for the frame time only
+    double target;           // the ratio to meet; 0 for the frame time only
+    double limitUs = 16000;  // the time not to pass: a frame, unless the action allows more
 };
 
 std::vector<Row> rows;
 
 // Registers an action and its floor; prepare, when given, runs untimed before each run.
 void Register(const std::string& name, std::function<void()> run, const std::string& floorName,
-              std::function<void()> floor, double target, std::function<void()> prepare = {}) {
+              std::function<void()> floor, double target, std::function<void()> prepare = {},
+              double limitUs = 16000) {
     const auto add = [](const std::string& n, std::function<void()> f,
                         std::function<void()> before) {
         benchmark::RegisterBenchmark(n.c_str(),
@@ -105,7 +108,7 @@ void Register(const std::string& name, std::function<void()> run, const std::str
     if (floor) {
         add(floorName, std::move(floor), {});
     }
-    rows.push_back({name, floorName, target});
+    rows.push_back({name, floorName, target, limitUs});
 }
 
 void RegisterActions() {
@@ -303,6 +306,22 @@ void RegisterActions() {
                 }
             }
         });
+    // The board strip of all 100 boards drawn afresh, as a change of look makes it.
+    static BoardStrip* strip = new BoardStrip(&f, nullptr, nullptr);
+    Register(
+        "board strip: 100 thumbnails", [] { strip->RedrawAll(); }, "copy 100 board pictures",
+        [] {
+            for (int b = 0; b < 100; ++b) {
+                CopyPixels(kBoardBytes);
+            }
+        },
+        0,
+        [&f] {
+            while (f.Document->boardCount() < 100) {
+                f.Document->insertBoard(2, f.Document->board(1), "Duplicate Board");
+            }
+        },
+        30000);
     Register(
         "press on the palette",
         [&f] {
@@ -541,13 +560,14 @@ void PrintTable(const std::map<std::string, double>& medians) {
         const double t = medians.count(row.action) ? medians.at(row.action) : 0;
         const double fl = medians.count(row.floor) ? medians.at(row.floor) : 0;
         const double ratio = fl > 0 ? t / fl : 0;
-        char target[32] = "16 ms";
+        char target[32];
+        std::snprintf(target, sizeof target, "%g ms", row.limitUs / 1000);
         if (row.target > 0) {
             std::snprintf(target, sizeof target, "%gx", row.target);
         }
         // A command-line program has no frame to keep; its ratio alone counts.
         const bool command = row.action.rfind("krellon ", 0) == 0;
-        const bool met = (command || t <= 16000) && (row.target == 0 || ratio <= row.target);
+        const bool met = (command || t <= row.limitUs) && (row.target == 0 || ratio <= row.target);
         std::printf("%-38s %9.1f us  %-44s %7.1f us %6.2fx %7s %s\n", row.action.c_str(), t,
                     row.floor.c_str(), fl, ratio, target, met ? "" : "  MISSED");
     }

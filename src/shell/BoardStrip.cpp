@@ -47,22 +47,20 @@ BoardStripList::BoardStripList(QWidget* parent) : QListWidget(parent) {
     setSpacing(2);
 }
 
-int BoardStripList::DropTarget(int from, int row, QAbstractItemView::DropIndicatorPosition position,
-                               int count) {
+int BoardStripList::DropTarget(int from, int row, DropAt at, int count) {
     int to = count - 1;
-    if (row >= 0) {
-        switch (position) {
-            case QAbstractItemView::AboveItem:
-                to = row > from ? row - 1 : row;
-                break;
-            case QAbstractItemView::BelowItem:
-                to = row >= from ? row : row + 1;
-                break;
-            case QAbstractItemView::OnItem:
-            case QAbstractItemView::OnViewport:
-                to = row;
-                break;
-        }
+    switch (at) {
+        case DropAt::Above:
+            to = row > from ? row - 1 : row;
+            break;
+        case DropAt::Below:
+            to = row >= from ? row : row + 1;
+            break;
+        case DropAt::On:
+            to = row;
+            break;
+        case DropAt::Past:
+            break;
     }
     return std::clamp(to, 0, count - 1);
 }
@@ -72,8 +70,23 @@ void BoardStripList::dropEvent(QDropEvent* event) {
     // and the strip then shows the set as it is.
     const int from = currentRow();
     const QModelIndex index = indexAt(event->position().toPoint());
-    const int to = DropTarget(from, index.isValid() ? index.row() : -1, dropIndicatorPosition(),
-                              count());
+    DropAt at = DropAt::Past;
+    if (index.isValid()) {
+        switch (dropIndicatorPosition()) {
+            case AboveItem:
+                at = DropAt::Above;
+                break;
+            case BelowItem:
+                at = DropAt::Below;
+                break;
+            case OnItem:
+                at = DropAt::On;
+                break;
+            case OnViewport:
+                break;
+        }
+    }
+    const int to = DropTarget(from, index.isValid() ? index.row() : -1, at, count());
     event->setDropAction(Qt::IgnoreAction);
     event->accept();
     if (from >= 0 && to != from) {

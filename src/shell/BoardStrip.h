@@ -21,10 +21,10 @@ class BoardStripList : public QListWidget {
 public:
     explicit BoardStripList(QWidget* parent);
 
-    // Where a board dragged from row from lands when dropped at row (-1: past the last item)
-    // with the indicator at position; rows count from 0.
-    static int DropTarget(int from, int row, QAbstractItemView::DropIndicatorPosition position,
-                          int count);
+    // Where a drop lands against the row under it.
+    enum class DropAt { Above, Below, On, Past };
+    // The row a board dragged from row from lands on when dropped at row (rows from 0).
+    static int DropTarget(int from, int row, DropAt at, int count);
 
 signals:
     // The user dropped the board of row from at row to.

@@ -1,0 +1,152 @@
+// The board strip: thumbnails of the boards as the editor shows them, kept up to date by
+// drawing only what changed; clicks, drags and the right-click menu.
+#include <QDockWidget>
+#include <QTest>
+#include <QUndoStack>
+
+#include "EditorFixture.h"
+#include "document/BoardSetDocument.h"
+#include "platform/Controls.h"
+#include "platform/PictureBox.h"
+#include "render/BoardRenderer.h"
+#include "shell/BoardStrip.h"
+#include "shell/MainWindow.h"
+
+using namespace krellon;
+
+namespace {
+
+class BoardStripTest : public EditorTest {
+protected:
+    void SetUp() override {
+        auto bricks = TestBricks(4);
+        bricks[3].name = "Hidden";
+        WriteImages("bricks.img", bricks);
+        WriteImages("backs.img", {TestBackground("a", 64, 64), TestBackground("b", 128, 128, 5)});
+        BoardSetContent set = TestSet(5);
+        for (int b = 0; b < 5; ++b) {
+            Board& board = set.boards[static_cast<std::size_t>(b)];
+            board.background = b % 3;  // 2 is past the set: the placeholder
+            for (int c = 0; c < 20; ++c) {
+                board.cell(c, b * 3) = (c + b) % 6;  // 4 is hidden, 5 is missing
+            }
+        }
+        WriteBoardSet("set.bds", set);
+        window = std::make_unique<MainWindow>();
+        strip = window->Strip();
+        strip->Refresh();
+    }
+    void TearDown() override { window.reset(); }
+    Form1& Editor() { return *window->Editor(); }
+
+    // Every thumbnail is the editor's picture of its board at a fifth of its size.
+    void ExpectThumbnailsAsShown() {
+        Form1& f = Editor();
+        const int current = f.CurrentBoard;
+        QApplication::processEvents();
+        std::vector<QImage> thumbnails;
+        for (int b = 1; b <= f.BoardCount; ++b) {
+            thumbnails.push_back(strip->ThumbnailOf(b));
+        }
+        for (int b = 1; b <= f.BoardCount; ++b) {
+            f.ShowBoard(b);
+            ASSERT_TRUE(thumbnails[static_cast<std::size_t>(b - 1)] ==
+                        render::Thumbnail(f.Picture1->image()))
+                << "board " << b;
+        }
+        f.ShowBoard(current);
+    }
+
+    std::unique_ptr<MainWindow> window;
+    BoardStrip* strip = nullptr;
+};
+
+}  // namespace
+
+TEST_F(BoardStripTest, ThumbnailsAreTheBoardsAsShownInEveryModeAndHiddenState) {
+    EXPECT_TRUE(strip->isVisibleTo(window.get()));
+    EXPECT_EQ(strip->List->count(), 5);
+    EXPECT_EQ(strip->List->item(2)->text(), "3");
+    ExpectThumbnailsAsShown();
+    window->ModeActions[1]->trigger();
+    ExpectThumbnailsAsShown();
+    window->ShowHiddenAction->trigger();
+    ExpectThumbnailsAsShown();
+    window->ModeActions[2]->trigger();
+    ExpectThumbnailsAsShown();
+}
+
+TEST_F(BoardStripTest, TheDockLeavesTheEditorsControlsWhereTheyAre) {
+    Form1& f = Editor();
+    window->show();
+    QApplication::processEvents();
+    EXPECT_TRUE(window->BoardsAction->isChecked());
+    EXPECT_EQ(window->centralWidget(), &f);
+    EXPECT_EQ(f.Picture1->geometry(), QRect(0, 56, 600, 300));
+    EXPECT_FALSE(f.geometry().intersects(strip->geometry()));
+    window->BoardsAction->trigger();
+    EXPECT_FALSE(strip->isVisibleTo(window.get()));
+    EXPECT_EQ(f.Picture1->geometry(), QRect(0, 56, 600, 300));
+}
+
+TEST_F(BoardStripTest, OnlyTheBoardsAStepChangedAreDrawnAgain) {
+    Form1& f = Editor();
+    f.Document->setCells(2, {{1, 1, 3}}, "Place Brick");
+    strip->Refresh();
+    EXPECT_EQ(strip->LastDrawn(), 1);
+    // A move and its undo draw nothing: the same boards in another order.
+    f.Document->moveBoard(1, 4, "Move Board");
+    strip->Refresh();
+    EXPECT_EQ(strip->LastDrawn(), 0);
+    f.Document->undoStack()->undo();
+    strip->Refresh();
+    EXPECT_EQ(strip->LastDrawn(), 0);
+    f.Document->setBackground(5, 0);
+    strip->Refresh();
+    EXPECT_EQ(strip->LastDrawn(), 1);
+    ExpectThumbnailsAsShown();
+    // A new look draws them all.
+    window->ModeActions[1]->trigger();
+    strip->Refresh();
+    EXPECT_EQ(strip->LastDrawn(), 5);
+}
+
+TEST_F(BoardStripTest, AClickShowsABoardAndTheCurrentOneIsHighlighted) {
+    Form1& f = Editor();
+    EXPECT_EQ(strip->List->currentRow(), 0);
+    QListWidgetItem* item = strip->List->item(3);
+    QTest::mouseClick(strip->List->viewport(), Qt::LeftButton, {},
+                      strip->List->visualItemRect(item).center());
+    EXPECT_EQ(f.CurrentBoard, 4);
+    f.Command2_Click();
+    EXPECT_EQ(strip->List->currentRow(), 4);
+    window->NewBoardAction->trigger();
+    strip->Refresh();
+    EXPECT_EQ(strip->List->count(), 6);
+    EXPECT_EQ(strip->List->currentRow(), 5);
+}
+
+TEST_F(BoardStripTest, ADropMovesOneBoardAsOneStep) {
+    using P = BoardStripList::DropAt;
+    // Rows from 0 of 5: dropped above, below, on an item, and past the last one.
+    EXPECT_EQ(BoardStripList::DropTarget(0, 3, P::Above, 5), 2);
+    EXPECT_EQ(BoardStripList::DropTarget(0, 3, P::Below, 5), 3);
+    EXPECT_EQ(BoardStripList::DropTarget(4, 1, P::Above, 5), 1);
+    EXPECT_EQ(BoardStripList::DropTarget(4, 1, P::Below, 5), 2);
+    EXPECT_EQ(BoardStripList::DropTarget(2, 2, P::On, 5), 2);
+    EXPECT_EQ(BoardStripList::DropTarget(1, -1, P::Past, 5), 4);
+
+    Form1& f = Editor();
+    const BoardSetContent before = f.CurrentBoardSet();
+    strip->List->setCurrentRow(0);
+    emit strip->List->moveRequested(0, 3);
+    BoardSetContent moved = before;
+    std::rotate(moved.boards.begin(), moved.boards.begin() + 1, moved.boards.begin() + 4);
+    EXPECT_TRUE(f.CurrentBoardSet() == moved);
+    EXPECT_EQ(f.CurrentBoard, 4);
+    EXPECT_EQ(f.Document->undoStack()->count(), 1);
+    strip->Refresh();
+    ExpectThumbnailsAsShown();
+    f.Document->undoStack()->undo();
+    EXPECT_TRUE(f.CurrentBoardSet() == before);
+}
