@@ -4,7 +4,7 @@ DEMO := $(CURDIR)/demo
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS := fuzz_boardset fuzz_imagefile fuzz_bitmap fuzz_journal fuzz_loaders fuzz_setjson
 
-.PHONY: all deps build demo run test test-asan fuzz fuzz-build fuzz-corpus bench format clean
+.PHONY: all deps build demo run test test-asan package package-check fuzz fuzz-build fuzz-corpus bench format clean
 
 all: build
 
@@ -33,6 +33,18 @@ test-asan: deps
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --output-on-failure -j2
+
+# The Debian package, from a release build of the programs alone.
+PACKAGE_BUILD := $(CURDIR)/build-package
+package: deps
+	@cmake -S . -B $(PACKAGE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKRELLON_PACKAGE_ONLY=ON >/dev/null
+	@cmake --build $(PACKAGE_BUILD)
+	@rm -rf $(PACKAGE_BUILD)/packages
+	cd $(PACKAGE_BUILD) && cpack
+	@ls $(PACKAGE_BUILD)/packages/*.deb
+
+package-check: package demo
+	tools/check-package.sh $$(ls $(PACKAGE_BUILD)/packages/*.deb) $(DEMO)
 
 fuzz-build: deps
 	@cmake -S . -B $(CURDIR)/build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -1,9 +1,10 @@
-// Renders the editor window offscreen into a PNG, after a few scripted steps, so that what a
-// user would see can be looked at without a display:
+// Renders the editor's main window (menus, board strip, status bar) offscreen into a PNG, after a
+// few scripted steps, so that what a user would see can be looked at without a display:
 //   krellon-shot FOLDER OUT.png [board=N] [set=NAME] [mode=0|1|2] [hidden=0|1] [brick=K]
 //                [preview=3|4] [next=N]
 #include <QApplication>
 #include <QDir>
+#include <QTemporaryDir>
 #include <cstdio>
 
 #include "editor/Form1.h"
@@ -11,6 +12,8 @@
 #include "platform/ComboBox.h"
 #include "platform/Controls.h"
 #include "shared/Module1.h"
+#include "shell/BoardStrip.h"
+#include "shell/MainWindow.h"
 
 namespace {
 
@@ -30,13 +33,18 @@ int main(int argc, char** argv) {
             "usage: krellon-shot FOLDER OUT.png [board=N] [set=NAME] [mode=M] [hidden=0|1]\n");
         return 2;
     }
+    // The editor keeps an edit journal in the user's data folder; a screenshot leaves none.
+    QTemporaryDir data;
+    qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
     QApplication app(argc, argv);
+    QCoreApplication::setApplicationName("krellon");
     const QString out = QDir::current().absoluteFilePath(QString::fromLocal8Bit(argv[2]));
     if (!QDir::setCurrent(QString::fromLocal8Bit(argv[1]))) {
         std::fprintf(stderr, "krellon-shot: no folder %s\n", argv[1]);
         return 1;
     }
-    krellon::Form1 form;
+    krellon::MainWindow window;
+    krellon::Form1& form = *window.Editor();
     for (int i = 3; i < argc; ++i) {
         const QString step = QString::fromLocal8Bit(argv[i]);
         const QString value = step.section('=', 1);
@@ -49,8 +57,7 @@ int main(int argc, char** argv) {
                 form.Combo3->SetListIndex(index);
             }
         } else if (step.startsWith("board=") && NumberIn(value, 1, form.BoardCount, n)) {
-            form.CurrentBoard = n;
-            form.PaintBoard();
+            form.ShowBoard(n);
         } else if (step.startsWith("mode=") && NumberIn(value, 0, 2, n)) {
             form.Option1->Button(n)->setChecked(true);
             form.Option1_Click(n);
@@ -73,11 +80,13 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    form.show();
+    window.show();
+    app.processEvents();
+    window.Strip()->Refresh();
     app.processEvents();
     if (krellon::Form2* explorer = krellon::Shared().Explorer) {
         app.processEvents();
         explorer->grab().save(QString(out).replace(".png", "-explorer.png"));
     }
-    return form.grab().save(out) ? 0 : 1;
+    return window.grab().save(out) ? 0 : 1;
 }

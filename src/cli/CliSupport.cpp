@@ -13,8 +13,8 @@ Command::Command(const QString& name, const QString& description, const QString&
     parser.setApplicationDescription(description);
     parser.addHelpOption();
     // The subcommand stands first, so the usage line reads "krellon render [options] SET.bds".
-    parser.addPositionalArgument(name, "", name);
-    parser.addPositionalArgument("arguments", "", syntax);
+    parser.addPositionalArgument(name, "The command.", name);
+    parser.addPositionalArgument(syntax, "What the command works on.", syntax);
 }
 
 std::optional<int> Command::parse(const QStringList& arguments, Streams& io) {
