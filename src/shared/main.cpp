@@ -3,6 +3,7 @@
 // in that folder, or in the board set file's folder with that set open.
 #include <QApplication>
 #include <QDir>
+#include <QIcon>
 #include <cstdio>
 
 #include "shared/Version.h"
@@ -46,6 +47,9 @@ int main(int argc, char** argv) {
     // the command line.
     QCoreApplication::setApplicationName("krellon");
     QCoreApplication::setApplicationVersion(KRELLON_VERSION);
+    // The desktop finds the menu entry, and with it the icon, by this name.
+    QGuiApplication::setDesktopFileName("org.krellon.BoardEditor");
+    QApplication::setWindowIcon(QIcon::fromTheme("org.krellon.BoardEditor"));
     krellon::MainWindow window(nullptr, start.startSet);
     window.show();
     return app.exec();
