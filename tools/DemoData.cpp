@@ -217,8 +217,10 @@ void WriteSeedCorpora(const std::filesystem::path& dir) {
     // The window loaders take a first byte that says what the rest is: even a board set
     // file, odd an image file (3: and run the start-up scans with it).
     const auto prefixed = [](std::uint8_t kind, const std::vector<std::uint8_t>& bytes) {
-        std::vector<std::uint8_t> out{kind};
-        out.insert(out.end(), bytes.begin(), bytes.end());
+        // Sized first: GCC 12 warns falsely on an insert after a single byte.
+        std::vector<std::uint8_t> out(bytes.size() + 1);
+        out[0] = kind;
+        std::copy(bytes.begin(), bytes.end(), out.begin() + 1);
         return out;
     };
     WriteBytes(loaders / "one-board.bds", prefixed(0, EncodeBoardSet(small)));
