@@ -2,6 +2,7 @@
 // and every refusal with its reason and no output left behind.
 #include <gtest/gtest.h>
 #include <png.h>
+#include <sys/stat.h>
 
 #include <QFile>
 #include <QImage>
@@ -562,4 +563,29 @@ TEST_F(CliTest, BackupsListsKeptVersionsAndRestorePutsOneBack) {
     QString err;
     EXPECT_EQ(Krellon({"restore", "pic.bmp", "--version", "99"}, nullptr, &err), 1);
     EXPECT_TRUE(err.contains("there is no version 99"));
+}
+
+TEST_F(CliTest, PipesAndFoldersNamedLikeDataFilesAreRefusedWithoutWaiting) {
+    ASSERT_EQ(::mkfifo((folder / "pipe.bds").c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo((folder / "pipe.img").c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo((folder / "pipe.png").c_str(), 0600), 0);
+    std::filesystem::create_directory(folder / "dir.bds");
+    std::filesystem::create_directory(folder / "dir.img");
+    folder.write("images.img", BuildImageFile({Image("a", 30, 15, 1)}, Colours(3)));
+    const QList<QStringList> runs = {
+        {"info", "pipe.bds", "dir.bds", "pipe.img", "dir.img"},
+        {"check", "pipe.bds", "dir.img"},
+        {"render", "pipe.bds", "-o", "out.png"},
+        {"dump", "dir.bds"},
+        {"build", "pipe.bds", "-o", "out.bds"},
+        {"export", "pipe.img", "-o", "out.png"},
+        {"import", "dir.img", "pipe.png"},
+        {"import", "images.img", "pipe.png"},
+    };
+    for (const QStringList& run : runs) {
+        QString err;
+        EXPECT_EQ(Krellon(run, nullptr, &err), 1) << run.join(" ").toStdString();
+        EXPECT_FALSE(err.isEmpty());
+    }
+    EXPECT_FALSE(Exists("out.png") || Exists("out.bds"));
 }

@@ -74,7 +74,7 @@ int Import(const QStringList& arguments, Streams& io) {
                     "the explorer's checks, or with --all every NNN-*.bmp or NNN-*.png of a "
                     "folder into image NNN: all are checked first, then the image file is "
                     "replaced once; one bad file and nothing changes.",
-                    "IMAGES.img FILE.bmp|FILE.png|DIR");
+                    "IMAGES.img FILE|DIR");
     const QCommandLineOption imageOption("image", "The image to import into (default 1).", "N",
                                          "1");
     const QCommandLineOption all("all", "Imports every image file of the folder DIR.");

@@ -10,6 +10,7 @@ class QMenuBar;
 
 #include "formats/ByteSource.h"
 #include "formats/Colour.h"
+#include "platform/ImageTransfers.h"
 
 namespace krellon {
 
@@ -95,6 +96,9 @@ private:
     // Writes the decoded image into the image shown, as the bitmap import does, then shows the
     // file and brings the editor up to date.
     void ImportDecoded(DecodedBitmap decoded, const QString& from);
+    // Writes the image shown to name, a file of the working folder, as a bitmap or a palette
+    // PNG; false, with the reason shown, when it cannot.
+    bool ExportShown(const QString& name, ImageFormat format);
     // True when image CurrentImage of a file with images can be shown.
     bool HasImage() const;
     // Shows no image: empty pictures, the bare caption, the controls that need one disabled.

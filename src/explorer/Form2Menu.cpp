@@ -6,11 +6,9 @@
 
 #include "Form2.h"
 #include "formats/FileSource.h"
-#include "formats/ImageTransfer.h"
 #include "formats/PngImage.h"
 #include "platform/Dialogs.h"
 #include "platform/FileNames.h"
-#include "platform/FileWrites.h"
 #include "platform/Files.h"
 #include "platform/Handlers.h"
 #include "platform/ImageTransfers.h"
@@ -53,36 +51,9 @@ QString Form2::PngFile() const {
 }
 
 void Form2::ExportPng() {
-    Module1& m = Shared();
-    if (!HasImage()) {
-        return;
+    if (ExportShown(PngFile(), ImageFormat::Png)) {
+        ShowStatus("Exported " + PngFile());
     }
-    const QString name = PngFile();
-    // A name stored in an image file must not reach outside the working folder.
-    if (!IsBareFileName(name)) {
-        MsgBox(this, "Image name is not a valid file name.", kCaption);
-        return;
-    }
-    const ImageRecord& slot = m.ImageTable[m.CurrentImage];
-    FileSource source;
-    std::optional<std::vector<std::uint8_t>> pixels;
-    if (OpenInFolder(m.ExplorerFile, source)) {
-        pixels = ReadImagePixels(source, slot);
-    }
-    if (!pixels) {
-        MsgBox(this, "Image file is damaged.", kCaption);
-        return;
-    }
-    source.close();
-    const auto png = EncodePalettePng(slot.Width, slot.Height, ShownPalette(), *pixels);
-    const Status saved =
-        ReplaceFile(BytesFromName(name), png,
-                    "Export of image " + QString::number(m.CurrentImage) + " of " + m.ExplorerFile);
-    if (!saved.ok()) {
-        MsgBox(this, "Could not write " + name + ": " + ReasonText(saved), kCaption);
-        return;
-    }
-    ShowStatus("Exported " + name);
 }
 
 void Form2::ImportPng() {

@@ -8,6 +8,7 @@
 #include "formats/FileSource.h"
 #include "formats/ImageFile.h"
 #include "formats/ImageTransfer.h"
+#include "formats/PngImage.h"
 #include "platform/Cp1252.h"
 #include "platform/Dialogs.h"
 #include "platform/FileNames.h"
@@ -28,14 +29,18 @@ std::filesystem::path PathOf(const QString& name) {
 }  // namespace
 
 void Form2::Command1_Click() {
+    ExportShown(Shared().BitmapFile(), ImageFormat::Bmp);
+}
+
+bool Form2::ExportShown(const QString& name, ImageFormat format) {
     Module1& m = Shared();
     if (!HasImage()) {
-        return;
+        return false;
     }
     // A name stored in an image file must not reach outside the working folder.
-    if (!IsBareFileName(m.BitmapFile())) {
+    if (!IsBareFileName(name)) {
         MsgBox(this, "Image name is not a valid file name.", kCaption);
-        return;
+        return false;
     }
     const ImageRecord& slot = m.ImageTable[m.CurrentImage];
     FileSource source;
@@ -45,18 +50,22 @@ void Form2::Command1_Click() {
     }
     if (!pixels) {
         MsgBox(this, "Image file is damaged.", kCaption);
-        return;
+        return false;
     }
     source.close();
-    // The bitmap replaces any older file of its name whole, and only once it is complete; the
+    // The file replaces any older one of its name whole, and only once it is complete; the
     // older file is kept among the backups.
-    const auto bitmap = EncodeBitmap(slot.Width, slot.Height, ShownPalette(), *pixels);
+    const auto bytes = format == ImageFormat::Png
+                           ? EncodePalettePng(slot.Width, slot.Height, ShownPalette(), *pixels)
+                           : EncodeBitmap(slot.Width, slot.Height, ShownPalette(), *pixels);
     const Status saved =
-        ReplaceFile(PathOf(m.BitmapFile()), bitmap,
+        ReplaceFile(PathOf(name), bytes,
                     "Export of image " + QString::number(m.CurrentImage) + " of " + m.ExplorerFile);
     if (!saved.ok()) {
-        MsgBox(this, "Could not write " + m.BitmapFile() + ": " + ReasonText(saved), kCaption);
+        MsgBox(this, "Could not write " + name + ": " + ReasonText(saved), kCaption);
+        return false;
     }
+    return true;
 }
 
 void Form2::Command2_Click() {
