@@ -34,7 +34,7 @@ int ListBackups(const QStringList& arguments, Streams& io) {
     if (const auto status = command.parse(arguments, io)) {
         return *status;
     }
-    const QStringList files = command.files().mid(1);
+    const QStringList files = command.files();
     if (files.size() > 1) {
         return command.usage(io, "give at most one folder");
     }
@@ -63,7 +63,7 @@ int Restore(const QStringList& arguments, Streams& io) {
     if (const auto status = command.parse(arguments, io)) {
         return *status;
     }
-    const QStringList files = command.files().mid(1);
+    const QStringList files = command.files();
     if (files.size() != 1) {
         return command.usage(io, "give one file");
     }

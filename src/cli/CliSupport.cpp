@@ -4,7 +4,6 @@
 
 #include "formats/FileSource.h"
 #include "formats/ImageFile.h"
-#include "platform/FileWrites.h"
 
 namespace krellon::cli {
 
@@ -54,6 +53,14 @@ std::optional<int> NumberArgument(const QString& text, int low, int high) {
     return n;
 }
 
+Result<StoredBoardSet> ReadSetArgument(const QString& file) {
+    FileSource source;
+    if (!source.open(PathOf(file))) {
+        return Result<StoredBoardSet>::failure("the file cannot be opened");
+    }
+    return DecodeStoredBoardSet(source);
+}
+
 Result<std::vector<std::uint8_t>> ReadWholeFile(const std::filesystem::path& path,
                                                 std::uint64_t limit) {
     using R = Result<std::vector<std::uint8_t>>;
@@ -67,11 +74,6 @@ Result<std::vector<std::uint8_t>> ReadWholeFile(const std::filesystem::path& pat
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(source.size()));
     ReadBlock(source, 0, bytes);
     return R::success(std::move(bytes));
-}
-
-Status WriteOutput(const std::filesystem::path& path, std::span<const std::uint8_t> bytes,
-                   const QString& reason) {
-    return ReplaceFile(path, bytes, reason);
 }
 
 Status MakeFolder(const std::filesystem::path& folder) {

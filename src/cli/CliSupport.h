@@ -10,6 +10,7 @@
 #include <span>
 #include <vector>
 
+#include "formats/BoardSetFile.h"
 #include "formats/Result.h"
 
 namespace krellon::cli {
@@ -37,7 +38,8 @@ public:
     std::optional<int> parse(const QStringList& arguments, Streams& io);
     // Tells a usage error, with the usage; returns kUsage.
     int usage(Streams& io, const QString& error) const;
-    QStringList files() const { return parser.positionalArguments(); }
+    // The arguments after the command's name.
+    QStringList files() const { return parser.positionalArguments().mid(1); }
 
 private:
     QString name_;
@@ -52,14 +54,12 @@ std::filesystem::path PathOf(const QString& argument);
 // A whole number argument within [low, high]; nothing otherwise.
 std::optional<int> NumberArgument(const QString& text, int low, int high);
 
+// Every stored field of the board set file named file, or why it cannot be read.
+Result<StoredBoardSet> ReadSetArgument(const QString& file);
+
 // Reads a whole file of at most limit bytes; the reason when it cannot.
 Result<std::vector<std::uint8_t>> ReadWholeFile(const std::filesystem::path& path,
                                                 std::uint64_t limit);
-
-// Replaces the file at path with bytes, all or nothing, keeping what it held among the
-// backups as replaced by reason.
-Status WriteOutput(const std::filesystem::path& path, std::span<const std::uint8_t> bytes,
-                   const QString& reason);
 
 // Makes sure folder exists; the reason when it cannot.
 Status MakeFolder(const std::filesystem::path& folder);

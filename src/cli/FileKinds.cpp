@@ -4,7 +4,7 @@
 
 namespace krellon::cli {
 
-FileKind KindOf(const std::filesystem::path& path) {
+FileKind KindOf(const std::filesystem::path& path, const ByteSource& file) {
     const QString extension = QString::fromStdString(path.extension().string()).toLower();
     if (extension == ".bds") {
         return FileKind::BoardSet;
@@ -12,7 +12,7 @@ FileKind KindOf(const std::filesystem::path& path) {
     if (extension == ".img") {
         return FileKind::ImageFile;
     }
-    return ReadBoardSetFile(path).ok() ? FileKind::BoardSet : FileKind::ImageFile;
+    return DecodeBoardSet(file).ok() ? FileKind::BoardSet : FileKind::ImageFile;
 }
 
 std::filesystem::path FolderOf(const std::filesystem::path& path) {

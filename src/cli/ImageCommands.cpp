@@ -32,7 +32,7 @@ int Export(const QStringList& arguments, Streams& io) {
     if (const auto status = command.parse(arguments, io)) {
         return *status;
     }
-    const QStringList files = command.files().mid(1);
+    const QStringList files = command.files();
     if (files.size() != 1) {
         return command.usage(io, "give one image file");
     }
@@ -82,7 +82,7 @@ int Import(const QStringList& arguments, Streams& io) {
     if (const auto status = command.parse(arguments, io)) {
         return *status;
     }
-    const QStringList files = command.files().mid(1);
+    const QStringList files = command.files();
     if (files.size() != 2) {
         return command.usage(io, "give an image file and what to import");
     }

@@ -190,6 +190,23 @@ QStringList BoardSetProblems(const StoredBoardSet& set, const std::filesystem::p
     return problems;
 }
 
+// Opens each file and hands it to look with its path; a file that cannot be opened is told
+// and makes the status 1, as does look returning other than 0.
+template <typename Look>
+int EachFile(const QStringList& files, Streams& io, Look look) {
+    int status = 0;
+    for (const QString& file : files) {
+        const auto path = PathOf(file);
+        FileSource source;
+        if (!source.open(path)) {
+            status = Fail(io, file, "the file cannot be opened");
+        } else if (look(file, path, source) != 0) {
+            status = kFailed;
+        }
+    }
+    return status;
+}
+
 }  // namespace
 
 int Info(const QStringList& arguments, Streams& io) {
@@ -202,42 +219,35 @@ int Info(const QStringList& arguments, Streams& io) {
     if (const auto status = command.parse(arguments, io)) {
         return *status;
     }
-    const QStringList files = command.files().mid(1);
+    const QStringList files = command.files();
     if (files.isEmpty()) {
         return command.usage(io, "no file given");
     }
-    int status = 0;
     QJsonArray all;
-    for (const QString& file : files) {
-        const auto path = PathOf(file);
-        FileSource source;
-        if (!source.open(path)) {
-            status = Fail(io, file, "the file cannot be opened");
-            continue;
-        }
-        QJsonObject info;
-        if (KindOf(path) == FileKind::BoardSet) {
-            const auto set = DecodeStoredBoardSet(source);
-            if (!set.ok()) {
-                status = Fail(io, file, QString::fromStdString(set.error()));
-                continue;
+    const int status =
+        EachFile(files, io, [&](const QString& file, const auto& path, const FileSource& source) {
+            QJsonObject info;
+            if (KindOf(path, source) == FileKind::BoardSet) {
+                const auto set = DecodeStoredBoardSet(source);
+                if (!set.ok()) {
+                    return Fail(io, file, QString::fromStdString(set.error()));
+                }
+                info = BoardSetInfo(set.value());
+            } else {
+                const auto index = IndexImageFile(source);
+                if (!index) {
+                    return Fail(io, file, "the file ends before its header");
+                }
+                info = ImageFileInfo(*index);
             }
-            info = BoardSetInfo(set.value());
-        } else {
-            const auto index = IndexImageFile(source);
-            if (!index) {
-                status = Fail(io, file, "the file ends before its header");
-                continue;
+            info["file"] = file;
+            if (command.parser.isSet(json)) {
+                all.append(info);
+            } else {
+                PrintInfo(io, file, info);
             }
-            info = ImageFileInfo(*index);
-        }
-        info["file"] = file;
-        if (command.parser.isSet(json)) {
-            all.append(info);
-        } else {
-            PrintInfo(io, file, info);
-        }
-    }
+            return 0;
+        });
     if (command.parser.isSet(json)) {
         io.out << QJsonDocument(all).toJson(QJsonDocument::Indented);
     }
@@ -252,34 +262,25 @@ int Check(const QStringList& arguments, Streams& io) {
     if (const auto status = command.parse(arguments, io)) {
         return *status;
     }
-    const QStringList files = command.files().mid(1);
+    const QStringList files = command.files();
     if (files.isEmpty()) {
         return command.usage(io, "no file given");
     }
-    int status = 0;
-    for (const QString& file : files) {
-        const auto path = PathOf(file);
-        FileSource source;
-        if (!source.open(path)) {
-            status = Fail(io, file, "the file cannot be opened");
-            continue;
-        }
-        QStringList problems;
-        if (KindOf(path) == FileKind::BoardSet) {
-            const auto set = DecodeStoredBoardSet(source);
-            problems = set.ok() ? BoardSetProblems(set.value(), FolderOf(path))
-                                : QStringList{QString::fromStdString(set.error())};
-        } else {
-            problems = ImageFileProblems(source);
-        }
-        for (const QString& problem : problems) {
-            io.out << file << ": " << problem << "\n";
-        }
-        if (!problems.isEmpty()) {
-            status = kFailed;
-        }
-    }
-    return status;
+    return EachFile(files, io,
+                    [&](const QString& file, const auto& path, const FileSource& source) {
+                        QStringList problems;
+                        if (KindOf(path, source) == FileKind::BoardSet) {
+                            const auto set = DecodeStoredBoardSet(source);
+                            problems = set.ok() ? BoardSetProblems(set.value(), FolderOf(path))
+                                                : QStringList{QString::fromStdString(set.error())};
+                        } else {
+                            problems = ImageFileProblems(source);
+                        }
+                        for (const QString& problem : problems) {
+                            io.out << file << ": " << problem << "\n";
+                        }
+                        return problems.isEmpty() ? 0 : kFailed;
+                    });
 }
 
 }  // namespace krellon::cli

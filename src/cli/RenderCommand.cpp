@@ -22,7 +22,6 @@ struct SetArt {
     render::BoardArt art;
     std::vector<ImageRecord> backgrounds;
     FileSource backgroundFile;
-    bool haveBackgroundFile = false;
 
     SetArt(const BoardSetContent& set, const std::filesystem::path& folder) {
         art.sheet = QImage(render::kSheetWidth, render::kSheetHeight, QImage::Format_RGB32);
@@ -35,9 +34,7 @@ struct SetArt {
                 art.hidden[i + 1] = names[i] == "Hidden";
             }
         }
-        haveBackgroundFile =
-            OpenInFolder(FromCp1252(set.backgroundSetFile), backgroundFile, folder);
-        if (haveBackgroundFile) {
+        if (OpenInFolder(FromCp1252(set.backgroundSetFile), backgroundFile, folder)) {
             backgrounds = render::ReadBackgroundSet(backgroundFile);
         }
     }
@@ -46,13 +43,7 @@ struct SetArt {
     const QImage& Tile(std::int32_t b, render::BackgroundMode mode) {
         auto found = tiles.find(b);
         if (found == tiles.end()) {
-            const bool available = b >= 0 && b < static_cast<std::int32_t>(backgrounds.size()) &&
-                                   render::Drawable(backgrounds[static_cast<std::size_t>(b)]);
-            found = tiles
-                        .emplace(b, available ? render::ReadBackgroundTile(
-                                                    backgroundFile,
-                                                    backgrounds[static_cast<std::size_t>(b)], mode)
-                                              : render::PlaceholderTile())
+            found = tiles.emplace(b, render::BackgroundTileOf(backgroundFile, backgrounds, b, mode))
                         .first;
         }
         return found->second;
@@ -89,7 +80,7 @@ int Render(const QStringList& arguments, Streams& io) {
     if (const auto status = command.parse(arguments, io)) {
         return *status;
     }
-    const QStringList files = command.files().mid(1);
+    const QStringList files = command.files();
     if (files.size() != 1) {
         return command.usage(io, "give one board set file");
     }
@@ -110,17 +101,12 @@ int Render(const QStringList& arguments, Streams& io) {
     }
 
     const QString file = files.front();
-    const auto path = PathOf(file);
-    FileSource source;
-    if (!source.open(path)) {
-        return Fail(io, file, "the file cannot be opened");
-    }
-    const auto set = DecodeBoardSet(source);
+    auto set = ReadSetArgument(file);
     if (!set.ok()) {
         return Fail(io, file, QString::fromStdString(set.error()));
     }
-    const BoardSetContent& content = set.value();
-    SetArt art(content, FolderOf(path));
+    const BoardSetContent content = ContentOf(std::move(set.value()));
+    SetArt art(content, FolderOf(PathOf(file)));
     art.art.showHidden = !command.parser.isSet(hide);
     const auto draw = [&](const Board& b) {
         return render::RenderBoard(b, art.Tile(b.background, backgroundMode), art.art);
@@ -135,7 +121,7 @@ int Render(const QStringList& arguments, Streams& io) {
                             .arg(content.boards.size()));
         }
         const Status written =
-            WriteOutput(PathOf(out), PngBytes(draw(content.boards[*board - 1])), "Render");
+            ReplaceFile(PathOf(out), PngBytes(draw(content.boards[*board - 1])), "Render");
         return written.ok() ? 0 : Fail(io, out, QString::fromStdString(written.error()));
     }
     const Status folder = MakeFolder(PathOf(out));

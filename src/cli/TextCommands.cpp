@@ -1,7 +1,7 @@
 // krellon dump and krellon build: board sets as JSON text and back, byte for byte.
 #include "Commands.h"
 #include "document/BoardSetJson.h"
-#include "formats/FileSource.h"
+#include "platform/FileWrites.h"
 
 namespace krellon::cli {
 
@@ -24,16 +24,12 @@ int Dump(const QStringList& arguments, Streams& io) {
     if (const auto status = command.parse(arguments, io)) {
         return *status;
     }
-    const QStringList files = command.files().mid(1);
+    const QStringList files = command.files();
     if (files.size() != 1) {
         return command.usage(io, "give one board set file");
     }
     const QString file = files.front();
-    FileSource source;
-    if (!source.open(PathOf(file))) {
-        return Fail(io, file, "the file cannot be opened");
-    }
-    const auto set = DecodeStoredBoardSet(source);
+    const auto set = ReadSetArgument(file);
     if (!set.ok()) {
         return Fail(io, file, QString::fromStdString(set.error()));
     }
@@ -43,7 +39,7 @@ int Dump(const QStringList& arguments, Streams& io) {
         return 0;
     }
     const QString out = command.parser.value(output);
-    const Status written = WriteOutput(PathOf(out),
+    const Status written = ReplaceFile(PathOf(out),
                                        {reinterpret_cast<const std::uint8_t*>(text.constData()),
                                         static_cast<std::size_t>(text.size())},
                                        "Dump of " + file);
@@ -60,7 +56,7 @@ int Build(const QStringList& arguments, Streams& io) {
     if (const auto status = command.parse(arguments, io)) {
         return *status;
     }
-    const QStringList files = command.files().mid(1);
+    const QStringList files = command.files();
     if (files.size() != 1) {
         return command.usage(io, "give one JSON file");
     }
@@ -80,7 +76,7 @@ int Build(const QStringList& arguments, Streams& io) {
     }
     const QString out = command.parser.value(output);
     const Status written =
-        WriteOutput(PathOf(out), EncodeStoredBoardSet(set.value()), "Build from " + file);
+        ReplaceFile(PathOf(out), EncodeStoredBoardSet(set.value()), "Build from " + file);
     return written.ok() ? 0 : Fail(io, out, QString::fromStdString(written.error()));
 }
 

@@ -47,16 +47,11 @@ void Form1::LoadBackgr() {
     }
     Combo1->SetListIndex(b);
     const ImageRecord& entry = BackgroundTable[b];
+    // A file gone since it was read gives no pixels: they read as 0.
     FileSource source;
-    QImage tile;
-    const auto mode = static_cast<render::BackgroundMode>(Option1->Selected());
-    if (OpenInFolder(BackgroundSetFile, source)) {
-        tile = render::ReadBackgroundTile(source, entry, mode);
-    } else {
-        // A file gone since it was read: the pixels read as 0, as past the end of a file.
-        const std::vector<std::uint8_t> zeros(entry.pixelBytes());
-        tile = render::BackgroundTile(entry, zeros, mode);
-    }
+    OpenInFolder(BackgroundSetFile, source);
+    const QImage tile = render::ReadBackgroundTile(
+        source, entry, static_cast<render::BackgroundMode>(Option1->Selected()));
     Picture3->Move(entry.Width == 64 ? 648 : 616, entry.Height == 64 ? 200 : 168, entry.Width,
                    entry.Height);
     Picture3->image() = tile;

@@ -99,6 +99,9 @@ private:
     // Writes the image shown to name, a file of the working folder, as a bitmap or a palette
     // PNG; false, with the reason shown, when it cannot.
     bool ExportShown(const QString& name, ImageFormat format);
+    // Reads name, a bitmap or a palette PNG of the working folder, into the image shown, with
+    // the message of the first check it fails.
+    void ImportShown(const QString& name, ImageFormat format);
     // True when image CurrentImage of a file with images can be shown.
     bool HasImage() const;
     // Shows no image: empty pictures, the bare caption, the controls that need one disabled.

@@ -57,29 +57,7 @@ void Form2::ExportPng() {
 }
 
 void Form2::ImportPng() {
-    Module1& m = Shared();
-    if (!HasImage()) {
-        return;
-    }
-    const QString name = PngFile();
-    if (!IsBareFileName(name)) {
-        MsgBox(this, "Image name is not a valid file name.", kCaption);
-        return;
-    }
-    const ImageRecord slot = m.ImageTable[m.CurrentImage];
-    DecodedBitmap decoded;
-    PngStatus status = PngStatus::FileNotFound;
-    {
-        FileSource png;
-        if (png.open(BytesFromName(name))) {
-            status = ReadPalettePng(png, slot.Width, slot.Height, decoded);
-        }
-    }
-    if (status != PngStatus::Ok) {
-        MsgBox(this, QString::fromUtf8(PngStatusMessage(status).data()), kCaption);
-        return;
-    }
-    ImportDecoded(std::move(decoded), name);
+    ImportShown(PngFile(), ImageFormat::Png);
 }
 
 void Form2::ExportAllImages() {

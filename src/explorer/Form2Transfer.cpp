@@ -8,7 +8,6 @@
 #include "formats/FileSource.h"
 #include "formats/ImageFile.h"
 #include "formats/ImageTransfer.h"
-#include "formats/PngImage.h"
 #include "platform/Cp1252.h"
 #include "platform/Dialogs.h"
 #include "platform/FileNames.h"
@@ -55,9 +54,7 @@ bool Form2::ExportShown(const QString& name, ImageFormat format) {
     source.close();
     // The file replaces any older one of its name whole, and only once it is complete; the
     // older file is kept among the backups.
-    const auto bytes = format == ImageFormat::Png
-                           ? EncodePalettePng(slot.Width, slot.Height, ShownPalette(), *pixels)
-                           : EncodeBitmap(slot.Width, slot.Height, ShownPalette(), *pixels);
+    const auto bytes = EncodeImage(slot, ShownPalette(), *pixels, format);
     const Status saved =
         ReplaceFile(PathOf(name), bytes,
                     "Export of image " + QString::number(m.CurrentImage) + " of " + m.ExplorerFile);
@@ -69,32 +66,28 @@ bool Form2::ExportShown(const QString& name, ImageFormat format) {
 }
 
 void Form2::Command2_Click() {
+    ImportShown(Shared().BitmapFile(), ImageFormat::Bmp);
+}
+
+void Form2::ImportShown(const QString& name, ImageFormat format) {
     Module1& m = Shared();
     if (!HasImage()) {
         return;
     }
-    if (!IsBareFileName(m.BitmapFile())) {
+    if (!IsBareFileName(name)) {
         MsgBox(this, "Image name is not a valid file name.", kCaption);
         return;
     }
-    const ImageRecord slot = m.ImageTable[m.CurrentImage];
+    const ImageRecord& slot = m.ImageTable[m.CurrentImage];
 
-    // The bitmap is read without creating anything; a missing one is "not found". No more of
+    // The file is read without creating anything; a missing one is "not found". No more of
     // it is read than an image of this size can take.
     DecodedBitmap decoded;
-    BitmapStatus status = BitmapStatus::FileNotFound;
-    {
-        FileSource bitmap;
-        if (bitmap.open(PathOf(m.BitmapFile()))) {
-            status = ReadBitmap(bitmap, slot.Width, slot.Height, decoded);
-        }
-    }
-    if (status != BitmapStatus::Ok) {
-        MsgBox(this, QString::fromUtf8(BitmapStatusMessage(status).data()), kCaption);
+    if (const auto refusal = DecodeForImport(PathOf(name), format, slot, decoded)) {
+        MsgBox(this, *refusal, kCaption);
         return;
     }
-
-    ImportDecoded(std::move(decoded), m.BitmapFile());
+    ImportDecoded(std::move(decoded), name);
 }
 
 void Form2::ImportDecoded(DecodedBitmap decoded, const QString& from) {

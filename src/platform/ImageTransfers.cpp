@@ -54,10 +54,7 @@ std::optional<std::vector<std::uint8_t>> EncodeImage(const ListedImages& images,
     if (!pixels) {
         return std::nullopt;
     }
-    const Palette& palette = DrawnPalette(images.index, record);
-    return format == ImageFormat::Png
-               ? EncodePalettePng(record.Width, record.Height, palette, *pixels)
-               : EncodeBitmap(record.Width, record.Height, palette, *pixels);
+    return EncodeImage(record, DrawnPalette(images.index, record), *pixels, format);
 }
 
 QString ExportReason(const QString& imageFile, std::size_t i) {
@@ -77,14 +74,22 @@ TransferResult WriteImage(const ListedImages& images, const QString& imageFile, 
     return std::nullopt;
 }
 
-// Decodes a BMP or PNG for import into record; the explorer's message when it cannot.
-std::optional<QString> DecodeForImport(const QString& name, const ImageRecord& record,
-                                       DecodedBitmap& decoded) {
+}  // namespace
+
+std::vector<std::uint8_t> EncodeImage(const ImageRecord& record, const Palette& palette,
+                                      std::span<const std::uint8_t> pixels, ImageFormat format) {
+    return format == ImageFormat::Png
+               ? EncodePalettePng(record.Width, record.Height, palette, pixels)
+               : EncodeBitmap(record.Width, record.Height, palette, pixels);
+}
+
+std::optional<QString> DecodeForImport(const std::filesystem::path& path, ImageFormat format,
+                                       const ImageRecord& record, DecodedBitmap& decoded) {
     FileSource source;
-    if (!source.open(PathOf(name))) {
+    if (!source.open(path)) {
         return QString("File not found.");
     }
-    if (ImageFormatOfName(name) == ImageFormat::Png) {
+    if (format == ImageFormat::Png) {
         const PngStatus status = ReadPalettePng(source, record.Width, record.Height, decoded);
         return status == PngStatus::Ok
                    ? std::nullopt
@@ -95,8 +100,6 @@ std::optional<QString> DecodeForImport(const QString& name, const ImageRecord& r
                ? std::nullopt
                : std::optional(QString::fromUtf8(BitmapStatusMessage(status).data()));
 }
-
-}  // namespace
 
 std::optional<ImageFormat> ImageFormatOfName(const QString& name) {
     if (name.endsWith(".png", Qt::CaseInsensitive)) {
@@ -214,7 +217,8 @@ TransferResult ImportImages(const QString& imageFile, const std::map<int, QStrin
         }
         const ImageRecord& record = records[static_cast<std::size_t>(n - 1)];
         DecodedBitmap decoded;
-        if (const auto why = DecodeForImport(source, record, decoded)) {
+        const ImageFormat format = ImageFormatOfName(source).value_or(ImageFormat::Bmp);
+        if (const auto why = DecodeForImport(PathOf(source), format, record, decoded)) {
             return Failure(source, *why);
         }
         auto change = PlanImport(images.file, record, std::move(decoded));

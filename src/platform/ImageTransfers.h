@@ -5,7 +5,12 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
+#include <vector>
+
+#include "formats/Bitmap.h"
+#include "formats/ImageFile.h"
 
 // Images of an image file out to BMP or PNG files and back, one or all at once: what the
 // explorer's menu and the command line both do.
@@ -20,6 +25,16 @@ std::optional<ImageFormat> ImageFormatOfName(const QString& name);
 // characters that cannot stand in a file name replaced by "_", the extension added unless the
 // name has it.
 QString AllImagesName(int n, const std::string& name, ImageFormat format);
+
+// The file of an image's pixels (width x height indices, top row first) drawn with palette: a
+// bitmap byte for byte as the explorer exports it, or an 8-bit palette PNG.
+std::vector<std::uint8_t> EncodeImage(const ImageRecord& record, const Palette& palette,
+                                      std::span<const std::uint8_t> pixels, ImageFormat format);
+
+// Reads a BMP or palette PNG at path for import into record (no more of it than an image of
+// that size can take); nothing on success, else the message of the first check it fails.
+std::optional<QString> DecodeForImport(const std::filesystem::path& path, ImageFormat format,
+                                       const ImageRecord& record, DecodedBitmap& decoded);
 
 // Why a transfer failed: the file at fault and the reason.
 struct TransferFailure {

@@ -69,6 +69,14 @@ QImage ReadBackgroundTile(const ByteSource& file, const ImageRecord& background,
     return BackgroundTile(background, pixels, mode);
 }
 
+QImage BackgroundTileOf(const ByteSource& file, std::span<const ImageRecord> backgrounds,
+                        std::int32_t b, BackgroundMode mode) {
+    if (b < 0 || static_cast<std::size_t>(b) >= backgrounds.size()) {
+        return PlaceholderTile();
+    }
+    return ReadBackgroundTile(file, backgrounds[static_cast<std::size_t>(b)], mode);
+}
+
 QImage PlaceholderTile() {
     QImage tile(kPlaceholderSize, kPlaceholderSize, QImage::Format_RGB32);
     DrawPlaceholder(tile);

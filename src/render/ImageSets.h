@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,12 @@ std::vector<ImageRecord> ReadBackgroundSet(const ByteSource& file);
 // when the record cannot be drawn.
 QImage ReadBackgroundTile(const ByteSource& file, const ImageRecord& background,
                           BackgroundMode mode);
+
+// The tile of background number b among backgrounds (a background set's records) in a
+// display mode; the placeholder sign when there is no such background or it cannot be drawn.
+// Pixels past the end of file (an unopened file has none) read as 0.
+QImage BackgroundTileOf(const ByteSource& file, std::span<const ImageRecord> backgrounds,
+                        std::int32_t b, BackgroundMode mode);
 
 // The placeholder sign as a 64 x 64 tile.
 QImage PlaceholderTile();

@@ -153,33 +153,40 @@ void BoardStrip::ScheduleRefresh() {
 
 const QImage& BoardStrip::Tile(std::int32_t b) {
     auto found = tiles_.find(b);
-    if (found != tiles_.end()) {
-        return found->second;
+    if (found == tiles_.end()) {
+        // As the editor reads it: a file gone since gives no pixels.
+        FileSource file;
+        OpenInFolder(editor_->BackgroundSetFile, file);
+        found =
+            tiles_
+                .emplace(b,
+                         render::BackgroundTileOf(
+                             file,
+                             std::span(editor_->BackgroundTable.data(),
+                                       static_cast<std::size_t>(editor_->BackgroundCount)),
+                             b, static_cast<render::BackgroundMode>(editor_->Option1->Selected())))
+                .first;
     }
-    QImage tile;
-    FileSource file;
-    if (b >= 0 && b < editor_->BackgroundCount &&
-        render::Drawable(editor_->BackgroundTable[static_cast<std::size_t>(b)]) &&
-        OpenInFolder(editor_->BackgroundSetFile, file)) {
-        tile = render::ReadBackgroundTile(
-            file, editor_->BackgroundTable[static_cast<std::size_t>(b)],
-            static_cast<render::BackgroundMode>(editor_->Option1->Selected()));
-    } else {
-        tile = render::PlaceholderTile();
+    return found->second;
+}
+
+const render::BoardArt& BoardStrip::Art() {
+    // Built once per look, not once per board.
+    if (!art_) {
+        render::BoardArt& art = art_.emplace();
+        art.sheet = editor_->Picture2->image();
+        art.brickCount = editor_->BrickCount;
+        for (int k = 1; k <= std::min<int>(editor_->BrickCount, render::kMaxBrickCode); ++k) {
+            art.hidden[static_cast<std::size_t>(k)] = editor_->IsHiddenBrick(k);
+        }
+        art.showHidden = editor_->Check1->Checked();
     }
-    return tiles_.emplace(b, std::move(tile)).first->second;
+    return *art_;
 }
 
 QImage BoardStrip::Draw(int b) {
     const Board& board = editor_->Document->board(b);
-    render::BoardArt art;
-    art.sheet = editor_->Picture2->image();
-    art.brickCount = editor_->BrickCount;
-    for (int k = 1; k <= std::min<int>(editor_->BrickCount, render::kMaxBrickCode); ++k) {
-        art.hidden[static_cast<std::size_t>(k)] = editor_->IsHiddenBrick(k);
-    }
-    art.showHidden = editor_->Check1->Checked();
-    return render::Thumbnail(render::RenderBoard(board, Tile(board.background), art));
+    return render::Thumbnail(render::RenderBoard(board, Tile(board.background), Art()));
 }
 
 void BoardStrip::Refresh() {
@@ -219,6 +226,7 @@ void BoardStrip::Refresh() {
 void BoardStrip::Invalidate() {
     thumbnails_.clear();
     tiles_.clear();
+    art_.reset();
     for (int i = 0; i < List->count(); ++i) {
         List->item(i)->setData(Qt::UserRole, QVariant());
     }

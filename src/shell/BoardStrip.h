@@ -5,7 +5,10 @@
 #include <QListWidget>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <unordered_map>
+
+#include "render/BoardRenderer.h"
 
 class QMenu;
 
@@ -65,6 +68,8 @@ private:
     void ShowCurrent();
     // The tile of background b in the editor's display mode, read once per look.
     const QImage& Tile(std::int32_t b);
+    // The bricks and hidden-brick state the boards are drawn with.
+    const render::BoardArt& Art();
     QImage Draw(int b);
 
     Form1* editor_;
@@ -75,6 +80,7 @@ private:
     // not drawn again.
     std::unordered_map<std::uint64_t, QImage> thumbnails_;
     std::map<std::int32_t, QImage> tiles_;
+    std::optional<render::BoardArt> art_;
 };
 
 }  // namespace krellon
