@@ -133,7 +133,10 @@ void DrawMissingBrick(QImage& board, int column, int row) {
 
 QImage RenderBoard(const Board& board, const QImage& tile, const BoardArt& art) {
     QImage picture(kBoardWidth, kBoardHeight, QImage::Format_RGB32);
-    picture.fill(kBlackPixel);
+    // Every cell is drawn below; only an empty tile leaves cells to the background colour.
+    if (tile.isNull()) {
+        picture.fill(kBlackPixel);
+    }
     for (int c = 0; c < kBoardColumns; ++c) {
         for (int r = 0; r < kBoardRows; ++r) {
             const std::int32_t k = board.cell(c, r);
