@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "TestBytes.h"
 #include "platform/FileNames.h"
 #include "platform/Files.h"
+#include "platform/Pipeline.h"
 
 using namespace krellon;
 
@@ -51,4 +53,30 @@ TEST(FileNames, EveryByteStringComesBackAndShowsReadably) {
     EXPECT_TRUE(StorableName(QString::fromUtf8("Brücke €.img")));
     EXPECT_FALSE(StorableName(QString::fromUtf8("кирпичи.img")));
     EXPECT_FALSE(StorableName(NameFromBytes("caf\xe9.img")));
+}
+
+TEST(Pipeline, AnExceptionOnEitherSideReachesTheCaller) {
+    // Thrown by the consumer while the worker still has items to make, and by the producer.
+    for (const bool inConsume : {true, false}) {
+        std::size_t consumed = 0;
+        const auto run = [&] {
+            RunPipeline<int>(
+                1000,
+                [&](std::size_t i) {
+                    if (!inConsume && i == 3) {
+                        throw std::runtime_error("produce");
+                    }
+                    return static_cast<int>(i);
+                },
+                [&](std::size_t i, int) {
+                    if (inConsume && i == 3) {
+                        throw std::runtime_error("consume");
+                    }
+                    ++consumed;
+                    return true;
+                });
+        };
+        EXPECT_THROW(run(), std::runtime_error) << inConsume;
+        EXPECT_LE(consumed, 3u);
+    }
 }

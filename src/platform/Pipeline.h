@@ -13,7 +13,7 @@ namespace krellon {
 // Makes count items on a worker thread, in order, while the calling thread takes each one as
 // soon as it is ready: encoding the next picture overlaps writing the last. consume returns
 // false to stop; the worker then stops after the item it is making. produce must not touch
-// what consume does.
+// what consume does. An exception from either reaches the caller, once the worker has ended.
 template <typename T, typename Produce, typename Consume>
 bool RunPipeline(std::size_t count, Produce produce, Consume consume) {
     std::vector<std::optional<T>> made(count);
@@ -46,25 +46,37 @@ bool RunPipeline(std::size_t count, Produce produce, Consume consume) {
             ready.notify_one();
         }
     });
-    bool completed = true;
-    for (std::size_t i = 0; i < count; ++i) {
-        std::optional<T> item;
+    // The worker is told to stop and joined on every way out: a joinable thread that is
+    // destroyed ends the program.
+    const auto finish = [&] {
         {
-            std::unique_lock lock(mutex);
-            ready.wait(lock, [&] { return done > i; });
-            if (failure) {
-                break;
-            }
-            item = std::move(made[i]);
-        }
-        if (!consume(i, std::move(*item))) {
             std::lock_guard lock(mutex);
             stop = true;
-            completed = false;
-            break;
         }
+        worker.join();
+    };
+    bool completed = true;
+    try {
+        for (std::size_t i = 0; i < count; ++i) {
+            std::optional<T> item;
+            {
+                std::unique_lock lock(mutex);
+                ready.wait(lock, [&] { return done > i; });
+                if (failure) {
+                    break;
+                }
+                item = std::move(made[i]);
+            }
+            if (!consume(i, std::move(*item))) {
+                completed = false;
+                break;
+            }
+        }
+    } catch (...) {
+        finish();
+        throw;
     }
-    worker.join();
+    finish();
     if (failure) {
         std::rethrow_exception(failure);
     }
