@@ -23,6 +23,7 @@ struct Sample {
     std::vector<std::uint8_t> bytes;
     std::vector<std::size_t> frameEnds;      // where each frame ends
     std::vector<BoardSetContent> afterEach;  // [0]: the start, [k]: after k records
+    std::vector<JournalRecord> records;
 };
 
 Sample MakeSample() {
@@ -33,7 +34,7 @@ Sample MakeSample() {
         sample.frameEnds.push_back(sample.bytes.size());
         sample.afterEach.push_back(set);
     };
-    add(EncodeJournalStart(1000, "/work/set.bds", set));
+    add(EncodeJournalStart(1000, "/work/set.bds", 77, set));
     std::vector<JournalRecord> records(5);
     records[0].kind = JournalRecord::Kind::Cells;
     records[0].board = 2;
@@ -50,10 +51,12 @@ Sample MakeSample() {
     records[4].kind = JournalRecord::Kind::BrickSetFile;
     records[4].text = "other.img";
     for (std::size_t i = 0; i < records.size(); ++i) {
+        records[i].number = static_cast<std::uint32_t>(i + 1);
         records[i].timeNs = 2000 + static_cast<std::int64_t>(i);
         EXPECT_TRUE(ApplyJournalRecord(set, records[i]));
         add(EncodeJournalRecord(records[i]));
     }
+    sample.records = records;
     return sample;
 }
 
@@ -62,11 +65,12 @@ Sample MakeSample() {
 TEST(EditJournal, ARecordIsItsLengthItsCrcAndItsValues) {
     JournalRecord record;
     record.kind = JournalRecord::Kind::Cells;
+    record.number = 12;
     record.timeNs = 0x0102030405060708;
     record.board = 3;
     record.cells = {{21, 9}};
     Bytes payload;
-    payload.u8(1).i32(0x05060708).i32(0x01020304).i32(3).i32(1).u8(21).u8(0).i32(9);
+    payload.u8(1).i32(12).i32(0x05060708).i32(0x01020304).i32(3).i32(1).u8(21).u8(0).i32(9);
     Bytes frame;
     frame.i32(static_cast<std::int32_t>(payload.size()))
         .i32(static_cast<std::int32_t>(Crc32(payload.data.data(), payload.size())));
@@ -87,7 +91,8 @@ TEST(EditJournal, AWholeJournalGivesTheSetAfterEveryRecord) {
     EXPECT_EQ(content->startedNs, 1000);
     EXPECT_EQ(content->lastNs, 2004);
     EXPECT_EQ(content->records, 5u);
-    EXPECT_FALSE(content->damaged);
+    EXPECT_EQ(content->fileCheck, 77u);
+    EXPECT_FALSE(content->damaged());
     EXPECT_TRUE(content->set == sample.afterEach.back());
     EXPECT_EQ(content->set.boards.size(), 3u);
     EXPECT_EQ(content->set.brickSetFile, "other.img");
@@ -109,11 +114,11 @@ TEST(EditJournal, EveryTruncationGivesTheRecordsThatAreWhole) {
         }
         ASSERT_EQ(content->records, whole) << length;
         ASSERT_TRUE(content->set == sample.afterEach[whole]) << length;
-        ASSERT_EQ(content->damaged, sample.frameEnds[whole] != length) << length;
+        ASSERT_EQ(content->unreadable, sample.frameEnds[whole] != length ? 1u : 0u) << length;
     }
 }
 
-TEST(EditJournal, AFlippedByteAnywhereGivesAValidPrefix) {
+TEST(EditJournal, AFlippedByteAnywhereLosesThatStepAlone) {
     const Sample sample = MakeSample();
     for (std::size_t at = 0; at < sample.bytes.size(); ++at) {
         for (std::uint8_t flip : {0x01, 0x80, 0xFF}) {
@@ -126,36 +131,75 @@ TEST(EditJournal, AFlippedByteAnywhereGivesAValidPrefix) {
                 continue;
             }
             ASSERT_TRUE(content) << at;
-            // Everything before the damaged frame, nothing from it on.
+            // Records hold values: every other record still applies.
             std::size_t frame = 0;
             while (sample.frameEnds[frame] <= at) {
                 ++frame;
             }
-            ASSERT_EQ(content->records, frame - 1) << at;
-            ASSERT_TRUE(content->set == sample.afterEach[frame - 1]) << at;
-            ASSERT_TRUE(content->damaged) << at;
+            BoardSetContent expected = sample.afterEach[0];
+            for (std::size_t k = 0; k < sample.records.size(); ++k) {
+                if (k + 1 != frame) {
+                    ApplyJournalRecord(expected, sample.records[k]);
+                }
+            }
+            ASSERT_EQ(content->records, 4u) << at;
+            ASSERT_EQ(content->unreadable, 1u) << at;
+            ASSERT_TRUE(content->set == expected) << at;
         }
     }
 }
 
-TEST(EditJournal, RecordsThatDoNotFitTheSetEndTheJournal) {
+TEST(EditJournal, LostAndMisfitRecordsAreCountedAndPassedOver) {
     BoardSetContent set = SmallSet();
-    std::vector<std::uint8_t> bytes = EncodeJournalStart(1, "k", set);
-    JournalRecord outside;
-    outside.kind = JournalRecord::Kind::Cells;
-    outside.board = 3;  // the set has two boards
-    outside.cells = {{0, 1}};
-    const auto frame = EncodeJournalRecord(outside);
-    bytes.insert(bytes.end(), frame.begin(), frame.end());
-    JournalRecord index;
-    index.kind = JournalRecord::Kind::Cells;
-    index.board = 1;
-    index.cells = {{400, 1}};
-    EXPECT_FALSE(ApplyJournalRecord(set, index));
+    std::vector<std::uint8_t> bytes = EncodeJournalStart(1, "k", 0, set);
+    const auto add = [&](std::uint32_t number, int board, std::uint16_t index) {
+        JournalRecord record;
+        record.kind = JournalRecord::Kind::Cells;
+        record.number = number;
+        record.board = board;
+        record.cells = {{index, static_cast<std::int32_t>(number)}};
+        const auto frame = EncodeJournalRecord(record);
+        bytes.insert(bytes.end(), frame.begin(), frame.end());
+        return record;
+    };
+    add(1, 3, 0);    // the set has two boards
+    add(2, 1, 400);  // a board has 400 cells
+    EXPECT_FALSE(ApplyJournalRecord(set, add(3, 1, 400)));
+    add(6, 2, 7);  // 4 and 5 never reached the disk
     const MemorySource source(bytes);
     const auto content = ReadJournal(source);
     ASSERT_TRUE(content);
-    EXPECT_EQ(content->records, 0u);
-    EXPECT_TRUE(content->damaged);
-    EXPECT_TRUE(content->set == SmallSet());
+    EXPECT_EQ(content->records, 1u);
+    EXPECT_EQ(content->unreadable, 5u);
+    EXPECT_EQ(content->steps(), 6u);
+    EXPECT_EQ(content->set.boards[1].cells[7], 6);
+}
+
+TEST(EditJournal, FramesAsLargeAsTheLargestSetAndTheFirstLayoutAreRead) {
+    BoardSetContent set = SmallSet();
+    set.authorName.assign(21u << 20, 'a');  // over 16 MiB
+    auto bytes = EncodeJournalStart(5, "k", 0, set);
+    const auto content = ReadJournal(MemorySource(bytes));
+    ASSERT_TRUE(content);
+    EXPECT_TRUE(content->set == set);
+
+    // The first layout: no file check, records without numbers.
+    Bytes start;
+    start.raw("KRJ1").i32(9).i32(0).i32(1).raw("k");
+    const auto setBytes = EncodeBoardSet(SmallSet());
+    start.data.insert(start.data.end(), setBytes.begin(), setBytes.end());
+    Bytes record;
+    record.u8(4).i32(11).i32(0).i32(2).raw("Yo");
+    Bytes old;
+    for (const Bytes* payload : {&start, &record}) {
+        old.i32(static_cast<std::int32_t>(payload->size()))
+            .i32(static_cast<std::int32_t>(Crc32(payload->data.data(), payload->size())));
+        old.data.insert(old.data.end(), payload->data.begin(), payload->data.end());
+    }
+    const auto first = ReadJournal(MemorySource(old.data));
+    ASSERT_TRUE(first);
+    EXPECT_FALSE(first->fileCheck);
+    EXPECT_EQ(first->records, 1u);
+    EXPECT_EQ(first->lastNs, 11);
+    EXPECT_EQ(first->set.authorName, "Yo");
 }

@@ -50,8 +50,7 @@ protected:
     }
     // How many journals of name the data location holds.
     std::size_t Journals(const QString& name = "set.bds") {
-        return EditJournalKeeper::Journals(QString::fromStdString(folder.path().string()), name)
-            .size();
+        return EditJournalKeeper::Journals(folder.path(), name).size();
     }
 
     std::unique_ptr<MainWindow> window;
@@ -128,10 +127,12 @@ TEST_F(JournalTest, AJournalThatCannotBeWrittenNeverBlocksEditing) {
     f.Picture1_MouseDown(1, 5, 5);
     f.Picture1_MouseDown(1, 35, 5);
     EXPECT_EQ(f.BrickGrid[1][1][0], 1);
-    EXPECT_TRUE(window->statusBar()->currentMessage().startsWith(
-        "Unsaved changes are not protected: the edit journal cannot be written ("));
+    EXPECT_TRUE(window->ProtectionStatus->text().startsWith(
+        "Unsaved changes are not protected: the edit journal cannot be written (Not a "));
+    EXPECT_FALSE(window->ProtectionStatus->isHidden());
     f.Command4->click();
     EXPECT_EQ(folder.read("KrelEdit.bds"), EncodeBoardSet(f.CurrentBoardSet()));
+    EXPECT_TRUE(window->ProtectionStatus->isHidden());  // nothing unsaved any more
 }
 
 TEST_F(JournalTest, AKilledEditorLosesNoStep) {

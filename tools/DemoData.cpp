@@ -228,10 +228,11 @@ void WriteSeedCorpora(const std::filesystem::path& dir) {
     WriteBytes(loaders / "no-own-palette.img", prefixed(3, BuildImageFile(titles, GreyPalette())));
 
     // A journal of one record of each kind.
-    std::vector<std::uint8_t> journal = EncodeJournalStart(1, "/demo/one-board.bds", small);
+    std::vector<std::uint8_t> journal = EncodeJournalStart(1, "/demo/one-board.bds", 0, small);
     std::vector<JournalRecord> records(7);
     for (std::size_t i = 0; i < records.size(); ++i) {
         records[i].kind = static_cast<JournalRecord::Kind>(i + 1);
+        records[i].number = static_cast<std::uint32_t>(i + 1);
         records[i].timeNs = 2 + static_cast<std::int64_t>(i);
         records[i].board = 1;
     }

@@ -4,19 +4,16 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include <QDir>
-#include <QFile>
-#include <QStandardPaths>
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 
 #include "BoardSetDocument.h"
+#include "JournalFiles.h"
 #include "formats/EditJournal.h"
 #include "formats/FileSource.h"
-#include "formats/NameHash.h"
+#include "platform/FileNames.h"
 
 namespace krellon {
 
@@ -30,24 +27,7 @@ std::int64_t NowNs() {
         .count();
 }
 
-// The set a journal is of: its folder's absolute path and its file name; a new set, with no
-// file yet, has a name no file can have.
-std::string Key(const QString& folder, const QString& fileName) {
-    const std::string name =
-        fileName.isEmpty() ? std::string("\n(new set)") : QFile::encodeName(fileName).toStdString();
-    return QFile::encodeName(QDir(folder).absolutePath()).toStdString() + "/" + name;
-}
-
-// True while another running editor writes the journal at path: it holds a lock on it.
-bool InUse(const fs::path& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return false;
-    }
-    const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
-    ::close(fd);  // drops the lock taken to look
-    return locked;
-}
+const char* const kTooLarge = "the set is too large for the journal";
 
 // The record of what a change left in the set.
 JournalRecord RecordOf(const DocumentChange& change, const BoardSetContent& set) {
@@ -95,54 +75,56 @@ JournalRecord RecordOf(const DocumentChange& change, const BoardSetContent& set)
     return record;
 }
 
+void Remove(const fs::path& path) {
+    std::error_code ec;
+    if (!path.empty()) {
+        fs::remove(path, ec);
+    }
+}
+
 }  // namespace
 
 EditJournalKeeper::EditJournalKeeper(BoardSetDocument* document, QObject* parent)
     : QObject(parent), document_(document) {
     base_ = document_->content();
+    fileCheck_ = JournalFileCheck(base_);
     modified_ = document_->isModified();
     connect(document_, &BoardSetDocument::changed, this, &EditJournalKeeper::Changed);
     connect(document_, &BoardSetDocument::saved, this, &EditJournalKeeper::Saved);
     // Whether the set holds unsaved work is known once a step has moved the history: while a
     // step is being done or undone, the history has not moved yet.
-    connect(document_->undoStack(), &QUndoStack::cleanChanged, this,
-            [this](bool clean) { modified_ = !clean; });
+    connect(document_->undoStack(), &QUndoStack::cleanChanged, this, [this](bool clean) {
+        modified_ = !clean;
+        UpdateProtection();
+    });
     // Another set: this one's journal stays only while it holds unsaved work.
-    connect(document_, &BoardSetDocument::aboutToReset, this, [this] { Close(!modified_); });
+    // The next set shown is looked up for unsaved work.
+    connect(document_, &BoardSetDocument::aboutToReset, this, [this] {
+        Close(!modified_);
+        path_.clear();
+        reset_ = true;
+    });
     // At most one flush to disk a second, after the edits, never on an edit.
     syncTimer_.setSingleShot(true);
     syncTimer_.setInterval(1000);
     connect(&syncTimer_, &QTimer::timeout, this, &EditJournalKeeper::Flush);
+    retryTimer_.setInterval(2000);
+    connect(&retryTimer_, &QTimer::timeout, this, &EditJournalKeeper::Retry);
 }
 
 EditJournalKeeper::~EditJournalKeeper() {
     Close(!modified_);
 }
 
-fs::path EditJournalKeeper::Folder() {
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    return fs::path(QFile::encodeName(data).toStdString()) / "journal";
+std::vector<fs::path> EditJournalKeeper::Journals(const fs::path& folder, const QString& fileName) {
+    return JournalFilesOf(JournalKey(folder, fileName));
 }
 
-std::vector<fs::path> EditJournalKeeper::Journals(const QString& folder, const QString& fileName) {
-    const std::string stem = NameHash(Key(folder, fileName)) + "-";
-    std::vector<fs::path> journals;
-    std::error_code ec;
-    for (fs::directory_iterator it(Folder(), ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        if (name.starts_with(stem) && name.ends_with(".krj")) {
-            journals.push_back(it->path());
-        }
-    }
-    std::sort(journals.begin(), journals.end());
-    return journals;
-}
-
-void EditJournalKeeper::Opened(const QString& folder, const QString& fileName) {
-    const std::string key = Key(folder, fileName);
+void EditJournalKeeper::Opened(const fs::path& folder, const QString& fileName) {
+    const std::string key = JournalKey(folder, fileName);
     folder_ = folder;
     fileName_ = fileName;
-    if (key != key_ && fd_ >= 0) {
+    if (key != key_ && fd_ >= 0 && !modified_) {
         // Saved under another name: the next step starts the new name's journal.
         Close(true);
     }
@@ -151,97 +133,213 @@ void EditJournalKeeper::Opened(const QString& folder, const QString& fileName) {
         return;
     }
     reset_ = false;
-    if (offer_) {
-        offer_.reset();
-        emit unsavedWorkGone();
-    }
+    offers_.clear();
     // Work left by an earlier run (closed, crashed or killed) is offered, the newest first;
     // journals another running editor is writing are left to it.
-    std::optional<JournalContent> newest;
-    fs::path newestPath;
-    std::error_code ec;
-    for (const fs::path& journal : Journals(folder, fileName)) {
-        if (InUse(journal)) {
-            continue;
-        }
+    const BoardSetContent& shown = document_->content();
+    const std::uint32_t shownCheck = JournalFileCheck(shown);
+    for (const fs::path& journal : JournalFilesOf(key)) {
         FileSource file;
-        if (!file.open(journal)) {
+        if (JournalInUse(journal) || !file.open(journal)) {
             continue;
         }
         auto content = ReadJournal(file);
         file.close();
-        if (!content || content->set == document_->content()) {
-            fs::remove(journal, ec);  // nothing unsaved in it
+        if (!content) {
+            MoveAside(journal, "could not be read");
             continue;
         }
-        if (!newest || content->lastNs > newest->lastNs) {
-            newest = std::move(content);
-            newestPath = journal;
+        if (content->key != key) {
+            continue;  // another set whose key shares the name
         }
+        if (content->set == shown) {
+            // Nothing unsaved in what could be read; what could not stays aside.
+            if (content->damaged()) {
+                MoveAside(journal, "could not be read whole");
+            } else {
+                Remove(journal);
+            }
+            continue;
+        }
+        Offer offer;
+        offer.journal = journal;
+        offer.lastNs = content->lastNs;
+        offer.steps = content->steps();
+        offer.unreadable = content->unreadable;
+        offer.fileChanged =
+            content->fileCheck ? *content->fileCheck != shownCheck : !(content->start == shown);
+        offer.set = std::move(content->set);
+        offers_.push_back(std::move(offer));
     }
-    if (newest) {
-        offer_ = Offer{newestPath, newest->set};
-        emit unsavedWorkFound(fileName, QDateTime::fromMSecsSinceEpoch(newest->lastNs / 1000000));
+    std::stable_sort(offers_.begin(), offers_.end(),
+                     [](const Offer& a, const Offer& b) { return a.lastNs > b.lastNs; });
+    emit offerChanged();
+}
+
+QString EditJournalKeeper::OfferText() const {
+    if (offers_.empty()) {
+        return {};
     }
+    const Offer& offer = offers_.front();
+    QString text = QString("Unsaved changes of %1 from %2")
+                       .arg(fileName_.isEmpty() ? QString("the new set") : ShownFileName(fileName_),
+                            QDateTime::fromMSecsSinceEpoch(offer.lastNs / 1000000)
+                                .toString("yyyy-MM-dd HH:mm:ss"));
+    if (offers_.size() > 1) {
+        text += QString(" (and %1 more)").arg(offers_.size() - 1);
+    }
+    text += " can be restored";
+    if (offer.unreadable > 0) {
+        text +=
+            QString("; %1 of %2 steps could not be read").arg(offer.unreadable).arg(offer.steps);
+    }
+    if (offer.fileChanged) {
+        text += "; the file has changed on disk since";
+    }
+    return text;
 }
 
 bool EditJournalKeeper::RestoreUnsavedWork() {
-    if (!offer_) {
+    if (offers_.empty()) {
         return false;
     }
-    const Offer offer = *offer_;
-    offer_.reset();
-    // The work goes on in this session's journal; the old one is done with.
+    const Offer offer = offers_.front();
+    // The old journal goes only once the work is safe on disk in this session's journal.
+    JournalRecord record;
+    record.kind = JournalRecord::Kind::Whole;
+    record.timeNs = NowNs();
+    record.whole = offer.set;
+    std::string failure;
+    bool safe = Write(record, offer.set, failure);
+    if (safe && ::fdatasync(fd_) != 0) {
+        failure = std::strerror(errno);
+        Close(false);
+        Failed(failure);
+        safe = false;
+    }
+    if (!safe) {
+        UpdateProtection();
+        emit notice("Nothing restored: the edit journal cannot be written (" +
+                    QString::fromLocal8Bit(failure.c_str()) +
+                    "); the unsaved changes stay where they are");
+        return false;
+    }
+    restoring_ = true;
     document_->setWhole(offer.set, "Restore Unsaved Changes");
-    std::error_code ec;
-    fs::remove(offer.journal, ec);
-    emit unsavedWorkGone();
+    restoring_ = false;
+    if (offer.unreadable > 0) {
+        MoveAside(offer.journal, "could not be read whole");
+    } else {
+        Remove(offer.journal);
+    }
+    std::erase_if(offers_, [&](const Offer& o) { return o.journal == offer.journal; });
+    emit offerChanged();
     return true;
 }
 
 void EditJournalKeeper::Changed(const DocumentChange& change) {
     if (change.kind == DocumentChange::Kind::Reset) {
+        // Another set, with nothing unsaved yet: whatever failed before was about the last.
         base_ = document_->content();
+        fileCheck_ = JournalFileCheck(base_);
         modified_ = false;
-        reset_ = true;
+        failed_ = false;
+        retryTimer_.stop();
+        UpdateProtection();
         return;
     }
-    if (!EnsureOpen()) {
+    if (restoring_) {
         return;
     }
-    Append(EncodeJournalRecord(RecordOf(change, document_->content())));
+    std::string failure;
+    const bool lagged = failed_;
+    if (Write(RecordOf(change, document_->content()), document_->content(), failure) && lagged) {
+        UpdateProtection("Unsaved changes are protected again");
+    }
 }
 
 void EditJournalKeeper::Saved() {
     // The file holds the set now: its journal is emptied, and the next step starts anew.
     Close(true);
     base_ = document_->content();
+    fileCheck_ = JournalFileCheck(base_);
     modified_ = false;
+    failed_ = false;
+    retryTimer_.stop();
+    UpdateProtection();
 }
 
-bool EditJournalKeeper::EnsureOpen() {
-    if (fd_ >= 0) {
+bool EditJournalKeeper::Write(JournalRecord record, const BoardSetContent& after,
+                              std::string& failure) {
+    if (failed_) {
+        // The journal lags the set: a new one starts from the set as it is after this step,
+        // and the lagging one goes once the new one is on disk.
+        const fs::path lagging = path_;
+        path_.clear();
+        base_ = after;
+        if (!Start(failure) || ::fdatasync(fd_) != 0) {
+            if (failure.empty()) {
+                failure = std::strerror(errno);
+            }
+            Close(true);
+            path_ = lagging;
+            Failed(failure);
+            return false;
+        }
+        Remove(lagging);
+        failed_ = false;
+        retryTimer_.stop();
         return true;
     }
+    if (fd_ < 0 && !Start(failure)) {
+        Failed(failure);
+        return false;
+    }
+    record.number = ++number_;
+    const auto bytes = EncodeJournalRecord(record);
+    if (bytes.empty()) {
+        failure = kTooLarge;
+    }
+    if (!failure.empty() || !Append(bytes, failure)) {
+        Close(false);
+        Failed(failure);
+        return false;
+    }
+    return true;
+}
+
+bool EditJournalKeeper::Start(std::string& failure) {
     // A journal of this session's own, locked while it is written, so that another editor on
     // the same set neither overwrites it nor offers it.
-    static std::atomic<unsigned> sessions{0};
-    const std::string key = key_.empty() ? Key(QDir::currentPath(), fileName_) : key_;
-    path_ = Folder() / (NameHash(key) + "-" + std::to_string(::getpid()) + "-" +
-                        std::to_string(NowNs()) + "-" + std::to_string(sessions++) + ".krj");
+    const std::string key = key_.empty() ? JournalKey(fs::current_path(), fileName_) : key_;
+    path_ = NewJournalPath(key);
     std::error_code ec;
     fs::create_directories(path_.parent_path(), ec);
-    fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (ec) {
+        failure = ec.message();
+        path_.clear();
+        return false;
+    }
+    fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd_ < 0) {
-        Fail(QString::fromLocal8Bit(std::strerror(errno)));
+        failure = std::strerror(errno);
+        path_.clear();
         return false;
     }
     ::flock(fd_, LOCK_EX | LOCK_NB);
-    Append(EncodeJournalStart(NowNs(), Key(folder_, fileName_), base_));
-    return fd_ >= 0;
+    number_ = 0;
+    const auto start = EncodeJournalStart(NowNs(), key, fileCheck_, base_);
+    if (start.empty()) {
+        failure = kTooLarge;
+    }
+    if (!failure.empty() || !Append(start, failure)) {
+        Close(true);
+        return false;
+    }
+    return true;
 }
 
-void EditJournalKeeper::Append(const std::vector<std::uint8_t>& bytes) {
+bool EditJournalKeeper::Append(const std::vector<std::uint8_t>& bytes, std::string& failure) {
     // One write a record: once it returns, the bytes survive the process being killed.
     std::size_t done = 0;
     while (done < bytes.size()) {
@@ -250,15 +348,15 @@ void EditJournalKeeper::Append(const std::vector<std::uint8_t>& bytes) {
             continue;
         }
         if (n <= 0) {
-            Fail(QString::fromLocal8Bit(std::strerror(n < 0 ? errno : ENOSPC)));
-            Close(false);
-            return;
+            failure = std::strerror(n < 0 ? errno : ENOSPC);
+            return false;
         }
         done += static_cast<std::size_t>(n);
     }
     if (!syncTimer_.isActive()) {
         syncTimer_.start();
     }
+    return true;
 }
 
 void EditJournalKeeper::Flush() {
@@ -274,19 +372,54 @@ void EditJournalKeeper::Close(bool removeFile) {
         ::close(fd_);
         fd_ = -1;
     }
-    if (removeFile && !path_.empty()) {
-        std::error_code ec;
-        fs::remove(path_, ec);
+    if (removeFile) {
+        Remove(path_);
+        path_.clear();
     }
-    path_.clear();
 }
 
-void EditJournalKeeper::Fail(const QString& reason) {
-    if (!failed_) {
-        failed_ = true;
-        emit problem("Unsaved changes are not protected: the edit journal cannot be written (" +
-                     reason + ")");
+void EditJournalKeeper::Failed(const std::string& reason) {
+    failed_ = true;
+    failure_ = reason;
+    if (!retryTimer_.isActive()) {
+        retryTimer_.start();
     }
+    UpdateProtection();
+}
+
+void EditJournalKeeper::UpdateProtection(const QString& resumedText) {
+    const bool now = IsProtected();
+    if (now == wasProtected_) {
+        return;
+    }
+    wasProtected_ = now;
+    emit protectionChanged(
+        now, now ? resumedText
+                 : "Unsaved changes are not protected: the edit journal cannot be written (" +
+                       QString::fromLocal8Bit(failure_.c_str()) + ")");
+}
+
+void EditJournalKeeper::Retry() {
+    if (!failed_) {
+        retryTimer_.stop();
+        return;
+    }
+    if (!modified_) {
+        return;  // nothing to protect until the next step
+    }
+    std::string failure;
+    if (Write({}, document_->content(), failure)) {
+        UpdateProtection("Unsaved changes are protected again");
+    }
+}
+
+void EditJournalKeeper::MoveAside(const fs::path& journal, const QString& why) {
+    const auto moved = MoveJournalAside(journal);
+    const QString name = fileName_.isEmpty() ? QString("the new set") : ShownFileName(fileName_);
+    emit notice(moved.ok() ? QString("An edit journal of %1 %2; it was moved aside to %3")
+                                 .arg(name, why, QString::fromLocal8Bit(moved.value().c_str()))
+                           : QString("An edit journal of %1 %2 and cannot be moved aside (%3)")
+                                 .arg(name, why, QString::fromLocal8Bit(moved.error().c_str())));
 }
 
 }  // namespace krellon

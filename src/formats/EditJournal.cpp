@@ -1,5 +1,6 @@
 #include "EditJournal.h"
 
+#include <algorithm>
 #include <array>
 
 #include "BufferedSource.h"
@@ -10,10 +11,12 @@ namespace krellon {
 
 namespace {
 
-constexpr std::string_view kMagic = "KRJ1";
-// No frame is larger than a whole set of 100 boards with long texts; a length beyond this is
-// damage, not a frame.
-constexpr std::uint32_t kMaxFrame = 16u << 20;
+// The first layout had no record numbers and no file check; it is still read.
+constexpr std::string_view kMagicV1 = "KRJ1";
+constexpr std::string_view kMagic = "KRJ2";
+// A frame is as long as its length says, up to what the file holds: a set of any size the
+// board set reader takes fits, and a damaged length never reserves more than the file's size.
+constexpr std::uint64_t kMaxFrame = 0xFFFFFFFFu;
 
 void WriteInt64(ByteWriter& out, std::int64_t value) {
     const auto v = static_cast<std::uint64_t>(value);
@@ -43,6 +46,9 @@ bool ReadText(ByteReader& in, std::string& text) {
 
 // Frames a payload: its length, its CRC-32, the payload.
 std::vector<std::uint8_t> Frame(const std::vector<std::uint8_t>& payload) {
+    if (payload.size() > kMaxFrame) {
+        return {};
+    }
     ByteWriter out;
     out.reserve(payload.size() + 8);
     out.writeInt32(static_cast<std::int32_t>(payload.size()));
@@ -57,7 +63,7 @@ bool ReadFrame(const ByteSource& source, std::uint64_t& position,
     ByteReader in(source, position);
     const auto size = static_cast<std::uint32_t>(in.readInt32());
     const auto crc = static_cast<std::uint32_t>(in.readInt32());
-    if (!in.ok() || size > kMaxFrame || size > in.remaining()) {
+    if (!in.ok() || size > in.remaining()) {
         return false;
     }
     payload.resize(size);
@@ -68,7 +74,7 @@ bool ReadFrame(const ByteSource& source, std::uint64_t& position,
     return true;
 }
 
-bool DecodeRecord(const std::vector<std::uint8_t>& payload, JournalRecord& record) {
+bool DecodeRecord(const std::vector<std::uint8_t>& payload, bool numbered, JournalRecord& record) {
     const MemorySource source(payload);
     ByteReader in(source);
     const std::uint8_t kind = in.readByte();
@@ -76,6 +82,9 @@ bool DecodeRecord(const std::vector<std::uint8_t>& payload, JournalRecord& recor
         return false;
     }
     record.kind = static_cast<JournalRecord::Kind>(kind);
+    if (numbered) {
+        record.number = static_cast<std::uint32_t>(in.readInt32());
+    }
     record.timeNs = ReadInt64(in);
     using Kind = JournalRecord::Kind;
     switch (record.kind) {
@@ -155,12 +164,18 @@ std::uint32_t Crc32(const std::uint8_t* data, std::size_t size) {
     return crc ^ 0xFFFFFFFFu;
 }
 
+std::uint32_t JournalFileCheck(const BoardSetContent& set) {
+    const auto bytes = EncodeBoardSet(set);
+    return Crc32(bytes.data(), bytes.size());
+}
+
 std::vector<std::uint8_t> EncodeJournalStart(std::int64_t timeNs, std::string_view key,
-                                             const BoardSetContent& set) {
+                                             std::uint32_t fileCheck, const BoardSetContent& set) {
     ByteWriter out;
     out.writeBytes(kMagic);
     WriteInt64(out, timeNs);
     WriteText(out, key);
+    out.writeInt32(static_cast<std::int32_t>(fileCheck));
     const auto bytes = EncodeBoardSet(set);
     out.writeBytes(bytes.data(), bytes.size());
     return Frame(out.bytes());
@@ -169,6 +184,7 @@ std::vector<std::uint8_t> EncodeJournalStart(std::int64_t timeNs, std::string_vi
 std::vector<std::uint8_t> EncodeJournalRecord(const JournalRecord& record) {
     ByteWriter out;
     out.writeByte(static_cast<std::uint8_t>(record.kind));
+    out.writeInt32(static_cast<std::int32_t>(record.number));
     WriteInt64(out, record.timeNs);
     using Kind = JournalRecord::Kind;
     switch (record.kind) {
@@ -252,10 +268,14 @@ std::optional<JournalContent> ReadJournal(const ByteSource& file) {
     const BufferedSource source(file, 65536);
     std::uint64_t position = 0;
     std::vector<std::uint8_t> payload;
-    if (!ReadFrame(source, position, payload) || payload.size() < kMagic.size() + 8 ||
-        std::string_view(reinterpret_cast<const char*>(payload.data()), kMagic.size()) != kMagic) {
+    if (!ReadFrame(source, position, payload) || payload.size() < kMagic.size() + 8) {
         return std::nullopt;
     }
+    const std::string_view magic(reinterpret_cast<const char*>(payload.data()), kMagic.size());
+    if (magic != kMagic && magic != kMagicV1) {
+        return std::nullopt;
+    }
+    const bool numbered = magic == kMagic;
     JournalContent content;
     {
         const MemorySource start(payload);
@@ -264,24 +284,64 @@ std::optional<JournalContent> ReadJournal(const ByteSource& file) {
         if (!ReadText(in, content.key)) {
             return std::nullopt;
         }
+        if (numbered) {
+            content.fileCheck = static_cast<std::uint32_t>(in.readInt32());
+        }
         const MemorySource rest(std::span<const std::uint8_t>(payload).subspan(
-            static_cast<std::size_t>(in.position())));
+            static_cast<std::size_t>(std::min(in.position(), start.size()))));
         auto set = DecodeBoardSet(rest);
-        if (!set.ok()) {
+        if (!in.ok() || !set.ok()) {
             return std::nullopt;
         }
-        content.set = std::move(set.value());
+        content.start = std::move(set.value());
     }
+    content.set = content.start;
     content.lastNs = content.startedNs;
+    // A record at at, or nothing when no whole frame of a record starts there.
+    const auto recordAt = [&](std::uint64_t at, std::uint64_t& end, JournalRecord& record) {
+        end = at;
+        return ReadFrame(source, end, payload) && DecodeRecord(payload, numbered, record);
+    };
+    std::uint32_t lastNumber = 0;
     while (position < source.size()) {
         JournalRecord record;
-        if (!ReadFrame(source, position, payload) || !DecodeRecord(payload, record) ||
-            !ApplyJournalRecord(content.set, record)) {
-            content.damaged = true;
-            break;
+        std::uint64_t end = position;
+        if (!recordAt(position, end, record)) {
+            // A damaged frame: the reading goes on at the next frame that is whole, after the
+            // damaged one's own length when that still holds, else at any byte after it.
+            ByteReader in(source, position);
+            const std::uint64_t size = static_cast<std::uint32_t>(in.readInt32());
+            std::optional<std::uint64_t> next;
+            std::uint64_t skip = position + 8 + size;
+            if (in.ok() && skip < source.size() && recordAt(skip, end, record)) {
+                next = skip;
+            }
+            for (std::uint64_t at = position + 1; !next && at + 8 <= source.size(); ++at) {
+                if (recordAt(at, end, record)) {
+                    next = at;
+                }
+            }
+            // A numbered journal counts what was lost by the numbers; at its end, one at least.
+            if (!numbered || !next) {
+                ++content.unreadable;
+            }
+            if (!next) {
+                break;
+            }
+        }
+        position = end;
+        if (numbered) {
+            if (record.number > lastNumber + 1) {
+                content.unreadable += record.number - lastNumber - 1;
+            }
+            lastNumber = std::max(lastNumber, record.number);
+        }
+        if (!ApplyJournalRecord(content.set, record)) {
+            ++content.unreadable;
+            continue;
         }
         ++content.records;
-        content.lastNs = record.timeNs;
+        content.lastNs = std::max(content.lastNs, record.timeNs);
     }
     return content;
 }

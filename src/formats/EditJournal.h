@@ -13,9 +13,10 @@
 namespace krellon {
 
 // The edit journal of one board set: its first frame holds the whole set as it was when the
-// journal began, each later frame the values one step (or undo, or redo) left in it. Every
-// frame is its length, a CRC-32 of its bytes and the bytes, so a frame cut off by a crash or
-// damaged on disk is found and dropped with everything after it.
+// journal began, each later frame the values one step (or undo, or redo) left in it, with its
+// number. Every frame is its length, a CRC-32 of its bytes and the bytes, so a frame cut off
+// by a crash or damaged on disk is found and passed over: since a record holds values, not
+// differences, the records after it still apply, and the numbers tell how many were lost.
 
 // One change the journal holds: the values a step left in the set.
 struct JournalRecord {
@@ -29,34 +30,47 @@ struct JournalRecord {
         Whole = 7,  // the whole set at once
     };
     Kind kind = Kind::Cells;
-    std::int64_t timeNs = 0;  // when the change was made, nanoseconds since 1970 (UTC)
-    std::int32_t board = 0;   // 1-based, for Cells and Background
+    std::uint32_t number = 0;  // 1 for the journal's first record, counting up
+    std::int64_t timeNs = 0;   // when the change was made, nanoseconds since 1970 (UTC)
+    std::int32_t board = 0;    // 1-based, for Cells and Background
     std::vector<std::pair<std::uint16_t, std::int32_t>> cells;  // index into Board::cells, code
     std::int32_t value = 0;                                     // Background
     std::string text;                                           // the texts
     BoardSetContent whole;                                      // Whole
 };
 
-// The bytes of a journal's first frame: when it began, what set it is of (key), the set.
+// The bytes of a journal's first frame: when it began, what set it is of (key), the check of
+// the set as its file held it (JournalFileCheck), and the set the records start from. Empty
+// for a set too large to frame (over 4 GiB).
 std::vector<std::uint8_t> EncodeJournalStart(std::int64_t timeNs, std::string_view key,
-                                             const BoardSetContent& set);
+                                             std::uint32_t fileCheck, const BoardSetContent& set);
 
-// The bytes of one record's frame.
+// The bytes of one record's frame; empty for a record too large to frame.
 std::vector<std::uint8_t> EncodeJournalRecord(const JournalRecord& record);
+
+// A short check of a set as a file holds it: whether the file changed since a journal began.
+std::uint32_t JournalFileCheck(const BoardSetContent& set);
 
 // What a journal holds, read back.
 struct JournalContent {
     std::string key;
     std::int64_t startedNs = 0;
-    std::int64_t lastNs = 0;  // the time of the last record applied, else startedNs
-    BoardSetContent set;      // the first frame's set with every good record applied
-    std::size_t records = 0;  // records applied
-    bool damaged = false;     // a torn or damaged tail was dropped
+    std::int64_t lastNs = 0;  // the time of the newest record applied, else startedNs
+    // The check of the set as its file held it; journals of the first layout have none, and
+    // their start is the file's set.
+    std::optional<std::uint32_t> fileCheck;
+    BoardSetContent start;       // the first frame's set
+    BoardSetContent set;         // the start with every readable record applied
+    std::size_t records = 0;     // records applied
+    std::size_t unreadable = 0;  // records that could not be read or applied (at least)
+
+    std::size_t steps() const { return records + unreadable; }
+    bool damaged() const { return unreadable > 0; }
 };
 
-// Reads a journal: the first frame, then the records in order, each applied to the set, up to
-// the first that is cut off, fails its check or does not fit the set. Nothing when the first
-// frame itself cannot be read.
+// Reads a journal: the first frame, then every record that can be read, in order, each
+// applied to the set; a damaged or torn frame, or one that does not fit the set, is counted
+// and passed over. Nothing when the first frame itself cannot be read.
 std::optional<JournalContent> ReadJournal(const ByteSource& source);
 
 // Applies record to set; false, leaving set as it was, when the record does not fit it.

@@ -68,8 +68,8 @@ MainWindow::MainWindow(QWidget* parent, const QString& startSet) : QMainWindow(p
 
     // Every set shown tells the journal which set is open; the first was read already.
     connect(editor_, &Form1::SetShown, this,
-            [this] { journal_->Opened(QDir::currentPath(), editor_->BoardSetFile); });
-    journal_->Opened(QDir::currentPath(), editor_->BoardSetFile);
+            [this] { journal_->Opened(std::filesystem::current_path(), editor_->BoardSetFile); });
+    journal_->Opened(std::filesystem::current_path(), editor_->BoardSetFile);
 }
 
 MainWindow::~MainWindow() {
@@ -257,22 +257,27 @@ void MainWindow::CreateStatusBar() {
     UnsavedStatus->hide();
     RestoreButton->hide();
     connect(RestoreButton, &QPushButton::clicked, RestoreUnsavedAction, &QAction::trigger);
-    connect(journal_, &EditJournalKeeper::unsavedWorkFound, this,
-            [this](const QString& file, const QDateTime& when) {
-                UnsavedStatus->setText(
-                    QString("Unsaved changes of %1 from %2 can be restored")
-                        .arg(file.isEmpty() ? QString("the new set") : ShownFileName(file),
-                             when.toString("yyyy-MM-dd HH:mm:ss")));
-                UnsavedStatus->show();
-                RestoreButton->show();
-                RestoreUnsavedAction->setEnabled(true);
-            });
-    connect(journal_, &EditJournalKeeper::unsavedWorkGone, this, [this] {
-        UnsavedStatus->hide();
-        RestoreButton->hide();
-        RestoreUnsavedAction->setEnabled(false);
+    // Unsaved work found for the open set, with its button, while there is any.
+    connect(journal_, &EditJournalKeeper::offerChanged, this, [this] {
+        const QString text = journal_->OfferText();
+        UnsavedStatus->setText(text);
+        UnsavedStatus->setVisible(!text.isEmpty());
+        RestoreButton->setVisible(!text.isEmpty());
+        RestoreUnsavedAction->setEnabled(!text.isEmpty());
     });
-    connect(journal_, &EditJournalKeeper::problem, this,
+    // Whether unsaved work is protected stands in the bar for as long as it is true.
+    ProtectionStatus = new QLabel(this);
+    ProtectionStatus->hide();
+    statusBar()->addPermanentWidget(ProtectionStatus);
+    connect(journal_, &EditJournalKeeper::protectionChanged, this,
+            [this](bool isProtected, const QString& text) {
+                ProtectionStatus->setText(isProtected ? QString() : text);
+                ProtectionStatus->setVisible(!isProtected);
+                if (isProtected && !text.isEmpty()) {
+                    statusBar()->showMessage(text, 10000);
+                }
+            });
+    connect(journal_, &EditJournalKeeper::notice, this,
             [this](const QString& text) { statusBar()->showMessage(text); });
     statusBar()->addPermanentWidget(PointerStatus);
     statusBar()->addPermanentWidget(ToolStatus);

@@ -84,6 +84,8 @@ public:
     // The offer of unsaved work found for the open set, with its button.
     QLabel* UnsavedStatus = nullptr;
     QPushButton* RestoreButton = nullptr;
+    // Shown while the set holds unsaved work that the edit journal could not take.
+    QLabel* ProtectionStatus = nullptr;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

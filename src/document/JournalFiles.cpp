@@ -1,0 +1,117 @@
+#include "JournalFiles.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QStandardPaths>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+
+#include "formats/FileSource.h"
+#include "formats/NameHash.h"
+#include "platform/FileNames.h"
+
+namespace krellon {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// What a new set, with no file yet, is called in a key: no file can have this name.
+constexpr std::string_view kNewSetName = "\n(new set)";
+
+std::vector<fs::path> JournalsIn(const fs::path& folder, std::string_view stem) {
+    std::vector<fs::path> journals;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.starts_with(stem) && name.ends_with(".krj") && it->is_regular_file(ec)) {
+            journals.push_back(it->path());
+        }
+    }
+    std::sort(journals.begin(), journals.end());
+    return journals;
+}
+
+}  // namespace
+
+fs::path JournalFolder() {
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    return fs::path(QFile::encodeName(data).toStdString()) / "journal";
+}
+
+fs::path DamagedJournalFolder() {
+    return JournalFolder() / "damaged";
+}
+
+std::string JournalKey(const fs::path& folder, const QString& fileName) {
+    const std::string name =
+        fileName.isEmpty() ? std::string(kNewSetName) : BytesFromName(fileName);
+    std::error_code ec;
+    const fs::path absolute = fs::absolute(folder, ec);
+    return (ec ? folder : absolute).lexically_normal().native() + "/" + name;
+}
+
+std::pair<std::string, std::string> SplitJournalKey(std::string_view key) {
+    const auto slash = key.rfind('/');
+    if (slash == std::string_view::npos) {
+        return {std::string(), std::string(key)};
+    }
+    const std::string_view name = key.substr(slash + 1);
+    return {std::string(slash == 0 ? key.substr(0, 1) : key.substr(0, slash)),
+            name == kNewSetName ? std::string() : std::string(name)};
+}
+
+fs::path NewJournalPath(std::string_view key) {
+    static std::atomic<unsigned> sessions{0};
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    return JournalFolder() /
+           (NameHash(key) + "-" + std::to_string(::getpid()) + "-" +
+            std::to_string(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()) +
+            "-" + std::to_string(sessions++) + ".krj");
+}
+
+std::vector<fs::path> JournalFilesOf(std::string_view key) {
+    return JournalsIn(JournalFolder(), NameHash(key) + "-");
+}
+
+std::vector<fs::path> AllJournalFiles() {
+    return JournalsIn(JournalFolder(), "");
+}
+
+std::optional<JournalContent> ReadJournalFile(const fs::path& path) {
+    FileSource file;
+    if (!file.open(path)) {
+        return std::nullopt;
+    }
+    return ReadJournal(file);
+}
+
+bool JournalInUse(const fs::path& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+    ::close(fd);  // drops the lock taken to look
+    return locked;
+}
+
+Result<fs::path> MoveJournalAside(const fs::path& path) {
+    std::error_code ec;
+    fs::create_directories(DamagedJournalFolder(), ec);
+    if (ec) {
+        return Result<fs::path>::failure(ec.message());
+    }
+    const fs::path target = DamagedJournalFolder() / path.filename();
+    fs::rename(path, target, ec);
+    if (ec) {
+        return Result<fs::path>::failure(ec.message());
+    }
+    return Result<fs::path>::success(target);
+}
+
+}  // namespace krellon
