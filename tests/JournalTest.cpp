@@ -1,24 +1,69 @@
 // No edit lost: the journal keeps every step of a set that was not saved, across closing the
 // window, picking another set, and restores it as one step when asked.
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <fstream>
 
 #include <QCoreApplication>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QStatusBar>
+#include <QTest>
 #include <QUndoStack>
 
 #include "EditorFixture.h"
 #include "JournalSteps.h"
 #include "document/BoardSetDocument.h"
 #include "document/EditJournalKeeper.h"
+#include "document/JournalFiles.h"
+#include "formats/NameHash.h"
 #include "platform/ComboBox.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
+#include "platform/FileNames.h"
 #include "shell/MainWindow.h"
 
 using namespace krellon;
+
+namespace {
+
+// A small tmpfs mounted over the user's data location, filled and freed at will: the full
+// disk under the journal.
+class SmallDisk {
+public:
+    SmallDisk() {
+        at_ = QFile::encodeName(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))
+                  .toStdString();
+        std::filesystem::create_directories(at_);
+        mounted_ = ::mount("tmpfs", at_.c_str(), "tmpfs", 0, "size=256k") == 0;
+    }
+    ~SmallDisk() {
+        if (mounted_) {
+            ::umount2(at_.c_str(), MNT_DETACH);
+        }
+    }
+    bool mounted() const { return mounted_; }
+    // Takes every free block.
+    void Fill() {
+        const int fd = ::open((at_ / "filler").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+        const std::vector<char> block(4096);
+        while (::write(fd, block.data(), block.size()) > 0) {
+        }
+        ::close(fd);
+    }
+    void Free() { std::filesystem::remove(at_ / "filler"); }
+
+private:
+    std::filesystem::path at_;
+    bool mounted_ = false;
+};
+
+}  // namespace
 
 class JournalTest : public EditorTest {
 protected:
@@ -191,4 +236,140 @@ TEST_F(JournalTest, TwoEditorsOnOneSetKeepAJournalEachAndLeaveTheOthersAlone) {
     third->RestoreUnsavedAction->trigger();
     EXPECT_TRUE(third->Editor()->CurrentBoardSet() == workOfA);
     EXPECT_EQ(Journals(), 2u);  // B's, still open, and the third's with the restored work
+}
+
+TEST_F(JournalTest, ARestoreOnAFullDiskChangesNothingAndKeepsTheOldJournal) {
+    window.reset();
+    SmallDisk disk;
+    if (!disk.mounted()) {
+        GTEST_SKIP() << "mounting a small tmpfs as the data location needs root";
+    }
+    window = std::make_unique<MainWindow>();
+    Editor().Picture1_MouseDown(1, 5, 5);
+    const BoardSetContent edited = Editor().CurrentBoardSet();
+    window.reset();
+    disk.Fill();
+    window = std::make_unique<MainWindow>();
+    window->RestoreButton->click();
+    EXPECT_TRUE(Editor().CurrentBoardSet() == TestSet(2));
+    EXPECT_EQ(Editor().Document->undoStack()->count(), 0);
+    EXPECT_FALSE(window->UnsavedStatus->isHidden());
+    EXPECT_EQ(window->statusBar()->currentMessage(),
+              "Nothing restored: the edit journal cannot be written (No space left on device); "
+              "the unsaved changes stay where they are");
+    window.reset();
+    EXPECT_EQ(Journals(), 1u);
+
+    disk.Free();
+    window = std::make_unique<MainWindow>();
+    window->RestoreButton->click();
+    EXPECT_TRUE(Editor().CurrentBoardSet() == edited);
+    EXPECT_EQ(Journals(), 1u);  // the restored work, now in this session's journal
+}
+
+TEST_F(JournalTest, StepsMadeWhileTheDiskIsFullAreJournalledAfreshOnceItIsNot) {
+    window.reset();
+    SmallDisk disk;
+    if (!disk.mounted()) {
+        GTEST_SKIP() << "mounting a small tmpfs as the data location needs root";
+    }
+    window = std::make_unique<MainWindow>();
+    Form1& f = Editor();
+    f.Picture1_MouseDown(1, 5, 5);  // A on board 1
+    disk.Fill();
+    window->DuplicateBoardAction->trigger();  // a whole set: more than the disk has
+    EXPECT_EQ(window->ProtectionStatus->text(),
+              "Unsaved changes are not protected: the edit journal cannot be written (No space "
+              "left on device)");
+    EXPECT_FALSE(window->ProtectionStatus->isHidden());
+    disk.Free();
+    f.Picture1_MouseDown(1, 35, 5);  // C on the new board 2
+    EXPECT_TRUE(window->ProtectionStatus->isHidden());
+    EXPECT_EQ(window->statusBar()->currentMessage(), "Unsaved changes are protected again");
+    const BoardSetContent edited = f.CurrentBoardSet();
+    ASSERT_EQ(edited.boards.size(), 3u);
+    window.reset();  // closed or killed: the journal is all that is left
+    window = std::make_unique<MainWindow>();
+    window->RestoreUnsavedAction->trigger();
+    EXPECT_TRUE(Editor().CurrentBoardSet() == edited);
+
+    // Without a step, the timer starts it afresh; a save ends the warning, which is then
+    // no longer true.
+    disk.Fill();
+    window->DuplicateBoardAction->trigger();
+    EXPECT_FALSE(window->ProtectionStatus->isHidden());
+    disk.Free();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->ProtectionStatus->isHidden(); }, 5000));
+    disk.Fill();
+    window->DuplicateBoardAction->trigger();
+    EXPECT_FALSE(window->ProtectionStatus->isHidden());
+    Editor().Command4->click();
+    EXPECT_TRUE(window->ProtectionStatus->isHidden());
+    disk.Free();
+}
+
+TEST_F(JournalTest, DamagedJournalsAreRestoredAsFarAsTheyReadAndMovedAsideNeverDeleted) {
+    window.reset();
+    const std::string key = JournalKey(folder.path(), "set.bds");
+    EXPECT_NE(JournalKey(folder.path(), NameFromBytes("S\xe9t.bds")),
+              JournalKey(folder.path(), NameFromBytes("S\xeat.bds")));
+    std::vector<std::uint8_t> bytes =
+        EncodeJournalStart(1, key, JournalFileCheck(TestSet(2)), TestSet(2));
+    for (std::uint32_t n = 1; n <= 3; ++n) {
+        JournalRecord record;
+        record.number = n;
+        record.board = 1;
+        record.cells = {{static_cast<std::uint16_t>(n), 2}};
+        const auto frame = EncodeJournalRecord(record);
+        bytes.insert(bytes.end(), frame.begin(), frame.end());
+        if (n == 2) {
+            bytes[bytes.size() - 3] ^= 0x40;  // a flipped bit in the second step
+        }
+    }
+    std::filesystem::create_directories(JournalFolder());
+    std::ofstream(JournalFolder() / (NameHash(key) + "-1-1-1.krj"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
+    std::ofstream(JournalFolder() / (NameHash(key) + "-1-1-2.krj")) << "nope";
+
+    window = std::make_unique<MainWindow>();
+    EXPECT_TRUE(
+        window->UnsavedStatus->text().endsWith("can be restored; 1 of 3 steps could not be read"));
+    EXPECT_TRUE(window->statusBar()->currentMessage().startsWith(
+        "An edit journal of set.bds could not be read; it was moved aside to "));
+    window->RestoreButton->click();
+    BoardSetContent expected = TestSet(2);
+    expected.boards[0].cells[1] = expected.boards[0].cells[3] = 2;
+    EXPECT_TRUE(Editor().CurrentBoardSet() == expected);
+    std::size_t aside = 0;
+    for ([[maybe_unused]] const auto& entry :
+         std::filesystem::directory_iterator(DamagedJournalFolder())) {
+        ++aside;
+    }
+    EXPECT_EQ(aside, 2u);
+    EXPECT_EQ(Journals(), 1u);
+}
+
+TEST_F(JournalTest, EveryUnsavedSessionIsOfferedInTurnAndAFileChangedSinceIsTold) {
+    Editor().Picture1_MouseDown(1, 5, 5);
+    const BoardSetContent first = Editor().CurrentBoardSet();
+    auto second = std::make_unique<MainWindow>();
+    second->Editor()->Picture1_MouseDown(1, 35, 5);
+    const BoardSetContent newest = second->Editor()->CurrentBoardSet();
+    second.reset();
+    window.reset();
+    WriteBoardSet("set.bds", TestSet(3));  // replaced since, by a checkout say
+
+    window = std::make_unique<MainWindow>();
+    EXPECT_TRUE(window->UnsavedStatus->text().endsWith(
+        " (and 1 more) can be restored; the file has changed on disk since"));
+    window->RestoreButton->click();
+    EXPECT_TRUE(Editor().CurrentBoardSet() == newest);
+    EXPECT_TRUE(window->UnsavedStatus->text().endsWith(
+        " can be restored; the file has changed on disk since"));
+    EXPECT_FALSE(window->UnsavedStatus->text().contains("more"));
+    window->RestoreButton->click();
+    EXPECT_TRUE(Editor().CurrentBoardSet() == first);
+    EXPECT_TRUE(window->UnsavedStatus->isHidden());
+    Editor().Document->undoStack()->undo();
+    EXPECT_TRUE(Editor().CurrentBoardSet() == newest);
 }
