@@ -7,6 +7,7 @@
 #include "platform/ComboBox.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
+#include "platform/FileNames.h"
 #include "platform/PictureBox.h"
 #include "shared/Module1.h"
 
@@ -141,4 +142,27 @@ TEST_F(ExplorerPngTest, AllImagesOutToAFolderAndBackInAtOnce) {
     EXPECT_TRUE(messages[0].startsWith("Nothing was imported.")) << messages[0].toStdString();
     EXPECT_TRUE(messages[0].endsWith("Wrong image width.")) << messages[0].toStdString();
     EXPECT_EQ(folder.read("bricks.img"), before);
+}
+
+TEST_F(ExplorerPngTest, AllImagesOfAFileWhoseNameIsNotUtf8) {
+    const std::string name =
+        "Br\xe9"
+        "cks.img";
+    WriteImages(name, TestBricks(3));
+    SetFileDialogHandlerForTesting(
+        [this](FileDialogKind, const QString&) { return NameFromPath(folder / "all"); });
+    Form2& e = Explore(NameFromBytes(name), 2);
+    e.ExportAllAction->trigger();
+    for (int k = 1; k <= 3; ++k) {
+        EXPECT_TRUE(std::filesystem::exists(folder / "all" / AllName(k))) << k;
+    }
+    // A red brick 2 goes back into that very file.
+    QImage red(30, 15, QImage::Format_Indexed8);
+    red.setColorTable({qRgb(200, 0, 0)});
+    red.fill(0);
+    red.save(QString::fromStdString((folder / "all" / AllName(2)).string()));
+    e.ImportAllAction->trigger();
+    EXPECT_TRUE(messages.isEmpty()) << messages.join("; ").toStdString();
+    EXPECT_EQ(PixelAt(e.Picture1->image(), 0, 0), MakeColour(200, 0, 0));
+    EXPECT_EQ(folder.snapshot().size(), 5u);  // the set's three files, the folder and this one
 }

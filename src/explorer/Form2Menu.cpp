@@ -1,7 +1,6 @@
 // The explorer's menu: the image shown to and from a palette PNG, and every image of the file
 // out to a folder and back in at once.
 #include <QDir>
-#include <QFile>
 #include <QMenuBar>
 
 #include "Form2.h"
@@ -21,10 +20,10 @@ namespace {
 
 const QString kCaption = "Krellon IMG Explorer";
 
-// The explorer's file as the transfers name it.
+// The explorer's file as the transfers name it: the file found, byte for byte.
 QString ExplorerPath() {
     const auto path = FindFile(Shared().ExplorerFile);
-    return path ? QFile::decodeName(path->c_str()) : Shared().ExplorerFile;
+    return path ? NameFromPath(*path) : Shared().ExplorerFile;
 }
 
 }  // namespace
@@ -70,7 +69,8 @@ void Form2::ExportAllImages() {
         return;
     }
     if (const auto failure = krellon::ExportAllImages(ExplorerPath(), folder, ImageFormat::Png)) {
-        MsgBox(this, "Could not export " + failure->file + ": " + failure->reason, kCaption);
+        MsgBox(this, "Could not export " + ShownFileName(failure->file) + ": " + failure->reason,
+               kCaption);
         return;
     }
     ShowStatus(QString("Exported %1 images to %2").arg(Shared().ImageCount).arg(folder));
@@ -89,10 +89,14 @@ void Form2::ImportAllImages() {
         failure = ImportImages(ExplorerPath(), sources);
     }
     if (failure) {
-        MsgBox(this, "Nothing was imported. " + failure->file + ": " + failure->reason, kCaption);
+        MsgBox(this,
+               "Nothing was imported. " + ShownFileName(failure->file) + ": " + failure->reason,
+               kCaption);
         return;
     }
-    ShowStatus(QString("Imported %1 images into %2").arg(sources.size()).arg(m.ExplorerFile));
+    ShowStatus(QString("Imported %1 images into %2")
+                   .arg(sources.size())
+                   .arg(ShownFileName(m.ExplorerFile)));
     ReadImageFile();
     ShowImage();
     UpdateEditor();

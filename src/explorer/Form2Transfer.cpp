@@ -1,7 +1,5 @@
 // Export of the image shown to an 8-bit bitmap, and import of such a bitmap back into the
 // image file in place, with the editor brought up to date when it uses that file.
-#include <QFile>
-
 #include "Form2.h"
 #include "editor/Form1.h"
 #include "formats/Bitmap.h"
@@ -20,10 +18,6 @@ namespace krellon {
 namespace {
 
 const QString kCaption = "Krellon IMG Explorer";
-
-std::filesystem::path PathOf(const QString& name) {
-    return BytesFromName(name);
-}
 
 }  // namespace
 
@@ -56,7 +50,7 @@ bool Form2::ExportShown(const QString& name, ImageFormat format) {
     // older file is kept among the backups.
     const auto bytes = EncodeImage(slot, ShownPalette(), *pixels, format);
     const Status saved =
-        ReplaceFile(PathOf(name), bytes,
+        ReplaceFile(PathFromName(name), bytes,
                     "Export of image " + QString::number(m.CurrentImage) + " of " + m.ExplorerFile);
     if (!saved.ok()) {
         MsgBox(this, "Could not write " + name + ": " + ReasonText(saved), kCaption);
@@ -83,7 +77,7 @@ void Form2::ImportShown(const QString& name, ImageFormat format) {
     // The file is read without creating anything; a missing one is "not found". No more of
     // it is read than an image of this size can take.
     DecodedBitmap decoded;
-    if (const auto refusal = DecodeForImport(PathOf(name), format, slot, decoded)) {
+    if (const auto refusal = DecodeForImport(PathFromName(name), format, slot, decoded)) {
         MsgBox(this, *refusal, kCaption);
         return;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -13,6 +14,15 @@ QString NameFromBytes(std::string_view bytes);
 
 // The bytes of a name made by NameFromBytes (or typed: plain UTF-8).
 std::string BytesFromName(const QString& name);
+
+// The one way between the names the program holds and the file system's paths: the bytes of
+// the name as they are, both ways.
+inline std::filesystem::path PathFromName(const QString& name) {
+    return BytesFromName(name);
+}
+inline QString NameFromPath(const std::filesystem::path& path) {
+    return NameFromBytes(path.native());
+}
 
 // A name as it is shown in lists and messages: a byte that is not UTF-8 as the replacement
 // character, a line break and the other control characters as their visible symbols.

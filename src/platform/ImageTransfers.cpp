@@ -1,13 +1,15 @@
 #include "ImageTransfers.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <algorithm>
 #include <vector>
 
 #include "Cp1252.h"
+#include "FileNames.h"
 #include "FileWrites.h"
+#include "Files.h"
 #include "Pipeline.h"
 #include "formats/FileSource.h"
 #include "formats/ImageTransfer.h"
@@ -17,8 +19,9 @@ namespace krellon {
 
 namespace {
 
-std::filesystem::path PathOf(const QString& name) {
-    return std::filesystem::path(QFile::encodeName(name).toStdString());
+// The name of a file of folder.
+QString InFolder(const QString& folder, const QString& name) {
+    return NameFromPath(PathFromName(folder) / PathFromName(name));
 }
 
 TransferResult Failure(const QString& file, const QString& reason) {
@@ -32,7 +35,7 @@ struct ListedImages {
 };
 
 TransferResult OpenImages(const QString& name, ListedImages& images) {
-    if (!images.file.open(PathOf(name))) {
+    if (!images.file.open(PathFromName(name))) {
         return Failure(name, "the file cannot be opened");
     }
     auto index = IndexImageFile(images.file);
@@ -67,7 +70,7 @@ TransferResult WriteImage(const ListedImages& images, const QString& imageFile, 
     if (!bytes) {
         return Failure(imageFile, QString("image %1: the file ends inside its pixels").arg(i + 1));
     }
-    const Status written = ReplaceFile(PathOf(out), *bytes, ExportReason(imageFile, i));
+    const Status written = ReplaceFile(PathFromName(out), *bytes, ExportReason(imageFile, i));
     if (!written.ok()) {
         return Failure(out, ReasonText(written));
     }
@@ -142,7 +145,9 @@ TransferResult ExportAllImages(const QString& imageFile, const QString& folder,
     if (auto failed = OpenImages(imageFile, images)) {
         return failed;
     }
-    if (!QDir().mkpath(folder)) {
+    std::error_code ec;
+    std::filesystem::create_directories(PathFromName(folder), ec);
+    if (!std::filesystem::is_directory(PathFromName(folder), ec)) {
         return Failure(folder, "the folder cannot be made");
     }
     // Every file is written first and flushed to disk once; none replaces an older one unless
@@ -152,14 +157,16 @@ TransferResult ExportAllImages(const QString& imageFile, const QString& folder,
     RunPipeline<std::optional<std::vector<std::uint8_t>>>(
         images.index.records.size(), [&](std::size_t i) { return EncodeImage(images, i, format); },
         [&](std::size_t i, std::optional<std::vector<std::uint8_t>> bytes) {
-            const QString name = QDir(folder).filePath(
+            const QString name = InFolder(
+                folder,
                 AllImagesName(static_cast<int>(i + 1), images.index.records[i].Name, format));
             if (!bytes) {
                 failure = Failure(imageFile,
                                   QString("image %1: the file ends inside its pixels").arg(i + 1));
                 return false;
             }
-            const Status written = batch.add(PathOf(name), *bytes, ExportReason(imageFile, i));
+            const Status written =
+                batch.add(PathFromName(name), *bytes, ExportReason(imageFile, i));
             if (!written.ok()) {
                 failure = Failure(name, ReasonText(written));
                 return false;
@@ -177,19 +184,23 @@ TransferResult ExportAllImages(const QString& imageFile, const QString& folder,
 }
 
 TransferResult ImagesInFolder(const QString& folder, std::map<int, QString>& sources) {
-    const QDir dir(folder);
-    if (!dir.exists()) {
+    std::error_code ec;
+    if (!std::filesystem::is_directory(PathFromName(folder), ec)) {
         return Failure(folder, "no such folder");
     }
     static const QRegularExpression pattern(R"(^(\d{3})-.*\.(bmp|png)$)",
                                             QRegularExpression::CaseInsensitiveOption);
-    for (const QString& name : dir.entryList(QDir::Files, QDir::Name)) {
+    // The names as the folder holds them, byte for byte, in byte order.
+    std::vector<std::string> names = ListFiles(PathFromName(folder), "*");
+    std::sort(names.begin(), names.end());
+    for (const std::string& bytes : names) {
+        const QString name = NameFromBytes(bytes);
         const auto match = pattern.match(name);
         if (!match.hasMatch()) {
             continue;
         }
         const int n = match.captured(1).toInt();
-        const QString path = dir.filePath(name);
+        const QString path = InFolder(folder, name);
         if (!sources.emplace(n, path).second) {
             return Failure(path, QString("image %1 also comes from %2").arg(n).arg(sources[n]));
         }
@@ -218,7 +229,7 @@ TransferResult ImportImages(const QString& imageFile, const std::map<int, QStrin
         const ImageRecord& record = records[static_cast<std::size_t>(n - 1)];
         DecodedBitmap decoded;
         const ImageFormat format = ImageFormatOfName(source).value_or(ImageFormat::Bmp);
-        if (const auto why = DecodeForImport(PathOf(source), format, record, decoded)) {
+        if (const auto why = DecodeForImport(PathFromName(source), format, record, decoded)) {
             return Failure(source, *why);
         }
         auto change = PlanImport(images.file, record, std::move(decoded));
@@ -237,7 +248,7 @@ TransferResult ImportImages(const QString& imageFile, const std::map<int, QStrin
         sources.size() == 1
             ? "Import from " + QFileInfo(sources.begin()->second).fileName()
             : "Import of all images from " + QFileInfo(sources.begin()->second).dir().dirName();
-    const Status written = PatchFile(PathOf(imageFile), images.file, patches, reason);
+    const Status written = PatchFile(PathFromName(imageFile), images.file, patches, reason);
     if (!written.ok()) {
         return Failure(imageFile, ReasonText(written));
     }

@@ -13,7 +13,8 @@
 #include "formats/ImageFile.h"
 
 // Images of an image file out to BMP or PNG files and back, one or all at once: what the
-// explorer's menu and the command line both do.
+// explorer's menu and the command line both do. File and folder names are as FileNames.h holds
+// them, so a name that is not UTF-8 still names its file.
 namespace krellon {
 
 enum class ImageFormat { Bmp, Png };
