@@ -1,11 +1,16 @@
 // Replacing files without losing a byte: links written through, owners and modes kept, long
 // names, patched copies, and the store of earlier versions.
+#include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <thread>
 
 #include "TestBytes.h"
@@ -184,7 +189,128 @@ TEST(AtomicFileTest, AFailedWriteKeepsNoVersionAndAFailedBackupStopsNothing) {
         WriteFileAtomically(folder / "KrelEdit.bds", Text("new"), {&blocked, "Save", &problem})
             .ok());
     EXPECT_EQ(folder.read("KrelEdit.bds"), Text("new"));
-    EXPECT_FALSE(problem.empty());
+    EXPECT_EQ(problem, "Not a directory");
+
+    // A data location that may not be written tells so, as a user who may not write it.
+    fs::create_directory(storeFolder / "locked");
+    fs::permissions(storeFolder / "locked", fs::perms(0555));
+    fs::permissions(storeFolder.path(), fs::perms(0755));
+    fs::permissions(folder.path(), fs::perms(0777));
+    fs::permissions(folder / "KrelEdit.bds", fs::perms(0666));
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+            ::_exit(3);
+        }
+        BackupStore locked(storeFolder / "locked" / "krellon" / "backups");
+        std::string reason;
+        const bool written =
+            WriteFileAtomically(folder / "KrelEdit.bds", Text("newer"), {&locked, "Save", &reason})
+                .ok();
+        ::_exit(written && reason == "Permission denied" ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+TEST(AtomicFileTest, PipesAndDevicesAreWrittenAsStreamsAndNothingElseIsReplacedOrKept) {
+    TempFolder folder;
+    TempFolder storeFolder;
+    BackupStore store(storeFolder.path());
+    ASSERT_EQ(::mkfifo((folder / "out.fifo").c_str(), 0600), 0);
+    fs::create_symlink("out.fifo", folder / "link.bds");
+    // A pipe with a reader gets the bytes, alone or in a batch, also through a link.
+    {
+        PipeReader reader(folder / "out.fifo");
+        EXPECT_TRUE(
+            WriteFileAtomically(folder / "link.bds", Text("to a pipe"), {&store, "Save"}).ok());
+        EXPECT_EQ(reader.finish(), Text("to a pipe"));
+    }
+    {
+        PipeReader reader(folder / "out.fifo");
+        AtomicBatch batch;
+        EXPECT_TRUE(batch.add(folder / "out.fifo", Text("batched"), {&store, "Render"}).ok());
+        EXPECT_TRUE(batch.add(folder / "b.png", Text("b")).ok());
+        EXPECT_TRUE(batch.commit().ok());
+        EXPECT_EQ(reader.finish(), Text("batched"));
+    }
+    EXPECT_TRUE(fs::is_fifo(folder / "out.fifo"));
+    EXPECT_TRUE(fs::is_symlink(folder / "link.bds"));
+
+    // A socket, a folder: refused, left as they are.
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, (folder / "s.bds").c_str(), sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(sock, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    fs::create_directory(folder / "dir.bds");
+    const Status toSocket = WriteFileAtomically(folder / "s.bds", Text("x"), {&store, "Save"});
+    EXPECT_EQ(toSocket.error(), "a socket of that name is in the way");
+    EXPECT_EQ(WriteFileAtomically(folder / "dir.bds", Text("x")).error(),
+              "a folder of that name is in the way");
+    ::close(sock);
+    EXPECT_EQ(fs::status(folder / "s.bds").type(), fs::file_type::socket);
+    EXPECT_TRUE(store.list().empty());
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "devices are made only as root; pipes, sockets and folders were checked";
+    }
+    // Devices made here: writes to a full one fail with its reason, a block device is refused.
+    ASSERT_EQ(::mknod((folder / "full").c_str(), S_IFCHR | 0600, ::makedev(1, 7)), 0);
+    ASSERT_EQ(::mknod((folder / "disk").c_str(), S_IFBLK | 0600, ::makedev(7, 0)), 0);
+    EXPECT_EQ(WriteFileAtomically(folder / "full", Text("x"), {&store, "Save"}).error(),
+              "No space left on device");
+    EXPECT_EQ(WriteFileAtomically(folder / "disk", Text("x")).error(),
+              "a block device of that name is in the way");
+    EXPECT_TRUE(fs::is_character_file(folder / "full"));
+    EXPECT_TRUE(fs::is_block_file(folder / "disk"));
+    EXPECT_TRUE(store.list().empty());
+}
+
+TEST(AtomicFileTest, AKeptVersionIsOnDiskBeforeTheFileItKeepsIsReplaced) {
+    TempFolder folder;
+    TempFolder storeFolder;
+    BackupStore store(storeFolder.path());
+    std::vector<std::string> steps;
+    std::string failing;
+    SetDiskStepHookForTesting([&](std::string_view step) {
+        steps.emplace_back(step);
+        return step != failing;
+    });
+    folder.write("a.bds", Text("old a"));
+    folder.write("b.png", Text("old b"));
+    std::string problem;
+    ASSERT_TRUE(
+        WriteFileAtomically(folder / "a.bds", Text("new a"), {&store, "Save", &problem}).ok());
+    EXPECT_EQ(steps, (std::vector<std::string>{"flush file", "flush backup", "rename backup",
+                                               "flush backup folder", "rename file"}));
+    // A batch flushes its files, then its versions' bytes, then their names, then replaces.
+    steps.clear();
+    {
+        AtomicBatch batch;
+        ASSERT_TRUE(batch.add(folder / "a.bds", Text("newer a"), {&store, "Render"}).ok());
+        ASSERT_TRUE(batch.add(folder / "b.png", Text("new b"), {&store, "Render"}).ok());
+        ASSERT_TRUE(batch.commit().ok());
+    }
+    EXPECT_EQ(steps, (std::vector<std::string>{"flush files", "flush backups", "rename backup",
+                                               "rename backup", "flush backups", "rename file",
+                                               "rename file"}));
+    ASSERT_EQ(store.list().size(), 3u);
+
+    // A version whose bytes cannot be flushed is not kept; the replacement goes on, and says so.
+    for (const char* step : {"flush backup", "flush backup folder"}) {
+        failing = step;
+        ASSERT_TRUE(
+            WriteFileAtomically(folder / "a.bds", Text(step), {&store, "Save", &problem}).ok());
+        EXPECT_EQ(problem, "Input/output error");
+        EXPECT_EQ(folder.read("a.bds"), Text(step));
+        EXPECT_EQ(store.list().size(), 3u) << step;
+    }
+    SetDiskStepHookForTesting(nullptr);
+    for (const auto& entry : fs::recursive_directory_iterator(storeFolder.path())) {
+        EXPECT_NE(entry.path().extension(), ".part");
+    }
 }
 
 TEST(BackupStoreTest, KeepsTheNewestVersionsOfEachFileWithinTheLimits) {
@@ -225,6 +351,31 @@ TEST(BackupStoreTest, KeepsTheNewestVersionsOfEachFileWithinTheLimits) {
     folder.write("huge.img", std::vector<std::uint8_t>(5000, 2));
     ASSERT_TRUE(WriteFileAtomically(folder / "huge.img", Text("x"), {&store, "Import"}).ok());
     EXPECT_EQ(store.list(folder.path()).front().size, 5000u);
+}
+
+TEST(BackupStoreTest, EachStoreMeasuresItsSizeOnAClockOfItsOwn) {
+    // Twelve versions in one store, copied into a second whose cap they exceed.
+    TempFolder folder;
+    TempFolder stores;
+    const BackupStore::Limits roomy{20, 1 << 30, std::chrono::minutes(1)};
+    BackupStore first(stores / "first", roomy);
+    for (int i = 0; i < 12; ++i) {
+        ASSERT_TRUE(WriteFileAtomically(folder / "a.bds", std::vector<std::uint8_t>(50, 'a' + i),
+                                        {&first, "Save"})
+                        .ok());
+    }
+    fs::copy(stores / "first", stores / "second", fs::copy_options::recursive);
+    // The first store was just measured; the second never was, and is measured at once.
+    BackupStore second(stores / "second", {20, 1000, std::chrono::minutes(1)});
+    ASSERT_TRUE(
+        WriteFileAtomically(folder / "a.bds", std::vector<std::uint8_t>(50, 'z'), {&second, "Save"})
+            .ok());
+    std::uint64_t total = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(stores / "second")) {
+        total += entry.is_regular_file() ? entry.file_size() : 0;
+    }
+    EXPECT_LE(total, 1000u);
+    EXPECT_EQ(first.list().size(), 11u);
 }
 
 TEST(BackupStoreTest, ListsTheFilesOfOneFolderWhateverTheirNames) {

@@ -1,5 +1,9 @@
 #include "TestBytes.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <fstream>
 #include <iterator>
@@ -54,4 +58,40 @@ std::map<std::string, std::vector<std::uint8_t>> TempFolder::snapshot() const {
         }
     }
     return files;
+}
+
+PipeReader::PipeReader(const std::filesystem::path& pipe)
+    : fd_(::open(pipe.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)) {
+    thread_ = std::thread([this] {
+        while (fd_ >= 0) {
+            pollfd ready{fd_, POLLIN, 0};
+            if (::poll(&ready, 1, 20) > 0) {
+                std::uint8_t block[4096];
+                const ssize_t n = ::read(fd_, block, sizeof block);
+                if (n > 0) {
+                    bytes_.insert(bytes_.end(), block, block + n);
+                } else if (n == 0) {
+                    break;  // the writer has come and gone
+                }
+            } else if (done_) {
+                break;
+            }
+        }
+    });
+}
+
+PipeReader::~PipeReader() {
+    finish();
+}
+
+std::vector<std::uint8_t> PipeReader::finish() {
+    done_ = true;
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    return bytes_;
 }

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <map>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 // Builds byte layouts by hand in tests, independently of the program's own writers.
@@ -69,4 +71,23 @@ public:
 
 private:
     std::filesystem::path path_;
+};
+
+// Reads a named pipe while something writes it: the reader is there before the writer comes,
+// so the writer never waits for one, and a writer that never comes leaves nothing waiting.
+class PipeReader {
+public:
+    explicit PipeReader(const std::filesystem::path& pipe);
+    ~PipeReader();
+    PipeReader(const PipeReader&) = delete;
+    PipeReader& operator=(const PipeReader&) = delete;
+
+    // What was written, once the writer is done.
+    std::vector<std::uint8_t> finish();
+
+private:
+    int fd_;
+    std::atomic<bool> done_{false};
+    std::vector<std::uint8_t> bytes_;
+    std::thread thread_;
 };

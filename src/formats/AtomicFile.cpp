@@ -72,7 +72,8 @@ bool WriteAll(int fd, const std::uint8_t* data, std::size_t size, std::string& f
     return true;
 }
 
-// The new file's bytes as they are written, with the failure seam applied.
+// The new bytes as they are written, to a temporary file or a stream, with the failure seam
+// applied.
 class TemporaryWriter {
 public:
     explicit TemporaryWriter(int fd) : fd_(fd) {}
@@ -151,11 +152,11 @@ bool CopyWithPatches(const ByteSource& content, std::span<const Patch> patches,
     return read && out.failure.empty();
 }
 
-void Report(const KeepPrevious& keep, BackupStore::Writer& backup) {
+void Report(const KeepPrevious& keep, BackupStore::Writer& backup, bool flush) {
     if (!backup.active()) {
         return;
     }
-    const std::string problem = backup.commit();
+    const std::string problem = backup.commit(flush);
     if (!problem.empty() && keep.problem != nullptr) {
         *keep.problem = problem;
     }
@@ -169,20 +170,73 @@ struct NewContent {
     bool sourceIsCurrent = false;  // the source is the replaced file itself
 };
 
-// A replacement written beside its target and waiting to take its place.
+// A replacement written beside its target and waiting to take its place, or the bytes for a
+// pipe or device, which is written as a stream instead.
 struct Pending {
     fs::path temp;
     fs::path target;
     BackupStore::Writer backup;
     KeepPrevious keep;
+    bool stream = false;
+    std::vector<std::uint8_t> streamBytes;  // what a batch writes to a stream when it commits
 };
 
+// Why something other than a regular file at an output's name is not written.
+std::string InTheWay(mode_t mode) {
+    const char* what = S_ISDIR(mode)    ? "a folder"
+                       : S_ISSOCK(mode) ? "a socket"
+                       : S_ISBLK(mode)  ? "a block device"
+                                        : "something other than a file";
+    return std::string(what) + " of that name is in the way";
+}
+
+// Writes content to the named pipe or character device at path as a stream: it cannot be
+// replaced, and is neither renamed over nor kept. Opening a pipe waits for its reader.
+std::string WriteStream(const fs::path& path, const NewContent& content) {
+    int fd = -1;
+    do {
+        fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        return ErrnoText(errno);
+    }
+    // A regular file put there meanwhile would be overwritten in place, not replaced.
+    struct stat opened {};
+    if (::fstat(fd, &opened) != 0 || !(S_ISFIFO(opened.st_mode) || S_ISCHR(opened.st_mode))) {
+        ::close(fd);
+        return "the output changed while it was opened";
+    }
+    TemporaryWriter out(fd);
+    if (content.source != nullptr) {
+        CopyWithPatches(*content.source, content.patches, out, nullptr);
+    } else {
+        out.write(content.bytes);
+    }
+    std::string failure = out.failure;
+    if (::close(fd) != 0 && failure.empty()) {
+        failure = ErrnoText(errno);
+    }
+    return failure;
+}
+
 // Writes the new content beside the file that path finally names, flushed to disk when flush
-// is set; on success pending holds what Place needs.
+// is set; on success pending holds what Place needs. A pipe or device at path is only noted
+// in pending, to be written as a stream.
 std::string Write(const fs::path& path, const NewContent& content, const KeepPrevious& keep,
                   bool flush, Pending& pending) {
     if (keep.problem != nullptr) {
         keep.problem->clear();
+    }
+    // What the name leads to as the system follows it: /dev/stdout and its like reach a pipe
+    // or a terminal through links that only the system can follow.
+    struct stat given {};
+    if (::stat(path.c_str(), &given) == 0 && !S_ISREG(given.st_mode)) {
+        if (!S_ISFIFO(given.st_mode) && !S_ISCHR(given.st_mode)) {
+            return InTheWay(given.st_mode);
+        }
+        pending.stream = true;
+        pending.target = path;
+        return {};
     }
     const auto target = FinalTarget(path);
     if (!target) {
@@ -190,11 +244,12 @@ std::string Write(const fs::path& path, const NewContent& content, const KeepPre
     }
     struct stat existing {};
     const bool exists = ::stat(target->c_str(), &existing) == 0;
-    if (exists && S_ISDIR(existing.st_mode)) {
-        return "a folder of that name is in the way";
+    // Only a regular file is ever renamed over.
+    if (exists && !S_ISREG(existing.st_mode)) {
+        return InTheWay(existing.st_mode);
     }
     // A file marked read-only is kept, even where the folder would allow replacing it.
-    if (exists && S_ISREG(existing.st_mode) && (existing.st_mode & S_IWUSR) == 0) {
+    if (exists && (existing.st_mode & S_IWUSR) == 0) {
         return "the file is read-only";
     }
 
@@ -209,7 +264,7 @@ std::string Write(const fs::path& path, const NewContent& content, const KeepPre
     }
 
     BackupStore::Writer backup;
-    if (keep.store != nullptr && exists && S_ISREG(existing.st_mode)) {
+    if (keep.store != nullptr && exists) {
         backup = keep.store->begin(path, keep.reason);
     }
     TemporaryWriter out(fd);
@@ -242,7 +297,7 @@ std::string Write(const fs::path& path, const NewContent& content, const KeepPre
         }
         ::fchmod(fd, existing.st_mode & 07777);
     }
-    if (failure.empty() && flush && ::fsync(fd) != 0) {
+    if (failure.empty() && flush && (!DiskStepGoesAhead("flush file") || ::fsync(fd) != 0)) {
         failure = ErrnoText(errno);
     }
     if (::close(fd) != 0 && failure.empty()) {
@@ -260,14 +315,21 @@ std::string Write(const fs::path& path, const NewContent& content, const KeepPre
     return {};
 }
 
-// Puts a written replacement in its place.
-std::string Place(Pending& pending) {
-    // Kept before the old file goes: a crash in between leaves one version too many, never
-    // one too few.
-    Report(pending.keep, pending.backup);
+// Puts a written replacement in its place, its kept version flushed to disk first when
+// flushBackup is set (a batch has flushed its versions already).
+std::string Place(Pending& pending, bool flushBackup) {
+    if (pending.stream) {
+        NewContent content;
+        content.bytes = pending.streamBytes;
+        return WriteStream(pending.target, content);
+    }
+    // Kept, and on disk, before the old file goes: a crash in between leaves one version too
+    // many, never one too few.
+    Report(pending.keep, pending.backup, flushBackup);
     // The folder is not flushed after the rename: a crash before the system writes it out
     // leaves the previous file, whole, which is no loss; the new bytes were flushed first.
-    if (::rename(pending.temp.c_str(), pending.target.c_str()) != 0) {
+    if (!DiskStepGoesAhead("rename file") ||
+        ::rename(pending.temp.c_str(), pending.target.c_str()) != 0) {
         const std::string failure = ErrnoText(errno);
         std::error_code ec;
         fs::remove(pending.temp, ec);
@@ -280,7 +342,22 @@ std::string Place(Pending& pending) {
 std::string Replace(const fs::path& path, const NewContent& content, const KeepPrevious& keep) {
     Pending pending;
     const std::string failure = Write(path, content, keep, true, pending);
-    return failure.empty() ? Place(pending) : failure;
+    if (!failure.empty()) {
+        return failure;
+    }
+    return pending.stream ? WriteStream(pending.target, content) : Place(pending, true);
+}
+
+// Flushes the whole file system that folder lies on.
+std::string FlushFileSystem(const fs::path& folder, std::string_view step) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return ErrnoText(errno);
+    }
+    const int flushed = DiskStepGoesAhead(step) ? ::syncfs(fd) : -1;
+    const int error = errno;
+    ::close(fd);
+    return flushed == 0 ? std::string() : ErrnoText(error);
 }
 
 Status AsStatus(const std::string& failure) {
@@ -334,30 +411,50 @@ Status AtomicBatch::add(const fs::path& path, std::span<const std::uint8_t> byte
     if (!failure.empty()) {
         return Status::failure(failure);
     }
+    if (entry.pending.stream) {
+        entry.pending.streamBytes.assign(bytes.begin(), bytes.end());
+    }
     entries_.push_back(std::move(entry));
     return Status::success();
 }
 
 Status AtomicBatch::commit() {
-    if (entries_.empty()) {
-        return Status::success();
+    // The files written, and then every kept version, are flushed to disk once each, before
+    // any kept version takes its name; the names of the versions are flushed before any file
+    // takes its place.
+    std::optional<fs::path> outputs;
+    std::optional<fs::path> store;
+    for (Entry& entry : entries_) {
+        Pending& pending = entry.pending;
+        if (!outputs && !pending.temp.empty()) {
+            outputs = pending.temp.has_parent_path() ? pending.temp.parent_path() : fs::path(".");
+        }
+        if (pending.backup.active() && pending.backup.finish(false).empty() && !store) {
+            store = pending.backup.folder();
+        }
     }
-    // One flush of the file system covers every file written; each then takes its place.
-    const fs::path dir = entries_.front().pending.temp.has_parent_path()
-                             ? entries_.front().pending.temp.parent_path()
-                             : fs::path(".");
-    const int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd < 0) {
-        return Status::failure(ErrnoText(errno));
+    if (outputs) {
+        if (const std::string failure = FlushFileSystem(*outputs, "flush files");
+            !failure.empty()) {
+            return Status::failure(failure);
+        }
     }
-    const int flushed = ::syncfs(dirFd);
-    const int flushError = errno;
-    ::close(dirFd);
-    if (flushed != 0) {
-        return Status::failure(ErrnoText(flushError));
+    // A version that cannot be flushed is not kept, and stops nothing.
+    const std::string unflushed = store ? FlushFileSystem(*store, "flush backups") : "";
+    for (Entry& entry : entries_) {
+        if (!unflushed.empty() && entry.pending.backup.active()) {
+            entry.pending.backup.Fail(unflushed);
+        }
+        Report(entry.pending.keep, entry.pending.backup, false);
+    }
+    if (store && unflushed.empty()) {
+        if (const std::string failure = FlushFileSystem(*store, "flush backups");
+            !failure.empty()) {
+            return Status::failure(failure);
+        }
     }
     for (Entry& entry : entries_) {
-        const std::string failure = Place(entry.pending);
+        const std::string failure = Place(entry.pending, false);
         if (!failure.empty()) {
             return Status::failure(failure);
         }

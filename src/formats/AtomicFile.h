@@ -32,7 +32,10 @@ struct Patch {
 // file beside the file that path finally names (symbolic links are followed, and stay links),
 // which is flushed to disk and then renamed over it. The replaced file's mode, and its owner
 // and group as far as the system allows, carry over. A failure comes back with its reason;
-// the target is then as it was, and no temporary file remains.
+// the target is then as it was, and no temporary file remains. Only a regular file (or a link
+// to one) is ever replaced or kept: a named pipe or a character device at path (a terminal,
+// /dev/stdout) is written as a stream, and anything else there (a folder, a socket, a block
+// device) is refused.
 Status WriteFileAtomically(const std::filesystem::path& path, std::span<const std::uint8_t> bytes,
                            const KeepPrevious& keep = {});
 
@@ -48,8 +51,8 @@ Status CopyFileAtomically(const std::filesystem::path& path, const ByteSource& c
 
 // Many files replaced as WriteFileAtomically replaces one, with one flush to disk for all:
 // each file is written beside its target as it is added, and commit flushes the file system
-// once and puts them in place. What was not committed leaves nothing behind. The files of a
-// batch lie on one file system.
+// once and puts them in place (a pipe or device gets its bytes then). What was not committed
+// leaves nothing behind. The files of a batch lie on one file system.
 class AtomicBatch {
 public:
     AtomicBatch();

@@ -3,7 +3,9 @@
 #include "FileSource.h"
 #include "NameHash.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -70,6 +72,25 @@ std::string NewStamp() {
 
 std::string ErrnoText(int error) {
     return std::strerror(error);
+}
+
+std::mutex g_hookMutex;
+std::function<bool(std::string_view)> g_diskStepHook;
+
+// Flushes the folder's entries (a name just made in it) to disk.
+int FlushFolder(const fs::path& folder) {
+    if (!DiskStepGoesAhead("flush backup folder")) {
+        return -1;
+    }
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return -1;
+    }
+    const int flushed = ::fsync(fd);
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return flushed;
 }
 
 // Reads the description at the head of a version file; false when it is not one. The head
@@ -159,6 +180,7 @@ BackupStore::Writer& BackupStore::Writer::operator=(Writer&& other) noexcept {
         abandon();
         store_ = other.store_;
         file_ = std::exchange(other.file_, nullptr);
+        finished_ = std::exchange(other.finished_, false);
         dir_ = std::move(other.dir_);
         stamp_ = std::move(other.stamp_);
         size_ = other.size_;
@@ -175,6 +197,10 @@ void BackupStore::Writer::abandon() {
     if (file_ != nullptr) {
         std::fclose(file_);
         file_ = nullptr;
+        finished_ = true;
+    }
+    if (finished_) {
+        finished_ = false;
         std::error_code ec;
         fs::remove(dir_ / (stamp_ + ".part"), ec);
     }
@@ -198,23 +224,43 @@ bool BackupStore::Writer::append(std::span<const std::uint8_t> bytes) {
     return true;
 }
 
-std::string BackupStore::Writer::commit() {
+std::string BackupStore::Writer::finish(bool flush) {
     if (file_ == nullptr) {
-        return error_.empty() ? "no backup was started" : error_;
+        return finished_ ? std::string() : error_.empty() ? "no backup was started" : error_;
     }
-    std::FILE* f = std::exchange(file_, nullptr);
-    const fs::path part = dir_ / (stamp_ + ".part");
-    std::error_code ec;
-    if (std::fclose(f) != 0) {
-        error_ = ErrnoText(errno);
-        fs::remove(part, ec);
+    const bool written =
+        std::fflush(file_) == 0 &&
+        (!flush || (DiskStepGoesAhead("flush backup") && ::fsync(fileno(file_)) == 0));
+    const int error = errno;
+    const bool closed = std::fclose(std::exchange(file_, nullptr)) == 0;
+    finished_ = true;
+    if (!written || !closed) {
+        error_ = ErrnoText(written ? errno : error);
+        abandon();
         return error_;
     }
-    // The version appears under its final name only once it is complete.
-    fs::rename(part, dir_ / (stamp_ + ".bak"), ec);
-    if (ec) {
-        error_ = ec.message();
-        fs::remove(part, ec);
+    return {};
+}
+
+std::string BackupStore::Writer::commit(bool flush) {
+    if (const std::string failure = finish(flush); !failure.empty()) {
+        return failure;
+    }
+    // The version appears under its final name only once it is complete, and its name is on
+    // disk before the file it keeps is replaced: after a power cut the version is whole or
+    // absent, never empty beside a replaced file.
+    const fs::path part = dir_ / (stamp_ + ".part");
+    const fs::path kept = dir_ / (stamp_ + ".bak");
+    if (!DiskStepGoesAhead("rename backup") || ::rename(part.c_str(), kept.c_str()) != 0) {
+        error_ = ErrnoText(errno);
+        abandon();
+        return error_;
+    }
+    finished_ = false;
+    if (flush && FlushFolder(dir_) != 0) {
+        error_ = ErrnoText(errno);
+        std::error_code ec;
+        fs::remove(kept, ec);
         return error_;
     }
     store_->prune(dir_, size_);
@@ -305,18 +351,20 @@ void BackupStore::prune(const fs::path& dir, std::uint64_t newestSize) const {
     }
 
     // The whole store over its cap: the oldest versions go first, but the newest of every
-    // file stays, so that the last replacement of a file can always be undone.
+    // file stays, so that the last replacement of a file can always be undone. The time of
+    // the last measure is kept by the store's folder: a store object is made anew for each
+    // replacement, and one store's measure says nothing of another's.
     static std::mutex lastCheckMutex;
-    static std::chrono::steady_clock::time_point lastCheck;
+    static std::map<fs::path, std::chrono::steady_clock::time_point> lastChecks;
     {
         const auto now = std::chrono::steady_clock::now();
         const bool large = newestSize > limits_.totalBytes / 16;
         std::lock_guard lock(lastCheckMutex);
-        if (!large && lastCheck.time_since_epoch().count() != 0 &&
-            now - lastCheck < limits_.totalCheckInterval) {
+        const auto last = lastChecks.find(root_);
+        if (!large && last != lastChecks.end() && now - last->second < limits_.totalCheckInterval) {
             return;
         }
-        lastCheck = now;
+        lastChecks[root_] = now;
     }
     std::vector<Version> all;
     std::uint64_t total = 0;
@@ -346,6 +394,20 @@ void BackupStore::prune(const fs::path& dir, std::uint64_t newestSize) const {
             total -= version.size;
         }
     }
+}
+
+void SetDiskStepHookForTesting(std::function<bool(std::string_view)> hook) {
+    std::lock_guard lock(g_hookMutex);
+    g_diskStepHook = std::move(hook);
+}
+
+bool DiskStepGoesAhead(std::string_view step) {
+    std::lock_guard lock(g_hookMutex);
+    if (g_diskStepHook && !g_diskStepHook(step)) {
+        errno = EIO;
+        return false;
+    }
+    return true;
 }
 
 }  // namespace krellon

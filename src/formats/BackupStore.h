@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -30,9 +31,9 @@ public:
     struct Limits {
         std::size_t versionsPerFile = 20;                 // the newest this many are kept
         std::uint64_t totalBytes = 200ull * 1024 * 1024;  // beyond this the oldest go first
-        // The whole store is measured against totalBytes at most this often in a process, as
-        // measuring it means asking the size of every version; a version larger than a
-        // sixteenth of the cap is always measured at once.
+        // A store is measured against totalBytes at most this often in a process, as measuring
+        // it means asking the size of every version; a version larger than a sixteenth of the
+        // cap is always measured at once.
         std::chrono::milliseconds totalCheckInterval{60000};
     };
 
@@ -53,12 +54,19 @@ public:
 
         // False once anything failed; the reason is then kept for commit.
         bool append(std::span<const std::uint8_t> bytes);
-        // Makes the version part of the store and drops what the limits no longer allow.
+        // Closes the version's file, its bytes flushed to disk when flush is set, still under
+        // a name the store does not list. Returns an empty text on success, else the reason.
+        std::string finish(bool flush);
+        // Makes the version part of the store and drops what the limits no longer allow. With
+        // flush, its bytes and then its name are on disk when it returns; without, the caller
+        // flushes the store's file system itself (after finish, and again after commit).
         // Returns an empty text on success, else the reason.
-        std::string commit();
-        bool active() const { return file_ != nullptr || !error_.empty(); }
+        std::string commit(bool flush = true);
+        bool active() const { return file_ != nullptr || finished_ || !error_.empty(); }
         // Drops what was written; commit then gives reason.
         void Fail(std::string reason);
+        // The folder the version is written in.
+        const std::filesystem::path& folder() const { return dir_; }
 
     private:
         friend class BackupStore;
@@ -66,6 +74,7 @@ public:
 
         BackupStore* store_ = nullptr;
         std::FILE* file_ = nullptr;
+        bool finished_ = false;  // closed under its temporary name
         std::filesystem::path dir_;
         std::string stamp_;
         std::uint64_t size_ = 0;
@@ -94,5 +103,14 @@ private:
     std::filesystem::path root_;
     Limits limits_;
 };
+
+// Test seam: while set, hook is asked before every flush to disk and every rename that a
+// replacement or a kept version makes, with its name: "flush file", "flush files", "flush
+// backup", "flush backups", "rename backup", "flush backup folder", "rename file". A false
+// answer makes the step fail as a failing disk would (EIO).
+void SetDiskStepHookForTesting(std::function<bool(std::string_view step)> hook);
+
+// Whether a disk step goes ahead: always, unless the test seam says no; errno is EIO then.
+bool DiskStepGoesAhead(std::string_view step);
 
 }  // namespace krellon
