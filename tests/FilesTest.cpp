@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "ImageFileBuilder.h"
 #include "TestBytes.h"
+#include "formats/FileSource.h"
+#include "formats/ImageTransfer.h"
 #include "platform/FileNames.h"
 #include "platform/Files.h"
 #include "platform/Pipeline.h"
@@ -79,4 +82,29 @@ TEST(Pipeline, AnExceptionOnEitherSideReachesTheCaller) {
         EXPECT_THROW(run(), std::runtime_error) << inConsume;
         EXPECT_LE(consumed, 3u);
     }
+}
+
+TEST(Files, AFileCutShortWhileReadIsAReadErrorNotZeros) {
+    TempFolder dir;
+    dir.write("pics.img",
+              BuildImageFile({{"pic", 8, 4, {}, std::vector<std::uint8_t>(32, 7)}}, GreyPalette()));
+    FileSource file;
+    ASSERT_TRUE(file.open(dir / "pics.img"));
+    const auto index = IndexImageFile(file);
+    ASSERT_TRUE(index && index->records.size() == 1);
+    const ImageRecord record = index->records[0];
+    // Past the end of the file reads as zeros, and is no error.
+    std::vector<std::uint8_t> block(6, 1);
+    EXPECT_TRUE(ReadBlock(file, file.size() - 2, block));
+    EXPECT_EQ(block, (std::vector<std::uint8_t>{7, 7, 0, 0, 0, 0}));
+    // The file cut inside the pixels, then inside its palette, after it was opened.
+    std::filesystem::resize_file(dir / "pics.img", record.PixelOffset + 10);
+    std::vector<std::uint8_t> pixels(32);
+    EXPECT_FALSE(ReadBlock(file, record.PixelOffset, pixels));
+    EXPECT_FALSE(ReadImagePixels(file, record));
+    std::vector<std::uint8_t> all;
+    EXPECT_FALSE(ReadAll(file, all));
+    EXPECT_TRUE(all.empty());
+    std::filesystem::resize_file(dir / "pics.img", 100);
+    EXPECT_FALSE(ReadImageHeader(file));
 }

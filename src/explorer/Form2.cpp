@@ -277,7 +277,9 @@ void Form2::ShowImage() {
     shownPixels_.assign(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), 0);
     FileSource source;
     if (OpenInFolder(m.ExplorerFile, source)) {
-        ReadBlock(source, slot.PixelOffset, shownPixels_);
+        if (!ReadBlock(source, slot.PixelOffset, shownPixels_)) {
+            shownPixels_.assign(shownPixels_.size(), 0);  // as a file that cannot be opened
+        }
     }
     std::array<QRgb, 256> colours{};
     for (int p = 0; p < 256; ++p) {

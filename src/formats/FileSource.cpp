@@ -72,13 +72,22 @@ std::size_t ReadFileAt(const char* path, std::uint64_t offset, std::span<std::ui
     return got > 0 ? static_cast<std::size_t>(got) : 0;
 }
 
+bool ReadAll(const ByteSource& source, std::vector<std::uint8_t>& bytes) {
+    bytes.resize(static_cast<std::size_t>(source.size()));
+    if (source.readAt(0, bytes) != bytes.size()) {
+        bytes.clear();
+        return false;
+    }
+    return true;
+}
+
 bool ReadWholeFile(const std::filesystem::path& path, std::vector<std::uint8_t>& bytes) {
     FileSource source;
     if (!source.open(path)) {
+        bytes.clear();
         return false;
     }
-    bytes.resize(source.size());
-    return source.readAt(0, bytes) == bytes.size();
+    return ReadAll(source, bytes);
 }
 
 }  // namespace krellon

@@ -34,7 +34,9 @@ std::optional<ImageFileHeader> ReadImageHeader(const ByteSource& source) {
     const auto entries =
         static_cast<std::size_t>(std::clamp(header.filePaletteCount, 0, kPaletteSize));
     std::array<std::uint8_t, 4 * kPaletteSize> bytes{};
-    ReadBlock(source, kFilePaletteOffset, {bytes.data(), 4 * entries});
+    if (!ReadBlock(source, kFilePaletteOffset, {bytes.data(), 4 * entries})) {
+        return std::nullopt;
+    }
     DecodePalette(bytes, entries, header.filePalette);
     return header;
 }
@@ -170,9 +172,12 @@ std::optional<std::pair<std::int32_t, std::int32_t>> ProbeFirstImage(const ByteS
     return std::make_pair(width, height);
 }
 
-void ReadBlock(const ByteSource& source, std::uint64_t offset, std::span<std::uint8_t> dst) {
+bool ReadBlock(const ByteSource& source, std::uint64_t offset, std::span<std::uint8_t> dst) {
     const std::size_t got = source.readAt(offset, dst);
     std::fill(dst.begin() + static_cast<std::ptrdiff_t>(got), dst.end(), std::uint8_t{0});
+    const std::uint64_t held =
+        offset < source.size() ? std::min<std::uint64_t>(dst.size(), source.size() - offset) : 0;
+    return got == held;
 }
 
 std::uint8_t ReadPixel(const ByteSource& source, const ImageRecord& record, std::int32_t x,

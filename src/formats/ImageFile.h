@@ -46,7 +46,7 @@ struct ImageRecord {
 };
 
 // Reads ImageCount, FilePaletteCount and the file palette. Returns nothing for a file shorter
-// than the 16 header bytes.
+// than the 16 header bytes, or one that cannot be read as long as it is.
 std::optional<ImageFileHeader> ReadImageHeader(const ByteSource& source);
 
 // How a walk over the records goes.
@@ -84,8 +84,10 @@ inline constexpr std::size_t kProbeHeadBytes = 64;
 bool ProbeFirstImageHead(std::span<const std::uint8_t> head,
                          std::optional<std::pair<std::int32_t, std::int32_t>>& size);
 
-// Fills dst from offset in one read; bytes past the end of the source read as 0.
-void ReadBlock(const ByteSource& source, std::uint64_t offset, std::span<std::uint8_t> dst);
+// Fills dst from offset in one read; bytes past the end of the source read as 0. False when
+// the source gives fewer bytes than it holds there (a file cut short while read, or a read
+// error): what it did not give reads as 0 too.
+bool ReadBlock(const ByteSource& source, std::uint64_t offset, std::span<std::uint8_t> dst);
 
 // The pixel at column x, row y of a record; 0 past the end of the source.
 std::uint8_t ReadPixel(const ByteSource& source, const ImageRecord& record, std::int32_t x,

@@ -40,7 +40,9 @@ std::optional<std::vector<std::uint8_t>> ReadImagePixels(const ByteSource& file,
         return std::nullopt;
     }
     std::vector<std::uint8_t> pixels(static_cast<std::size_t>(record.pixelBytes()));
-    ReadBlock(file, record.PixelOffset, pixels);
+    if (!ReadBlock(file, record.PixelOffset, pixels)) {
+        return std::nullopt;
+    }
     return pixels;
 }
 
@@ -57,7 +59,9 @@ std::optional<ImportChange> PlanImport(const ByteSource& file, const ImageRecord
     } else {
         // The file palette: the count stands at offset 12.
         std::array<std::uint8_t, 4> count{};
-        ReadBlock(file, 12, count);
+        if (!ReadBlock(file, 12, count)) {
+            return std::nullopt;
+        }
         paletteCount = std::clamp(DecodeInt32(count.data()), 0, kPaletteSize);
         change.paletteStart = kFilePaletteOffset;
     }
@@ -67,7 +71,9 @@ std::optional<ImportChange> PlanImport(const ByteSource& file, const ImageRecord
         return std::nullopt;
     }
     change.palette.resize(4 * static_cast<std::size_t>(paletteCount));
-    ReadBlock(file, change.paletteStart, change.palette);
+    if (!ReadBlock(file, change.paletteStart, change.palette)) {
+        return std::nullopt;
+    }
     for (int k = 0; k < std::min(paletteCount, decoded.colourCount); ++k) {
         WritePaletteEntry(change.palette, 4 * static_cast<std::uint64_t>(k), decoded.colours[k]);
     }

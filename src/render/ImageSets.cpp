@@ -31,7 +31,11 @@ std::vector<std::string> DrawBrickSet(const ByteSource& file, QImage& sheet) {
         const int k = static_cast<int>(i) + 1;
         names.push_back(record.Name);
         const Palette& palette = record.PaletteCount > 0 ? record.Palette : header->filePalette;
-        ReadBlock(source, record.PixelOffset, pixels);
+        // A brick whose pixels cannot be read ends the set, as a record past its end does.
+        if (!ReadBlock(source, record.PixelOffset, pixels)) {
+            names.pop_back();
+            break;
+        }
         raster::PutIndexed(sheet, SlotLeft(k), SlotTop(k), kCellWidth, kCellHeight, pixels.data(),
                            Colours(palette));
     }
@@ -65,7 +69,9 @@ QImage ReadBackgroundTile(const ByteSource& file, const ImageRecord& background,
         return PlaceholderTile();
     }
     std::vector<std::uint8_t> pixels(background.pixelBytes());
-    ReadBlock(file, background.PixelOffset, pixels);
+    if (!ReadBlock(file, background.PixelOffset, pixels)) {
+        return PlaceholderTile();
+    }
     return BackgroundTile(background, pixels, mode);
 }
 
