@@ -4,10 +4,12 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
+#include <QSet>
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "platform/Cp1252.h"
 
@@ -118,6 +120,68 @@ std::string StoredTextOf(const QJsonObject& object, const char* key, QString& wh
     return bytes;
 }
 
+// The first key given twice in one object of text (text that parses as JSON), with the line of
+// its second time; nothing when every key is given once. The parser keeps the last of the two
+// without a word, so the text is walked here: objects and arrays nest, a string right after
+// "{" or "," of an object is a key.
+std::optional<std::pair<QString, int>> RepeatedKey(const QByteArray& text) {
+    struct Level {
+        bool object;
+        bool wantKey;
+        QSet<QString> keys;
+    };
+    std::vector<Level> levels;
+    int line = 1;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        switch (text[i]) {
+            case '\n':
+                ++line;
+                break;
+            case '{':
+            case '[':
+                levels.push_back({text[i] == '{', text[i] == '{', {}});
+                break;
+            case '}':
+            case ']':
+                if (!levels.empty()) {
+                    levels.pop_back();
+                }
+                break;
+            case ',':
+                if (!levels.empty() && levels.back().object) {
+                    levels.back().wantKey = true;
+                }
+                break;
+            case '"': {
+                qsizetype end = i + 1;
+                bool escaped = false;
+                while (end < text.size() && text[end] != '"') {
+                    escaped = escaped || text[end] == '\\';
+                    end += text[end] == '\\' ? 2 : 1;
+                }
+                if (!levels.empty() && levels.back().wantKey) {
+                    levels.back().wantKey = false;
+                    const QByteArray token = text.mid(i, end - i + 1);
+                    // Escapes are read by the parser itself: "n\u0061me" is "name".
+                    const QString key =
+                        escaped
+                            ? QJsonDocument::fromJson("[" + token + "]").array().at(0).toString()
+                            : QString::fromUtf8(token.mid(1, token.size() - 2));
+                    if (levels.back().keys.contains(key)) {
+                        return std::pair(key, line);
+                    }
+                    levels.back().keys.insert(key);
+                }
+                i = end;
+                break;
+            }
+            default:
+                break;
+        }
+    }
+    return std::nullopt;
+}
+
 constexpr std::array<const char*, 5> kTextKeys = {"brickSetPath", "backgroundSetPath", "name",
                                                   "author", "spare"};
 
@@ -191,6 +255,11 @@ Result<StoredBoardSet> BoardSetFromJson(const QByteArray& text) {
     }
     if (!document.isObject()) {
         return fail("the text is not a board set object");
+    }
+    if (const auto repeated = RepeatedKey(text)) {
+        return fail(QString("\"%1\" is given twice in one object (line %2)")
+                        .arg(repeated->first)
+                        .arg(repeated->second));
     }
     const QJsonObject object = document.object();
     for (auto it = object.begin(); it != object.end(); ++it) {
