@@ -1,8 +1,14 @@
 // krellon through its command line: the bytes it writes against layouts built here by hand,
 // and every refusal with its reason and no output left behind.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <png.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QFile>
 #include <QImage>
@@ -16,6 +22,7 @@
 #include "ImageFileBuilder.h"
 #include "TestBytes.h"
 #include "formats/BoardSetFile.h"
+#include "platform/FileNames.h"
 
 using namespace krellon;
 
@@ -55,6 +62,61 @@ Bytes& Record(Bytes& b, std::int32_t background, Code code) {
     }
     return b;
 }
+
+// A set of one board as the writer stores it, naming images.img for its bricks and backgrounds.
+std::vector<std::uint8_t> OneBoardSet() {
+    Bytes b;
+    b.raw("BDST").i32(2).i32(1);
+    Text(b, "X:\\Krellon\\Boards\\images.img");
+    Text(b, "X:\\Krellon\\Boards\\images.img");
+    Text(b, "One");
+    Text(b, "Me");
+    Text(b, "");
+    Record(b, 0, [](int c, int r) { return (c + r) % 3; });
+    return b.data;
+}
+
+std::string AsText(const std::vector<std::uint8_t>& bytes) {
+    return {bytes.begin(), bytes.end()};
+}
+
+// Runs a built program with arguments given as bytes; its output and diagnostics are caught
+// whole. Returns its exit status.
+int RunProgram(const char* program, const std::vector<std::string>& arguments,
+               std::string* out = nullptr, std::string* err = nullptr) {
+    TempFolder caught;
+    const std::string outFile = (caught / "out").string();
+    const std::string errFile = (caught / "err").string();
+    std::vector<char*> argv{const_cast<char*>(program)};
+    for (const std::string& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const int o = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int e = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(o, 1);
+        ::dup2(e, 2);
+        ::execv(program, argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (out != nullptr) {
+        *out = AsText(caught.read("out"));
+    }
+    if (err != nullptr) {
+        *err = AsText(caught.read("err"));
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::vector<std::uint8_t> Head(const std::vector<std::uint8_t>& bytes, std::size_t n) {
+    return {bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(std::min(n, bytes.size()))};
+}
+
+const std::vector<std::uint8_t> kPngSignature{0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
 
 // A palette of 256 distinct colours, seeded.
 std::vector<ColourValue> Colours(int seed) {
@@ -210,6 +272,11 @@ TEST_F(CliTest, BuildRefusesTextABoardSetFileCannotHold) {
         {set("\"nmae\":\"x\"", board), "no field \"nmae\""},
         {set("\"textEnds\":[0,0,0,0,256]", board), "not a byte"},
         {"{\"boards\":\"none\"}", "a list of boards"},
+        // A key given twice is refused, not the last taken; an escape spells the same key.
+        {set("\"name\":\"a\",\n\"author\":\"b\",\n\"n\\u0061me\":\"c\"", board),
+         "\"name\" is given twice in one object (line 3)"},
+        {set("", board + ",\n{\"background\":0,\"rows\":" + rows + ",\"rows\":" + rows + "}"),
+         "\"rows\" is given twice in one object (line 2)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.json.left(120).toStdString());
@@ -446,7 +513,7 @@ TEST_F(CliTest, HostileFilesFailWithAReasonAndLeaveNoOutput) {
             isSet ? QList<QStringList>{{"info", file},
                                        {"check", file},
                                        {"dump", file, "-o", "out"},
-                                       {"render", file, "-o", "out"},
+                                       {"render", file, "-o", "out.png"},
                                        {"render", file, "--all", "-o", "out"}}
                   : QList<QStringList>{{"info", file},
                                        {"check", file},
@@ -463,11 +530,13 @@ TEST_F(CliTest, HostileFilesFailWithAReasonAndLeaveNoOutput) {
                 EXPECT_TRUE((run[0] == "check" ? out : err).startsWith(file + ": "))
                     << run.join(" ").toStdString() << ": " << (out + err).toStdString();
                 if (run[0] != "check") {
-                    EXPECT_FALSE(Exists("out") || Exists("out.bmp")) << run.join(" ").toStdString();
+                    EXPECT_FALSE(Exists("out") || Exists("out.bmp") || Exists("out.png"))
+                        << run.join(" ").toStdString();
                 }
             }
             std::filesystem::remove_all(folder / "out");
             std::filesystem::remove(folder / "out.bmp");
+            std::filesystem::remove(folder / "out.png");
         }
         std::filesystem::remove(folder / name);
     }
@@ -522,6 +591,24 @@ TEST_F(CliTest, InfoAndCheckTellWhatAFileHoldsAndWhatIsWrong) {
     EXPECT_EQ(info[0]["boardCount"].toInt(), 2);
     EXPECT_EQ(info[0]["boards"][0]["bricks"].toInt(), 2);
     EXPECT_EQ(info[1]["images"].toArray().size(), 2);
+
+    // Bytes that are neither a board set nor an image file are refused with check's reasons.
+    std::vector<std::uint8_t> noise(3000);
+    for (std::size_t i = 0; i < noise.size(); ++i) {
+        noise[i] = static_cast<std::uint8_t>(i * 151 + 17);
+    }
+    folder.write("noise.img", noise);
+    folder.write("text.json", Bytes().raw("{\"boards\": [], \"name\": \"not images\"}").data);
+    folder.write("pic.png", LowDepthPng(4, 4, 8, 4, std::vector<std::uint8_t>(16, 1)));
+    for (const QString file : {"noise.img", "text.json", "pic.png"}) {
+        QString err;
+        QString problems;
+        EXPECT_EQ(Krellon({"info", file}, &out, &err), 1) << file.toStdString();
+        EXPECT_EQ(out.toStdString(), "");
+        EXPECT_EQ(Krellon({"check", file}, &problems), 1);
+        EXPECT_TRUE(err.startsWith(file + ": ")) << err.toStdString();
+        EXPECT_EQ(err.toStdString(), problems.toStdString());
+    }
 
     Bytes bad;
     bad.raw("BDST").i32(2).i32(1);
@@ -588,4 +675,154 @@ TEST_F(CliTest, PipesAndFoldersNamedLikeDataFilesAreRefusedWithoutWaiting) {
         EXPECT_FALSE(err.isEmpty());
     }
     EXPECT_FALSE(Exists("out.png") || Exists("out.bds"));
+}
+
+TEST_F(CliTest, OutputsOntoPipesAndDevicesAreStreamedAndOtherKindsAreRefused) {
+    folder.write("set.bds", OneBoardSet());
+    folder.write("images.img", BuildImageFile({Image("a", 30, 15, 1)}, Colours(3)));
+    ASSERT_EQ(Krellon({"dump", "set.bds", "-o", "set.json"}), 0);
+    ASSERT_EQ(Krellon({"export", "images.img", "-o", "a.bmp"}), 0);
+    ASSERT_EQ(::mkfifo((folder / "out.fifo").c_str(), 0600), 0);
+    // A pipe with a reader gets the bytes a file would, and stays a pipe; its name need not
+    // end as a file's would.
+    const struct {
+        QStringList run;
+        std::vector<std::uint8_t> head;
+    } streams[] = {
+        {{"dump", "set.bds", "-o", "out.fifo"}, folder.read("set.json")},
+        {{"render", "set.bds", "-o", "out.fifo"}, kPngSignature},
+        {{"export", "images.img", "-o", "out.fifo"}, folder.read("a.bmp")},
+        {{"export", "images.img", "-o", "out.fifo", "--format", "png"}, kPngSignature},
+    };
+    for (const auto& c : streams) {
+        PipeReader reader(folder / "out.fifo");
+        QString err;
+        EXPECT_EQ(Krellon(c.run, nullptr, &err), 0)
+            << c.run.join(" ").toStdString() << ": " << err.toStdString();
+        EXPECT_EQ(Head(reader.finish(), c.head.size()), c.head) << c.run.join(" ").toStdString();
+        EXPECT_TRUE(std::filesystem::is_fifo(folder / "out.fifo"));
+    }
+    QString kept;
+    ASSERT_EQ(Krellon({"backups"}, &kept), 0);
+    EXPECT_EQ(kept, "") << "nothing that is no file is kept as a version";
+
+    // A socket or a folder is refused, and stays as it was.
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strcpy(address.sun_path, "out.sock");
+    ASSERT_EQ(::bind(sock, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    std::filesystem::create_directory(folder / "dir.png");
+    std::vector<std::pair<QStringList, QString>> refusals = {
+        {{"dump", "set.bds", "-o", "out.sock"}, "out.sock: a socket of that name is in the way\n"},
+        {{"render", "set.bds", "-o", "dir.png"}, "dir.png: a folder of that name is in the way\n"},
+    };
+    // As root, devices made here: one that is always full, one that takes everything, a
+    // block device that is never written.
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::mknod((folder / "full").c_str(), S_IFCHR | 0600, ::makedev(1, 7)), 0);
+        ASSERT_EQ(::mknod((folder / "null").c_str(), S_IFCHR | 0600, ::makedev(1, 3)), 0);
+        ASSERT_EQ(::mknod((folder / "disk.png").c_str(), S_IFBLK | 0600, ::makedev(7, 0)), 0);
+        refusals.push_back({{"dump", "set.bds", "-o", "full"}, "full: No space left on device\n"});
+        refusals.push_back(
+            {{"render", "set.bds", "-o", "full"}, "full: No space left on device\n"});
+        refusals.push_back({{"render", "set.bds", "-o", "disk.png"},
+                            "disk.png: a block device of that name is in the way\n"});
+        EXPECT_EQ(Krellon({"render", "set.bds", "-o", "null"}), 0);
+        EXPECT_EQ(Krellon({"build", "set.json", "-o", "null"}), 0);
+    }
+    for (const auto& [run, reason] : refusals) {
+        QString err;
+        EXPECT_EQ(Krellon(run, nullptr, &err), 1) << run.join(" ").toStdString();
+        EXPECT_EQ(err.toStdString(), reason.toStdString());
+    }
+    ::close(sock);
+    EXPECT_EQ(std::filesystem::status(folder / "out.sock").type(),
+              std::filesystem::file_type::socket);
+    EXPECT_TRUE(std::filesystem::is_directory(folder / "dir.png"));
+    if (!root) {
+        GTEST_SKIP() << "devices are made only as root; pipes, sockets and folders were checked";
+    }
+    EXPECT_TRUE(std::filesystem::is_character_file(folder / "full"));
+    EXPECT_TRUE(std::filesystem::is_character_file(folder / "null"));
+    EXPECT_TRUE(std::filesystem::is_block_file(folder / "disk.png"));
+}
+
+TEST_F(CliTest, AnOutputThatIsItsOwnInputIsRefused) {
+    folder.write("set.bds", OneBoardSet());
+    folder.write("images.img", BuildImageFile({Image("a", 30, 15, 1)}, Colours(3)));
+    ASSERT_EQ(Krellon({"dump", "set.bds", "-o", "set.json"}), 0);
+    const auto snapshot = folder.snapshot();
+    namespace fs = std::filesystem;
+    fs::create_symlink("set.bds", folder / "link.png");
+    fs::create_symlink("images.img", folder / "link.bmp");
+    fs::create_hard_link(folder / "set.json", folder / "hard.json");
+    fs::create_directories(folder / "renders");
+    fs::create_symlink("../set.bds", folder / "renders/board-001.png");
+    fs::create_directories(folder / "exports");
+    fs::create_symlink("../images.img", folder / "exports/001-a.png");
+    const QList<QStringList> runs = {
+        {"dump", "set.bds", "-o", "set.bds"},
+        {"dump", "set.bds", "-o", "link.png"},
+        {"render", "set.bds", "-o", "set.bds"},
+        {"render", "set.bds", "-o", "link.png"},
+        {"render", "set.bds", "--all", "-o", "renders"},
+        {"build", "set.json", "-o", "set.json"},
+        {"build", "set.json", "-o", "hard.json"},
+        {"export", "images.img", "-o", "link.bmp"},
+        {"export", "images.img", "--all", "--format", "png", "-o", "exports"},
+    };
+    for (const QStringList& run : runs) {
+        QString err;
+        EXPECT_EQ(Krellon(run, nullptr, &err), 1) << run.join(" ").toStdString();
+        EXPECT_TRUE(err.endsWith(": the output is also the input\n")) << err.toStdString();
+    }
+    for (const auto& [name, bytes] : snapshot) {
+        EXPECT_EQ(folder.read(name), bytes) << name;
+    }
+    EXPECT_TRUE(fs::is_symlink(folder / "link.png") && fs::is_symlink(folder / "link.bmp"));
+    // render writes PNG: another name is refused, whatever its letter case.
+    QString err;
+    EXPECT_EQ(Krellon({"render", "set.bds", "-o", "out.txt"}, nullptr, &err), 2);
+    EXPECT_TRUE(err.contains("the output ends in .png")) << err.toStdString();
+    EXPECT_FALSE(Exists("out.txt"));
+    EXPECT_EQ(Krellon({"render", "set.bds", "-o", "OUT.PNG"}), 0);
+}
+
+TEST_F(CliTest, TheProgramsTakeFileNamesByteForByteAndWriteToStandardOutput) {
+    const auto set = OneBoardSet();
+    folder.write("S\xe9t.bds", set);
+    // In-process, names as the program's main hands them over.
+    ASSERT_EQ(Krellon({"dump", NameFromBytes("S\xe9t.bds"), "-o", NameFromBytes("out\xff.json")}),
+              0);
+    const auto json = folder.read("out\xff.json");
+    // The programs themselves, from their argv.
+    std::string out;
+    std::string err;
+    EXPECT_EQ(RunProgram(KRELLON_BINARY, {"dump", "S\xe9t.bds", "-o", "raw\xfe.json"}, &out, &err),
+              0)
+        << err;
+    EXPECT_EQ(folder.read("raw\xfe.json"), json);
+    EXPECT_EQ(RunProgram(KRELLON_BINARY, {"build", "raw\xfe.json", "-o", "-"}, &out), 0);
+    EXPECT_EQ(out, AsText(set));
+    EXPECT_EQ(RunProgram(KRELLON_BINARY, {"render", "S\xe9t.bds", "-o", "-"}, &out), 0);
+    ASSERT_EQ(Krellon({"render", NameFromBytes("S\xe9t.bds"), "-o", "board.png"}), 0);
+    EXPECT_EQ(out, AsText(folder.read("board.png")));
+    folder.write("Im\xe1ges.img", BuildImageFile({Image("a", 30, 15, 1)}, Colours(3)));
+    EXPECT_EQ(RunProgram(KRELLON_BINARY, {"export", "Im\xe1ges.img", "-o", "a\xff.png"}), 0);
+    EXPECT_EQ(
+        RunProgram(KRELLON_BINARY, {"export", "Im\xe1ges.img", "-o", "-", "--format", "png"}, &out),
+        0);
+    EXPECT_EQ(out, AsText(folder.read("a\xff.png")));
+    // A name shown in a message has its stray byte as the replacement character.
+    EXPECT_EQ(RunProgram(KRELLON_BINARY, {"info", "gone\xff.bds"}, &out, &err), 1);
+    EXPECT_EQ(err, "gone\xef\xbf\xbd.bds: the file cannot be opened\n");
+
+    // The demo writer tells its usage, and never takes an option for a folder.
+    EXPECT_EQ(RunProgram(KRELLON_DEMO_BINARY, {"--help"}, &out), 0);
+    EXPECT_TRUE(out.starts_with("usage: krellon-demo FOLDER")) << out;
+    EXPECT_EQ(RunProgram(KRELLON_DEMO_BINARY, {"--bogus"}, &out, &err), 2);
+    EXPECT_TRUE(err.starts_with("krellon-demo: unknown option --bogus")) << err;
+    EXPECT_FALSE(Exists("--help") || Exists("--bogus"));
 }

@@ -1,7 +1,6 @@
 // krellon backups and krellon restore: the kept earlier versions of the files the programs
 // replace.
 #include <QDateTime>
-#include <QFileInfo>
 #include <map>
 
 #include "Commands.h"
@@ -39,7 +38,8 @@ int ListBackups(const QStringList& arguments, Streams& io) {
         return command.usage(io, "give at most one folder");
     }
     const QString folder = files.isEmpty() ? QString(".") : files.front();
-    if (!QFileInfo(folder).isDir()) {
+    std::error_code ec;
+    if (!std::filesystem::is_directory(PathOf(folder), ec)) {
         return Fail(io, folder, "no such folder");
     }
     std::map<std::filesystem::path, int> numbers;
@@ -96,7 +96,8 @@ int Restore(const QStringList& arguments, Streams& io) {
     if (!restored.ok()) {
         return Fail(io, file, QString::fromStdString(restored.error()));
     }
-    io.out << "Restored " << file << " as it was on " << WhenText(entry.timeNs) << "\n";
+    io.out << "Restored " << ShownFileName(file) << " as it was on " << WhenText(entry.timeNs)
+           << "\n";
     return 0;
 }
 

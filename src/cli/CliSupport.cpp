@@ -1,9 +1,14 @@
 #include "CliSupport.h"
 
-#include <QFile>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include "formats/FileSource.h"
-#include "formats/ImageFile.h"
+#include "platform/FileNames.h"
+#include "platform/FileWrites.h"
 
 namespace krellon::cli {
 
@@ -36,12 +41,53 @@ int Command::usage(Streams& io, const QString& error) const {
 }
 
 int Fail(Streams& io, const QString& file, const QString& reason) {
-    io.err << file << ": " << reason << "\n";
+    io.err << ShownFileName(file) << ": " << reason << "\n";
     return kFailed;
 }
 
+QStringList ArgumentsOf(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments << NameFromBytes(argv[i]);
+    }
+    return arguments;
+}
+
 std::filesystem::path PathOf(const QString& argument) {
-    return std::filesystem::path(QFile::encodeName(argument).toStdString());
+    return PathFromName(argument);
+}
+
+bool IsStream(const QString& out) {
+    struct stat status {};
+    return out == kStandardOutput || (::stat(PathOf(out).c_str(), &status) == 0 &&
+                                      (S_ISFIFO(status.st_mode) || S_ISCHR(status.st_mode)));
+}
+
+bool SameFile(const QString& a, const QString& b) {
+    struct stat first {};
+    struct stat second {};
+    return a != kStandardOutput && b != kStandardOutput && ::stat(PathOf(a).c_str(), &first) == 0 &&
+           ::stat(PathOf(b).c_str(), &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
+}
+
+Status WriteOutput(const QString& out, std::span<const std::uint8_t> bytes, const QString& reason) {
+    if (out != kStandardOutput) {
+        return ReplaceFile(PathOf(out), bytes, reason);
+    }
+    // Straight to the descriptor: standard output may be a file opened for appending, a pipe
+    // or a socket, none of which a name would reach as it is.
+    while (!bytes.empty()) {
+        const ssize_t done = ::write(STDOUT_FILENO, bytes.data(), bytes.size());
+        if (done < 0 && errno == EINTR) {
+            continue;
+        }
+        if (done <= 0) {
+            return Status::failure(std::strerror(done < 0 ? errno : ENOSPC));
+        }
+        bytes = bytes.subspan(static_cast<std::size_t>(done));
+    }
+    return Status::success();
 }
 
 std::optional<int> NumberArgument(const QString& text, int low, int high) {
@@ -71,8 +117,10 @@ Result<std::vector<std::uint8_t>> ReadWholeFile(const std::filesystem::path& pat
     if (source.size() > limit) {
         return R::failure("the file is larger than " + std::to_string(limit >> 20) + " MiB");
     }
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(source.size()));
-    ReadBlock(source, 0, bytes);
+    std::vector<std::uint8_t> bytes;
+    if (!ReadAll(source, bytes)) {
+        return R::failure("the file could not be read whole");
+    }
     return R::success(std::move(bytes));
 }
 

@@ -45,11 +45,33 @@ private:
     QString name_;
 };
 
-// Tells "file: reason" on the diagnostics stream; returns kFailed.
+// Tells "file: reason" on the diagnostics stream, the name as ShownFileName shows it; returns
+// kFailed.
 int Fail(Streams& io, const QString& file, const QString& reason);
 
-// The file system path of a command-line argument.
+// The arguments of a program as its argv holds them, every byte of a file name kept as
+// NameFromBytes keeps it.
+QStringList ArgumentsOf(int argc, char** argv);
+
+// The file system path of a command-line argument, byte for byte as it was given.
 std::filesystem::path PathOf(const QString& argument);
+
+// The output argument that means standard output.
+inline const QString kStandardOutput = QStringLiteral("-");
+
+// True when out is written as a stream, not replaced: standard output, or an existing named
+// pipe or character device (a terminal, /dev/stdout).
+bool IsStream(const QString& out);
+
+// True when both arguments lead to one file (the same device and inode, links followed).
+bool SameFile(const QString& a, const QString& b);
+
+// The reason an output that is also the command's input is refused.
+inline const QString kOwnInput = QStringLiteral("the output is also the input");
+
+// Writes bytes to out: to standard output for "-", else as ReplaceFile replaces a file,
+// keeping what it held as replaced by reason (a pipe or device is written as a stream).
+Status WriteOutput(const QString& out, std::span<const std::uint8_t> bytes, const QString& reason);
 
 // A whole number argument within [low, high]; nothing otherwise.
 std::optional<int> NumberArgument(const QString& text, int low, int high);

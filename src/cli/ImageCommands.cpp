@@ -3,7 +3,9 @@
 #include <map>
 
 #include "Commands.h"
-#include "formats/ImageFile.h"
+#include "formats/FileSource.h"
+#include "formats/ImageTransfer.h"
+#include "platform/FileNames.h"
 #include "platform/ImageTransfers.h"
 
 namespace krellon::cli {
@@ -14,6 +16,70 @@ int Failed(Streams& io, const TransferResult& failure) {
     return failure ? Fail(io, failure->file, failure->reason) : 0;
 }
 
+std::optional<ImageFormat> FormatNamed(const QString& name) {
+    return name == "png"   ? std::optional(ImageFormat::Png)
+           : name == "bmp" ? std::optional(ImageFormat::Bmp)
+                           : std::nullopt;
+}
+
+// The images of file, listed; the reason when it has none.
+std::optional<QString> ListImages(const QString& file, FileSource& source, ImageFileIndex& index) {
+    if (!source.open(PathOf(file))) {
+        return "the file cannot be opened";
+    }
+    auto listed = IndexImageFile(source);
+    if (!listed) {
+        return "the file ends before its header";
+    }
+    if (listed->records.empty()) {
+        return "the file holds no image";
+    }
+    index = std::move(*listed);
+    return std::nullopt;
+}
+
+// Image n of file to the standard output, the bytes an export to a file writes.
+int ExportToStandardOutput(Streams& io, const QString& file, int n, ImageFormat format) {
+    FileSource source;
+    ImageFileIndex index;
+    if (const auto why = ListImages(file, source, index)) {
+        return Fail(io, file, *why);
+    }
+    if (n > static_cast<int>(index.records.size())) {
+        return Fail(
+            io, file,
+            QString("there is no image %1; the file has %2").arg(n).arg(index.records.size()));
+    }
+    const ImageRecord& record = index.records[static_cast<std::size_t>(n - 1)];
+    const auto pixels = ReadImagePixels(source, record);
+    if (!pixels) {
+        return Fail(io, file, QString("image %1: the file ends inside its pixels").arg(n));
+    }
+    const Status written = WriteOutput(
+        kStandardOutput, EncodeImage(record, DrawnPalette(index, record), *pixels, format), {});
+    return written.ok() ? 0 : Fail(io, kStandardOutput, QString::fromStdString(written.error()));
+}
+
+// True when a file that exporting every image of file into folder writes is file itself.
+bool ExportAllReachesItself(Streams& io, const QString& file, const QString& folder,
+                            ImageFormat format) {
+    FileSource source;
+    ImageFileIndex index;
+    if (ListImages(file, source, index)) {
+        return false;  // the export tells why
+    }
+    for (std::size_t i = 0; i < index.records.size(); ++i) {
+        const QString name =
+            NameFromPath(PathOf(folder) / PathOf(AllImagesName(static_cast<int>(i + 1),
+                                                               index.records[i].Name, format)));
+        if (SameFile(file, name)) {
+            Fail(io, name, kOwnInput);
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 int Export(const QStringList& arguments, Streams& io) {
@@ -22,12 +88,15 @@ int Export(const QStringList& arguments, Streams& io) {
                     "explorer exports it) or an 8-bit palette PNG (its indices and palette "
                     "kept), or every image into a folder as NNN-<name>.bmp or .png.",
                     "IMAGES.img");
-    const QCommandLineOption output({"o", "output"},
-                                    "The .bmp or .png file to write; with --all, a folder.", "OUT");
+    const QCommandLineOption output(
+        {"o", "output"},
+        "The .bmp or .png file to write (-, a pipe or a terminal: a stream in the --format); "
+        "with --all, a folder.",
+        "OUT");
     const QCommandLineOption imageOption("image", "The image to export (default 1).", "N", "1");
     const QCommandLineOption all("all", "Exports every image.");
-    const QCommandLineOption formatOption("format", "With --all: bmp (default) or png.", "FORMAT",
-                                          "bmp");
+    const QCommandLineOption formatOption("format", "With --all or a stream: bmp (default) or png.",
+                                          "FORMAT", "bmp");
     command.parser.addOptions({output, imageOption, all, formatOption});
     if (const auto status = command.parse(arguments, io)) {
         return *status;
@@ -41,17 +110,17 @@ int Export(const QStringList& arguments, Streams& io) {
     }
     const QString out = command.parser.value(output);
     const bool exportAll = command.parser.isSet(all);
-    std::optional<ImageFormat> format;
-    if (exportAll) {
-        const QString name = command.parser.value(formatOption);
-        format = name == "png"   ? std::optional(ImageFormat::Png)
-                 : name == "bmp" ? std::optional(ImageFormat::Bmp)
-                                 : std::nullopt;
-        if (!format) {
-            return command.usage(io, "the format is bmp or png");
-        }
-    } else {
+    const auto named = FormatNamed(command.parser.value(formatOption));
+    if (!named) {
+        return command.usage(io, "the format is bmp or png");
+    }
+    // A file is written in the format its name asks for; a stream has none.
+    std::optional<ImageFormat> format = named;
+    if (!exportAll) {
         format = ImageFormatOfName(out);
+        if (!format && IsStream(out)) {
+            format = named;
+        }
         if (!format) {
             return command.usage(io, "the output ends in .bmp or .png");
         }
@@ -63,7 +132,16 @@ int Export(const QStringList& arguments, Streams& io) {
 
     const QString file = files.front();
     if (exportAll) {
+        if (ExportAllReachesItself(io, file, out, *format)) {
+            return kFailed;
+        }
         return Failed(io, ExportAllImages(file, out, *format));
+    }
+    if (SameFile(file, out)) {
+        return Fail(io, out, kOwnInput);
+    }
+    if (out == kStandardOutput) {
+        return ExportToStandardOutput(io, file, *number, *format);
     }
     return Failed(io, ExportImage(file, *number, out, *format));
 }

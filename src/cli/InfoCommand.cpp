@@ -10,6 +10,7 @@
 #include "formats/FileSource.h"
 #include "formats/ImageTransfer.h"
 #include "platform/Cp1252.h"
+#include "platform/FileNames.h"
 #include "platform/Files.h"
 #include "render/BoardRenderer.h"
 
@@ -61,7 +62,8 @@ QJsonObject ImageFileInfo(const ImageFileIndex& index) {
     return object;
 }
 
-void PrintInfo(Streams& io, const QString& file, const QJsonObject& info) {
+void PrintInfo(Streams& io, const QJsonObject& info) {
+    const QString file = info["file"].toString();
     if (info["kind"] == "board set") {
         io.out << file << ": board set \"" << info["name"].toString() << "\" by \""
                << info["author"].toString() << "\", " << info["boardCount"].toInt()
@@ -90,8 +92,9 @@ void PrintInfo(Streams& io, const QString& file, const QJsonObject& info) {
     }
 }
 
-// The problems of an image file.
-QStringList ImageFileProblems(const ByteSource& file) {
+// The problems of an image file; with damageOnly, only those that make it no image file at
+// all: a header that cannot be walked from, a record not wholly inside the file.
+QStringList ImageFileProblems(const ByteSource& file, bool damageOnly = false) {
     QStringList problems;
     const auto header = ReadImageHeader(file);
     if (!header) {
@@ -104,7 +107,7 @@ QStringList ImageFileProblems(const ByteSource& file) {
     if (header->imageCount < 0) {
         problems << QString("the image count %1 is negative").arg(header->imageCount);
     }
-    if (header->imageCount > kMaxExplorerImages) {
+    if (header->imageCount > kMaxExplorerImages && !damageOnly) {
         problems << QString("the image count %1 is more than the %2 the program reads")
                         .arg(header->imageCount)
                         .arg(kMaxExplorerImages);
@@ -113,6 +116,9 @@ QStringList ImageFileProblems(const ByteSource& file) {
     const auto records = WalkImageFile(file, *header, kMaxExplorerImages, &stop);
     if (!stop.empty()) {
         problems << QString::fromStdString(stop);
+    }
+    if (damageOnly) {
+        return problems;
     }
     for (std::size_t i = 0; i < records.size(); ++i) {
         const ImageRecord& record = records[i];
@@ -234,17 +240,23 @@ int Info(const QStringList& arguments, Streams& io) {
                 }
                 info = BoardSetInfo(set.value());
             } else {
+                // Bytes that are no image file (text, a PNG, noise) are told as check tells
+                // them, not listed as images.
+                const QStringList damage = ImageFileProblems(source, true);
+                for (const QString& problem : damage) {
+                    Fail(io, file, problem);
+                }
                 const auto index = IndexImageFile(source);
-                if (!index) {
-                    return Fail(io, file, "the file ends before its header");
+                if (!damage.isEmpty() || !index) {
+                    return kFailed;
                 }
                 info = ImageFileInfo(*index);
             }
-            info["file"] = file;
+            info["file"] = ShownFileName(file);
             if (command.parser.isSet(json)) {
                 all.append(info);
             } else {
-                PrintInfo(io, file, info);
+                PrintInfo(io, info);
             }
             return 0;
         });
@@ -277,7 +289,7 @@ int Check(const QStringList& arguments, Streams& io) {
                             problems = ImageFileProblems(source);
                         }
                         for (const QString& problem : problems) {
-                            io.out << file << ": " << problem << "\n";
+                            io.out << ShownFileName(file) << ": " << problem << "\n";
                         }
                         return problems.isEmpty() ? 0 : kFailed;
                     });

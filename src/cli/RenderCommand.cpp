@@ -68,8 +68,11 @@ int Render(const QStringList& arguments, Streams& io) {
                     "shows it. The set's image files are found in its folder, letter case "
                     "ignored.",
                     "SET.bds");
-    const QCommandLineOption output({"o", "output"}, "The PNG to write; with --all, a folder.",
-                                    "OUT");
+    const QCommandLineOption output(
+        {"o", "output"},
+        "The .png file to write (-, a pipe or a terminal: the PNG as a stream); with --all, a "
+        "folder.",
+        "OUT");
     const QCommandLineOption boardOption("board", "The board to render (default 1).", "N", "1");
     const QCommandLineOption all("all", "Renders every board as OUT/board-001.png, ...");
     const QCommandLineOption modeOption(
@@ -101,6 +104,14 @@ int Render(const QStringList& arguments, Streams& io) {
     }
 
     const QString file = files.front();
+    const QString out = command.parser.value(output);
+    if (SameFile(file, out)) {
+        return Fail(io, out, kOwnInput);
+    }
+    if (!command.parser.isSet(all) && !out.endsWith(".png", Qt::CaseInsensitive) &&
+        !IsStream(out)) {
+        return command.usage(io, "the output ends in .png");
+    }
     auto set = ReadSetArgument(file);
     if (!set.ok()) {
         return Fail(io, file, QString::fromStdString(set.error()));
@@ -112,7 +123,6 @@ int Render(const QStringList& arguments, Streams& io) {
         return render::RenderBoard(b, art.Tile(b.background, backgroundMode), art.art);
     };
 
-    const QString out = command.parser.value(output);
     if (!command.parser.isSet(all)) {
         if (*board > static_cast<int>(content.boards.size())) {
             return Fail(io, file,
@@ -121,7 +131,7 @@ int Render(const QStringList& arguments, Streams& io) {
                             .arg(content.boards.size()));
         }
         const Status written =
-            ReplaceFile(PathOf(out), PngBytes(draw(content.boards[*board - 1])), "Render");
+            WriteOutput(out, PngBytes(draw(content.boards[*board - 1])), "Render");
         return written.ok() ? 0 : Fail(io, out, QString::fromStdString(written.error()));
     }
     const Status folder = MakeFolder(PathOf(out));
@@ -142,7 +152,8 @@ int Render(const QStringList& arguments, Streams& io) {
         content.boards.size(), [&](std::size_t b) { return PngBytes(draw(content.boards[b])); },
         [&](std::size_t b, std::vector<std::uint8_t> png) {
             const QString name = out + QString("/board-%1.png").arg(b + 1, 3, 10, QChar('0'));
-            written = batch.add(PathOf(name), png, "Render");
+            written = SameFile(file, name) ? Status::failure(kOwnInput.toStdString())
+                                           : batch.add(PathOf(name), png, "Render");
             if (!written.ok()) {
                 failed = name;
             }

@@ -1,7 +1,7 @@
 // krellon dump and krellon build: board sets as JSON text and back, byte for byte.
 #include "Commands.h"
 #include "document/BoardSetJson.h"
-#include "platform/FileWrites.h"
+#include "platform/FileNames.h"
 
 namespace krellon::cli {
 
@@ -18,8 +18,8 @@ int Dump(const QStringList& arguments, Streams& io) {
                     "texts, stored paths, signature, header word and spare text, and each "
                     "board's background and cells as 20 rows of 20 numbers, top row first.",
                     "SET.bds");
-    const QCommandLineOption output({"o", "output"}, "The file to write (default: the output).",
-                                    "OUT.json");
+    const QCommandLineOption output(
+        {"o", "output"}, "The file to write (default, or -: the standard output).", "OUT.json");
     command.parser.addOption(output);
     if (const auto status = command.parse(arguments, io)) {
         return *status;
@@ -29,6 +29,10 @@ int Dump(const QStringList& arguments, Streams& io) {
         return command.usage(io, "give one board set file");
     }
     const QString file = files.front();
+    const QString out = command.parser.value(output);
+    if (SameFile(file, out)) {
+        return Fail(io, out, kOwnInput);
+    }
     const auto set = ReadSetArgument(file);
     if (!set.ok()) {
         return Fail(io, file, QString::fromStdString(set.error()));
@@ -38,11 +42,10 @@ int Dump(const QStringList& arguments, Streams& io) {
         io.out << QString::fromUtf8(text);
         return 0;
     }
-    const QString out = command.parser.value(output);
-    const Status written = ReplaceFile(PathOf(out),
+    const Status written = WriteOutput(out,
                                        {reinterpret_cast<const std::uint8_t*>(text.constData()),
                                         static_cast<std::size_t>(text.size())},
-                                       "Dump of " + file);
+                                       "Dump of " + ShownFileName(file));
     return written.ok() ? 0 : Fail(io, out, QString::fromStdString(written.error()));
 }
 
@@ -51,7 +54,8 @@ int Build(const QStringList& arguments, Streams& io) {
                     "Builds a board set file from the JSON text that dump writes; refuses text "
                     "that a board set file cannot hold.",
                     "SET.json");
-    const QCommandLineOption output({"o", "output"}, "The board set file to write.", "SET.bds");
+    const QCommandLineOption output(
+        {"o", "output"}, "The board set file to write (-: the standard output).", "SET.bds");
     command.parser.addOption(output);
     if (const auto status = command.parse(arguments, io)) {
         return *status;
@@ -64,6 +68,10 @@ int Build(const QStringList& arguments, Streams& io) {
         return command.usage(io, "no output given (-o)");
     }
     const QString file = files.front();
+    const QString out = command.parser.value(output);
+    if (SameFile(file, out)) {
+        return Fail(io, out, kOwnInput);
+    }
     const auto bytes = ReadWholeFile(PathOf(file), kMaxJsonBytes);
     if (!bytes.ok()) {
         return Fail(io, file, QString::fromStdString(bytes.error()));
@@ -74,9 +82,8 @@ int Build(const QStringList& arguments, Streams& io) {
     if (!set.ok()) {
         return Fail(io, file, QString::fromStdString(set.error()));
     }
-    const QString out = command.parser.value(output);
     const Status written =
-        ReplaceFile(PathOf(out), EncodeStoredBoardSet(set.value()), "Build from " + file);
+        WriteOutput(out, EncodeStoredBoardSet(set.value()), "Build from " + ShownFileName(file));
     return written.ok() ? 0 : Fail(io, out, QString::fromStdString(written.error()));
 }
 

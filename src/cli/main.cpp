@@ -41,5 +41,7 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationVersion(KRELLON_VERSION);
     QTextStream out(stdout);
     QTextStream err(stderr);
-    return krellon::cli::Run(QCoreApplication::arguments(), out, err);
+    // Taken from argv as the bytes they are: Qt's own list decodes them, losing every byte of
+    // a file name that is not UTF-8.
+    return krellon::cli::Run(krellon::cli::ArgumentsOf(argc, argv), out, err);
 }
