@@ -189,3 +189,25 @@ TEST_F(BoardToolsTest, AStrokeCutShortByLostFocusLeavesOneWholeStep) {
     EXPECT_TRUE(Changed().empty());
     EXPECT_TRUE(Editor().Picture1->image() == before);
 }
+
+TEST_F(BoardToolsTest, AStepOrAnUndoDuringABrushDragEndsTheStrokeBeforeIt) {
+    Tools().SetTool(BoardTools::Tool::Brush);
+    Tools().Press(1, Centre(0, 5));
+    Tools().Move(Centre(4, 5));
+    window->NewBoardAction->trigger();  // Ctrl+M mid-drag: a step of its own
+    EXPECT_EQ(Stack().count(), 2);
+    EXPECT_EQ(Stack().undoText(), "New Board");
+    Stack().undo();
+    EXPECT_EQ(Changed().size(), 5u);
+    EXPECT_EQ(Stack().undoText(), "Brush Stroke");
+    Stack().undo();
+    EXPECT_TRUE(Changed().empty());
+    // Ctrl+Z mid-drag undoes the stroke so far, and the drag paints no more.
+    Tools().Press(1, Centre(0, 7));
+    Tools().Move(Centre(3, 7));
+    window->UndoAction->trigger();
+    Tools().Move(Centre(9, 7));
+    Tools().Release(Centre(9, 7));
+    EXPECT_TRUE(Changed().empty());
+    EXPECT_FALSE(Stack().canUndo());
+}

@@ -12,10 +12,11 @@ class CellsStep : public QUndoCommand {
 public:
     CellsStep(BoardSetDocument& document, int board, std::vector<int> cells,
               std::vector<std::int32_t> before, std::vector<std::int32_t> after,
-              const QString& text)
+              const QString& text, int stroke)
         : QUndoCommand(text),
           document_(document),
           board_(board),
+          stroke_(stroke),
           cells_(std::move(cells)),
           before_(std::move(before)),
           after_(std::move(after)) {}
@@ -23,9 +24,31 @@ public:
     void redo() override { document_.writeCells(board_, cells_, after_); }
     void undo() override { document_.writeCells(board_, cells_, before_); }
 
+    // The cells of one stroke merge into its first step, as long as nothing came between.
+    int id() const override { return stroke_ != 0 ? kStrokeStepId : -1; }
+    bool mergeWith(const QUndoCommand* other) override {
+        const auto* next = static_cast<const CellsStep*>(other);
+        if (next->stroke_ != stroke_ || next->board_ != board_) {
+            return false;
+        }
+        for (std::size_t i = 0; i < next->cells_.size(); ++i) {
+            const auto at = std::find(cells_.begin(), cells_.end(), next->cells_[i]);
+            if (at != cells_.end()) {
+                after_[static_cast<std::size_t>(at - cells_.begin())] = next->after_[i];
+            } else {
+                cells_.push_back(next->cells_[i]);
+                before_.push_back(next->before_[i]);
+                after_.push_back(next->after_[i]);
+            }
+        }
+        return true;
+    }
+
 private:
+    static constexpr int kStrokeStepId = 1;
     BoardSetDocument& document_;
     int board_;
+    int stroke_;
     std::vector<int> cells_;
     std::vector<std::int32_t> before_;
     std::vector<std::int32_t> after_;
@@ -148,8 +171,8 @@ void BoardSetDocument::reset(BoardSetContent content) {
     emit changed({DocumentChange::Kind::Reset, 0, {}});
 }
 
-void BoardSetDocument::setCells(int board, const std::vector<CellEdit>& edits,
-                                const QString& text) {
+void BoardSetDocument::setCells(int board, const std::vector<CellEdit>& edits, const QString& text,
+                                int stroke) {
     if (board < 1 || board > boardCount()) {
         return;
     }
@@ -171,7 +194,7 @@ void BoardSetDocument::setCells(int board, const std::vector<CellEdit>& edits,
     }
     if (!cells.empty()) {
         undoStack_.push(new CellsStep(*this, board, std::move(cells), std::move(before),
-                                      std::move(after), text));
+                                      std::move(after), text, stroke));
     }
 }
 

@@ -60,8 +60,11 @@ public:
     void markSaved();
 
     // --- Steps; each is one undoable step, and none is made when nothing would change ---
-    // Brick codes of board b; text names the step ("Place Brick", "Clear Board").
-    void setCells(int board, const std::vector<CellEdit>& edits, const QString& text);
+    // Brick codes of board b; text names the step ("Place Brick", "Clear Board"). Steps of
+    // one stroke (the same stroke number, not 0) on one board merge into one, until another
+    // step is made.
+    void setCells(int board, const std::vector<CellEdit>& edits, const QString& text,
+                  int stroke = 0);
     void setBackground(int board, std::int32_t background);
     void setBoardSetName(const std::string& name);
     void setAuthorName(const std::string& name);

@@ -25,6 +25,13 @@ constexpr ColourValue kOutline = MakeColour(255, 255, 0);
 
 BoardTools::BoardTools(Form1* editor, QObject* parent) : QObject(parent), editor_(editor) {
     editor_->Picture1->installEventFilter(this);
+    // Any other step, undo or redo during a drag ends the stroke there: what the drag paints
+    // afterwards never joins a step made before it.
+    connect(editor_->Document->undoStack(), &QUndoStack::indexChanged, this, [this] {
+        if (!pushing_) {
+            EndStroke();
+        }
+    });
 }
 
 BoardTools::~BoardTools() {
@@ -80,8 +87,11 @@ std::vector<CellEdit> BoardTools::Edits(const std::vector<QPoint>& cells, std::i
 }
 
 void BoardTools::PaintCells(const std::vector<QPoint>& cells) {
-    editor_->Document->setCells(editor_->CurrentBoard, Edits(cells, Code()),
-                                button_ == 1 ? "Place Brick" : "Remove Brick");
+    // One stroke, one step: its cells merge into the stroke's first step.
+    pushing_ = true;
+    editor_->Document->setCells(editor_->CurrentBoard, Edits(cells, Code()), "Brush Stroke",
+                                stroke_);
+    pushing_ = false;
 }
 
 void BoardTools::Press(int button, QPoint at) {
@@ -96,9 +106,7 @@ void BoardTools::Press(int button, QPoint at) {
             button_ = 0;
             return;
         case Tool::Brush:
-            // One stroke, one step: the cells it paints go into one macro.
-            editor_->Document->undoStack()->beginMacro("Brush Stroke");
-            inMacro_ = true;
+            ++stroke_;
             last_ = *cell;
             PaintCells({*cell});
             return;
@@ -177,8 +185,9 @@ void BoardTools::Release(QPoint) {
                 cells.emplace_back(c, r);
             }
         }
-        editor_->Document->setCells(editor_->CurrentBoard, Edits(cells, Code()), "Rectangle");
+        const auto edits = Edits(cells, Code());
         button_ = 0;
+        editor_->Document->setCells(editor_->CurrentBoard, edits, "Rectangle");
         return;
     }
     EndStroke();
@@ -192,10 +201,6 @@ void BoardTools::Cancel() {
 }
 
 void BoardTools::EndStroke() {
-    if (inMacro_) {
-        inMacro_ = false;
-        editor_->Document->undoStack()->endMacro();
-    }
     Cancel();
     button_ = 0;
 }

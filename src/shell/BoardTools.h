@@ -69,10 +69,11 @@ private:
 
     Form1* editor_;
     Tool tool_ = Tool::Press;
-    int button_ = 0;  // the button of the stroke under way; 0 for none
-    QPoint last_;     // the brush's last cell, the rectangle's anchor
-    QPoint corner_;   // the rectangle's other corner
-    bool inMacro_ = false;
+    int button_ = 0;        // the button of the stroke under way; 0 for none
+    QPoint last_;           // the brush's last cell, the rectangle's anchor
+    QPoint corner_;         // the rectangle's other corner
+    int stroke_ = 0;        // the number of the brush stroke under way, or of the last
+    bool pushing_ = false;  // the tools themselves are making a step
 };
 
 }  // namespace krellon
