@@ -18,6 +18,7 @@
 
 #include "EditorFixture.h"
 #include "JournalSteps.h"
+#include "cli/Commands.h"
 #include "document/BoardSetDocument.h"
 #include "document/EditJournalKeeper.h"
 #include "document/JournalFiles.h"
@@ -372,4 +373,47 @@ TEST_F(JournalTest, EveryUnsavedSessionIsOfferedInTurnAndAFileChangedSinceIsTold
     EXPECT_TRUE(window->UnsavedStatus->isHidden());
     Editor().Document->undoStack()->undo();
     EXPECT_TRUE(Editor().CurrentBoardSet() == newest);
+}
+
+TEST_F(JournalTest, JournalsOfAFolderRenamedSinceAreListedAndRecoveredByTheCommandLine) {
+    Edit();
+    const BoardSetContent edited = Editor().CurrentBoardSet();
+    window.reset();  // closed with the work unsaved
+    TempFolder elsewhere;
+    const auto moved = elsewhere / "moved";
+    std::filesystem::rename(folder.path(), moved);
+    std::filesystem::current_path(moved);
+    window = std::make_unique<MainWindow>();
+    EXPECT_TRUE(window->UnsavedStatus->isHidden());  // another folder: nothing offered
+    window.reset();
+
+    const auto run = [](QStringList arguments, QString* output = nullptr) {
+        QString out;
+        QString err;
+        QTextStream outStream(&out);
+        QTextStream errStream(&err);
+        arguments.prepend("krellon");
+        const int status = cli::Run(arguments, outStream, errStream);
+        if (output != nullptr) {
+            *output = out + err;
+        }
+        return status;
+    };
+    QString listing;
+    ASSERT_EQ(run({"journals"}, &listing), 0);
+    const QStringList lines = listing.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 1) << listing.toStdString();
+    const QStringList fields = lines[0].split('\t');
+    ASSERT_EQ(fields.size(), 5) << listing.toStdString();
+    EXPECT_EQ(fields[2], "7 steps");
+    EXPECT_EQ(fields[3], QString::fromStdString((folder.path() / "set.bds").string()));
+    EXPECT_EQ(fields[4], "folder gone");
+
+    ASSERT_EQ(run({"recover", fields[0], "-o", "recovered.bds"}), 0);
+    EXPECT_EQ(ReadBoardSetFile(moved / "recovered.bds").value(), edited);
+    EXPECT_EQ(run({"recover", fields[0], "-o", fields[0]}), 1);  // its own input
+    ASSERT_EQ(run({"discard", fields[0]}), 0);
+    ASSERT_EQ(run({"journals"}, &listing), 0);
+    EXPECT_TRUE(listing.isEmpty());
+    std::filesystem::rename(moved, folder.path());
 }

@@ -16,6 +16,9 @@ int Dump(const QStringList& arguments, Streams& io);
 int Build(const QStringList& arguments, Streams& io);
 int ListBackups(const QStringList& arguments, Streams& io);
 int Restore(const QStringList& arguments, Streams& io);
+int ListJournals(const QStringList& arguments, Streams& io);
+int Recover(const QStringList& arguments, Streams& io);
+int Discard(const QStringList& arguments, Streams& io);
 
 // Runs krellon with arguments (the program's name first) and returns its exit status.
 int Run(const QStringList& arguments, QTextStream& out, QTextStream& err);

@@ -24,6 +24,9 @@ constexpr Subcommand kSubcommands[] = {
     {"build", Build, "a board set file from JSON text"},
     {"backups", ListBackups, "the kept earlier versions of a folder's files"},
     {"restore", Restore, "puts a kept version of a file back"},
+    {"journals", ListJournals, "the edit journals kept of unsaved work, wherever their sets are"},
+    {"recover", Recover, "the board set an edit journal holds, into a file"},
+    {"discard", Discard, "deletes edit journals and the unsaved work they hold"},
 };
 
 QString Usage() {
