@@ -6,6 +6,7 @@
 #include "document/BoardSetDocument.h"
 #include "platform/ComboBox.h"
 #include "platform/Dialogs.h"
+#include "platform/FileNames.h"
 #include "shell/CommandLine.h"
 #include "shell/MainWindow.h"
 
@@ -40,12 +41,18 @@ TEST_F(OpenAndSaveAsTest, TheCommandLineNamesAFolderOrASetAndRefusesMissingPaths
     const QString dir = QString::fromStdString(folder.path().string());
     EditorStart start = ReadEditorCommandLine({"krellon-editor", dir});
     EXPECT_FALSE(start.exitStatus);
-    EXPECT_EQ(QDir(start.folder), QDir(dir));
+    EXPECT_EQ(start.folder, folder.path());
     EXPECT_EQ(start.startSet, "");
     start = ReadEditorCommandLine({"krellon-editor", dir + "/b.bds"});
     EXPECT_FALSE(start.exitStatus);
-    EXPECT_EQ(QDir(start.folder), QDir(dir));
+    EXPECT_EQ(start.folder, folder.path());
     EXPECT_EQ(start.startSet, "b.bds");
+    // A name that is not UTF-8 keeps its bytes.
+    folder.write("S\xe9t.bds", EncodeBoardSet(TestSet(1)));
+    start = ReadEditorCommandLine(
+        {"krellon-editor", NameFromBytes(folder.path().native() + "/S\xe9t.bds")});
+    EXPECT_FALSE(start.exitStatus);
+    EXPECT_EQ(BytesFromName(start.startSet), "S\xe9t.bds");
     start = ReadEditorCommandLine({"krellon-editor", dir + "/missing.bds"});
     EXPECT_EQ(start.exitStatus, 2);
     EXPECT_EQ(start.error, dir + "/missing.bds: no such file or folder");

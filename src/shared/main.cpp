@@ -2,10 +2,11 @@
 //   krellon-editor [FOLDER | FILE.bds]
 // in that folder, or in the board set file's folder with that set open.
 #include <QApplication>
-#include <QDir>
 #include <QIcon>
 #include <cstdio>
+#include <filesystem>
 
+#include "platform/FileNames.h"
 #include "shared/Version.h"
 #include "shell/CommandLine.h"
 #include "shell/MainWindow.h"
@@ -13,11 +14,12 @@
 int main(int argc, char** argv) {
     // The command line is read before any window exists: --help, --version and a wrong path
     // need no display.
-    krellon::EditorStart start;
-    {
-        QCoreApplication core(argc, argv);
-        start = krellon::ReadEditorCommandLine(core.arguments());
+    // File names keep their bytes: taken from argv, not from Qt's decoded arguments.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments << krellon::NameFromBytes(argv[i]);
     }
+    const krellon::EditorStart start = krellon::ReadEditorCommandLine(arguments);
     if (!start.output.isEmpty()) {
         std::fputs(start.output.toLocal8Bit().constData(), stdout);
     }
@@ -27,9 +29,10 @@ int main(int argc, char** argv) {
     if (start.exitStatus) {
         return *start.exitStatus;
     }
-    if (!start.folder.isEmpty() && !QDir::setCurrent(start.folder)) {
-        std::fprintf(stderr, "krellon-editor: %s: cannot work in this folder\n",
-                     start.folder.toLocal8Bit().constData());
+    std::error_code ec;
+    if (!start.folder.empty() && (std::filesystem::current_path(start.folder, ec), ec)) {
+        std::fprintf(stderr, "krellon-editor: %s: cannot work in this folder (%s)\n",
+                     start.folder.c_str(), ec.message().c_str());
         return 2;
     }
 

@@ -1,8 +1,6 @@
 #include "CommandLine.h"
 
 #include <QCommandLineParser>
-#include <QFile>
-#include <QFileInfo>
 
 #include "platform/FileNames.h"
 #include "shared/Version.h"
@@ -44,18 +42,21 @@ EditorStart ReadEditorCommandLine(const QStringList& arguments) {
     if (paths.isEmpty()) {
         return start;
     }
-    const QFileInfo path(paths.front());
-    if (!path.exists()) {
-        start.error = paths.front() + ": no such file or folder";
+    const std::filesystem::path path = PathFromName(paths.front());
+    std::error_code ec;
+    const auto status = std::filesystem::status(path, ec);
+    if (!std::filesystem::exists(status)) {
+        start.error = ShownFileName(paths.front()) + ": no such file or folder";
         start.exitStatus = 2;
         return start;
     }
-    if (path.isDir()) {
-        start.folder = path.absoluteFilePath();
+    const std::filesystem::path absolute = std::filesystem::absolute(path, ec).lexically_normal();
+    if (std::filesystem::is_directory(status)) {
+        start.folder = absolute;
         return start;
     }
-    start.folder = path.absolutePath();
-    start.startSet = NameFromBytes(QFile::encodeName(path.fileName()).toStdString());
+    start.folder = absolute.parent_path();
+    start.startSet = NameFromPath(absolute.filename());
     return start;
 }
 

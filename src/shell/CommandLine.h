@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <filesystem>
 #include <optional>
 
 namespace krellon {
@@ -11,12 +12,13 @@ struct EditorStart {
     std::optional<int> exitStatus;  // set when the program ends at once
     QString output;                 // for the standard output (help, version)
     QString error;                  // one line for the standard error
-    QString folder;                 // the working folder; empty for the current one
+    std::filesystem::path folder;   // the working folder; empty for the current one
     QString startSet;               // a board set file of that folder to open first
 };
 
-// Reads arguments (the program's name first) without a display: --help and --version answer
-// at once; a path that does not exist ends with status 2.
+// Reads arguments (the program's name first; file names as NameFromBytes holds them, so that
+// every byte is kept) without a display: --help and --version answer at once; a path that does
+// not exist ends with status 2.
 EditorStart ReadEditorCommandLine(const QStringList& arguments);
 
 }  // namespace krellon
