@@ -90,6 +90,32 @@ TEST_F(MainWindowTest, BackupsListsTheFolderVersionsAndRestoresOne) {
     EXPECT_TRUE(kept[0].reason.starts_with("Restore of the version of "));
 }
 
+TEST_F(MainWindowTest, AnImageFileOfAnOddNameRestoredFromTheBackupsIsReadAgain) {
+    const QString name = "b\nx.img";  // shown as "b⏎x.img"
+    WriteImages(BytesFromName(name), TestBricks(3));
+    BoardSetContent set = TestSet(1);
+    set.brickSetFile = BytesFromName(name);
+    set.boards[0].cell(0, 0) = 1;
+    WriteBoardSet("odd.bds", set);
+    window = std::make_unique<MainWindow>(nullptr, "odd.bds");
+    Form1& f = *window->Editor();
+    const QImage before = f.Picture1->image().copy();
+    std::vector<ImageSpec> repainted = TestBricks(3);
+    repainted[0] = TestBrick("Red", 9);
+    ASSERT_TRUE(
+        ReplaceFile(PathFromName(name), BuildImageFile(repainted, GreyPalette()), "Test").ok());
+    f.ImageFileChanged(name);
+    ASSERT_NE(f.Picture1->image(), before);
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<BackupsDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        dialog->Restore->click();  // the newest: the bricks as they were
+        dialog->reject();
+    });
+    window->BackupsAction->trigger();
+    EXPECT_EQ(f.Picture1->image(), before);
+}
+
 TEST_F(MainWindowTest, TheMenusKeysDoWhatTheControlsDo) {
     window->show();
     QApplication::setActiveWindow(window.get());

@@ -88,7 +88,7 @@ bool BackupsDialog::RestoreRow(int row) {
         return false;
     }
     ShowStatus("Restored " + name + " as it was on " + WhenText(entry.timeNs));
-    emit restored(name);
+    emit restored(NameFromPath(entry.original.filename()));  // the name itself, not as shown
     Reload();
     return true;
 }
