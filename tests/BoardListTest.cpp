@@ -181,6 +181,9 @@ TEST_F(BoardListTest, BoardsGoThroughTheClipboardAsJsonAndBadTextChangesNothing)
     }
     EXPECT_TRUE(f.CurrentBoardSet() == before);
     EXPECT_EQ(f.Document->undoStack()->count(), steps);
+    QApplication::clipboard()->setText(QString::fromUtf8(BoardToJson(Numbered(1))));
+    window->PasteBoardAction->trigger();
+    EXPECT_EQ(window->statusBar()->currentMessage(), "Pasted over board 4");
     // A code no brick set holds is still a code a board set file stores.
     Board odd = Numbered(1);
     odd.cell(0, 0) = -7;

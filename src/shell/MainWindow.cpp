@@ -312,10 +312,13 @@ void MainWindow::PasteBoard(bool asNew) {
         statusBar()->showMessage("Nothing pasted: " + why);
         return;
     }
+    // The outcome replaces whatever the bar said last, a refused paste among it.
     if (asNew) {
         f.Document->insertBoard(f.CurrentBoard + 1, *board, "Paste as New Board");
+        statusBar()->showMessage(QString("Pasted as new board %1").arg(f.CurrentBoard));
     } else {
         f.Document->replaceBoard(f.CurrentBoard, *board, "Paste Board");
+        statusBar()->showMessage(QString("Pasted over board %1").arg(f.CurrentBoard));
     }
 }
 
