@@ -1,10 +1,14 @@
 // Export of the image shown to a bitmap, import back, the refusals, and the editor's update.
+#include <QAction>
+#include <functional>
+
 #include "EditorFixture.h"
 #include "explorer/Form2.h"
 #include "formats/Bitmap.h"
 #include "platform/ComboBox.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
+#include "platform/FileNames.h"
 #include "platform/PictureBox.h"
 #include "shared/Module1.h"
 
@@ -16,9 +20,7 @@ protected:
         std::vector<ImageSpec> bricks = TestBricks(3);
         WriteImages("bricks.img", bricks);
         WriteImages("backs.img", {TestBackground("stone", 64, 64)});
-        ImageSpec greyed = TestBackground("greyed", 5, 3);
-        greyed.palette.clear();
-        WriteImages("other.img", {TestBrick("wall"), greyed, TestBackground("../escape", 4, 4)});
+        WriteImages("other.img", OtherImages(0));
         BoardSetContent set = TestSet();
         set.boards[0].cell(0, 0) = 1;
         set.boards[0].cell(5, 5) = 2;
@@ -27,7 +29,17 @@ protected:
         SetMessageHandlerForTesting(
             [this](const QString& text, const QString& title) { messages << title + "|" + text; });
     }
-    void TearDown() override { SetMessageHandlerForTesting(nullptr); }
+    void TearDown() override {
+        SetMessageHandlerForTesting(nullptr);
+        SetFileDialogHandlerForTesting(nullptr);
+    }
+
+    // other.img: a brick of pixels from seed, an image without an own palette, a bad name.
+    static std::vector<ImageSpec> OtherImages(int seed) {
+        ImageSpec greyed = TestBackground("greyed", 5, 3);
+        greyed.palette.clear();
+        return {TestBrick("wall", seed), greyed, TestBackground("../escape", 4, 4)};
+    }
 
     QStringList messages;
 };
@@ -223,4 +235,47 @@ TEST_F(TransferTest, ImportIntoTheEditorsSetsUpdatesTheEditor) {
     e.Command2->click();
     EXPECT_EQ(f.Picture1->image(), board);
     EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(TransferTest, AFileReplacedSinceItWasShownIsReadAgainAndNotWritten) {
+    SetFileDialogHandlerForTesting(
+        [this](FileDialogKind, const QString&) { return NameFromPath(folder / "all"); });
+    const auto replacement = BuildImageFile(OtherImages(9), GreyPalette());
+    // A sync tool renames a copy of the same layout over the file; a script rewrites it in
+    // place and puts its time back.
+    const auto byRename = [&] {
+        folder.write("other.img.sync", replacement);
+        std::filesystem::rename(folder / "other.img.sync", folder / "other.img");
+    };
+    const auto inPlace = [&] {
+        const auto time = std::filesystem::last_write_time(folder / "other.img");
+        folder.write("other.img", replacement);
+        std::filesystem::last_write_time(folder / "other.img", time);
+    };
+    const std::vector<std::pair<std::function<void(Form2&)>, std::function<void()>>> cases = {
+        {[](Form2& e) { e.Command2->click(); }, byRename},
+        {[](Form2& e) { e.ImportPngAction->trigger(); }, byRename},
+        {[](Form2& e) { e.ImportAllAction->trigger(); }, byRename},
+        {[](Form2& e) { e.Command2->click(); }, inPlace},
+    };
+    const ImageSpec wall = OtherImages(9)[0];
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        WriteImages("other.img", OtherImages(0));
+        Form2& e = Explore("other.img", 1);
+        e.Command1->click();
+        e.ExportPngAction->trigger();
+        e.ExportAllAction->trigger();
+        messages.clear();
+        cases[i].second();
+        cases[i].first(e);
+        EXPECT_EQ(folder.read("other.img"), replacement) << i;
+        // The file as it is now is shown, and imports.
+        EXPECT_EQ(PixelAt(e.Picture1->image(), 0, 0), wall.palette[wall.pixels[0]]) << i;
+        cases[i].first(e);
+        EXPECT_NE(folder.read("other.img"), replacement) << i;
+        EXPECT_EQ(messages, QStringList({"Krellon IMG Explorer|other.img has changed on disk "
+                                         "since it was shown, so nothing was imported. It has "
+                                         "been read again."}))
+            << i;
+    }
 }

@@ -208,6 +208,7 @@ void Form2::ShowNothing() {
     Picture1->Refresh();
     Picture2->Refresh();
     shownPixels_.clear();
+    shown_.reset();
     Command1->SetCaption("<-  Export  ->");
     Command2->SetCaption("->  Import  <-");
     for (QWidget* control :
@@ -258,6 +259,10 @@ void Form2::ShowImage() {
     Picture2->Refresh();
 
     const ImageRecord& slot = m.ImageTable[m.CurrentImage];
+    // Taken before the pixels are read for drawing: a file changed in between fails the
+    // check at import rather than pass it.
+    const auto path = FindFile(m.ExplorerFile);
+    shown_ = path ? ReadShownImage(*path, m.CurrentImage, slot) : std::nullopt;
     const std::int32_t w = slot.Width;
     const std::int32_t h = slot.Height;
     Scale = w <= 256 && h <= 256 && std::max(w, h) > 0 ? 256 / std::max(w, h) : 1;

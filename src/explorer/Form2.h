@@ -6,6 +6,7 @@
 class QAction;
 class QMenuBar;
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "formats/ByteSource.h"
@@ -108,8 +109,13 @@ private:
     void ShowNothing();
     // Updates the editor after an import into its background set or brick set file.
     void UpdateEditor();
+    // Says that the file changed on disk since it was shown and that nothing was imported,
+    // then reads and shows it again.
+    void RefuseChangedFile();
 
     std::vector<std::uint8_t> shownPixels_;  // the indices of the image shown
+    // The image shown as its file held it, which an import checks the file against.
+    std::optional<ShownImage> shown_;
 };
 
 }  // namespace krellon

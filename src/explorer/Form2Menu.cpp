@@ -86,7 +86,11 @@ void Form2::ImportAllImages() {
     std::map<int, QString> sources;
     auto failure = ImagesInFolder(folder, sources);
     if (!failure) {
-        failure = ImportImages(ExplorerPath(), sources);
+        failure = ImportImages(ExplorerPath(), sources, shown_ ? &*shown_ : nullptr);
+    }
+    if (failure && failure->replaced) {
+        RefuseChangedFile();
+        return;
     }
     if (failure) {
         MsgBox(this,

@@ -89,22 +89,16 @@ void Form2::ImportDecoded(DecodedBitmap decoded, const QString& from) {
     const ImageRecord slot = m.ImageTable[m.CurrentImage];
     FileSource file;
     const auto path = FindFile(m.ExplorerFile);
-    if (!path || !file.open(*path)) {
+    if (!path || !file.open(*path) || !shown_) {
         MsgBox(this, "Image file is damaged.", kCaption);
         return;
     }
-    // The offsets shown were found when the file was last read. The bytes about to be copied
-    // are walked again: if the record is no longer the one shown (the file was replaced
-    // meanwhile), writing at those offsets would ruin it.
-    if (!RecordIsAsListed(file, m.CurrentImage, slot)) {
+    // The offsets and pixels shown were read when the image was shown. A file changed or
+    // replaced since (a sync tool, a script), even by one of the same layout, is not written
+    // over: the import would change an image the user has not seen.
+    if (!StillShown(*path, file, *shown_)) {
         file.close();
-        MsgBox(this,
-               m.ExplorerFile +
-                   " has changed on disk since it was shown, so nothing was imported. It has "
-                   "been read again.",
-               kCaption);
-        ReadImageFile();
-        ShowImage();
+        RefuseChangedFile();
         return;
     }
     // Only the entries that both the palette and the colour table have are written; the
@@ -127,6 +121,16 @@ void Form2::ImportDecoded(DecodedBitmap decoded, const QString& from) {
     ReadImageFile();
     ShowImage();
     UpdateEditor();
+}
+
+void Form2::RefuseChangedFile() {
+    MsgBox(this,
+           ShownFileName(Shared().ExplorerFile) +
+               " has changed on disk since it was shown, so nothing was imported. It has been "
+               "read again.",
+           kCaption);
+    ReadImageFile();
+    ShowImage();
 }
 
 void Form2::UpdateEditor() {

@@ -1,5 +1,6 @@
 #include "ImageTransfers.h"
 
+#include <sys/stat.h>
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -77,7 +78,59 @@ TransferResult WriteImage(const ListedImages& images, const QString& imageFile, 
     return std::nullopt;
 }
 
+// The bytes an import into record writes over, as file holds them now: an import of the
+// record's own pixels that brings no colours changes nothing.
+std::optional<ImportChange> BytesUnder(const ByteSource& file, const ImageRecord& record) {
+    auto pixels = ReadImagePixels(file, record);
+    if (!pixels) {
+        return std::nullopt;
+    }
+    DecodedBitmap asIs;
+    asIs.pixelsTopDown = std::move(*pixels);
+    return PlanImport(file, record, std::move(asIs));
+}
+
 }  // namespace
+
+std::optional<FileIdentity> IdentityOf(const std::filesystem::path& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) {
+        return std::nullopt;
+    }
+    return FileIdentity{static_cast<std::uint64_t>(status.st_dev),
+                        static_cast<std::uint64_t>(status.st_ino),
+                        static_cast<std::uint64_t>(status.st_size),
+                        static_cast<std::int64_t>(status.st_mtim.tv_sec),
+                        static_cast<std::int64_t>(status.st_mtim.tv_nsec)};
+}
+
+std::optional<ShownImage> ReadShownImage(const std::filesystem::path& path, int number,
+                                         const ImageRecord& record) {
+    // The identity is taken before the bytes are read: a file changed in between then
+    // differs at import, and is read again rather than written.
+    const auto identity = IdentityOf(path);
+    FileSource file;
+    if (!identity || !file.open(path)) {
+        return std::nullopt;
+    }
+    auto bytes = BytesUnder(file, record);
+    if (!bytes) {
+        return std::nullopt;
+    }
+    return ShownImage{*identity, number, record, std::move(*bytes)};
+}
+
+bool StillShown(const std::filesystem::path& path, const ByteSource& file,
+                const ShownImage& shown) {
+    if (IdentityOf(path) != shown.file || file.size() != shown.file.size ||
+        !RecordIsAsListed(file, shown.number, shown.record)) {
+        return false;
+    }
+    // A copy put in place with the old times, or written over in place, is told by its bytes.
+    const auto now = BytesUnder(file, shown.record);
+    return now && now->paletteStart == shown.bytes.paletteStart &&
+           now->palette == shown.bytes.palette && now->pixels == shown.bytes.pixels;
+}
 
 std::vector<std::uint8_t> EncodeImage(const ImageRecord& record, const Palette& palette,
                                       std::span<const std::uint8_t> pixels, ImageFormat format) {
@@ -211,7 +264,8 @@ TransferResult ImagesInFolder(const QString& folder, std::map<int, QString>& sou
     return std::nullopt;
 }
 
-TransferResult ImportImages(const QString& imageFile, const std::map<int, QString>& sources) {
+TransferResult ImportImages(const QString& imageFile, const std::map<int, QString>& sources,
+                            const ShownImage* shown) {
     ListedImages images;
     if (auto failed = OpenImages(imageFile, images)) {
         return failed;
@@ -248,6 +302,10 @@ TransferResult ImportImages(const QString& imageFile, const std::map<int, QStrin
         sources.size() == 1
             ? "Import from " + QFileInfo(sources.begin()->second).fileName()
             : "Import of all images from " + QFileInfo(sources.begin()->second).dir().dirName();
+    // Checked last, just before the file is written.
+    if (shown != nullptr && !StillShown(PathFromName(imageFile), images.file, *shown)) {
+        return TransferFailure{imageFile, "the file has changed on disk since it was shown", true};
+    }
     const Status written = PatchFile(PathFromName(imageFile), images.file, patches, reason);
     if (!written.ok()) {
         return Failure(imageFile, ReasonText(written));

@@ -11,6 +11,7 @@
 
 #include "formats/Bitmap.h"
 #include "formats/ImageFile.h"
+#include "formats/ImageTransfer.h"
 
 // Images of an image file out to BMP or PNG files and back, one or all at once: what the
 // explorer's menu and the command line both do. File and folder names are as FileNames.h holds
@@ -37,10 +38,41 @@ std::vector<std::uint8_t> EncodeImage(const ImageRecord& record, const Palette& 
 std::optional<QString> DecodeForImport(const std::filesystem::path& path, ImageFormat format,
                                        const ImageRecord& record, DecodedBitmap& decoded);
 
+// Which file a path names and when it last changed, as the file system tells it.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::uint64_t size = 0;
+    std::int64_t modifiedSeconds = 0;
+    std::int64_t modifiedNanoseconds = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+std::optional<FileIdentity> IdentityOf(const std::filesystem::path& path);
+
+// An image as the explorer shows it: its file's identity when it was read, its number and
+// record as listed, and the bytes that an import into it writes over (the palette it is drawn
+// with and its pixels) as they were then.
+struct ShownImage {
+    FileIdentity file;
+    int number = 0;
+    ImageRecord record;
+    ImportChange bytes;
+};
+
+// Reads image number (1-based, record as listed) of the file at path as it is shown; nothing
+// when the file cannot be opened or the image's bytes do not lie inside it.
+std::optional<ShownImage> ReadShownImage(const std::filesystem::path& path, int number,
+                                         const ImageRecord& record);
+
+// True when file, opened from path, still is the file that was shown and holds the image as
+// it was shown: a file replaced meanwhile, even by one of the same layout, is not.
+bool StillShown(const std::filesystem::path& path, const ByteSource& file, const ShownImage& shown);
+
 // Why a transfer failed: the file at fault and the reason.
 struct TransferFailure {
     QString file;
     QString reason;
+    bool replaced = false;  // the image file is no longer the one shown
 };
 using TransferResult = std::optional<TransferFailure>;  // nothing on success
 
@@ -57,7 +89,9 @@ TransferResult ImagesInFolder(const QString& folder, std::map<int, QString>& sou
 
 // Imports every file of sources (image number to a BMP or PNG file) into imageFile with the
 // explorer's checks: all are read and checked first, then the image file is replaced once,
-// atomically, keeping what it held among the backups. One bad file and nothing changes.
-TransferResult ImportImages(const QString& imageFile, const std::map<int, QString>& sources);
+// atomically, keeping what it held among the backups. One bad file and nothing changes; nor
+// does anything when shown is given and the image file no longer holds it (StillShown).
+TransferResult ImportImages(const QString& imageFile, const std::map<int, QString>& sources,
+                            const ShownImage* shown = nullptr);
 
 }  // namespace krellon
