@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -235,6 +236,20 @@ TEST(AtomicFileTest, PipesAndDevicesAreWrittenAsStreamsAndNothingElseIsReplacedO
         EXPECT_TRUE(batch.add(folder / "b.png", Text("b")).ok());
         EXPECT_TRUE(batch.commit().ok());
         EXPECT_EQ(reader.finish(), Text("batched"));
+    }
+    // A reader that goes away fails the write with its reason, and ends nothing else.
+    {
+        const int fd = ::open((folder / "out.fifo").c_str(), O_RDONLY | O_NONBLOCK);
+        std::string failure;
+        std::thread writer([&] {
+            failure = WriteFileAtomically(folder / "out.fifo", std::vector<std::uint8_t>(1 << 20))
+                          .error();
+        });
+        pollfd ready{fd, POLLIN, 0};
+        ::poll(&ready, 1, 5000);
+        ::close(fd);
+        writer.join();
+        EXPECT_EQ(failure, "Broken pipe");
     }
     EXPECT_TRUE(fs::is_fifo(folder / "out.fifo"));
     EXPECT_TRUE(fs::is_symlink(folder / "link.bds"));

@@ -1,6 +1,8 @@
 #include "AtomicFile.h"
 
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -190,6 +192,36 @@ std::string InTheWay(mode_t mode) {
     return std::string(what) + " of that name is in the way";
 }
 
+// While it lives, a pipe whose reader went away makes a write fail with EPIPE instead of
+// ending the program: the signal is held back, and one that the writes raised is taken away.
+class SigpipeHeldBack {
+public:
+    SigpipeHeldBack() {
+        sigemptyset(&pipe_);
+        sigaddset(&pipe_, SIGPIPE);
+        sigset_t pending;
+        sigpending(&pending);
+        pendingBefore_ = sigismember(&pending, SIGPIPE) == 1;
+        pthread_sigmask(SIG_BLOCK, &pipe_, &previous_);
+    }
+    ~SigpipeHeldBack() {
+        sigset_t pending;
+        sigpending(&pending);
+        if (!pendingBefore_ && sigismember(&pending, SIGPIPE) == 1) {
+            const timespec now{};
+            sigtimedwait(&pipe_, nullptr, &now);
+        }
+        pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+    }
+    SigpipeHeldBack(const SigpipeHeldBack&) = delete;
+    SigpipeHeldBack& operator=(const SigpipeHeldBack&) = delete;
+
+private:
+    sigset_t pipe_;
+    sigset_t previous_;
+    bool pendingBefore_ = false;
+};
+
 // Writes content to the named pipe or character device at path as a stream: it cannot be
 // replaced, and is neither renamed over nor kept. Opening a pipe waits for its reader.
 std::string WriteStream(const fs::path& path, const NewContent& content) {
@@ -207,10 +239,13 @@ std::string WriteStream(const fs::path& path, const NewContent& content) {
         return "the output changed while it was opened";
     }
     TemporaryWriter out(fd);
-    if (content.source != nullptr) {
-        CopyWithPatches(*content.source, content.patches, out, nullptr);
-    } else {
-        out.write(content.bytes);
+    {
+        const SigpipeHeldBack held;
+        if (content.source != nullptr) {
+            CopyWithPatches(*content.source, content.patches, out, nullptr);
+        } else {
+            out.write(content.bytes);
+        }
     }
     std::string failure = out.failure;
     if (::close(fd) != 0 && failure.empty()) {
