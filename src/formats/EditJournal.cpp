@@ -302,6 +302,17 @@ std::optional<JournalContent> ReadJournal(const ByteSource& file) {
         end = at;
         return ReadFrame(source, end, payload) && DecodeRecord(payload, numbered, record);
     };
+    // Whether a frame of a record after lastNumber may start at at, from its first bytes: the
+    // search past damage checks every byte, and only these are worth a whole frame's check.
+    const auto plausible = [&](std::uint64_t at, std::uint32_t lastNumber) {
+        ByteReader in(source, at);
+        const auto size = static_cast<std::uint32_t>(in.readInt32());
+        in.readInt32();
+        const std::uint8_t kind = in.readByte();
+        const auto number = static_cast<std::uint32_t>(in.readInt32());
+        return in.ok() && size <= source.size() - at - 8 && kind >= 1 && kind <= 7 &&
+               (!numbered || (number > lastNumber && number - lastNumber <= (1u << 24)));
+    };
     std::uint32_t lastNumber = 0;
     while (position < source.size()) {
         JournalRecord record;
@@ -317,7 +328,7 @@ std::optional<JournalContent> ReadJournal(const ByteSource& file) {
                 next = skip;
             }
             for (std::uint64_t at = position + 1; !next && at + 8 <= source.size(); ++at) {
-                if (recordAt(at, end, record)) {
+                if (plausible(at, lastNumber) && recordAt(at, end, record)) {
                     next = at;
                 }
             }
