@@ -6,6 +6,7 @@
 
 #include "EditorFixture.h"
 #include "document/BoardSetDocument.h"
+#include "platform/ComboBox.h"
 #include "platform/Controls.h"
 #include "platform/PictureBox.h"
 #include "render/BoardRenderer.h"
@@ -39,7 +40,8 @@ protected:
     void TearDown() override { window.reset(); }
     Form1& Editor() { return *window->Editor(); }
 
-    // Every thumbnail is the editor's picture of its board at a fifth of its size.
+    // Every thumbnail is the editor's picture of its board at a fifth of its size: the
+    // current board as it is on screen, then each other one as showing it paints it.
     void ExpectThumbnailsAsShown() {
         Form1& f = Editor();
         const int current = f.CurrentBoard;
@@ -48,13 +50,23 @@ protected:
         for (int b = 1; b <= f.BoardCount; ++b) {
             thumbnails.push_back(strip->ThumbnailOf(b));
         }
-        for (int b = 1; b <= f.BoardCount; ++b) {
+        for (int i = 0; i < f.BoardCount; ++i) {
+            const int b = (current - 1 + i) % f.BoardCount + 1;
             f.ShowBoard(b);
             ASSERT_TRUE(thumbnails[static_cast<std::size_t>(b - 1)] ==
                         render::Thumbnail(f.Picture1->image()))
                 << "board " << b;
         }
         f.ShowBoard(current);
+    }
+    void ExpectThumbnailsAsShownInEveryLook() {
+        ExpectThumbnailsAsShown();
+        window->ModeActions[1]->trigger();
+        ExpectThumbnailsAsShown();
+        window->ShowHiddenAction->trigger();
+        ExpectThumbnailsAsShown();
+        window->ModeActions[2]->trigger();
+        ExpectThumbnailsAsShown();
     }
 
     std::unique_ptr<MainWindow> window;
@@ -67,13 +79,23 @@ TEST_F(BoardStripTest, ThumbnailsAreTheBoardsAsShownInEveryModeAndHiddenState) {
     EXPECT_TRUE(strip->isVisibleTo(window.get()));
     EXPECT_EQ(strip->List->count(), 5);
     EXPECT_EQ(strip->List->item(2)->text(), "3");
-    ExpectThumbnailsAsShown();
-    window->ModeActions[1]->trigger();
-    ExpectThumbnailsAsShown();
-    window->ShowHiddenAction->trigger();
-    ExpectThumbnailsAsShown();
-    window->ModeActions[2]->trigger();
-    ExpectThumbnailsAsShown();
+    ExpectThumbnailsAsShownInEveryLook();
+}
+
+TEST_F(BoardStripTest, CodesPastASmallerBrickSetWithStaleNamesAreDrawnAsTheBoardShowsThem) {
+    // A larger set names code 9 "Hidden"; the name stays when the set of four is picked.
+    Form1& f = Editor();
+    auto many = TestBricks(12);
+    many[8].name = "Hidden";
+    WriteImages("many.img", many);
+    f.Combo5->AddItem("many.img");
+    Pick(f.Combo5, f.Combo5->findText("many.img"));
+    for (const int b : {1, 2}) {
+        f.Document->setCells(b, {{2, 0, 9}, {3, 0, 11}}, "Place Brick");
+    }
+    Pick(f.Combo5, f.Combo5->findText("bricks.img"));
+    ASSERT_EQ(f.BrickCount, 4);
+    ExpectThumbnailsAsShownInEveryLook();
 }
 
 TEST_F(BoardStripTest, TheDockLeavesTheEditorsControlsWhereTheyAre) {

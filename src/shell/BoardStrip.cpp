@@ -107,7 +107,12 @@ BoardStrip::BoardStrip(Form1* editor, QMenu* boardMenu, QWidget* parent)
         Invalidate();
         ScheduleRefresh();
     });
-    connect(editor_, &Form1::BoardPainted, this, &BoardStrip::ShowCurrent);
+    // Another board shown: the one left is drawn as showing it again paints it, the one shown
+    // as it is on screen.
+    connect(editor_, &Form1::BoardPainted, this, [this] {
+        ShowCurrent();
+        ScheduleRefresh();
+    });
     connect(List, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
         const int b = List->row(item) + 1;
         RunHandler(editor_, [this, b] { editor_->ShowBoard(b); });
@@ -176,7 +181,8 @@ const render::BoardArt& BoardStrip::Art() {
         render::BoardArt& art = art_.emplace();
         art.sheet = editor_->Picture2->image();
         art.brickCount = editor_->BrickCount;
-        for (int k = 1; k <= std::min<int>(editor_->BrickCount, render::kMaxBrickCode); ++k) {
+        // Every name the editor looks up, also those a larger brick set left past BrickCount.
+        for (int k = 1; k <= render::kMaxBrickCode; ++k) {
             art.hidden[static_cast<std::size_t>(k)] = editor_->IsHiddenBrick(k);
         }
         art.showHidden = editor_->Check1->Checked();
@@ -211,8 +217,18 @@ void BoardStrip::Refresh() {
             ++lastDrawn_;
         }
         QListWidgetItem* item = List->item(b - 1);
-        // An item whose picture is the same keeps it: no new pixmap for boards that stayed.
-        if (item->data(Qt::UserRole).toULongLong() != key || item->icon().isNull()) {
+        if (b == editor_->CurrentBoard) {
+            // The board on screen as it is there: the hidden-brick toggle and a change of mode
+            // redraw only some of its cells, and a code past the brick set whose stale name
+            // reads "Hidden" then shows unlike a full repaint until the board is painted again.
+            QImage shown = render::Thumbnail(editor_->Picture1->image());
+            if (item->data(Qt::UserRole).isValid() || shown != current_ || item->icon().isNull()) {
+                item->setIcon(QIcon(QPixmap::fromImage(shown)));
+                item->setData(Qt::UserRole, QVariant());
+            }
+            current_ = std::move(shown);
+        } else if (item->data(Qt::UserRole).toULongLong() != key || item->icon().isNull()) {
+            // An item whose picture is the same keeps it: no new pixmap for boards that stayed.
             item->setIcon(QIcon(QPixmap::fromImage(thumbnail)));
             item->setData(Qt::UserRole, QVariant::fromValue<qulonglong>(key));
         }
@@ -220,11 +236,14 @@ void BoardStrip::Refresh() {
         kept.emplace(key, std::move(thumbnail));
     }
     thumbnails_ = std::move(kept);
+    currentBoard_ = editor_->CurrentBoard;
     ShowCurrent();
 }
 
 void BoardStrip::Invalidate() {
     thumbnails_.clear();
+    current_ = QImage();
+    currentBoard_ = 0;
     tiles_.clear();
     art_.reset();
     for (int i = 0; i < List->count(); ++i) {
@@ -240,6 +259,9 @@ void BoardStrip::RedrawAll() {
 QImage BoardStrip::ThumbnailOf(int b) const {
     if (b < 1 || b > editor_->Document->boardCount()) {
         return {};
+    }
+    if (b == currentBoard_) {
+        return current_;
     }
     const auto found = thumbnails_.find(ContentKey(editor_->Document->board(b)));
     return found == thumbnails_.end() ? QImage() : found->second;

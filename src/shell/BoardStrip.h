@@ -38,7 +38,8 @@ protected:
 };
 
 // View > Boards: every board of the set as a thumbnail of the board as the editor shows it
-// (its display mode and hidden-brick state), a fifth of its size, with its number. The current
+// (its display mode and hidden-brick state), a fifth of its size, with its number: the current
+// board from the editor's picture of it, the others as showing them paints them. The current
 // board is highlighted and kept in view; a click shows a board, a drag moves one (one step),
 // a right click offers the Board menu. Thumbnails follow every step; only boards whose content
 // or look changed are drawn again.
@@ -81,6 +82,9 @@ private:
     std::unordered_map<std::uint64_t, QImage> thumbnails_;
     std::map<std::int32_t, QImage> tiles_;
     std::optional<render::BoardArt> art_;
+    // The thumbnail of the editor's picture of board currentBoard_, as the last refresh found it.
+    QImage current_;
+    int currentBoard_ = 0;
 };
 
 }  // namespace krellon
