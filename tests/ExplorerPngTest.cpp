@@ -2,6 +2,8 @@
 #include <QAction>
 #include <QImage>
 
+#include <QSignalSpy>
+
 #include "EditorFixture.h"
 #include "explorer/Form2.h"
 #include "platform/ComboBox.h"
@@ -9,6 +11,7 @@
 #include "platform/Dialogs.h"
 #include "platform/FileNames.h"
 #include "platform/PictureBox.h"
+#include "platform/StatusNotices.h"
 #include "shared/Module1.h"
 
 using namespace krellon;
@@ -68,9 +71,12 @@ TEST_F(ExplorerPngTest, ExportWritesAPalettePngOfTheIndicesNamedAfterTheImage) {
 TEST_F(ExplorerPngTest, ImportKeepsEveryIndexAndUpdatesTheEditorAtOnce) {
     const auto before = folder.read("bricks.img");
     Form2& e = Explore("bricks.img", 2);
+    QSignalSpy notes(&Notices(), &StatusNotices::message);
     e.ExportPngAction->trigger();
     e.ImportPngAction->trigger();
     EXPECT_EQ(folder.read("bricks.img"), before);
+    ASSERT_EQ(notes.size(), 2);
+    EXPECT_EQ(notes[1][0].toString(), "Imported brick 2.png into bricks.img");
 
     // New indices through a palette of 4 entries: the entries it has replace the brick's first
     // four colours, the rest stay.

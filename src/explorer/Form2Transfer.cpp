@@ -10,6 +10,7 @@
 #include "platform/Dialogs.h"
 #include "platform/FileNames.h"
 #include "platform/FileWrites.h"
+#include "platform/StatusNotices.h"
 #include "platform/Files.h"
 #include "shared/Module1.h"
 
@@ -121,6 +122,8 @@ void Form2::ImportDecoded(DecodedBitmap decoded, const QString& from) {
     ReadImageFile();
     ShowImage();
     UpdateEditor();
+    // The outcome replaces whatever the status bar said last (an export, say).
+    ShowStatus("Imported " + ShownFileName(from) + " into " + ShownFileName(m.ExplorerFile));
 }
 
 void Form2::RefuseChangedFile() {
