@@ -10,8 +10,8 @@
 #include "platform/Dialogs.h"
 #include "platform/FileNames.h"
 #include "platform/FileWrites.h"
-#include "platform/StatusNotices.h"
 #include "platform/Files.h"
+#include "platform/StatusNotices.h"
 #include "shared/Module1.h"
 
 namespace krellon {
