@@ -40,6 +40,28 @@ int Command::usage(Streams& io, const QString& error) const {
     return kUsage;
 }
 
+std::optional<int> Command::parseInputAndOutput(const QStringList& arguments,
+                                                const QCommandLineOption& output,
+                                                const QString& what, Streams& io, QString& file,
+                                                QString& out) {
+    parser.addOption(output);
+    if (const auto status = parse(arguments, io)) {
+        return status;
+    }
+    if (files().size() != 1) {
+        return usage(io, "give " + what);
+    }
+    if (!parser.isSet(output)) {
+        return usage(io, "no output given (-o)");
+    }
+    file = files().front();
+    out = parser.value(output);
+    if (SameFile(file, out)) {
+        return Fail(io, out, kOwnInput);
+    }
+    return std::nullopt;
+}
+
 int Fail(Streams& io, const QString& file, const QString& reason) {
     io.err << ShownFileName(file) << ": " << reason << "\n";
     return kFailed;

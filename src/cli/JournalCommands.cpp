@@ -85,21 +85,11 @@ int Recover(const QStringList& arguments, Streams& io) {
                     "JOURNAL");
     const QCommandLineOption output(
         {"o", "output"}, "The board set file to write (-: the standard output).", "SET.bds");
-    command.parser.addOption(output);
-    if (const auto status = command.parse(arguments, io)) {
+    QString file;
+    QString out;
+    if (const auto status =
+            command.parseInputAndOutput(arguments, output, "one journal file", io, file, out)) {
         return *status;
-    }
-    const QStringList files = command.files();
-    if (files.size() != 1) {
-        return command.usage(io, "give one journal file");
-    }
-    if (!command.parser.isSet(output)) {
-        return command.usage(io, "no output given (-o)");
-    }
-    const QString file = files.front();
-    const QString out = command.parser.value(output);
-    if (SameFile(file, out)) {
-        return Fail(io, out, kOwnInput);
     }
     const auto content = ReadJournalFile(PathOf(file));
     if (!content) {

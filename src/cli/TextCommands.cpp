@@ -56,21 +56,11 @@ int Build(const QStringList& arguments, Streams& io) {
                     "SET.json");
     const QCommandLineOption output(
         {"o", "output"}, "The board set file to write (-: the standard output).", "SET.bds");
-    command.parser.addOption(output);
-    if (const auto status = command.parse(arguments, io)) {
+    QString file;
+    QString out;
+    if (const auto status =
+            command.parseInputAndOutput(arguments, output, "one JSON file", io, file, out)) {
         return *status;
-    }
-    const QStringList files = command.files();
-    if (files.size() != 1) {
-        return command.usage(io, "give one JSON file");
-    }
-    if (!command.parser.isSet(output)) {
-        return command.usage(io, "no output given (-o)");
-    }
-    const QString file = files.front();
-    const QString out = command.parser.value(output);
-    if (SameFile(file, out)) {
-        return Fail(io, out, kOwnInput);
     }
     const auto bytes = ReadWholeFile(PathOf(file), kMaxJsonBytes);
     if (!bytes.ok()) {
