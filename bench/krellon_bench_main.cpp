@@ -24,6 +24,7 @@
 #include "cli/Commands.h"
 #include "document/BoardSetDocument.h"
 #include "document/EditJournalKeeper.h"
+#include "document/JournalFiles.h"
 #include "editor/Form1.h"
 #include "explorer/Form2.h"
 #include "formats/BoardSetFile.h"
@@ -611,10 +612,9 @@ int main(int argc, char** argv) {
 
     // The edit journal, as the program keeps it, under the benchmark's own data folder; what
     // an earlier run left there is not this run's.
-    fs::remove_all(EditJournalKeeper::Folder());
+    fs::remove_all(JournalFolder());
     EditJournalKeeper journal(editor->Document);
-    const QString folderName = QString::fromStdString(folder.string());
-    journal.Opened(folderName, bench::kBoardSet);
+    journal.Opened(folder, bench::kBoardSet);
 
     // A history of 10,000 steps: what it costs in memory, and its journal read back.
     const long beforeHistory = bench::ResidentKilobytes();
@@ -624,7 +624,7 @@ int main(int argc, char** argv) {
     const long history = bench::ResidentKilobytes() - beforeHistory;
     journal.Flush();
     const fs::path journal10k = folder / "Journal10k.krj";
-    fs::copy_file(EditJournalKeeper::Journals(folderName, bench::kBoardSet).front(), journal10k,
+    fs::copy_file(EditJournalKeeper::Journals(folder, bench::kBoardSet).front(), journal10k,
                   fs::copy_options::overwrite_existing);
     editor->BoardSetFile = bench::kBoardSet;
     editor->ReadBoardSet();  // the set as read, with a new history
@@ -650,6 +650,6 @@ int main(int argc, char** argv) {
     std::printf("resident memory of a 10,000-step history: %.1f MB more (target 10 MB)%s\n",
                 history / 1024.0, history < 10 * 1024 ? "" : "  MISSED");
     // The timed steps were never saved: their journal goes with the run.
-    fs::remove_all(EditJournalKeeper::Folder());
+    fs::remove_all(JournalFolder());
     return 0;
 }
