@@ -239,17 +239,31 @@ TEST_F(JournalTest, TwoEditorsOnOneSetKeepAJournalEachAndLeaveTheOthersAlone) {
     EXPECT_EQ(Journals(), 2u);  // B's, still open, and the third's with the restored work
 }
 
-TEST_F(JournalTest, ARestoreOnAFullDiskChangesNothingAndKeepsTheOldJournal) {
-    window.reset();
-    SmallDisk disk;
-    if (!disk.mounted()) {
-        GTEST_SKIP() << "mounting a small tmpfs as the data location needs root";
+// The journal's data location on a small disk of its own, mounted before the editor starts.
+class JournalOnASmallDiskTest : public JournalTest {
+protected:
+    void SetUp() override {
+        JournalTest::SetUp();
+        window.reset();
+        disk.emplace();
+        if (!disk->mounted()) {
+            GTEST_SKIP() << "mounting a small tmpfs as the data location needs root";
+        }
+        window = std::make_unique<MainWindow>();
     }
-    window = std::make_unique<MainWindow>();
+    void TearDown() override {
+        JournalTest::TearDown();
+        disk.reset();
+    }
+
+    std::optional<SmallDisk> disk;
+};
+
+TEST_F(JournalOnASmallDiskTest, ARestoreOnAFullDiskChangesNothingAndKeepsTheOldJournal) {
     Editor().Picture1_MouseDown(1, 5, 5);
     const BoardSetContent edited = Editor().CurrentBoardSet();
     window.reset();
-    disk.Fill();
+    disk->Fill();
     window = std::make_unique<MainWindow>();
     window->RestoreButton->click();
     EXPECT_TRUE(Editor().CurrentBoardSet() == TestSet(2));
@@ -261,29 +275,23 @@ TEST_F(JournalTest, ARestoreOnAFullDiskChangesNothingAndKeepsTheOldJournal) {
     window.reset();
     EXPECT_EQ(Journals(), 1u);
 
-    disk.Free();
+    disk->Free();
     window = std::make_unique<MainWindow>();
     window->RestoreButton->click();
     EXPECT_TRUE(Editor().CurrentBoardSet() == edited);
     EXPECT_EQ(Journals(), 1u);  // the restored work, now in this session's journal
 }
 
-TEST_F(JournalTest, StepsMadeWhileTheDiskIsFullAreJournalledAfreshOnceItIsNot) {
-    window.reset();
-    SmallDisk disk;
-    if (!disk.mounted()) {
-        GTEST_SKIP() << "mounting a small tmpfs as the data location needs root";
-    }
-    window = std::make_unique<MainWindow>();
+TEST_F(JournalOnASmallDiskTest, StepsMadeWhileTheDiskIsFullAreJournalledAfreshOnceItIsNot) {
     Form1& f = Editor();
     f.Picture1_MouseDown(1, 5, 5);  // A on board 1
-    disk.Fill();
+    disk->Fill();
     window->DuplicateBoardAction->trigger();  // a whole set: more than the disk has
     EXPECT_EQ(window->ProtectionStatus->text(),
               "Unsaved changes are not protected: the edit journal cannot be written (No space "
               "left on device)");
     EXPECT_FALSE(window->ProtectionStatus->isHidden());
-    disk.Free();
+    disk->Free();
     f.Picture1_MouseDown(1, 35, 5);  // C on the new board 2
     EXPECT_TRUE(window->ProtectionStatus->isHidden());
     EXPECT_EQ(window->statusBar()->currentMessage(), "Unsaved changes are protected again");
@@ -296,17 +304,17 @@ TEST_F(JournalTest, StepsMadeWhileTheDiskIsFullAreJournalledAfreshOnceItIsNot) {
 
     // Without a step, the timer starts it afresh; a save ends the warning, which is then
     // no longer true.
-    disk.Fill();
+    disk->Fill();
     window->DuplicateBoardAction->trigger();
     EXPECT_FALSE(window->ProtectionStatus->isHidden());
-    disk.Free();
+    disk->Free();
     EXPECT_TRUE(QTest::qWaitFor([&] { return window->ProtectionStatus->isHidden(); }, 5000));
-    disk.Fill();
+    disk->Fill();
     window->DuplicateBoardAction->trigger();
     EXPECT_FALSE(window->ProtectionStatus->isHidden());
     Editor().Command4->click();
     EXPECT_TRUE(window->ProtectionStatus->isHidden());
-    disk.Free();
+    disk->Free();
 }
 
 TEST_F(JournalTest, DamagedJournalsAreRestoredAsFarAsTheyReadAndMovedAsideNeverDeleted) {
