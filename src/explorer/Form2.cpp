@@ -259,8 +259,7 @@ void Form2::ShowImage() {
     Picture2->Refresh();
 
     const ImageRecord& slot = m.ImageTable[m.CurrentImage];
-    // Taken before the pixels are read for drawing: a file changed in between fails the
-    // check at import rather than pass it.
+    // The bytes an import checks are the ones drawn: what the user sees is what it compares.
     const auto path = FindFile(m.ExplorerFile);
     shown_ = path ? ReadShownImage(*path, m.CurrentImage, slot) : std::nullopt;
     const std::int32_t w = slot.Width;
@@ -281,7 +280,9 @@ void Form2::ShowImage() {
     Picture1->Cls();
     shownPixels_.assign(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), 0);
     FileSource source;
-    if (OpenInFolder(m.ExplorerFile, source)) {
+    if (shown_ && shown_->bytes.pixels.size() == shownPixels_.size()) {
+        shownPixels_ = shown_->bytes.pixels;
+    } else if (OpenInFolder(m.ExplorerFile, source)) {
         if (!ReadBlock(source, slot.PixelOffset, shownPixels_)) {
             shownPixels_.assign(shownPixels_.size(), 0);  // as a file that cannot be opened
         }
