@@ -10,8 +10,8 @@
 
 #include "ImageFileBuilder.h"
 #include "formats/BoardSetFile.h"
-#include "formats/FileSource.h"
 #include "formats/ImageFile.h"
+#include "storage/FileSource.h"
 
 namespace krellon::bench {
 

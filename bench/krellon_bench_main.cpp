@@ -24,20 +24,20 @@
 #include "cli/Commands.h"
 #include "document/BoardSetDocument.h"
 #include "document/EditJournalKeeper.h"
-#include "document/JournalFiles.h"
 #include "editor/Form1.h"
 #include "explorer/Form2.h"
+#include "explorer/Module1.h"
 #include "formats/BoardSetFile.h"
 #include "formats/EditJournal.h"
-#include "formats/FileSource.h"
 #include "formats/ImageTransfer.h"
 #include "platform/ComboBox.h"
 #include "platform/Controls.h"
-#include "platform/FileWrites.h"
 #include "platform/PictureBox.h"
-#include "shared/Module1.h"
 #include "shell/BoardStrip.h"
 #include "shell/BoardTools.h"
+#include "storage/FileSource.h"
+#include "storage/FileWrites.h"
+#include "storage/JournalFiles.h"
 
 using namespace krellon;
 namespace fs = std::filesystem;
@@ -148,7 +148,8 @@ void RegisterActions() {
     const BoardSetContent content = f.CurrentBoardSet();
     const auto bytes = EncodeBoardSet(content);
     Register(
-        "board set writer (100 boards)", [=] { WriteBoardSetFile(folder / "Out.bds", content); },
+        "board set writer (100 boards)",
+        [=] { WriteFileAtomically(folder / "Out.bds", EncodeBoardSet(content)); },
         "write+fsync same bytes", [=] { bench::WriteFileFlushed(folder / "Floor.bds", bytes); }, 2);
     // Save as the editor does it: the earlier KrelEdit.bds is kept among the backups first.
     bench::WriteFile(folder / "KrelEdit.bds", bytes);

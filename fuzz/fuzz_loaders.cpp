@@ -13,9 +13,9 @@
 #include "DemoData.h"
 #include "editor/Form1.h"
 #include "explorer/Form2.h"
+#include "explorer/Module1.h"
 #include "platform/Controls.h"
 #include "platform/PictureBox.h"
-#include "shared/Module1.h"
 
 namespace {
 

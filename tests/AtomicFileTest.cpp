@@ -15,9 +15,9 @@
 #include <thread>
 
 #include "TestBytes.h"
-#include "formats/AtomicFile.h"
-#include "formats/BackupStore.h"
-#include "formats/FileSource.h"
+#include "storage/AtomicFile.h"
+#include "storage/BackupStore.h"
+#include "storage/FileSource.h"
 
 using namespace krellon;
 namespace fs = std::filesystem;

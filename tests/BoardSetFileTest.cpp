@@ -3,8 +3,8 @@
 #include <limits>
 
 #include "TestBytes.h"
-#include "formats/AtomicFile.h"
 #include "formats/BoardSetFile.h"
+#include "storage/AtomicFile.h"
 
 using namespace krellon;
 
@@ -208,53 +208,4 @@ TEST(BoardSetHostile, BoardCountBeyondTheRecordsNamesTheBoard) {
     b.raw("BDST").i32(2).i32(3).text("a").text("b").text("c").text("d").text("");
     b.fill(1604 + 10, 0);
     EXPECT_EQ(DecodeError(b.data), "the file ends inside board 2 of 3");
-}
-
-TEST(BoardSetFiles, ErrorsNameTheFile) {
-    TempFolder dir;
-    dir.write("Cut.bds", {'B', 'D', 'S', 'T'});
-    auto result = ReadBoardSetFile(dir / "Cut.bds");
-    ASSERT_FALSE(result.ok());
-    EXPECT_EQ(result.error().rfind("Cut.bds: ", 0), 0u);
-    EXPECT_FALSE(ReadBoardSetFile(dir / "Missing.bds").ok());
-    std::filesystem::create_directory(dir / "Folder.bds");
-    EXPECT_FALSE(ReadBoardSetFile(dir / "Folder.bds").ok());
-}
-
-TEST(BoardSetFiles, SavingOverALongerFileLeavesNoOldTail) {
-    TempFolder dir;
-    dir.write("KrelEdit.bds", std::vector<std::uint8_t>(100000, 0xAB));
-    const BoardSetContent set = Decode(TwoBoardFile().data);
-    ASSERT_TRUE(WriteBoardSetFile(dir / "KrelEdit.bds", set).ok());
-    EXPECT_EQ(dir.read("KrelEdit.bds"), TwoBoardFile().data);
-    ASSERT_TRUE(WriteBoardSetFile(dir / "KrelEdit.bds", set).ok());
-    EXPECT_EQ(dir.read("KrelEdit.bds"), TwoBoardFile().data);
-}
-
-TEST(BoardSetFiles, AFailedWriteLeavesTheOldFileAndNoTemporary) {
-    TempFolder dir;
-    const std::vector<std::uint8_t> old(5000, 0x5A);
-    dir.write("KrelEdit.bds", old);
-    const BoardSetContent set = Decode(TwoBoardFile().data);
-    for (std::uint64_t n : {0u, 1u, 100u, 3000u}) {
-        SetWriteFailureAfterBytesForTesting(n);
-        EXPECT_FALSE(WriteBoardSetFile(dir / "KrelEdit.bds", set).ok());
-        SetWriteFailureAfterBytesForTesting(std::nullopt);
-        EXPECT_EQ(dir.read("KrelEdit.bds"), old);
-        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
-    }
-}
-
-TEST(BoardSetFiles, AFolderInTheWayOrAReadOnlyFileIsAFailure) {
-    TempFolder dir;
-    std::filesystem::create_directory(dir / "KrelEdit.bds");
-    const BoardSetContent set = Decode(TwoBoardFile().data);
-    EXPECT_FALSE(WriteBoardSetFile(dir / "KrelEdit.bds", set).ok());
-    EXPECT_TRUE(std::filesystem::is_directory(dir / "KrelEdit.bds"));
-
-    dir.write("Locked.bds", {1, 2, 3});
-    std::filesystem::permissions(dir / "Locked.bds", std::filesystem::perms::owner_read);
-    EXPECT_EQ(WriteBoardSetFile(dir / "Locked.bds", set).error(), "the file is read-only");
-    EXPECT_EQ(dir.read("Locked.bds"), (std::vector<std::uint8_t>{1, 2, 3}));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
 }

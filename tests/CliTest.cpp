@@ -22,7 +22,7 @@
 #include "ImageFileBuilder.h"
 #include "TestBytes.h"
 #include "formats/BoardSetFile.h"
-#include "platform/FileNames.h"
+#include "storage/FileNames.h"
 
 using namespace krellon;
 

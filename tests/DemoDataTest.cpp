@@ -2,8 +2,8 @@
 
 #include "DemoData.h"
 #include "TestBytes.h"
-#include "formats/FileSource.h"
 #include "formats/ImageFile.h"
+#include "storage/FileSource.h"
 
 using namespace krellon;
 
@@ -47,7 +47,12 @@ TEST(DemoData, FolderHoldsWhatTheEditorNeeds) {
     EXPECT_EQ(probe(kDemoTitle), std::make_pair(320, 200));
 
     const auto backgrounds = WalkFile(dir / kDemoBackgrounds64, header);
-    const auto set = ReadBoardSetFile(dir / kDemoBoardSet);
+    const auto read = [&](const char* name) {
+        FileSource source;
+        EXPECT_TRUE(source.open(dir / name));
+        return DecodeBoardSet(source);
+    };
+    const auto set = read(kDemoBoardSet);
     ASSERT_TRUE(set.ok());
     EXPECT_GE(set.value().boards.size(), 3u);
     bool lacksBackground = false;
@@ -60,7 +65,7 @@ TEST(DemoData, FolderHoldsWhatTheEditorNeeds) {
     }
     EXPECT_TRUE(lacksBackground);
     EXPECT_TRUE(missingBrick);
-    EXPECT_TRUE(ReadBoardSetFile(dir / kDemoSecondBoardSet).ok());
+    EXPECT_TRUE(read(kDemoSecondBoardSet).ok());
 }
 
 TEST(DemoData, ExistingFilesAreKept) {

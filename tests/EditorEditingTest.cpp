@@ -4,12 +4,12 @@
 #include <QtTest/QTest>
 
 #include "EditorFixture.h"
-#include "formats/AtomicFile.h"
 #include "platform/ComboBox.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
 #include "platform/Label.h"
 #include "platform/PictureBox.h"
+#include "storage/AtomicFile.h"
 
 using namespace krellon;
 

@@ -1,10 +1,11 @@
 #include "EditorFixture.h"
 
 #include "explorer/Form2.h"
-#include "formats/AtomicFile.h"
+#include "explorer/Module1.h"
 #include "platform/ComboBox.h"
 #include "render/Colours.h"
-#include "shared/Module1.h"
+#include "shell/ExplorerLink.h"
+#include "storage/AtomicFile.h"
 
 using namespace krellon;
 
@@ -31,6 +32,7 @@ void EditorTest::WriteBoardSet(const std::string& name, const BoardSetContent& s
 
 Form1& EditorTest::Open() {
     form = std::make_unique<Form1>();
+    LinkExplorer(form.get());
     return *form;
 }
 
@@ -40,9 +42,7 @@ void EditorTest::Pick(ComboBox* combo, int index) {
 }
 
 Form2& EditorTest::Explore(const QString& file, int image) {
-    Shared().ExplorerFile = file;
-    Shared().CurrentImage = image;
-    return *Form2::ShowExplorer();
+    return *OpenExplorer(form.get(), file, image);
 }
 
 ColourValue TestColour(int p) {

@@ -27,7 +27,7 @@ protected:
     // A user's pick of entry index in a list.
     static void Pick(krellon::ComboBox* combo, int index);
     // The explorer opened on image (1-based) of file, as the editor's previews open it.
-    static krellon::Form2& Explore(const QString& file, int image);
+    krellon::Form2& Explore(const QString& file, int image);
 
     TempFolder folder;
     // The user's data location, where the kept versions of replaced files go.

@@ -6,13 +6,13 @@
 
 #include "EditorFixture.h"
 #include "explorer/Form2.h"
+#include "explorer/Module1.h"
 #include "platform/ComboBox.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
-#include "platform/FileNames.h"
 #include "platform/PictureBox.h"
-#include "platform/StatusNotices.h"
-#include "shared/Module1.h"
+#include "storage/FileNames.h"
+#include "storage/StatusNotices.h"
 
 using namespace krellon;
 

@@ -4,11 +4,11 @@
 
 #include "EditorFixture.h"
 #include "explorer/Form2.h"
+#include "explorer/Module1.h"
 #include "platform/ComboBox.h"
 #include "platform/Controls.h"
 #include "platform/Label.h"
 #include "platform/PictureBox.h"
-#include "shared/Module1.h"
 
 using namespace krellon;
 

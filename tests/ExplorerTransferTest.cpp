@@ -4,13 +4,13 @@
 
 #include "EditorFixture.h"
 #include "explorer/Form2.h"
+#include "explorer/Module1.h"
 #include "formats/Bitmap.h"
 #include "platform/ComboBox.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
-#include "platform/FileNames.h"
 #include "platform/PictureBox.h"
-#include "shared/Module1.h"
+#include "storage/FileNames.h"
 
 using namespace krellon;
 
@@ -216,9 +216,7 @@ TEST_F(TransferTest, ImportIntoTheEditorsSetsUpdatesTheEditor) {
     EXPECT_EQ(PixelAt(f.Picture1->image(), 100, 100), MakeColour(200, 0, 0));
     EXPECT_EQ(f.Picture1->image().copy(0, 0, 30, 15), brickCell);  // bricks stay
 
-    Shared().ExplorerFile = "bricks.img";
-    Shared().CurrentImage = 2;
-    Form2::ShowExplorer();
+    Explore("bricks.img", 2);
     std::vector<ColourValue> green(256, MakeColour(0, 200, 0));
     folder.write("brick 2.bmp", BitmapOf(30, 15, green, std::vector<std::uint8_t>(450, 0)).data);
     e.Command2->click();
@@ -228,9 +226,7 @@ TEST_F(TransferTest, ImportIntoTheEditorsSetsUpdatesTheEditor) {
 
     // Another file leaves the editor alone.
     const QImage board = f.Picture1->image().copy();
-    Shared().ExplorerFile = "other.img";
-    Shared().CurrentImage = 1;
-    Form2::ShowExplorer();
+    Explore("other.img", 1);
     e.Command1->click();
     e.Command2->click();
     EXPECT_EQ(f.Picture1->image(), board);

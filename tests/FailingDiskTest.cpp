@@ -3,13 +3,13 @@
 // on working.
 #include "EditorFixture.h"
 #include "explorer/Form2.h"
-#include "formats/AtomicFile.h"
+#include "explorer/Module1.h"
 #include "formats/Bitmap.h"
 #include "platform/ComboBox.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
 #include "platform/PictureBox.h"
-#include "shared/Module1.h"
+#include "storage/AtomicFile.h"
 
 using namespace krellon;
 
@@ -87,9 +87,7 @@ TEST_F(FailingDiskTest, AReadOnlyFileIsNeitherSavedOverNorImportedInto) {
     EXPECT_EQ(messages[0],
               "Krellon Boards Editor|Could not save KrelEdit.bds: the file is read-only");
 
-    Shared().ExplorerFile = "bricks.img";
-    Shared().CurrentImage = 1;
-    Form2* e = Form2::ShowExplorer();
+    Form2* e = &Explore("bricks.img", 1);
     e->Command1->click();  // the export writes only the bitmap
     std::vector<std::uint8_t> bitmap = folder.read("brick 1.bmp");
     bitmap.back() ^= 0xFF;  // a changed pixel to import
@@ -105,9 +103,7 @@ TEST_F(FailingDiskTest, AReadOnlyFileIsNeitherSavedOverNorImportedInto) {
 
 TEST_F(FailingDiskTest, AnImportCutOffAtAnyByteLeavesTheImageFileAndTheWindowsAsTheyWere) {
     Form1& f = Open();
-    Shared().ExplorerFile = "bricks.img";
-    Shared().CurrentImage = 2;
-    Form2* e = Form2::ShowExplorer();
+    Form2* e = &Explore("bricks.img", 2);
     e->Command1->click();
     // The bitmap gets other pixels and colours.
     Palette colours{};

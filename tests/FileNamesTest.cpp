@@ -2,10 +2,10 @@
 // UTF-8 or hold line breaks, through the real windows.
 #include "EditorFixture.h"
 #include "explorer/Form2.h"
+#include "explorer/Module1.h"
 #include "platform/ComboBox.h"
 #include "platform/Dialogs.h"
-#include "platform/FileNames.h"
-#include "shared/Module1.h"
+#include "storage/FileNames.h"
 
 using namespace krellon;
 

@@ -12,14 +12,14 @@
 
 #include "EditorFixture.h"
 #include "explorer/Form2.h"
-#include "formats/FileSource.h"
+#include "explorer/Module1.h"
 #include "platform/ComboBox.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
-#include "platform/FileWrites.h"
 #include "platform/PictureBox.h"
-#include "platform/StatusNotices.h"
-#include "shared/Module1.h"
+#include "storage/FileSource.h"
+#include "storage/FileWrites.h"
+#include "storage/StatusNotices.h"
 
 using namespace krellon;
 namespace fs = std::filesystem;

@@ -5,11 +5,11 @@
 
 #include "ImageFileBuilder.h"
 #include "TestBytes.h"
-#include "formats/FileSource.h"
 #include "formats/ImageTransfer.h"
-#include "platform/FileNames.h"
-#include "platform/Files.h"
-#include "platform/Pipeline.h"
+#include "storage/FileNames.h"
+#include "storage/FileSource.h"
+#include "storage/Files.h"
+#include "transfers/Pipeline.h"
 
 using namespace krellon;
 

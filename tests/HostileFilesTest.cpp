@@ -11,12 +11,12 @@
 
 #include "EditorFixture.h"
 #include "explorer/Form2.h"
+#include "explorer/Module1.h"
 #include "platform/ComboBox.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
 #include "platform/Label.h"
 #include "platform/PictureBox.h"
-#include "shared/Module1.h"
 
 using namespace krellon;
 
@@ -239,9 +239,7 @@ protected:
 
     // The explorer's own pick of file name in its list, from another file, at image 1.
     void DriveExplorerPick(const std::string& name, const std::string& what, bool transfer) {
-        Shared().ExplorerFile = "bricks.img";
-        Shared().CurrentImage = 1;
-        Form2* e = Form2::ShowExplorer();
+        Form2* e = &Explore("bricks.img", 1);
         Pick(e->Combo1, e->Combo1->findText(QString::fromStdString(name)));
         EXPECT_EQ(Shared().ExplorerFile, QString::fromStdString(name));
         DriveExplorer(what + ", from the explorer's list", transfer);

@@ -21,13 +21,14 @@
 #include "cli/Commands.h"
 #include "document/BoardSetDocument.h"
 #include "document/EditJournalKeeper.h"
-#include "document/JournalFiles.h"
 #include "formats/NameHash.h"
 #include "platform/ComboBox.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
-#include "platform/FileNames.h"
 #include "shell/MainWindow.h"
+#include "storage/FileNames.h"
+#include "storage/FileSource.h"
+#include "storage/JournalFiles.h"
 
 using namespace krellon;
 
@@ -418,7 +419,9 @@ TEST_F(JournalTest, JournalsOfAFolderRenamedSinceAreListedAndRecoveredByTheComma
     EXPECT_EQ(fields[4], "folder gone");
 
     ASSERT_EQ(run({"recover", fields[0], "-o", "recovered.bds"}), 0);
-    EXPECT_EQ(ReadBoardSetFile(moved / "recovered.bds").value(), edited);
+    FileSource recovered;
+    ASSERT_TRUE(recovered.open(moved / "recovered.bds"));
+    EXPECT_EQ(DecodeBoardSet(recovered).value(), edited);
     EXPECT_EQ(run({"recover", fields[0], "-o", fields[0]}), 1);  // its own input
     ASSERT_EQ(run({"discard", fields[0]}), 0);
     ASSERT_EQ(run({"journals"}, &listing), 0);

@@ -15,12 +15,12 @@
 #include "platform/ComboBox.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
-#include "platform/FileNames.h"
-#include "platform/FileWrites.h"
 #include "platform/PictureBox.h"
-#include "platform/StatusNotices.h"
 #include "shell/BackupsDialog.h"
 #include "shell/MainWindow.h"
+#include "storage/FileNames.h"
+#include "storage/FileWrites.h"
+#include "storage/StatusNotices.h"
 
 using namespace krellon;
 

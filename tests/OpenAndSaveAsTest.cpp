@@ -6,9 +6,9 @@
 #include "document/BoardSetDocument.h"
 #include "platform/ComboBox.h"
 #include "platform/Dialogs.h"
-#include "platform/FileNames.h"
 #include "shell/CommandLine.h"
 #include "shell/MainWindow.h"
+#include "storage/FileNames.h"
 
 using namespace krellon;
 

@@ -4,11 +4,11 @@
 #include "CliRun.h"
 #include "DemoData.h"
 #include "EditorFixture.h"
+#include "explorer/Module1.h"
 #include "platform/ComboBox.h"
 #include "platform/Controls.h"
 #include "platform/PictureBox.h"
 #include "render/BoardRenderer.h"
-#include "shared/Module1.h"
 
 using namespace krellon;
 

@@ -6,9 +6,9 @@
 
 #include "DemoArt.h"
 #include "ImageFileBuilder.h"
-#include "formats/AtomicFile.h"
 #include "formats/Bitmap.h"
 #include "formats/EditJournal.h"
+#include "storage/AtomicFile.h"
 
 namespace krellon {
 

@@ -9,9 +9,9 @@
 
 #include "editor/Form1.h"
 #include "explorer/Form2.h"
+#include "explorer/Module1.h"
 #include "platform/ComboBox.h"
 #include "platform/Controls.h"
-#include "shared/Module1.h"
 #include "shell/BoardStrip.h"
 #include "shell/MainWindow.h"
 

@@ -4,8 +4,8 @@
 #include <map>
 
 #include "Commands.h"
-#include "platform/FileNames.h"
-#include "platform/FileWrites.h"
+#include "storage/FileNames.h"
+#include "storage/FileWrites.h"
 
 namespace krellon::cli {
 

@@ -6,9 +6,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "formats/FileSource.h"
-#include "platform/FileNames.h"
-#include "platform/FileWrites.h"
+#include "storage/FileNames.h"
+#include "storage/FileSource.h"
+#include "storage/FileWrites.h"
 
 namespace krellon::cli {
 

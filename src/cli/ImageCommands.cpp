@@ -3,10 +3,10 @@
 #include <map>
 
 #include "Commands.h"
-#include "formats/FileSource.h"
 #include "formats/ImageTransfer.h"
-#include "platform/FileNames.h"
-#include "platform/ImageTransfers.h"
+#include "storage/FileNames.h"
+#include "storage/FileSource.h"
+#include "transfers/ImageTransfers.h"
 
 namespace krellon::cli {
 

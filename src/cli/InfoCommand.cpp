@@ -7,12 +7,12 @@
 #include "Commands.h"
 #include "FileKinds.h"
 #include "formats/BoardSetFile.h"
-#include "formats/FileSource.h"
 #include "formats/ImageTransfer.h"
-#include "platform/Cp1252.h"
-#include "platform/FileNames.h"
-#include "platform/Files.h"
 #include "render/BoardRenderer.h"
+#include "storage/Cp1252.h"
+#include "storage/FileNames.h"
+#include "storage/FileSource.h"
+#include "storage/Files.h"
 
 namespace krellon::cli {
 

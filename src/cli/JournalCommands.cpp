@@ -5,8 +5,8 @@
 #include <algorithm>
 
 #include "Commands.h"
-#include "document/JournalFiles.h"
-#include "platform/FileNames.h"
+#include "storage/FileNames.h"
+#include "storage/JournalFiles.h"
 
 namespace krellon::cli {
 

@@ -6,12 +6,12 @@
 #include "Commands.h"
 #include "FileKinds.h"
 #include "formats/BoardSetFile.h"
-#include "formats/FileSource.h"
-#include "platform/Cp1252.h"
-#include "platform/FileWrites.h"
-#include "platform/Files.h"
-#include "platform/Pipeline.h"
 #include "render/ImageSets.h"
+#include "storage/Cp1252.h"
+#include "storage/FileSource.h"
+#include "storage/FileWrites.h"
+#include "storage/Files.h"
+#include "transfers/Pipeline.h"
 
 namespace krellon::cli {
 

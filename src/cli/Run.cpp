@@ -1,8 +1,8 @@
 #include <QCoreApplication>
 
 #include "Commands.h"
-#include "platform/StatusNotices.h"
-#include "shared/Version.h"
+#include "app/Version.h"
+#include "storage/StatusNotices.h"
 
 namespace krellon::cli {
 

@@ -1,7 +1,7 @@
 // krellon dump and krellon build: board sets as JSON text and back, byte for byte.
 #include "Commands.h"
 #include "document/BoardSetJson.h"
-#include "platform/FileNames.h"
+#include "storage/FileNames.h"
 
 namespace krellon::cli {
 

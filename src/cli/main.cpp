@@ -6,8 +6,8 @@
 #include <memory>
 #include <string_view>
 
+#include "app/Version.h"
 #include "cli/Commands.h"
-#include "shared/Version.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <limits>
 #include <vector>
 
-#include "platform/Cp1252.h"
+#include "storage/Cp1252.h"
 
 namespace krellon {
 

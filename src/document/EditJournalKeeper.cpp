@@ -10,10 +10,10 @@
 #include <cstring>
 
 #include "BoardSetDocument.h"
-#include "JournalFiles.h"
 #include "formats/EditJournal.h"
-#include "formats/FileSource.h"
-#include "platform/FileNames.h"
+#include "storage/FileNames.h"
+#include "storage/FileSource.h"
+#include "storage/JournalFiles.h"
 
 namespace krellon {
 

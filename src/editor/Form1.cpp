@@ -4,18 +4,16 @@
 #include <vector>
 
 #include "document/BoardSetDocument.h"
-#include "explorer/Form2.h"
-#include "formats/FileSource.h"
 #include "platform/ComboBox.h"
 #include "platform/Controls.h"
-#include "platform/Cp1252.h"
 #include "platform/Dialogs.h"
-#include "platform/FileNames.h"
-#include "platform/Files.h"
 #include "platform/Label.h"
 #include "platform/PictureBox.h"
-#include "platform/StatusNotices.h"
-#include "shared/Module1.h"
+#include "storage/Cp1252.h"
+#include "storage/FileNames.h"
+#include "storage/FileSource.h"
+#include "storage/Files.h"
+#include "storage/StatusNotices.h"
 
 namespace krellon {
 
@@ -75,7 +73,6 @@ std::optional<BoardSetContent> ReadBoardSetNamed(const QString& name, QString* e
 }  // namespace
 
 Form1::Form1(QWidget* parent, const QString& startSet) : QWidget(parent), StartSet(startSet) {
-    Shared().Editor = this;
     Document = new BoardSetDocument(this);
     connect(Document, &BoardSetDocument::changed, this, &Form1::DocumentChanged);
     CreateControls();
@@ -83,9 +80,6 @@ Form1::Form1(QWidget* parent, const QString& startSet) : QWidget(parent), StartS
 }
 
 Form1::~Form1() {
-    if (Shared().Editor == this) {
-        Shared().Editor = nullptr;
-    }
     delete Option1;
 }
 
@@ -94,15 +88,11 @@ void Form1::Picture3_Click() {
     if (b < 0 || b >= BackgroundCount) {
         return;
     }
-    Shared().ExplorerFile = BackgroundSetFile;
-    Shared().CurrentImage = b + 1;
-    Form2::ShowExplorer();
+    emit explorerRequested(BackgroundSetFile, b + 1);
 }
 
 void Form1::Picture4_Click() {
-    Shared().ExplorerFile = BrickSetFile;
-    Shared().CurrentImage = SelectedBrick;
-    Form2::ShowExplorer();
+    emit explorerRequested(BrickSetFile, SelectedBrick);
 }
 
 void Form1::Form_Load() {

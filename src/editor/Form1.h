@@ -183,6 +183,8 @@ signals:
     // What boards look like changed: the brick set or background set was read, the display
     // mode or the hidden-brick state changed.
     void LookChanged();
+    // The explorer is asked for, on image (1-based) of an image file of the working folder.
+    void explorerRequested(const QString& file, int image);
 
 private:
     void CreateControls();

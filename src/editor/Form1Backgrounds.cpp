@@ -4,15 +4,15 @@
 
 #include "Form1.h"
 #include "document/BoardSetDocument.h"
-#include "formats/FileSource.h"
 #include "platform/ComboBox.h"
 #include "platform/Controls.h"
-#include "platform/Cp1252.h"
 #include "platform/Dialogs.h"
-#include "platform/FileNames.h"
-#include "platform/Files.h"
 #include "platform/PictureBox.h"
 #include "render/ImageSets.h"
+#include "storage/Cp1252.h"
+#include "storage/FileNames.h"
+#include "storage/FileSource.h"
+#include "storage/Files.h"
 
 namespace krellon {
 

@@ -4,14 +4,14 @@
 #include "document/BoardSetDocument.h"
 #include "platform/ComboBox.h"
 #include "platform/Controls.h"
-#include "platform/Cp1252.h"
 #include "platform/Dialogs.h"
-#include "platform/FileNames.h"
-#include "platform/FileWrites.h"
-#include "platform/Files.h"
 #include "platform/Label.h"
 #include "platform/PictureBox.h"
 #include "render/Colours.h"
+#include "storage/Cp1252.h"
+#include "storage/FileNames.h"
+#include "storage/FileWrites.h"
+#include "storage/Files.h"
 
 namespace krellon {
 

@@ -5,18 +5,18 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "explorer/Module1.h"
 #include "formats/BufferedSource.h"
-#include "formats/FileSource.h"
 #include "formats/ImageFile.h"
 #include "platform/ComboBox.h"
 #include "platform/Controls.h"
-#include "platform/Cp1252.h"
-#include "platform/Files.h"
 #include "platform/Handlers.h"
 #include "platform/Label.h"
 #include "platform/PictureBox.h"
 #include "render/Colours.h"
-#include "shared/Module1.h"
+#include "storage/Cp1252.h"
+#include "storage/FileSource.h"
+#include "storage/Files.h"
 
 namespace krellon {
 

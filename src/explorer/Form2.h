@@ -11,7 +11,7 @@ class QMenuBar;
 
 #include "formats/ByteSource.h"
 #include "formats/Colour.h"
-#include "platform/ImageTransfers.h"
+#include "transfers/ImageTransfers.h"
 
 namespace krellon {
 
@@ -87,6 +87,11 @@ public:
     CommandButton* Command2 = nullptr;
     CommandButton* Command3 = nullptr;
     CommandButton* Command4 = nullptr;
+
+signals:
+    // An image file of the working folder was changed (an import): who shows its images reads
+    // it again.
+    void imageFileChanged(const QString& name);
 
 protected:
     void changeEvent(QEvent* event) override;

@@ -4,15 +4,15 @@
 #include <QMenuBar>
 
 #include "Form2.h"
-#include "formats/FileSource.h"
+#include "explorer/Module1.h"
 #include "formats/PngImage.h"
 #include "platform/Dialogs.h"
-#include "platform/FileNames.h"
-#include "platform/Files.h"
 #include "platform/Handlers.h"
-#include "platform/ImageTransfers.h"
-#include "platform/StatusNotices.h"
-#include "shared/Module1.h"
+#include "storage/FileNames.h"
+#include "storage/FileSource.h"
+#include "storage/Files.h"
+#include "storage/StatusNotices.h"
+#include "transfers/ImageTransfers.h"
 
 namespace krellon {
 

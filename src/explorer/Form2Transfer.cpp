@@ -1,18 +1,17 @@
 // Export of the image shown to an 8-bit bitmap, and import of such a bitmap back into the
 // image file in place, with the editor brought up to date when it uses that file.
 #include "Form2.h"
-#include "editor/Form1.h"
+#include "explorer/Module1.h"
 #include "formats/Bitmap.h"
-#include "formats/FileSource.h"
 #include "formats/ImageFile.h"
 #include "formats/ImageTransfer.h"
-#include "platform/Cp1252.h"
 #include "platform/Dialogs.h"
-#include "platform/FileNames.h"
-#include "platform/FileWrites.h"
-#include "platform/Files.h"
-#include "platform/StatusNotices.h"
-#include "shared/Module1.h"
+#include "storage/Cp1252.h"
+#include "storage/FileNames.h"
+#include "storage/FileSource.h"
+#include "storage/FileWrites.h"
+#include "storage/Files.h"
+#include "storage/StatusNotices.h"
 
 namespace krellon {
 
@@ -137,10 +136,7 @@ void Form2::RefuseChangedFile() {
 }
 
 void Form2::UpdateEditor() {
-    Module1& m = Shared();
-    if (m.Editor != nullptr) {
-        m.Editor->ImageFileChanged(m.ExplorerFile);
-    }
+    emit imageFileChanged(Shared().ExplorerFile);
 }
 
 }  // namespace krellon

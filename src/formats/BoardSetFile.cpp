@@ -1,9 +1,7 @@
 #include "BoardSetFile.h"
 
-#include "AtomicFile.h"
 #include "ByteReader.h"
 #include "ByteWriter.h"
-#include "FileSource.h"
 
 namespace krellon {
 
@@ -114,19 +112,6 @@ Result<BoardSetContent> DecodeBoardSet(const ByteSource& source) {
     return Result<BoardSetContent>::success(ContentOf(std::move(stored.value())));
 }
 
-Result<BoardSetContent> ReadBoardSetFile(const std::filesystem::path& path) {
-    FileSource source;
-    if (!source.open(path)) {
-        return Result<BoardSetContent>::failure(path.filename().string() +
-                                                ": the file cannot be opened");
-    }
-    auto result = DecodeBoardSet(source);
-    if (!result.ok()) {
-        return Result<BoardSetContent>::failure(path.filename().string() + ": " + result.error());
-    }
-    return result;
-}
-
 std::vector<std::uint8_t> EncodeStoredBoardSet(const StoredBoardSet& stored) {
     ByteWriter out;
     out.reserve(64 + stored.brickSetPath.text.size() + stored.backgroundSetPath.text.size() +
@@ -149,10 +134,6 @@ std::vector<std::uint8_t> EncodeStoredBoardSet(const StoredBoardSet& stored) {
 
 std::vector<std::uint8_t> EncodeBoardSet(const BoardSetContent& content) {
     return EncodeStoredBoardSet(StoredFormOf(content));
-}
-
-Status WriteBoardSetFile(const std::filesystem::path& path, const BoardSetContent& content) {
-    return WriteFileAtomically(path, EncodeBoardSet(content));
 }
 
 }  // namespace krellon

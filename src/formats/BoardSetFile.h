@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -87,14 +86,7 @@ BoardSetContent ContentOf(StoredBoardSet stored);
 // A set as the writer stores it: "BDST", 2, the paths in the fixed folder, an empty spare text.
 StoredBoardSet StoredFormOf(const BoardSetContent& content);
 
-// Reads the board set file at path; an error names the file and the reason.
-Result<BoardSetContent> ReadBoardSetFile(const std::filesystem::path& path);
-
 // The exact bytes of a board set file holding content.
 std::vector<std::uint8_t> EncodeBoardSet(const BoardSetContent& content);
-
-// Writes content to path, replacing any file there atomically; a failed write leaves the old
-// file as it was.
-Status WriteBoardSetFile(const std::filesystem::path& path, const BoardSetContent& content);
 
 }  // namespace krellon

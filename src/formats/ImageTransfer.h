@@ -6,10 +6,10 @@
 #include <span>
 #include <vector>
 
-#include "AtomicFile.h"
 #include "Bitmap.h"
 #include "ByteSource.h"
 #include "ImageFile.h"
+#include "Patch.h"
 #include "Result.h"
 
 namespace krellon {

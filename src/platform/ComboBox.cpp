@@ -5,7 +5,7 @@
 #include <QLineEdit>
 #include <QWheelEvent>
 
-#include "FileNames.h"
+#include "storage/FileNames.h"
 
 namespace krellon {
 

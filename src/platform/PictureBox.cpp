@@ -30,14 +30,6 @@ void PictureBox::Cls() {
     image_.fill(ToRgb(backColour_));
 }
 
-void PictureBox::SetBackColour(ColourValue colour) {
-    backColour_ = colour;
-}
-
-void PictureBox::PSet(int x, int y, ColourValue colour) {
-    raster::SetPixel(image_, x, y, ToRgb(colour));
-}
-
 void PictureBox::FillBox(int x1, int y1, int x2, int y2, ColourValue colour) {
     raster::FillBox(image_, x1, y1, x2, y2, ToRgb(colour));
 }

@@ -20,9 +20,7 @@ public:
     void Move(int left, int top, int width, int height);
     // Clears the image to the background colour.
     void Cls();
-    void SetBackColour(ColourValue colour);
 
-    void PSet(int x, int y, ColourValue colour);
     // A filled rectangle between two corners, both corner pixels included.
     void FillBox(int x1, int y1, int x2, int y2, ColourValue colour);
     // The outline of the rectangle between two corners, both corner pixels included.

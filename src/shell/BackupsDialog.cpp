@@ -11,9 +11,9 @@
 #include <QVBoxLayout>
 
 #include "platform/Dialogs.h"
-#include "platform/FileNames.h"
-#include "platform/FileWrites.h"
-#include "platform/StatusNotices.h"
+#include "storage/FileNames.h"
+#include "storage/FileWrites.h"
+#include "storage/StatusNotices.h"
 
 namespace krellon {
 

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "formats/BackupStore.h"
+#include "storage/BackupStore.h"
 
 class QPushButton;
 class QTreeWidget;

@@ -6,12 +6,12 @@
 
 #include "document/BoardSetDocument.h"
 #include "editor/Form1.h"
-#include "formats/FileSource.h"
 #include "platform/Controls.h"
-#include "platform/Files.h"
 #include "platform/Handlers.h"
 #include "platform/PictureBox.h"
 #include "render/ImageSets.h"
+#include "storage/FileSource.h"
+#include "storage/Files.h"
 
 namespace krellon {
 

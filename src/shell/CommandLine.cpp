@@ -2,8 +2,8 @@
 
 #include <QCommandLineParser>
 
-#include "platform/FileNames.h"
-#include "shared/Version.h"
+#include "app/Version.h"
+#include "storage/FileNames.h"
 
 namespace krellon {
 

@@ -17,6 +17,8 @@
 #include "BackupsDialog.h"
 #include "BoardStrip.h"
 #include "BoardTools.h"
+#include "ExplorerLink.h"
+#include "app/Version.h"
 #include "document/BoardSetDocument.h"
 #include "document/BoardSetJson.h"
 #include "document/EditJournalKeeper.h"
@@ -24,12 +26,11 @@
 #include "platform/ComboBox.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
-#include "platform/FileNames.h"
-#include "platform/Files.h"
 #include "platform/Handlers.h"
 #include "platform/PictureBox.h"
-#include "platform/StatusNotices.h"
-#include "shared/Version.h"
+#include "storage/FileNames.h"
+#include "storage/Files.h"
+#include "storage/StatusNotices.h"
 
 namespace krellon {
 
@@ -44,6 +45,7 @@ MainWindow::MainWindow(QWidget* parent, const QString& startSet) : QMainWindow(p
     journal_ = new EditJournalKeeper(editor_->Document, this);
     tools_ = new BoardTools(editor_, this);
     setCentralWidget(editor_);
+    LinkExplorer(editor_);
     setWindowTitle(editor_->windowTitle());
     CreateMenus();
     CreateStatusBar();

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "ByteSource.h"
+#include "formats/ByteSource.h"
 
 namespace krellon {
 
@@ -40,9 +40,5 @@ std::size_t ReadFileAt(const char* path, std::uint64_t offset, std::span<std::ui
 // Reads all of source into bytes; false, with bytes empty, when it gives fewer bytes than its
 // size (a file cut short while read, or a read error).
 bool ReadAll(const ByteSource& source, std::vector<std::uint8_t>& bytes);
-
-// Reads a whole regular file into bytes; returns false, with bytes empty, when it cannot be
-// opened or read whole.
-bool ReadWholeFile(const std::filesystem::path& path, std::vector<std::uint8_t>& bytes);
 
 }  // namespace krellon

@@ -81,13 +81,4 @@ bool ReadAll(const ByteSource& source, std::vector<std::uint8_t>& bytes) {
     return true;
 }
 
-bool ReadWholeFile(const std::filesystem::path& path, std::vector<std::uint8_t>& bytes) {
-    FileSource source;
-    if (!source.open(path)) {
-        bytes.clear();
-        return false;
-    }
-    return ReadAll(source, bytes);
-}
-
 }  // namespace krellon

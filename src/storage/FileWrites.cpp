@@ -6,7 +6,7 @@
 
 #include "FileNames.h"
 #include "StatusNotices.h"
-#include "formats/FileSource.h"
+#include "storage/FileSource.h"
 
 namespace krellon {
 

@@ -8,8 +8,9 @@
 #include <vector>
 
 #include "BackupStore.h"
-#include "ByteSource.h"
-#include "Result.h"
+#include "formats/ByteSource.h"
+#include "formats/Patch.h"
+#include "formats/Result.h"
 
 namespace krellon {
 
@@ -20,12 +21,6 @@ struct KeepPrevious {
     BackupStore* store = nullptr;
     std::string reason;
     std::string* problem = nullptr;
-};
-
-// Bytes that a patched copy writes over the copied ones, at an offset of the file.
-struct Patch {
-    std::uint64_t offset = 0;
-    std::span<const std::uint8_t> bytes;
 };
 
 // Replaces the file at path with exactly these bytes, all or nothing: the bytes go to a new

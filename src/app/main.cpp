@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "platform/FileNames.h"
-#include "shared/Version.h"
+#include "app/Version.h"
 #include "shell/CommandLine.h"
 #include "shell/MainWindow.h"
+#include "storage/FileNames.h"
 
 int main(int argc, char** argv) {
     // The command line is read before any window exists: --help, --version and a wrong path

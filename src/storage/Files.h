@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "formats/FileSource.h"
+#include "storage/FileSource.h"
 
 namespace krellon {
 

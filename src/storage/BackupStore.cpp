@@ -1,7 +1,7 @@
 #include "BackupStore.h"
 
 #include "FileSource.h"
-#include "NameHash.h"
+#include "formats/NameHash.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

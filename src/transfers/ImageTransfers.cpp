@@ -7,14 +7,14 @@
 #include <algorithm>
 #include <vector>
 
-#include "Cp1252.h"
-#include "FileNames.h"
-#include "FileWrites.h"
-#include "Files.h"
 #include "Pipeline.h"
-#include "formats/FileSource.h"
 #include "formats/ImageTransfer.h"
 #include "formats/PngImage.h"
+#include "storage/Cp1252.h"
+#include "storage/FileNames.h"
+#include "storage/FileSource.h"
+#include "storage/FileWrites.h"
+#include "storage/Files.h"
 
 namespace krellon {
 

@@ -10,7 +10,6 @@
 
 namespace krellon {
 
-class Form1;
 class Form2;
 
 // The state that both windows share; it lives as long as the program, so the explorer's state
@@ -29,8 +28,7 @@ struct Module1 {
     std::array<QString, kImageSlots> ImageNames;
     QString& BitmapFile() { return ImageNames[0]; }
 
-    // The windows: the editor while it exists, the explorer from its first use until closed.
-    Form1* Editor = nullptr;
+    // The explorer from its first use until closed.
     QPointer<Form2> Explorer;
 };
 

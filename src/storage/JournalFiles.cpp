@@ -10,9 +10,9 @@
 #include <atomic>
 #include <chrono>
 
-#include "formats/FileSource.h"
 #include "formats/NameHash.h"
-#include "platform/FileNames.h"
+#include "storage/FileNames.h"
+#include "storage/FileSource.h"
 
 namespace krellon {
 

@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <span>
 
-#include "formats/AtomicFile.h"
-#include "formats/BackupStore.h"
+#include "storage/AtomicFile.h"
+#include "storage/BackupStore.h"
 
 namespace krellon {
 
