@@ -454,7 +454,7 @@ void RegisterCommandLine(const fs::path& programs) {
     const QString renders = QString::fromStdString((folder / "renders").string());
     // The floor encodes the very pictures the editor shows for the 100 boards.
     auto pictures = std::make_shared<std::vector<QImage>>();
-    for (int b = 1; b <= editor->BoardCount; ++b) {
+    for (int b = 1; b <= editor->BoardCount(); ++b) {
         editor->CurrentBoard = b;
         editor->PaintBoard();
         pictures->push_back(editor->Picture1->image().copy());
@@ -605,7 +605,7 @@ int main(int argc, char** argv) {
     qputenv("XDG_DATA_HOME", QByteArray::fromStdString((folder / "user-data").string()));
     int appArgc = 1;
     QApplication app(appArgc, argv);
-    editor = new Form1;
+    editor = new Form1(new BoardSetDocument);
     Shared().ExplorerFile = bench::kHugeImage;
     Shared().CurrentImage = 1;
     explorer = Form2::ShowExplorer();

@@ -11,6 +11,7 @@
 #include <fstream>
 
 #include "DemoData.h"
+#include "document/BoardSetDocument.h"
 #include "editor/Form1.h"
 #include "explorer/Form2.h"
 #include "explorer/Module1.h"
@@ -37,8 +38,8 @@ void WriteInput(const char* name, const std::uint8_t* data, std::size_t size) {
 
 // The editor's lists and counts agree with what it holds.
 void CheckEditor(const krellon::Form1& form) {
-    if (form.BoardCount < 1 || form.BoardCount > krellon::Form1::kMaxBoardIndex ||
-        form.CurrentBoard < 1 || form.CurrentBoard > form.BoardCount || form.BrickCount < 0 ||
+    if (form.BoardCount() < 1 || form.BoardCount() > krellon::Form1::kMaxBoardIndex ||
+        form.CurrentBoard < 1 || form.CurrentBoard > form.BoardCount() || form.BrickCount < 0 ||
         form.BrickCount > krellon::Form1::kMaxBrickCode || form.BackgroundCount < 0 ||
         form.BackgroundCount > krellon::kMaxBackgrounds || form.SelectedBrick < 0 ||
         form.SelectedBrick > std::max(form.BrickCount, 1)) {
@@ -53,7 +54,7 @@ void RunBoardSet(const std::uint8_t* data, std::size_t size) {
         return;
     }
     CheckEditor(*editor);
-    for (int i = 0; i < editor->BoardCount; ++i) {
+    for (int i = 0; i < editor->BoardCount(); ++i) {
         editor->Command2_Click();
     }
     editor->Check1->click();
@@ -66,11 +67,10 @@ void RunImageFile(const std::uint8_t* data, std::size_t size, bool startUp) {
     if (startUp) {
         editor->Form_Load();
     }
-    editor->BrickSetFile = "Fuzz.img";
-    editor->LoadBricks();
-    editor->PaintBoard();
-    editor->BackgroundSetFile = "Fuzz.img";
-    editor->ReadBackgr();
+    // The open set over the input as its brick set and background set: both are read.
+    krellon::BoardSetContent set = editor->Document->content();
+    set.brickSetFile = set.backgroundSetFile = "Fuzz.img";
+    editor->Document->reset(set);
     for (int mode : {1, 2, 0}) {
         editor->Option1->Button(mode)->click();
     }
@@ -111,7 +111,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     std::atexit(RemoveFolder);
     krellon::WriteDemoFolder(folder);
     std::filesystem::current_path(folder);
-    editor = new krellon::Form1;
+    editor = new krellon::Form1(new krellon::BoardSetDocument);
     return 0;
 }
 

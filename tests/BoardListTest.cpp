@@ -51,7 +51,7 @@ protected:
     void ExpectShown(const BoardSetContent& expected, int shown) {
         Form1& f = Editor();
         ASSERT_TRUE(f.CurrentBoardSet() == expected);
-        EXPECT_EQ(f.BoardCount, static_cast<int>(expected.boards.size()));
+        EXPECT_EQ(f.BoardCount(), static_cast<int>(expected.boards.size()));
         EXPECT_EQ(f.CurrentBoard, shown);
         EXPECT_EQ(f.Label5->Caption(), "Board " + QString::number(shown));
         const QImage board = f.Picture1->image().copy();
@@ -62,13 +62,6 @@ protected:
         EXPECT_EQ(previous, f.Command1->Caption());
         f.PaintBoard();
         EXPECT_TRUE(board == f.Picture1->image());
-        for (int b = 1; b <= f.BoardCount; ++b) {
-            for (int c = 0; c < kBoardColumns; ++c) {
-                for (int r = 0; r < kBoardRows; ++r) {
-                    ASSERT_EQ(f.BrickGrid[b][c][r], f.Document->board(b).cell(c, r));
-                }
-            }
-        }
     }
 
     std::unique_ptr<MainWindow> window;
@@ -129,21 +122,21 @@ TEST_F(BoardListTest, ASetKeepsOneToAHundredBoards) {
     Form1& f = Editor();
     window->DeleteBoardAction->trigger();
     window->DeleteBoardAction->trigger();
-    EXPECT_EQ(f.BoardCount, 1);
+    EXPECT_EQ(f.BoardCount(), 1);
     EXPECT_FALSE(window->DeleteBoardAction->isEnabled());
     window->DeleteBoardAction->trigger();
     f.Document->removeBoard(1);
-    EXPECT_EQ(f.BoardCount, 1);
+    EXPECT_EQ(f.BoardCount(), 1);
 
     WriteBoardSet("full.bds", NumberedSet(100));
     window = std::make_unique<MainWindow>(nullptr, "full.bds");
     Form1& g = Editor();
-    EXPECT_EQ(g.BoardCount, 100);
+    EXPECT_EQ(g.BoardCount(), 100);
     EXPECT_FALSE(window->NewBoardAction->isEnabled());
     EXPECT_FALSE(window->DuplicateBoardAction->isEnabled());
     EXPECT_FALSE(window->PasteAsNewBoardAction->isEnabled());
     g.Document->insertBoard(2, Board{}, "New Board");
-    EXPECT_EQ(g.BoardCount, 100);
+    EXPECT_EQ(g.BoardCount(), 100);
     EXPECT_EQ(g.Document->undoStack()->count(), 0);
 }
 
@@ -162,7 +155,7 @@ TEST_F(BoardListTest, BoardsGoThroughTheClipboardAsJsonAndBadTextChangesNothing)
     EXPECT_TRUE(f.Document->board(3) == Numbered(2));
     EXPECT_EQ(window->UndoAction->text(), "Undo Paste Board");
     window->PasteAsNewBoardAction->trigger();
-    EXPECT_EQ(f.BoardCount, 4);
+    EXPECT_EQ(f.BoardCount(), 4);
     EXPECT_EQ(f.CurrentBoard, 4);
     EXPECT_TRUE(f.Document->board(4) == Numbered(2));
 

@@ -47,11 +47,11 @@ protected:
         const int current = f.CurrentBoard;
         QApplication::processEvents();
         std::vector<QImage> thumbnails;
-        for (int b = 1; b <= f.BoardCount; ++b) {
+        for (int b = 1; b <= f.BoardCount(); ++b) {
             thumbnails.push_back(strip->ThumbnailOf(b));
         }
-        for (int i = 0; i < f.BoardCount; ++i) {
-            const int b = (current - 1 + i) % f.BoardCount + 1;
+        for (int i = 0; i < f.BoardCount(); ++i) {
+            const int b = (current - 1 + i) % f.BoardCount() + 1;
             f.ShowBoard(b);
             ASSERT_TRUE(thumbnails[static_cast<std::size_t>(b - 1)] ==
                         render::Thumbnail(f.Picture1->image()))

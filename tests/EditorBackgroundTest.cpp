@@ -127,7 +127,7 @@ TEST_F(BackgroundTest, APlaceholderStandsInForABackgroundTheSetLacks) {
     Form1& f = Open();
     EXPECT_EQ(f.Combo1->Text(), "Select from list...");
     EXPECT_EQ(f.Combo1->ListIndex(), -1);
-    EXPECT_EQ(f.BoardBackground[1], 2);
+    EXPECT_EQ(f.BoardBackground(1), 2);
     EXPECT_EQ(f.Picture3->geometry(), QRect(648, 200, 64, 64));
     const QImage& sign = f.Picture3->image();
     EXPECT_EQ(PixelAt(sign, 0, 0), kWhiteColour);
@@ -147,13 +147,13 @@ TEST_F(BackgroundTest, APlaceholderStandsInForABackgroundTheSetLacks) {
     // A negative number shows the placeholder too and stays stored as it is.
     f.CurrentBoard = 2;
     f.PaintBoard();
-    EXPECT_EQ(f.BoardBackground[2], -3);
+    EXPECT_EQ(f.BoardBackground(2), -3);
     EXPECT_EQ(f.Combo1->Text(), "Select from list...");
     EXPECT_TRUE(BoardIsTiled(f, 64, 64));
 
     // Choosing a background stores it and renders it.
     Pick(f.Combo1, 1);
-    EXPECT_EQ(f.BoardBackground[2], 1);
+    EXPECT_EQ(f.BoardBackground(2), 1);
     EXPECT_EQ(f.Picture3->geometry(), QRect(616, 168, 128, 128));
     EXPECT_TRUE(BoardIsTiled(f, 128, 128));
 }
@@ -173,9 +173,9 @@ TEST_F(BackgroundTest, ChoosingTheSameBackgroundOrSetDoesNothing) {
 
     // Another set keeps every board's number and renders from the new file.
     Pick(f.Combo4, f.Combo4->findText("other.img"));
-    EXPECT_EQ(f.BackgroundSetFile, "other.img");
+    EXPECT_EQ(f.BackgroundSetFile(), "other.img");
     EXPECT_EQ(f.BackgroundCount, 1);
-    EXPECT_EQ(f.BoardBackground[1], 0);
+    EXPECT_EQ(f.BoardBackground(1), 0);
     EXPECT_TRUE(BoardIsTiled(f, 128, 128));
 }
 

@@ -103,7 +103,7 @@ TEST_F(EditingTest, CaptionsFollowTheRingOfBoards) {
         }
         QTest::mouseClick(f.Command1, Qt::LeftButton);
         EXPECT_EQ(f.CurrentBoard, c.boards);
-        EXPECT_EQ(f.BoardCount, c.boards);
+        EXPECT_EQ(f.BoardCount(), c.boards);
         form.reset();
     }
 }
@@ -128,7 +128,7 @@ TEST_F(EditingTest, AHundredBoardsRingBothWays) {
         f.Command2->click();
     }
     EXPECT_EQ(f.CurrentBoard, 1);
-    EXPECT_EQ(f.BoardCount, 100);
+    EXPECT_EQ(f.BoardCount(), 100);
 }
 
 TEST_F(EditingTest, ClearBoardEmptiesEveryCellAndKeepsTheBackground) {
@@ -144,12 +144,12 @@ TEST_F(EditingTest, ClearBoardEmptiesEveryCellAndKeepsTheBackground) {
     QTest::mouseClick(f.Command3, Qt::LeftButton);
     for (int c = 0; c < 20; ++c) {
         for (int r = 0; r < 20; ++r) {
-            ASSERT_EQ(f.BrickGrid[1][c][r], 0);
+            ASSERT_EQ(f.BrickGrid(1, c, r), 0);
             ASSERT_TRUE(CellShowsBackground(c, r));
         }
     }
-    EXPECT_EQ(f.BoardBackground[1], 1);
-    EXPECT_EQ(f.BrickGrid[2][5][0], 2);
+    EXPECT_EQ(f.BoardBackground(1), 1);
+    EXPECT_EQ(f.BrickGrid(2, 5, 0), 2);
 }
 
 TEST_F(EditingTest, RenamingTakesTheAnswerAsTypedAndKeepsTheNameOnCancel) {
@@ -163,19 +163,19 @@ TEST_F(EditingTest, RenamingTakesTheAnswerAsTypedAndKeepsTheNameOnCancel) {
         });
     answer = "New Name";
     QTest::mouseClick(f.Label1, Qt::LeftButton);
-    EXPECT_EQ(f.BoardSetName, "New Name");
+    EXPECT_EQ(f.BoardSetName(), "New Name");
     EXPECT_EQ(f.Label1->Caption(), "New Name");
     answer = "";  // cancelled or emptied
     QTest::mouseClick(f.Label1, Qt::LeftButton);
-    EXPECT_EQ(f.BoardSetName, "New Name");
+    EXPECT_EQ(f.BoardSetName(), "New Name");
     EXPECT_EQ(f.Label1->Caption(), "New Name");
     answer = "   ";
     QTest::mouseClick(f.Label2, Qt::LeftButton);
-    EXPECT_EQ(f.AuthorName, "   ");
+    EXPECT_EQ(f.AuthorName(), "   ");
     answer = QString::fromUtf8("Zoë ☃ €");
     QTest::mouseClick(f.Label2, Qt::LeftButton);
     SetInputHandlerForTesting(nullptr);
-    EXPECT_EQ(f.AuthorName, QString::fromUtf8("Zoë ? €"));
+    EXPECT_EQ(f.AuthorName(), QString::fromUtf8("Zoë ? €"));
     EXPECT_EQ(f.CurrentBoardSet().authorName, "Zo\xEB ? \x80");
     EXPECT_EQ(asked, QStringList({"Enter new board set name:|Krellon Boards Editor|Test Set",
                                   "Enter new board set name:|Krellon Boards Editor|New Name",
@@ -217,7 +217,7 @@ TEST_F(EditingTest, SaveWritesTheExactBytesAndReadsThemBack) {
     EXPECT_EQ(Entries(f.Combo3), QStringList({"KrelEdit.bds", "set.bds"}));
     EXPECT_EQ(f.CurrentBoard, 1);
     EXPECT_EQ(f.Label5->Caption(), "Board 1");
-    EXPECT_EQ(f.BrickGrid[5][1][1], 1);
+    EXPECT_EQ(f.BrickGrid(5, 1, 1), 1);
 
     QTest::mouseClick(f.Command4, Qt::LeftButton);  // twice gives the same bytes
     EXPECT_EQ(folder.read("KrelEdit.bds"), expected.data);
@@ -242,7 +242,7 @@ TEST_F(EditingTest, AFailedSaveChangesNothingAndSaysWhy) {
     EXPECT_EQ(folder.read("KrelEdit.bds"), (std::vector<std::uint8_t>{9, 9, 9}));
     EXPECT_EQ(f.BoardSetFile, "set.bds");
     EXPECT_EQ(f.CurrentBoard, 2);
-    EXPECT_EQ(f.BrickGrid[2][0][0], 3);
+    EXPECT_EQ(f.BrickGrid(2, 0, 0), 3);
     EXPECT_EQ(Entries(f.Combo3),
               QStringList({"set.bds"}));  // listed at start, before the file came
 
@@ -262,20 +262,20 @@ TEST_F(EditingTest, BoardPressesRoundTiesToEvenAndFindTheirCell) {
     Form1& f = OpenSet(TestSet());
     Pick(f.Combo2, 4);                              // brick 5
     Press(f.Picture1, Qt::LeftButton, {29.5f, 0});  // rounds to 30: column 1
-    EXPECT_EQ(f.BrickGrid[1][1][0], 5);
+    EXPECT_EQ(f.BrickGrid(1, 1, 0), 5);
     Press(f.Picture1, Qt::LeftButton, {28.5f, 14.5f});  // 28 and 14: column 0, row 0
-    EXPECT_EQ(f.BrickGrid[1][0][0], 5);
+    EXPECT_EQ(f.BrickGrid(1, 0, 0), 5);
     Press(f.Picture1, Qt::LeftButton, {0, 15});
-    EXPECT_EQ(f.BrickGrid[1][0][1], 5);
+    EXPECT_EQ(f.BrickGrid(1, 0, 1), 5);
     Press(f.Picture1, Qt::LeftButton, {599, 299});
-    EXPECT_EQ(f.BrickGrid[1][19][19], 5);
+    EXPECT_EQ(f.BrickGrid(1, 19, 19), 5);
     EXPECT_TRUE(CellShowsBrick(19, 19, 5));
     // Positions on the last pixel that round outside the grid change nothing.
-    const auto before = f.BrickGrid;
+    const BoardSetContent before = f.Document->content();
     const QImage board = f.Picture1->image().copy();
     Press(f.Picture1, Qt::LeftButton, {599.5f, 10});
     Press(f.Picture1, Qt::LeftButton, {10, 299.5f});
-    EXPECT_EQ(f.BrickGrid, before);
+    EXPECT_TRUE(f.Document->content() == before);
     EXPECT_EQ(f.Picture1->image(), board);
 }
 
@@ -286,18 +286,18 @@ TEST_F(EditingTest, LeftPlacesRightRemovesOthersDoNothing) {
     Form1& f = OpenSet(set);
     Pick(f.Combo2, 4);
     Press(f.Picture1, Qt::LeftButton, {65, 35});  // replaces 7
-    EXPECT_EQ(f.BrickGrid[1][2][2], 5);
+    EXPECT_EQ(f.BrickGrid(1, 2, 2), 5);
     EXPECT_TRUE(CellShowsBrick(2, 2, 5));
     Press(f.Picture1, Qt::RightButton, {95, 50});  // removes the mark
-    EXPECT_EQ(f.BrickGrid[1][3][3], 0);
+    EXPECT_EQ(f.BrickGrid(1, 3, 3), 0);
     EXPECT_TRUE(CellShowsBackground(3, 3));
     Press(f.Picture1, Qt::RightButton, {5, 5});  // an empty cell stays empty
     EXPECT_TRUE(CellShowsBackground(0, 0));
     Press(f.Picture1, Qt::MiddleButton, {65, 35});
-    EXPECT_EQ(f.BrickGrid[1][2][2], 5);
+    EXPECT_EQ(f.BrickGrid(1, 2, 2), 5);
     // Dragging and releasing do nothing.
     Drag(f.Picture1, {200, 200});
-    EXPECT_EQ(f.BrickGrid[1][6][13], 0);
+    EXPECT_EQ(f.BrickGrid(1, 6, 13), 0);
 }
 
 TEST_F(EditingTest, AHiddenBrickIsDrawnAsBackgroundThenStoredWhileHidden) {
@@ -305,7 +305,7 @@ TEST_F(EditingTest, AHiddenBrickIsDrawnAsBackgroundThenStoredWhileHidden) {
     f.Check1->click();  // unchecked
     Pick(f.Combo2, 3);  // brick 4, "Hidden"
     Press(f.Picture1, Qt::LeftButton, {45, 20});
-    EXPECT_EQ(f.BrickGrid[1][1][1], 4);
+    EXPECT_EQ(f.BrickGrid(1, 1, 1), 4);
     EXPECT_TRUE(CellShowsBackground(1, 1));
     f.Check1->click();  // shown again
     EXPECT_TRUE(CellShowsBrick(1, 1, 4));
@@ -320,7 +320,7 @@ TEST_F(EditingTest, APressWithNoBrickSelectedEmptiesTheCell) {
     Pick(f.Combo5, f.Combo5->findText("none.img"));
     ASSERT_EQ(f.SelectedBrick, 0);
     Press(f.Picture1, Qt::LeftButton, {5, 5});
-    EXPECT_EQ(f.BrickGrid[1][0][0], 0);
+    EXPECT_EQ(f.BrickGrid(1, 0, 0), 0);
     EXPECT_TRUE(CellShowsBackground(0, 0));
 }
 

@@ -1,5 +1,6 @@
 #include "EditorFixture.h"
 
+#include "document/BoardSetDocument.h"
 #include "explorer/Form2.h"
 #include "explorer/Module1.h"
 #include "platform/ComboBox.h"
@@ -31,7 +32,8 @@ void EditorTest::WriteBoardSet(const std::string& name, const BoardSetContent& s
 }
 
 Form1& EditorTest::Open() {
-    form = std::make_unique<Form1>();
+    document = std::make_unique<BoardSetDocument>();
+    form = std::make_unique<Form1>(document.get());
     LinkExplorer(form.get());
     return *form;
 }

@@ -8,6 +8,7 @@
 
 #include "ImageFileBuilder.h"
 #include "TestBytes.h"
+#include "document/BoardSetDocument.h"
 #include "editor/Form1.h"
 #include "explorer/Form2.h"
 #include "formats/BoardSetFile.h"
@@ -32,6 +33,8 @@ protected:
     TempFolder folder;
     // The user's data location, where the kept versions of replaced files go.
     TempFolder data;
+    // The open set, as the main window keeps it beside the editor.
+    std::unique_ptr<krellon::BoardSetDocument> document;
     std::unique_ptr<krellon::Form1> form;
 
 private:

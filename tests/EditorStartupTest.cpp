@@ -58,9 +58,9 @@ TEST_F(EditorTest, StartUpOpensTheFirstBoardSet) {
     EXPECT_EQ(f.BoardSetFile, "only.bds");
     EXPECT_EQ(f.Combo3->Text(), "only.bds");
     EXPECT_EQ(f.SelectedBrick, 1);
-    EXPECT_EQ(f.BoardCount, 3);
+    EXPECT_EQ(f.BoardCount(), 3);
     EXPECT_EQ(f.CurrentBoard, 1);
-    EXPECT_EQ(f.BrickGrid[1][2][3], 5);
+    EXPECT_EQ(f.BrickGrid(1, 2, 3), 5);
     EXPECT_EQ(f.Label1->Caption(), "Test Set");
     EXPECT_EQ(f.Label2->Caption(), "Tester");
     EXPECT_EQ(f.Label5->Caption(), "Board 1");
@@ -101,10 +101,10 @@ TEST_F(EditorTest, AFolderWithoutBoardSetsGivesANewSet) {
     folder.write("broken.bds", {'B', 'D', 'S', 'T', 2, 0, 0, 0});
     Form1& f = Open();
     EXPECT_EQ(f.BoardSetFile, "");
-    EXPECT_EQ(f.BoardCount, 1);
-    EXPECT_EQ(f.BoardBackground[1], 0);
-    EXPECT_EQ(f.BrickSetFile, "bricks.img");
-    EXPECT_EQ(f.BackgroundSetFile, "backs.img");
+    EXPECT_EQ(f.BoardCount(), 1);
+    EXPECT_EQ(f.BoardBackground(1), 0);
+    EXPECT_EQ(f.BrickSetFile(), "bricks.img");
+    EXPECT_EQ(f.BackgroundSetFile(), "backs.img");
     EXPECT_EQ(f.BrickCount, 3);
     EXPECT_EQ(f.Label1->Caption(), "");
     EXPECT_EQ(f.Command2->Caption(), "Board 1 >");
@@ -133,8 +133,8 @@ TEST_F(EditorTest, UnreadableFilesArePassedOverAtStartAndRefusedWhenPicked) {
                            "the file ends before the board count."}));
     EXPECT_EQ(f.BoardSetFile, "good.bds");
     EXPECT_EQ(f.Combo3->Text(), "good.bds");
-    EXPECT_EQ(f.BoardCount, 2);
-    EXPECT_EQ(f.BrickGrid[1][0][0], 3);
+    EXPECT_EQ(f.BoardCount(), 2);
+    EXPECT_EQ(f.BrickGrid(1, 0, 0), 3);
     EXPECT_EQ(f.CurrentBoardSet().boards[0].cell(0, 0), 3);
 }
 
@@ -148,13 +148,13 @@ TEST_F(EditorTest, PickingTheOpenSetKeepsItsEditsAndAnotherDiscardsThem) {
     f.Combo2->SetListIndex(1);
     f.Picture1_MouseDown(1, 5, 5);  // brick 2 at (0, 0)
     Pick(f.Combo3, f.Combo3->findText(first));
-    EXPECT_EQ(f.BrickGrid[1][0][0], 2);
+    EXPECT_EQ(f.BrickGrid(1, 0, 0), 2);
     EXPECT_EQ(f.CurrentBoardSet().boards[0].cell(0, 0), 2);
     const QString other = first == "a.bds" ? "b.bds" : "a.bds";
     Pick(f.Combo3, f.Combo3->findText(other));
     EXPECT_EQ(f.BoardSetFile, other);
-    EXPECT_EQ(f.BoardCount, other == "a.bds" ? 1 : 4);
-    EXPECT_EQ(f.BrickGrid[1][0][0], 0);
+    EXPECT_EQ(f.BoardCount(), other == "a.bds" ? 1 : 4);
+    EXPECT_EQ(f.BrickGrid(1, 0, 0), 0);
 }
 
 TEST_F(EditorTest, ImageFilesNamedInAnotherLetterCaseAreFound) {
@@ -164,7 +164,7 @@ TEST_F(EditorTest, ImageFilesNamedInAnotherLetterCaseAreFound) {
     Form1& f = Open();
     EXPECT_EQ(f.BrickCount, 4);
     EXPECT_EQ(f.BackgroundCount, 1);
-    EXPECT_EQ(f.BrickSetFile, "bricks.img");  // kept as the set names it
+    EXPECT_EQ(f.BrickSetFile(), "bricks.img");  // kept as the set names it
 }
 
 TEST_F(EditorTest, TextsFromFilesAreShownInTheirCodePage) {

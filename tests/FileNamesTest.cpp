@@ -38,8 +38,8 @@ TEST_F(FileNamesTest, FilesABoardSetCannotNameAreRefusedAndPassedOverByANewSet) 
     WriteImages("backs.img", {TestBackground("two", 64, 64)});
     Form1& f = Open();
     // No set in the folder: the new set names the files it can store, whatever the order.
-    EXPECT_EQ(f.BrickSetFile, "bricks.img");
-    EXPECT_EQ(f.BackgroundSetFile, "backs.img");
+    EXPECT_EQ(f.BrickSetFile(), "bricks.img");
+    EXPECT_EQ(f.BackgroundSetFile(), "backs.img");
     EXPECT_EQ(f.BrickCount, 3);
 
     Pick(f.Combo5, Find(f.Combo5, cyrillicBricks));
@@ -49,9 +49,9 @@ TEST_F(FileNamesTest, FilesABoardSetCannotNameAreRefusedAndPassedOverByANewSet) 
               cyrillicBricks +
                   " cannot be used: a board set file can only name files whose names are "
                   "written in the Windows-1252 character set. Rename the file to use it.");
-    EXPECT_EQ(f.BrickSetFile, "bricks.img");
+    EXPECT_EQ(f.BrickSetFile(), "bricks.img");
     EXPECT_EQ(f.Combo5->Text(), "bricks.img");
-    EXPECT_EQ(f.BackgroundSetFile, "backs.img");
+    EXPECT_EQ(f.BackgroundSetFile(), "backs.img");
     EXPECT_EQ(f.Combo4->Text(), "backs.img");
     EXPECT_EQ(f.BrickCount, 3);
 }
@@ -77,9 +77,9 @@ TEST_F(FileNamesTest, NamesThatAreNotUtf8OrHoldLineBreaksAreListedShownAndOpened
     Pick(f.Combo3, bad);
     EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
     EXPECT_EQ(BytesFromName(f.BoardSetFile), "bad\xff.bds");
-    EXPECT_EQ(f.BoardCount, 2);
+    EXPECT_EQ(f.BoardCount(), 2);
     Pick(f.Combo3, lines);
-    EXPECT_EQ(f.BoardCount, 3);
+    EXPECT_EQ(f.BoardCount(), 3);
     EXPECT_EQ(f.Combo3->Text(), f.BoardSetFile);
 
     // The brick set list holds the odd name, and the explorer opens it.

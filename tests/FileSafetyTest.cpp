@@ -138,7 +138,7 @@ TEST_F(FileSafetyTest, SavingThroughASymbolicLinkUpdatesTheFileItNames) {
     EXPECT_TRUE(fs::is_symlink(folder / "KrelEdit.bds"));
     EXPECT_EQ(elsewhere.read("real.bds"), EncodeBoardSet(f.CurrentBoardSet()));
     EXPECT_EQ(f.BoardSetFile, "KrelEdit.bds");
-    EXPECT_EQ(f.BrickGrid[1][1][1], 1);
+    EXPECT_EQ(f.BrickGrid(1, 1, 1), 1);
     EXPECT_EQ(elsewhere.snapshot().size(), 1u);
 }
 
@@ -311,7 +311,7 @@ TEST_F(FileSafetyTest, WithNoBrickSelectedTheBrickListShowsNone) {
     EXPECT_EQ(f.Combo2->Text(), "");
     // What the list shows is what a press does: it empties the cell.
     f.Picture1_MouseDown(1, 5, 5);
-    EXPECT_EQ(f.BrickGrid[1][0][0], 0);
+    EXPECT_EQ(f.BrickGrid(1, 0, 0), 0);
 }
 
 TEST_F(FileSafetyTest, AnImportUpdatesTheEditorWhateverLetterCaseNamesItsFile) {

@@ -100,10 +100,10 @@ protected:
     void ExpectEditorConsistent(const std::string& what) {
         Form1& f = *form;
         SCOPED_TRACE(what);
-        EXPECT_GE(f.BoardCount, 1);
-        EXPECT_LE(f.BoardCount, 100);
+        EXPECT_GE(f.BoardCount(), 1);
+        EXPECT_LE(f.BoardCount(), 100);
         EXPECT_GE(f.CurrentBoard, 1);
-        EXPECT_LE(f.CurrentBoard, f.BoardCount);
+        EXPECT_LE(f.CurrentBoard, f.BoardCount());
         EXPECT_GE(f.BrickCount, 0);
         EXPECT_LE(f.BrickCount, 119);
         EXPECT_EQ(f.Combo2->ListCount(), f.BrickCount);
@@ -112,8 +112,8 @@ protected:
         EXPECT_EQ(f.Combo1->ListCount(), f.BackgroundCount);
         EXPECT_GE(f.SelectedBrick, 0);
         EXPECT_LE(f.SelectedBrick, std::max(f.BrickCount, 1));
-        EXPECT_EQ(f.Combo5->Text(), f.BrickSetFile);
-        EXPECT_EQ(f.Combo4->Text(), f.BackgroundSetFile);
+        EXPECT_EQ(f.Combo5->Text(), f.BrickSetFile());
+        EXPECT_EQ(f.Combo4->Text(), f.BackgroundSetFile());
         EXPECT_EQ(f.Label5->Caption(), "Board " + QString::number(f.CurrentBoard));
         EXPECT_EQ(f.Picture1->image().size(), QSize(600, 300));
         EXPECT_EQ(f.Picture2->image().size(), QSize(561, 167));
@@ -123,7 +123,7 @@ protected:
             for (int r = 0; r < kBoardRows; ++r) {
                 // A code past the set whose name an earlier, larger set left as "Hidden" is
                 // the one cell that the toggle draws unlike a full repaint.
-                const std::int32_t k = f.BrickGrid[f.CurrentBoard][c][r];
+                const std::int32_t k = f.BrickGrid(f.CurrentBoard, c, r);
                 if (k > f.BrickCount && k <= 119 && f.BrickNames[k] == "Hidden") {
                     continue;
                 }
@@ -184,7 +184,7 @@ protected:
             }
         }
         ExpectEditorConsistent(what + ", picked");
-        for (int i = 0; i < form->BoardCount; ++i) {
+        for (int i = 0; i < form->BoardCount(); ++i) {
             form->Command2->click();
         }
         for (int mode : {1, 2, 0}) {
@@ -280,7 +280,7 @@ TEST_F(HostileFilesTest, EveryTruncationOfABoardSetIsRefusedAndChangesNothing) {
     const auto valid = EncodeBoardSet(SetOver("bricks.img"));
     Open();
     const QString open = form->BoardSetFile;
-    const auto grid = form->BrickGrid;
+    const BoardSetContent grid = form->Document->content();
     for (std::size_t length = 0; length < valid.size(); ++length) {
         folder.write("cut.bds", {valid.begin(), valid.begin() + static_cast<long>(length)});
         if (form->Combo3->findText("cut.bds") < 0) {
@@ -293,7 +293,7 @@ TEST_F(HostileFilesTest, EveryTruncationOfABoardSetIsRefusedAndChangesNothing) {
             << messages[0].toStdString();
         ASSERT_EQ(form->BoardSetFile, open);
         ASSERT_EQ(form->Combo3->Text(), open);
-        ASSERT_TRUE(form->BrickGrid == grid);
+        ASSERT_TRUE(form->Document->content() == grid);
     }
     ExpectEditorConsistent("after every truncation");
     // At start-up a file that cannot be read is passed over without a word.

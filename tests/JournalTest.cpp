@@ -124,7 +124,7 @@ TEST_F(JournalTest, WorkLeftByAClosedWindowIsOfferedAndRestoredAsOneStep) {
 
     window->RestoreButton->click();
     EXPECT_TRUE(f.CurrentBoardSet() == edited);
-    EXPECT_EQ(f.BoardSetName, "Renamed");
+    EXPECT_EQ(f.BoardSetName(), "Renamed");
     EXPECT_TRUE(f.Document->isModified());
     EXPECT_EQ(f.Document->undoStack()->undoText(), "Restore Unsaved Changes");
     EXPECT_TRUE(window->UnsavedStatus->isHidden());
@@ -173,7 +173,7 @@ TEST_F(JournalTest, AJournalThatCannotBeWrittenNeverBlocksEditing) {
     Form1& f = Editor();
     f.Picture1_MouseDown(1, 5, 5);
     f.Picture1_MouseDown(1, 35, 5);
-    EXPECT_EQ(f.BrickGrid[1][1][0], 1);
+    EXPECT_EQ(f.BrickGrid(1, 1, 0), 1);
     EXPECT_TRUE(window->ProtectionStatus->text().startsWith(
         "Unsaved changes are not protected: the edit journal cannot be written (Not a "));
     EXPECT_FALSE(window->ProtectionStatus->isHidden());

@@ -84,7 +84,7 @@ TEST_F(MainWindowTest, BackupsListsTheFolderVersionsAndRestoresOne) {
     EXPECT_TRUE(
         window->statusBar()->currentMessage().startsWith("Restored KrelEdit.bds as it was on "));
     // The editor still shows the set it read; the content it replaced is kept in turn.
-    EXPECT_EQ(f.BoardCount, 2);
+    EXPECT_EQ(f.BoardCount(), 2);
     const auto kept = Backups().list(folder.path());
     ASSERT_EQ(kept.size(), 2u);
     EXPECT_TRUE(kept[0].reason.starts_with("Restore of the version of "));
@@ -133,22 +133,22 @@ TEST_F(MainWindowTest, TheMenusKeysDoWhatTheControlsDo) {
     EXPECT_EQ(f.CurrentBoard, 1);
 
     QTest::mouseClick(f.Picture1, Qt::LeftButton, {}, QPoint(95, 50));  // brick 1 at (3, 3)
-    EXPECT_EQ(f.BrickGrid[1][3][3], 1);
+    EXPECT_EQ(f.BrickGrid(1, 3, 3), 1);
     EXPECT_EQ(window->UndoAction->text(), "Undo Place Brick");
     EXPECT_EQ(window->ModifiedStatus->text(), "modified");
     EXPECT_EQ(window->FileStatus->text(), "set.bds");
     key(Qt::CTRL | Qt::Key_Z);
-    EXPECT_EQ(f.BrickGrid[1][3][3], 0);
+    EXPECT_EQ(f.BrickGrid(1, 3, 3), 0);
     EXPECT_EQ(window->RedoAction->text(), "Redo Place Brick");
     EXPECT_EQ(window->ModifiedStatus->text(), "");
     key(Qt::CTRL | Qt::Key_Y);
-    EXPECT_EQ(f.BrickGrid[1][3][3], 1);
+    EXPECT_EQ(f.BrickGrid(1, 3, 3), 1);
     key(Qt::CTRL | Qt::SHIFT | Qt::Key_Z);  // nothing left to redo
-    EXPECT_EQ(f.BrickGrid[1][3][3], 1);
+    EXPECT_EQ(f.BrickGrid(1, 3, 3), 1);
 
     window->ClearBoardAction->trigger();
     EXPECT_EQ(window->UndoAction->text(), "Undo Clear Board");
-    EXPECT_EQ(f.BrickGrid[1][2][2], 0);
+    EXPECT_EQ(f.BrickGrid(1, 2, 2), 0);
     key(Qt::CTRL | Qt::Key_S);
     EXPECT_EQ(f.BoardSetFile, "KrelEdit.bds");
     EXPECT_EQ(window->FileStatus->text(), "KrelEdit.bds");

@@ -68,7 +68,7 @@ TEST_F(OpenAndSaveAsTest, TheCommandLineNamesAFolderOrASetAndRefusesMissingPaths
 TEST_F(OpenAndSaveAsTest, AStartSetIsOpenedInsteadOfTheFirstListed) {
     window = std::make_unique<MainWindow>(nullptr, "b.bds");
     EXPECT_EQ(window->Editor()->BoardSetFile, "b.bds");
-    EXPECT_EQ(window->Editor()->BoardCount, 2);
+    EXPECT_EQ(window->Editor()->BoardCount(), 2);
     EXPECT_EQ(window->Editor()->Combo3->Text(), "b.bds");
 }
 
@@ -89,7 +89,7 @@ TEST_F(OpenAndSaveAsTest, OpenFolderAndOpenBoardSetWorkInTheirFolder) {
     window->OpenBoardSetAction->trigger();
     EXPECT_EQ(QDir::current(), QDir(QString::fromStdString(folder.path().string())));
     EXPECT_EQ(f.BoardSetFile, "b.bds");
-    EXPECT_EQ(f.BoardCount, 2);
+    EXPECT_EQ(f.BoardCount(), 2);
     EXPECT_EQ(f.Combo3->ListCount(), 2);
     EXPECT_EQ(f.Combo5->ListCount(), 1);
     EXPECT_EQ(f.BrickCount, 3);

@@ -23,7 +23,7 @@ protected:
         f.Rescan(set);
         ASSERT_EQ(f.BoardSetFile, set);
         const char* modes[] = {"textured", "half-bright", "black"};
-        for (int b = 1; b <= f.BoardCount; ++b) {
+        for (int b = 1; b <= f.BoardCount(); ++b) {
             if (b > 1) {
                 f.Command2_Click();
             }

@@ -82,12 +82,12 @@ TEST_F(UndoTest, UndoingAStepOnAnotherBoardShowsThatBoardAndRepaintsIt) {
     EXPECT_EQ(f.CurrentBoard, 2);
     EXPECT_EQ(f.Label5->Caption(), "Board 2");
     EXPECT_EQ(f.Command2->Caption(), "Board 3 >");
-    EXPECT_EQ(f.BrickGrid[2][3][3], 0);
+    EXPECT_EQ(f.BrickGrid(2, 3, 3), 0);
     EXPECT_FALSE(FreshBoard().isNull());
     f.Command1->click();
     Stack().redo();
     EXPECT_EQ(f.CurrentBoard, 2);
-    EXPECT_EQ(f.BrickGrid[2][3][3], 1);
+    EXPECT_EQ(f.BrickGrid(2, 3, 3), 1);
     EXPECT_FALSE(FreshBoard().isNull());
 }
 
@@ -173,14 +173,14 @@ TEST_F(UndoTest, RandomStepsUndoneGiveTheFirstBytesAndRedoneTheLast) {
         EXPECT_EQ(EncodeBoardSet(f.CurrentBoardSet()), last) << seed;
         EXPECT_FALSE(FreshBoard().isNull()) << seed;
         // The mirror the procedures read agrees with the document.
-        for (int b = 1; b <= f.BoardCount; ++b) {
+        for (int b = 1; b <= f.BoardCount(); ++b) {
             for (int c = 0; c < kBoardColumns; ++c) {
                 for (int r = 0; r < kBoardRows; ++r) {
-                    ASSERT_EQ(f.BrickGrid[b][c][r], f.Document->board(b).cell(c, r));
+                    ASSERT_EQ(f.BrickGrid(b, c, r), f.Document->board(b).cell(c, r));
                 }
             }
-            ASSERT_EQ(f.BoardBackground[b], f.Document->board(b).background);
+            ASSERT_EQ(f.BoardBackground(b), f.Document->board(b).background);
         }
-        EXPECT_EQ(f.Label1->Caption(), f.BoardSetName);
+        EXPECT_EQ(f.Label1->Caption(), f.BoardSetName());
     }
 }

@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
             if (done) {
                 form.Combo3->SetListIndex(index);
             }
-        } else if (step.startsWith("board=") && NumberIn(value, 1, form.BoardCount, n)) {
+        } else if (step.startsWith("board=") && NumberIn(value, 1, form.BoardCount(), n)) {
             form.ShowBoard(n);
         } else if (step.startsWith("mode=") && NumberIn(value, 0, 2, n)) {
             form.Option1->Button(n)->setChecked(true);

@@ -72,8 +72,8 @@ std::optional<BoardSetContent> ReadBoardSetNamed(const QString& name, QString* e
 
 }  // namespace
 
-Form1::Form1(QWidget* parent, const QString& startSet) : QWidget(parent), StartSet(startSet) {
-    Document = new BoardSetDocument(this);
+Form1::Form1(BoardSetDocument* document, QWidget* parent, const QString& startSet)
+    : QWidget(parent), Document(document), StartSet(startSet) {
     connect(Document, &BoardSetDocument::changed, this, &Form1::DocumentChanged);
     CreateControls();
     Form_Load();
@@ -84,15 +84,15 @@ Form1::~Form1() {
 }
 
 void Form1::Picture3_Click() {
-    const std::int32_t b = BoardBackground[CurrentBoard];
+    const std::int32_t b = BoardBackground(CurrentBoard);
     if (b < 0 || b >= BackgroundCount) {
         return;
     }
-    emit explorerRequested(BackgroundSetFile, b + 1);
+    emit explorerRequested(BackgroundSetFile(), b + 1);
 }
 
 void Form1::Picture4_Click() {
-    emit explorerRequested(BrickSetFile, SelectedBrick);
+    emit explorerRequested(BrickSetFile(), SelectedBrick);
 }
 
 void Form1::Form_Load() {
@@ -217,39 +217,46 @@ void Form1::ShowBoardSet(const BoardSetContent& set) {
 }
 
 void Form1::ShowDocument() {
-    const BoardSetContent& set = Document->content();
-    BrickSetFile = FromCp1252(set.brickSetFile);
     LoadBricks();
-    BackgroundSetFile = FromCp1252(set.backgroundSetFile);
     ReadBackgr();
-    BoardSetName = FromCp1252(set.boardSetName);
-    Label1->SetCaption(BoardSetName);
-    AuthorName = FromCp1252(set.authorName);
-    Label2->SetCaption(AuthorName);
-    MirrorBoards();
+    Label1->SetCaption(BoardSetName());
+    Label2->SetCaption(AuthorName());
     CurrentBoard = 1;
     SetNavigationCaptions();
     PaintBoard();
     emit SetShown();
 }
 
-void Form1::MirrorBoards() {
-    const BoardSetContent& set = Document->content();
-    BoardCount = static_cast<std::int32_t>(set.boards.size());
-    for (int b = 1; b <= BoardCount; ++b) {
-        const Board& board = set.boards[static_cast<std::size_t>(b - 1)];
-        BoardBackground[b] = board.background;
-        for (int c = 0; c < kBoardColumns; ++c) {
-            for (int r = 0; r < kBoardRows; ++r) {
-                BrickGrid[b][c][r] = board.cell(c, r);
-            }
-        }
-    }
+QString Form1::BoardSetName() const {
+    return FromCp1252(Document->content().boardSetName);
+}
+
+QString Form1::AuthorName() const {
+    return FromCp1252(Document->content().authorName);
+}
+
+QString Form1::BrickSetFile() const {
+    return FromCp1252(Document->content().brickSetFile);
+}
+
+QString Form1::BackgroundSetFile() const {
+    return FromCp1252(Document->content().backgroundSetFile);
+}
+
+std::int32_t Form1::BoardCount() const {
+    return Document->boardCount();
+}
+
+std::int32_t Form1::BoardBackground(int b) const {
+    return Document->board(b).background;
+}
+
+std::int32_t Form1::BrickGrid(int b, int c, int r) const {
+    return Document->board(b).cell(c, r);
 }
 
 void Form1::DocumentChanged(const DocumentChange& change) {
     using Kind = DocumentChange::Kind;
-    const BoardSetContent& set = Document->content();
     // An undo or redo of a step on another board shows that board first.
     const bool otherBoard = change.board >= 1 && change.board != CurrentBoard;
     switch (change.kind) {
@@ -259,47 +266,34 @@ void Form1::DocumentChanged(const DocumentChange& change) {
             return;
         case Kind::Boards:
             // As if the set had been read so, showing the board the step names.
-            MirrorBoards();
             CurrentBoard = change.board;
             ShowOtherBoard();
             return;
-        case Kind::Cells: {
-            const Board& board = Document->board(change.board);
-            for (const int index : change.cells) {
-                const int c = index / kBoardRows;
-                const int r = index % kBoardRows;
-                BrickGrid[change.board][c][r] = board.cell(c, r);
-                if (!otherBoard) {
-                    DrawCell(c, r);
-                }
-            }
+        case Kind::Cells:
             if (!otherBoard) {
+                for (const int index : change.cells) {
+                    DrawCell(index / kBoardRows, index % kBoardRows);
+                }
                 Picture1->Refresh();
             }
             break;
-        }
         case Kind::Background:
-            BoardBackground[change.board] = Document->board(change.board).background;
             if (!otherBoard) {
                 LoadBackgr();
                 RefreshBackgroundCells();
             }
             break;
         case Kind::BoardSetName:
-            BoardSetName = FromCp1252(set.boardSetName);
-            Label1->SetCaption(BoardSetName);
+            Label1->SetCaption(BoardSetName());
             break;
         case Kind::AuthorName:
-            AuthorName = FromCp1252(set.authorName);
-            Label2->SetCaption(AuthorName);
+            Label2->SetCaption(AuthorName());
             break;
         case Kind::BrickSetFile:
-            BrickSetFile = FromCp1252(set.brickSetFile);
             LoadBricks();
             PaintBoard();
             break;
         case Kind::BackgroundSetFile:
-            BackgroundSetFile = FromCp1252(set.backgroundSetFile);
             ReadBackgr();
             LoadBackgr();
             RefreshBackgroundCells();
@@ -312,11 +306,11 @@ void Form1::DocumentChanged(const DocumentChange& change) {
 }
 
 void Form1::SetNavigationCaptions() {
-    Command2->SetCaption(CurrentBoard == BoardCount
+    Command2->SetCaption(CurrentBoard == BoardCount()
                              ? QString("Board 1 >")
                              : "Board " + QString::number(CurrentBoard + 1) + " >");
     Command1->SetCaption("< Board " +
-                         QString::number(CurrentBoard == 1 ? BoardCount : CurrentBoard - 1));
+                         QString::number(CurrentBoard == 1 ? BoardCount() : CurrentBoard - 1));
 }
 
 BoardSetContent Form1::CurrentBoardSet() const {

@@ -28,31 +28,35 @@ class Form1 : public QWidget {
     Q_OBJECT
 
 public:
-    // Builds the window and runs Form_Load in the working folder; startSet, a board set file
-    // of that folder, is opened instead of the first listed one.
-    explicit Form1(QWidget* parent = nullptr, const QString& startSet = {});
+    // Builds the window over document, which outlives it, and runs Form_Load in the working
+    // folder; startSet, a board set file of that folder, is opened instead of the first listed
+    // one.
+    explicit Form1(BoardSetDocument* document, QWidget* parent = nullptr,
+                   const QString& startSet = {});
     ~Form1() override;
 
     static constexpr int kMaxBoardIndex = kMaxBoards;  // boards 1..100; index 0 unused
     static constexpr int kMaxBrickCode = 119;
 
-    // The open set and its history: every change to the set is a step of it. The members
-    // below that hold the set (BoardSetName to BrickGrid) mirror it: only DocumentChanged
-    // writes them.
-    BoardSetDocument* Document = nullptr;
+    // The open set and its history: every change to the set is a step of it, and the window
+    // reads the set from it alone.
+    BoardSetDocument* const Document;
 
-    // --- The open board set ---
+    // --- The open board set, as the document holds it ---
+    QString BoardSetName() const;
+    QString AuthorName() const;
+    QString BrickSetFile() const;
+    QString BackgroundSetFile() const;
+    std::int32_t BoardCount() const;
+    // Board b's background number (b from 1 to BoardCount()).
+    std::int32_t BoardBackground(int b) const;
+    // The brick code of cell (c, r) of board b.
+    std::int32_t BrickGrid(int b, int c, int r) const;
+
+    // --- What the window shows ---
+    // The file the set was read from or saved to; empty for a new set.
     QString BoardSetFile;
-    QString BoardSetName;
-    QString AuthorName;
-    QString BrickSetFile;
-    QString BackgroundSetFile;
-    std::int32_t BoardCount = 0;
     std::int32_t CurrentBoard = 1;
-    std::array<std::int32_t, kMaxBoardIndex + 1> BoardBackground{};
-    // BrickGrid[board][column][row]
-    std::array<std::array<std::array<std::int32_t, kBoardRows>, kBoardColumns>, kMaxBoardIndex + 1>
-        BrickGrid{};
     std::int32_t SelectedBrick = 1;
 
     // --- The background set and the brick set in use ---
@@ -110,7 +114,7 @@ public:
     // bricks and backgrounds, and paints board 1.
     void ShowBoardSet(const BoardSetContent& set);
     // Shows what a step, an undo or a redo changed, with the same drawing rules as the
-    // original operations; the one place that writes the mirrored set.
+    // original operations.
     void DocumentChanged(const DocumentChange& change);
     // Sets the captions of Command1 and Command2 for board CurrentBoard.
     void SetNavigationCaptions();
@@ -193,8 +197,6 @@ private:
     void DrawPlaceholder();
     // Shows the set the document holds from board 1, loading its bricks and backgrounds.
     void ShowDocument();
-    // Copies the document's boards into BoardCount, BoardBackground and BrickGrid.
-    void MirrorBoards();
     // True while a save reads its file back: the set read is the one saved, and its history
     // stays.
     bool readingBackSaved_ = false;

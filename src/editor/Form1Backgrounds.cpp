@@ -21,11 +21,11 @@ bool Form1::BackgroundAvailable(std::int32_t b) const {
 }
 
 void Form1::ReadBackgr() {
-    Combo4->SetText(BackgroundSetFile);
+    Combo4->SetText(BackgroundSetFile());
     BackgroundCount = 0;
     FileSource file;
     std::vector<ImageRecord> records;
-    if (OpenInFolder(BackgroundSetFile, file)) {
+    if (OpenInFolder(BackgroundSetFile(), file)) {
         records = render::ReadBackgroundSet(file);
     }
     QStringList names;
@@ -40,7 +40,7 @@ void Form1::ReadBackgr() {
 }
 
 void Form1::LoadBackgr() {
-    const std::int32_t b = BoardBackground[CurrentBoard];
+    const std::int32_t b = BoardBackground(CurrentBoard);
     if (!BackgroundAvailable(b)) {
         DrawPlaceholder();
         return;
@@ -49,7 +49,7 @@ void Form1::LoadBackgr() {
     const ImageRecord& entry = BackgroundTable[b];
     // A file gone since it was read gives no pixels: they read as 0.
     FileSource source;
-    OpenInFolder(BackgroundSetFile, source);
+    OpenInFolder(BackgroundSetFile(), source);
     const QImage tile = render::ReadBackgroundTile(
         source, entry, static_cast<render::BackgroundMode>(Option1->Selected()));
     Picture3->Move(entry.Width == 64 ? 648 : 616, entry.Height == 64 ? 200 : 168, entry.Width,
@@ -76,7 +76,7 @@ bool Form1::IsBackgroundCell(std::int32_t k) const {
 void Form1::RefreshBackgroundCells() {
     for (int r = 0; r < kBoardRows; ++r) {
         for (int c = 0; c < kBoardColumns; ++c) {
-            if (IsBackgroundCell(BrickGrid[CurrentBoard][c][r])) {
+            if (IsBackgroundCell(BrickGrid(CurrentBoard, c, r))) {
                 ClearBrick(c, r);
             }
         }
@@ -86,30 +86,30 @@ void Form1::RefreshBackgroundCells() {
 
 void Form1::ImageFileChanged(const QString& name) {
     // The editor finds its files ignoring letter case: the files are compared, not the names.
-    if (SameFileInFolder(name, BackgroundSetFile)) {
+    if (SameFileInFolder(name, BackgroundSetFile())) {
         ReadBackgr();
         LoadBackgr();
         RefreshBackgroundCells();
     }
-    if (SameFileInFolder(name, BrickSetFile)) {
+    if (SameFileInFolder(name, BrickSetFile())) {
         LoadBricks();
         PaintBoard();
     }
 }
 
 void Form1::Combo1_Click() {
-    if (Combo1->ListIndex() == BoardBackground[CurrentBoard]) {
+    if (Combo1->ListIndex() == BoardBackground(CurrentBoard)) {
         return;
     }
     Document->setBackground(CurrentBoard, Combo1->ListIndex());
 }
 
 void Form1::Combo4_Click() {
-    if (Combo4->Text() == BackgroundSetFile) {
+    if (Combo4->Text() == BackgroundSetFile()) {
         return;
     }
     if (!StorableName(Combo4->Text())) {
-        RefuseUnstorableName(Combo4, BackgroundSetFile);
+        RefuseUnstorableName(Combo4, BackgroundSetFile());
         return;
     }
     Document->setBackgroundSetFile(ToCp1252(Combo4->Text()));

@@ -15,11 +15,11 @@ namespace krellon {
 
 void Form1::LoadBricks() {
     Picture2->Cls();
-    Combo5->SetText(BrickSetFile);
+    Combo5->SetText(BrickSetFile());
     BrickCount = 0;
     QStringList names;
     FileSource file;
-    if (OpenInFolder(BrickSetFile, file)) {
+    if (OpenInFolder(BrickSetFile(), file)) {
         for (const std::string& name : render::DrawBrickSet(file, Picture2->image())) {
             ++BrickCount;
             BrickNames[BrickCount] = FromCp1252(name);
@@ -61,11 +61,11 @@ void Form1::Combo2_Click() {
 }
 
 void Form1::Combo5_Click() {
-    if (Combo5->Text() == BrickSetFile) {
+    if (Combo5->Text() == BrickSetFile()) {
         return;
     }
     if (!StorableName(Combo5->Text())) {
-        RefuseUnstorableName(Combo5, BrickSetFile);
+        RefuseUnstorableName(Combo5, BrickSetFile());
         return;
     }
     Document->setBrickSetFile(ToCp1252(Combo5->Text()));

@@ -63,7 +63,7 @@ QString Form1::BoardToolTip(int x, int y) const {
     }
     const int c = x / 30;
     const int r = y / 15;
-    const std::int32_t k = BrickGrid[CurrentBoard][c][r];
+    const std::int32_t k = BrickGrid(CurrentBoard, c, r);
     const QString cell = QString("Column %1, row %2: ").arg(c + 1).arg(r + 1);
     if (k == 0) {
         return cell + "empty";

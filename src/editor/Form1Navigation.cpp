@@ -31,7 +31,7 @@ void Form1::ShowOtherBoard() {
 }
 
 void Form1::ShowBoard(int b) {
-    if (b < 1 || b > BoardCount || b == CurrentBoard) {
+    if (b < 1 || b > BoardCount() || b == CurrentBoard) {
         return;
     }
     CurrentBoard = b;
@@ -39,12 +39,12 @@ void Form1::ShowBoard(int b) {
 }
 
 void Form1::Command1_Click() {
-    CurrentBoard = CurrentBoard == 1 ? BoardCount : CurrentBoard - 1;
+    CurrentBoard = CurrentBoard == 1 ? BoardCount() : CurrentBoard - 1;
     ShowOtherBoard();
 }
 
 void Form1::Command2_Click() {
-    CurrentBoard = CurrentBoard == BoardCount ? 1 : CurrentBoard + 1;
+    CurrentBoard = CurrentBoard == BoardCount() ? 1 : CurrentBoard + 1;
     ShowOtherBoard();
 }
 
@@ -60,23 +60,23 @@ void Form1::Command3_Click() {
 }
 
 void Form1::Label1_Click() {
-    const QString text = InputBox(this, "Enter new board set name:", kCaption, BoardSetName);
+    const QString text = InputBox(this, "Enter new board set name:", kCaption, BoardSetName());
     if (text.isEmpty()) {
-        Label1->SetCaption(BoardSetName);
+        Label1->SetCaption(BoardSetName());
         return;
     }
     Document->setBoardSetName(ToCp1252(text));
-    Label1->SetCaption(BoardSetName);
+    Label1->SetCaption(BoardSetName());
 }
 
 void Form1::Label2_Click() {
-    const QString text = InputBox(this, "Enter new author name:", kCaption, AuthorName);
+    const QString text = InputBox(this, "Enter new author name:", kCaption, AuthorName());
     if (text.isEmpty()) {
-        Label2->SetCaption(AuthorName);
+        Label2->SetCaption(AuthorName());
         return;
     }
     Document->setAuthorName(ToCp1252(text));
-    Label2->SetCaption(AuthorName);
+    Label2->SetCaption(AuthorName());
 }
 
 void Form1::Command4_Click() {

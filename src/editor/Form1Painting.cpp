@@ -20,7 +20,7 @@ void Form1::PaintBoard() {
 }
 
 void Form1::DrawCell(int column, int row) {
-    const std::int32_t k = BrickGrid[CurrentBoard][column][row];
+    const std::int32_t k = BrickGrid(CurrentBoard, column, row);
     switch (render::LookOf(k, BrickCount, IsHiddenBrick(k), Check1->Checked())) {
         case render::CellLook::Background:
             ClearBrick(column, row);
@@ -53,7 +53,7 @@ void Form1::Check1_Click() {
     const bool showHidden = Check1->Checked();
     for (int r = 0; r < kBoardRows; ++r) {
         for (int c = 0; c < kBoardColumns; ++c) {
-            const std::int32_t k = BrickGrid[CurrentBoard][c][r];
+            const std::int32_t k = BrickGrid(CurrentBoard, c, r);
             if (!IsHiddenBrick(k)) {
                 continue;
             }

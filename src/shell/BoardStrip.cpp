@@ -161,7 +161,7 @@ const QImage& BoardStrip::Tile(std::int32_t b) {
     if (found == tiles_.end()) {
         // As the editor reads it: a file gone since gives no pixels.
         FileSource file;
-        OpenInFolder(editor_->BackgroundSetFile, file);
+        OpenInFolder(editor_->BackgroundSetFile(), file);
         found =
             tiles_
                 .emplace(b,

@@ -41,7 +41,7 @@ const QString kCaption = "Krellon Boards Editor";
 }  // namespace
 
 MainWindow::MainWindow(QWidget* parent, const QString& startSet) : QMainWindow(parent) {
-    editor_ = new Form1(this, startSet);
+    editor_ = new Form1(new BoardSetDocument(this), this, startSet);
     journal_ = new EditJournalKeeper(editor_->Document, this);
     tools_ = new BoardTools(editor_, this);
     setCentralWidget(editor_);
