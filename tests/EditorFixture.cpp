@@ -5,6 +5,7 @@
 #include "explorer/Module1.h"
 #include "platform/ComboBox.h"
 #include "render/Colours.h"
+#include "shell/BoardTools.h"
 #include "shell/ExplorerLink.h"
 #include "storage/AtomicFile.h"
 
@@ -34,6 +35,9 @@ void EditorTest::WriteBoardSet(const std::string& name, const BoardSetContent& s
 Form1& EditorTest::Open() {
     document = std::make_unique<BoardSetDocument>();
     form = std::make_unique<Form1>(document.get());
+    // As the main window wires it: presses on the board go through the tools, the previews
+    // open the explorer.
+    tools = std::make_unique<BoardTools>(form.get());
     LinkExplorer(form.get());
     return *form;
 }

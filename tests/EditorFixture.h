@@ -12,6 +12,7 @@
 #include "editor/Form1.h"
 #include "explorer/Form2.h"
 #include "formats/BoardSetFile.h"
+#include "shell/BoardTools.h"
 
 // A working folder of the test's own files and the editor opened in it. The process works in
 // that folder while the test runs.
@@ -36,6 +37,7 @@ protected:
     // The open set, as the main window keeps it beside the editor.
     std::unique_ptr<krellon::BoardSetDocument> document;
     std::unique_ptr<krellon::Form1> form;
+    std::unique_ptr<krellon::BoardTools> tools;
 
 private:
     std::filesystem::path previous_;

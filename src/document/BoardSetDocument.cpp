@@ -164,6 +164,11 @@ BoardSetDocument::BoardSetDocument(QObject* parent) : QObject(parent) {
     content_.boards.resize(1);
 }
 
+BoardSetDocument::~BoardSetDocument() {
+    undoStack_.blockSignals(true);
+    blockSignals(true);
+}
+
 void BoardSetDocument::reset(BoardSetContent content) {
     emit aboutToReset();
     undoStack_.clear();

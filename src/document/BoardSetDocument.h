@@ -44,6 +44,8 @@ class BoardSetDocument : public QObject {
 
 public:
     explicit BoardSetDocument(QObject* parent = nullptr);
+    // Empties the history without telling anyone: whoever listens may be going too.
+    ~BoardSetDocument() override;
 
     const BoardSetContent& content() const { return content_; }
     int boardCount() const { return static_cast<int>(content_.boards.size()); }

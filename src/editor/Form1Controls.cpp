@@ -106,14 +106,11 @@ void Form1::CreateControls() {
     }
     Label1->Click = [this] { Label1_Click(); };
     Label2->Click = [this] { Label2_Click(); };
-    Picture1->MouseDown = [this](int button, float x, float y) {
-        Picture1_MouseDown(button, x, y);
-    };
-    Picture2->MouseDown = [this](int button, float x, float y) {
-        Picture2_MouseDown(button, x, y);
-    };
-    Picture3->Click = [this] { Picture3_Click(); };
-    Picture4->Click = [this] { Picture4_Click(); };
+    // Presses on the board reach Picture1_MouseDown through the painting tools, Press being
+    // one of them.
+    connect(Picture2, &PictureBox::mouseDown, this, &Form1::Picture2_MouseDown);
+    connect(Picture3, &PictureBox::clicked, this, &Form1::Picture3_Click);
+    connect(Picture4, &PictureBox::clicked, this, &Form1::Picture4_Click);
     Picture3->setCursor(Qt::PointingHandCursor);
     Picture4->setCursor(Qt::PointingHandCursor);
     Picture1->ToolTipAt = [this](int x, int y) { return BoardToolTip(x, y); };

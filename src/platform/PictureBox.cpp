@@ -82,11 +82,15 @@ void PictureBox::mousePressEvent(QMouseEvent* event) {
             break;
     }
     pressed_ = event->button() == Qt::LeftButton;
-    if (MouseDown) {
-        const QPointF p = event->position();
-        RunHandler(
-            this, [&] { MouseDown(button, static_cast<float>(p.x()), static_cast<float>(p.y())); });
-    }
+    const QPointF p = event->position();
+    RunHandler(this, [&] {
+        emit mouseDown(button, static_cast<float>(p.x()), static_cast<float>(p.y()));
+    });
+}
+
+void PictureBox::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint at = event->position().toPoint();
+    RunHandler(this, [&] { emit mouseMoved(at); });
 }
 
 void PictureBox::mouseReleaseEvent(QMouseEvent* event) {
@@ -94,8 +98,10 @@ void PictureBox::mouseReleaseEvent(QMouseEvent* event) {
     const bool click = pressed_ && event->button() == Qt::LeftButton &&
                        rect().contains(event->position().toPoint());
     pressed_ = false;
+    const QPoint at = event->position().toPoint();
+    RunHandler(this, [&] { emit mouseUp(at); });
     if (click) {
-        RunHandler(this, Click);
+        RunHandler(this, [&] { emit clicked(); });
     }
 }
 

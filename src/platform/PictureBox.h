@@ -11,8 +11,11 @@
 namespace krellon {
 
 // A drawing surface. Everything drawn goes into an off-screen image that survives repaints
-// and can be copied from while covered; Refresh() puts it on the screen.
+// and can be copied from while covered; Refresh() puts it on the screen. The mouse on it is
+// told by signals, each run as an event handler of the surface.
 class PictureBox : public QWidget {
+    Q_OBJECT
+
 public:
     explicit PictureBox(QWidget* parent, ColourValue backColour);
 
@@ -43,15 +46,24 @@ public:
     QImage& image() { return image_; }
     const QImage& image() const { return image_; }
 
-    // Mouse press: button 1 left, 2 right, 4 middle; X and Y as the toolkit delivers them.
-    std::function<void(int button, float x, float y)> MouseDown;
-    std::function<void()> Click;
-    // The tooltip for a point, or an empty text for none.
+    // The tooltip for a point, or an empty text for none: a question the surface asks, not
+    // an event it tells.
     std::function<QString(int x, int y)> ToolTipAt;
+
+signals:
+    // Mouse press: button 1 left, 2 right, 4 middle; x and y as the toolkit delivers them.
+    void mouseDown(int button, float x, float y);
+    // The mouse moved: over the surface, or anywhere while a button is held.
+    void mouseMoved(QPoint at);
+    // A button was released.
+    void mouseUp(QPoint at);
+    // A left press and release over the surface.
+    void clicked();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     bool event(QEvent* event) override;
 

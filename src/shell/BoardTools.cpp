@@ -24,7 +24,11 @@ constexpr ColourValue kOutline = MakeColour(255, 255, 0);
 }  // namespace
 
 BoardTools::BoardTools(Form1* editor, QObject* parent) : QObject(parent), editor_(editor) {
-    editor_->Picture1->installEventFilter(this);
+    PictureBox* board = editor_->Picture1;
+    connect(board, &PictureBox::mouseDown, this, qOverload<int, float, float>(&BoardTools::Press));
+    connect(board, &PictureBox::mouseMoved, this, &BoardTools::Move);
+    connect(board, &PictureBox::mouseUp, this, &BoardTools::Release);
+    board->installEventFilter(this);
     // Any other step, undo or redo during a drag ends the stroke there: what the drag paints
     // afterwards never joins a step made before it.
     connect(editor_->Document->undoStack(), &QUndoStack::indexChanged, this, [this] {
@@ -32,10 +36,6 @@ BoardTools::BoardTools(Form1* editor, QObject* parent) : QObject(parent), editor
             EndStroke();
         }
     });
-}
-
-BoardTools::~BoardTools() {
-    editor_->Picture1->removeEventFilter(this);
 }
 
 QString BoardTools::Name(Tool tool) {
@@ -92,6 +92,15 @@ void BoardTools::PaintCells(const std::vector<QPoint>& cells) {
     editor_->Document->setCells(editor_->CurrentBoard, Edits(cells, Code()), "Brush Stroke",
                                 stroke_);
     pushing_ = false;
+}
+
+void BoardTools::Press(int button, float x, float y) {
+    if (tool_ == Tool::Press) {
+        editor_->Picture1_MouseDown(button, x, y);
+        return;
+    }
+    editor_->Picture1->setFocus();
+    Press(button, QPointF(x, y).toPoint());
 }
 
 void BoardTools::Press(int button, QPoint at) {
@@ -248,26 +257,6 @@ bool BoardTools::eventFilter(QObject* watched, QEvent* event) {
         return QObject::eventFilter(watched, event);
     }
     switch (event->type()) {
-        case QEvent::MouseButtonPress: {
-            auto* mouse = static_cast<QMouseEvent*>(event);
-            const int button = mouse->button() == Qt::LeftButton    ? 1
-                               : mouse->button() == Qt::RightButton ? 2
-                                                                    : 0;
-            const QPoint at = mouse->position().toPoint();
-            editor_->Picture1->setFocus();
-            RunHandler(editor_->Picture1, [&] { Press(button, at); });
-            return true;  // the tools take the press instead of the original's
-        }
-        case QEvent::MouseMove: {
-            const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
-            RunHandler(editor_->Picture1, [&] { Move(at); });
-            return false;
-        }
-        case QEvent::MouseButtonRelease: {
-            const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
-            RunHandler(editor_->Picture1, [&] { Release(at); });
-            return true;
-        }
         case QEvent::KeyPress:
             if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
                 Cancel();

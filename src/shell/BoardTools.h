@@ -15,7 +15,8 @@ namespace krellon {
 
 class Form1;
 
-// The painting tools of the board picture. Press is the original's press, untouched; Brush
+// The painting tools of the board picture: the one route of presses on the board. Press is
+// the original's press, the editor's own handler, untouched; Brush
 // paints every cell a drag crosses, Rectangle fills the rectangle a drag spans, Fill fills the
 // region of like cells around the pressed one; with Mirror Painting each change is made to the
 // mirror cell too. A right button empties instead of placing SelectedBrick. Each stroke is one
@@ -27,8 +28,6 @@ public:
     enum class Tool { Press, Brush, Rectangle, Fill };
 
     explicit BoardTools(Form1* editor, QObject* parent = nullptr);
-    // Stops watching the board picture; the editor must still be whole.
-    ~BoardTools() override;
 
     Tool Current() const { return tool_; }
     void SetTool(Tool tool);
@@ -44,6 +43,8 @@ public:
     void EndStroke();
 
     // The mouse on the board picture, at a position in its pixels; button 1 left, 2 right.
+    // The raw position goes to the editor's handler under Press, as the toolkit delivered it.
+    void Press(int button, float x, float y);
     void Press(int button, QPoint at);
     void Move(QPoint at);
     void Release(QPoint at);
@@ -54,6 +55,7 @@ signals:
     void toolChanged(BoardTools::Tool tool);
 
 protected:
+    // Escape, focus lost and the board hidden: the keys and states that end a stroke.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

@@ -40,18 +40,18 @@ const QString kCaption = "Krellon Boards Editor";
 
 }  // namespace
 
-MainWindow::MainWindow(QWidget* parent, const QString& startSet) : QMainWindow(parent) {
-    editor_ = new Form1(new BoardSetDocument(this), this, startSet);
-    journal_ = new EditJournalKeeper(editor_->Document, this);
-    tools_ = new BoardTools(editor_, this);
-    setCentralWidget(editor_);
-    LinkExplorer(editor_);
+MainWindow::MainWindow(QWidget* parent, const QString& startSet)
+    : QMainWindow(parent), session_(std::make_unique<EditorSession>()) {
+    editor_ = std::make_unique<Form1>(session_->document(), this, startSet);
+    tools_ = std::make_unique<BoardTools>(editor_.get());
+    setCentralWidget(editor_.get());
+    LinkExplorer(editor_.get());
     setWindowTitle(editor_->windowTitle());
     CreateMenus();
     CreateStatusBar();
     // The board strip stands beside the client area, which keeps its size and its controls.
-    strip_ = new BoardStrip(editor_, boardMenu_, this);
-    addDockWidget(Qt::RightDockWidgetArea, strip_);
+    strip_ = std::make_unique<BoardStrip>(editor_.get(), boardMenu_, this);
+    addDockWidget(Qt::RightDockWidgetArea, strip_.get());
     BoardsAction = strip_->toggleViewAction();
     BoardsAction->setText("&Boards");
     viewMenu_->addSeparator();
@@ -69,25 +69,13 @@ MainWindow::MainWindow(QWidget* parent, const QString& startSet) : QMainWindow(p
     editor_->Picture1->setFocus();
 
     // Every set shown tells the journal which set is open; the first was read already.
-    connect(editor_, &Form1::SetShown, this,
-            [this] { journal_->Opened(std::filesystem::current_path(), editor_->BoardSetFile); });
-    journal_->Opened(std::filesystem::current_path(), editor_->BoardSetFile);
+    connect(editor_.get(), &Form1::SetShown, this, [this] {
+        session_->journal()->Opened(std::filesystem::current_path(), editor_->BoardSetFile);
+    });
+    session_->journal()->Opened(std::filesystem::current_path(), editor_->BoardSetFile);
 }
 
-MainWindow::~MainWindow() {
-    // The journal closes while the history still tells whether the set holds unsaved work;
-    // the editor's history empties itself as it goes, and tells nobody here any more.
-    delete journal_;
-    journal_ = nullptr;
-    // The tools and the strip stop watching the board before the editor goes.
-    delete tools_;
-    tools_ = nullptr;
-    delete strip_;
-    strip_ = nullptr;
-    disconnect(editor_->Document->undoStack(), nullptr, this, nullptr);
-    disconnect(editor_->Document, nullptr, this, nullptr);
-    disconnect(editor_, nullptr, this, nullptr);
-}
+MainWindow::~MainWindow() = default;
 
 QAction* MainWindow::AddEntry(QMenu* menu, const QString& text, const QKeySequence& key,
                               std::function<void()> handler) {
@@ -96,7 +84,7 @@ QAction* MainWindow::AddEntry(QMenu* menu, const QString& text, const QKeySequen
         action->setShortcut(key);
     }
     connect(action, &QAction::triggered, this,
-            [this, handler = std::move(handler)] { RunHandler(editor_, handler); });
+            [this, handler = std::move(handler)] { RunHandler(editor_.get(), handler); });
     return action;
 }
 
@@ -116,7 +104,7 @@ void MainWindow::CreateMenus() {
     file->addSeparator();
     RestoreUnsavedAction =
         AddEntry(file, "&Restore Unsaved Changes", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R),
-                 [this] { journal_->RestoreUnsavedWork(); });
+                 [this] { session_->journal()->RestoreUnsavedWork(); });
     RestoreUnsavedAction->setEnabled(false);
     file->addSeparator();
     BackupsAction = AddEntry(file, "&Backups…", {}, [this] { ShowBackups(); });
@@ -225,7 +213,7 @@ void MainWindow::CreateMenus() {
         ToolActions[i] = action;
     }
     ToolActions[0]->setChecked(true);
-    connect(tools_, &BoardTools::toolChanged, this, [this](BoardTools::Tool tool) {
+    connect(tools_.get(), &BoardTools::toolChanged, this, [this](BoardTools::Tool tool) {
         ToolActions[static_cast<int>(tool)]->setChecked(true);
         ToolStatus->setText("Tool: " + BoardTools::Name(tool));
     });
@@ -260,8 +248,8 @@ void MainWindow::CreateStatusBar() {
     RestoreButton->hide();
     connect(RestoreButton, &QPushButton::clicked, RestoreUnsavedAction, &QAction::trigger);
     // Unsaved work found for the open set, with its button, while there is any.
-    connect(journal_, &EditJournalKeeper::offerChanged, this, [this] {
-        const QString text = journal_->OfferText();
+    connect(session_->journal(), &EditJournalKeeper::offerChanged, this, [this] {
+        const QString text = session_->journal()->OfferText();
         UnsavedStatus->setText(text);
         UnsavedStatus->setVisible(!text.isEmpty());
         RestoreButton->setVisible(!text.isEmpty());
@@ -271,7 +259,7 @@ void MainWindow::CreateStatusBar() {
     ProtectionStatus = new QLabel(this);
     ProtectionStatus->hide();
     statusBar()->addPermanentWidget(ProtectionStatus);
-    connect(journal_, &EditJournalKeeper::protectionChanged, this,
+    connect(session_->journal(), &EditJournalKeeper::protectionChanged, this,
             [this](bool isProtected, const QString& text) {
                 ProtectionStatus->setText(isProtected ? QString() : text);
                 ProtectionStatus->setVisible(!isProtected);
@@ -279,7 +267,7 @@ void MainWindow::CreateStatusBar() {
                     statusBar()->showMessage(text, 10000);
                 }
             });
-    connect(journal_, &EditJournalKeeper::notice, this,
+    connect(session_->journal(), &EditJournalKeeper::notice, this,
             [this](const QString& text) { statusBar()->showMessage(text); });
     statusBar()->addPermanentWidget(PointerStatus);
     statusBar()->addPermanentWidget(ToolStatus);
@@ -290,7 +278,7 @@ void MainWindow::CreateStatusBar() {
     QUndoStack* stack = editor_->Document->undoStack();
     connect(stack, &QUndoStack::cleanChanged, this, &MainWindow::UpdateStatus);
     connect(editor_->Document, &BoardSetDocument::changed, this, &MainWindow::UpdateStatus);
-    connect(editor_, &Form1::SetShown, this, &MainWindow::UpdateStatus);
+    connect(editor_.get(), &Form1::SetShown, this, &MainWindow::UpdateStatus);
     UpdateStatus();
 }
 

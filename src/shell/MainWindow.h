@@ -1,6 +1,12 @@
 #pragma once
 
 #include <QMainWindow>
+#include <memory>
+
+#include "BoardStrip.h"
+#include "BoardTools.h"
+#include "EditorSession.h"
+#include "editor/Form1.h"
 
 class QAction;
 class QLabel;
@@ -8,6 +14,7 @@ class QPushButton;
 
 namespace krellon {
 
+class BoardSetDocument;
 class BoardStrip;
 class BoardTools;
 class EditJournalKeeper;
@@ -25,10 +32,11 @@ public:
     explicit MainWindow(QWidget* parent = nullptr, const QString& startSet = {});
     ~MainWindow() override;
 
-    Form1* Editor() const { return editor_; }
-    EditJournalKeeper* Journal() const { return journal_; }
-    BoardTools* Tools() const { return tools_; }
-    BoardStrip* Strip() const { return strip_; }
+    BoardSetDocument* Document() const { return session_->document(); }
+    Form1* Editor() const { return editor_.get(); }
+    EditJournalKeeper* Journal() const { return session_->journal(); }
+    BoardTools* Tools() const { return tools_.get(); }
+    BoardStrip* Strip() const { return strip_.get(); }
 
     // File > Open Board Set…, Open Folder…, Save As….
     void OpenBoardSet();
@@ -103,10 +111,12 @@ private:
     // Brings the editor up to date after a file of the working folder was restored.
     void FileRestored(const QString& fileName);
 
-    Form1* editor_ = nullptr;
-    EditJournalKeeper* journal_ = nullptr;
-    BoardTools* tools_ = nullptr;
-    BoardStrip* strip_ = nullptr;
+    // The members go in reverse order: the strip, the tools and the editor while the session
+    // they work on is whole, then the session.
+    std::unique_ptr<EditorSession> session_;
+    std::unique_ptr<Form1> editor_;
+    std::unique_ptr<BoardTools> tools_;
+    std::unique_ptr<BoardStrip> strip_;
     QMenu* boardMenu_ = nullptr;
     QMenu* viewMenu_ = nullptr;
 };

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "document/BoardSetDocument.h"
+#include "document/EditJournalKeeper.h"
+
+namespace krellon {
+
+// What the main window works on, apart from any widget: the open set with its history, and
+// the journal that keeps its unsaved steps. The main window owns it and hands its parts to the
+// editor, the strip and the tools. The journal goes first, while the history still tells
+// whether the set holds unsaved work; the set empties its history without a word to anyone.
+class EditorSession {
+public:
+    EditorSession() = default;
+    EditorSession(const EditorSession&) = delete;
+    EditorSession& operator=(const EditorSession&) = delete;
+
+    BoardSetDocument* document() { return &document_; }
+    EditJournalKeeper* journal() { return &journal_; }
+
+private:
+    BoardSetDocument document_;
+    EditJournalKeeper journal_{&document_};
+};
+
+}  // namespace krellon
