@@ -107,6 +107,12 @@ TEST(ImageFileLayout, ProbeReadsTheFirstRecordAt1040AndNothingPastItsHeight) {
         EXPECT_TRUE(ProbeFirstImage(MemorySource(cut))) << length;
         cut.pop_back();
         EXPECT_FALSE(ProbeFirstImage(MemorySource(cut))) << length;
+        // The start-up probe on the first 64 bytes from 1040 agrees, or cannot tell when the
+        // name leaves no room for width and height.
+        std::optional<std::pair<std::int32_t, std::int32_t>> fromHead;
+        const bool told = ProbeFirstImageHead({b.data.data() + 1040, kProbeHeadBytes}, fromHead);
+        EXPECT_EQ(told, length + 13 <= kProbeHeadBytes) << length;
+        EXPECT_EQ(fromHead, told ? std::optional(std::make_pair(64, 32)) : std::nullopt) << length;
     }
 }
 
