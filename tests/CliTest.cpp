@@ -466,7 +466,7 @@ TEST_F(CliTest, RefusalsExitWithTheirStatusAndReasonAndChangeNothing) {
     const struct {
         QStringList run;
         int status;
-        QString reason;  // the whole diagnostic, or a part of it
+        QString reason;  // the whole diagnostic, or what it must contain
     } cases[] = {
         {{"import", "images.img", "rgb.png"}, 1, "rgb.png: PNG is not a palette image.\n"},
         {{"import", "images.img", "wide.png"}, 1, "wide.png: Wrong image width.\n"},
