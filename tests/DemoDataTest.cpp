@@ -7,52 +7,46 @@
 
 using namespace krellon;
 
-namespace {
-
-std::vector<ImageRecord> WalkFile(const std::filesystem::path& path, ImageFileHeader& header) {
-    FileSource source;
-    EXPECT_TRUE(source.open(path));
-    header = *ReadImageHeader(source);
-    return WalkImageFile(source, header);
-}
-
-}  // namespace
-
-TEST(DemoData, FolderHoldsWhatTheEditorNeeds) {
+TEST(DemoData, FolderHoldsWhatTheEditorNeedsAndKeepsFilesThatExist) {
     TempFolder dir;
-    const auto written = WriteDemoFolder(dir.path());
-    EXPECT_EQ(written.size(), 6u);
+    dir.write(kDemoSecondBoardSet, {1, 2, 3});
+    EXPECT_EQ(WriteDemoFolder(dir.path()).size(), 5u);
+    EXPECT_EQ(dir.read(kDemoSecondBoardSet), (std::vector<std::uint8_t>{1, 2, 3}));
+    std::filesystem::remove(dir / kDemoSecondBoardSet);
+    EXPECT_EQ(WriteDemoFolder(dir.path()).size(), 1u);
 
-    ImageFileHeader header;
-    const auto bricks = WalkFile(dir / kDemoBrickSet, header);
-    EXPECT_EQ(static_cast<int>(bricks.size()), header.imageCount);
+    FileSource source;
+    const auto open = [&](const char* name) -> const ByteSource& {
+        EXPECT_TRUE(source.open(dir / name)) << name;
+        return source;
+    };
+    const auto walk = [&](const char* name) {
+        const auto header = ReadImageHeader(open(name));
+        EXPECT_TRUE(header) << name;
+        auto records = header ? WalkImageFile(source, *header) : std::vector<ImageRecord>{};
+        EXPECT_EQ(static_cast<int>(records.size()), header ? header->imageCount : -1) << name;
+        return records;
+    };
+    const auto bricks = walk(kDemoBrickSet);
     EXPECT_GT(bricks.size(), 64u);
     EXPECT_LE(bricks.size(), 119u);
-    EXPECT_TRUE(
-        std::any_of(bricks.begin(), bricks.end(), [](auto& r) { return r.Name == "Hidden"; }));
+    EXPECT_TRUE(std::ranges::any_of(bricks, [](auto& r) { return r.Name == "Hidden"; }));
     for (const auto& r : bricks) {
-        EXPECT_EQ(r.Width, 30);
-        EXPECT_EQ(r.Height, 15);
-        EXPECT_EQ(r.PaletteCount, 256);
+        EXPECT_EQ(std::tuple(r.Width, r.Height, r.PaletteCount), std::tuple(30, 15, 256));
+    }
+    const std::pair<const char*, std::pair<int, int>> firstImages[] = {
+        {kDemoBrickSet, {30, 15}},
+        {kDemoBackgrounds64, {64, 64}},
+        {kDemoBackgrounds128, {128, 128}},
+        {kDemoTitle, {320, 200}},
+    };
+    for (const auto& [name, size] : firstImages) {
+        EXPECT_EQ(ProbeFirstImage(open(name)), size) << name;
     }
 
-    const auto probe = [&](const char* name) {
-        FileSource source;
-        EXPECT_TRUE(source.open(dir / name));
-        return *ProbeFirstImage(source);
-    };
-    EXPECT_EQ(probe(kDemoBrickSet), std::make_pair(30, 15));
-    EXPECT_EQ(probe(kDemoBackgrounds64), std::make_pair(64, 64));
-    EXPECT_EQ(probe(kDemoBackgrounds128), std::make_pair(128, 128));
-    EXPECT_EQ(probe(kDemoTitle), std::make_pair(320, 200));
-
-    const auto backgrounds = WalkFile(dir / kDemoBackgrounds64, header);
-    const auto read = [&](const char* name) {
-        FileSource source;
-        EXPECT_TRUE(source.open(dir / name));
-        return DecodeBoardSet(source);
-    };
-    const auto set = read(kDemoBoardSet);
+    // The demo set shows what the editor does with a background and bricks the files lack.
+    const auto backgrounds = walk(kDemoBackgrounds64);
+    const auto set = DecodeBoardSet(open(kDemoBoardSet));
     ASSERT_TRUE(set.ok());
     EXPECT_GE(set.value().boards.size(), 3u);
     bool lacksBackground = false;
@@ -65,13 +59,5 @@ TEST(DemoData, FolderHoldsWhatTheEditorNeeds) {
     }
     EXPECT_TRUE(lacksBackground);
     EXPECT_TRUE(missingBrick);
-    EXPECT_TRUE(read(kDemoSecondBoardSet).ok());
-}
-
-TEST(DemoData, ExistingFilesAreKept) {
-    TempFolder dir;
-    dir.write(kDemoBoardSet, {1, 2, 3});
-    const auto written = WriteDemoFolder(dir.path());
-    EXPECT_EQ(written.size(), 5u);
-    EXPECT_EQ(dir.read(kDemoBoardSet), (std::vector<std::uint8_t>{1, 2, 3}));
+    EXPECT_TRUE(DecodeBoardSet(open(kDemoSecondBoardSet)).ok());
 }

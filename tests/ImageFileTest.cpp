@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <limits>
+#include <climits>
+#include <functional>
 
 #include "TestBytes.h"
 #include "formats/BufferedSource.h"
@@ -15,10 +16,8 @@ Bytes Header(std::int32_t imageCount, std::int32_t paletteCount) {
     Bytes b;
     b.raw("\x01\x02\x03\x04").i32(-77).i32(imageCount).i32(paletteCount);
     for (int k = 0; k < paletteCount; ++k) {
-        b.u8(static_cast<std::uint8_t>(k))
-            .u8(static_cast<std::uint8_t>(2 * k))
-            .u8(static_cast<std::uint8_t>(3 * k))
-            .u8(0xEE);
+        b.u8(static_cast<std::uint8_t>(k)).u8(static_cast<std::uint8_t>(2 * k));
+        b.u8(static_cast<std::uint8_t>(3 * k)).u8(0xEE);
     }
     return b;
 }
@@ -35,96 +34,85 @@ void Record(Bytes& b, std::string_view name, std::int32_t w, std::int32_t h,
     }
 }
 
-std::vector<ImageRecord> Walk(const Bytes& b, std::int32_t limit = kMaxExplorerImages) {
-    MemorySource source(b.data);
+std::vector<ImageRecord> Walk(const std::vector<std::uint8_t>& bytes,
+                              std::int32_t limit = kMaxExplorerImages) {
+    MemorySource source(bytes);
     const auto header = ReadImageHeader(source);
-    if (!header) {
-        return {};
+    return header ? WalkImageFile(source, *header, limit) : std::vector<ImageRecord>{};
+}
+
+// The brick loader's walk: records from 1040 on, each taken to hold 30 x 15 pixel bytes.
+std::vector<ImageRecord> BrickWalk(const std::vector<std::uint8_t>& bytes, std::int32_t count) {
+    MemorySource source(bytes);
+    RecordWalk walk;
+    walk.count = count;
+    walk.limit = kMaxBricks;
+    walk.fixedPixelBytes = 450;
+    return WalkImageRecords(source, walk);
+}
+
+void Put32(std::vector<std::uint8_t>& bytes, std::size_t at, std::int32_t v) {
+    for (int i = 0; i < 4; ++i) {
+        bytes[at + i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(v) >> (8 * i));
     }
-    return WalkImageFile(source, *header, limit);
 }
 
 }  // namespace
 
-TEST(ImageFileLayout, HeaderAndFilePalette) {
-    Bytes b = Header(0, 3);
-    MemorySource source(b.data);
-    const auto header = ReadImageHeader(source);
-    ASSERT_TRUE(header);
-    EXPECT_EQ(header->imageCount, 0);
-    EXPECT_EQ(header->filePaletteCount, 3);
-    EXPECT_EQ(header->filePalette[2], 2 + 256 * 4 + 65536 * 6);
-    EXPECT_EQ(header->filePalette[3], 0);  // past the count
-}
-
-TEST(ImageFileLayout, WalkFindsEveryRecordAndItsOffsets) {
-    Bytes b = Header(2, 256);
+TEST(ImageFileLayout, HeaderRecordsAndTheirOffsetsOfAHandBuiltFile) {
+    // Three file palette entries put the first record at 16 + 12.
+    Bytes b = Header(3, 3);
     Record(b, "first", 3, 2, 256, 1);
     const std::size_t second = b.size();
     Record(b, "second", 4, 1, 0, 50);
-    const auto records = Walk(b);
-    ASSERT_EQ(records.size(), 2u);
+    Record(b, "", 1, 1, 0);
+    MemorySource source(b.data);
+    const auto header = ReadImageHeader(source);
+    ASSERT_TRUE(header);
+    EXPECT_EQ(header->imageCount, 3);
+    EXPECT_EQ(header->filePaletteCount, 3);
+    EXPECT_EQ(header->filePalette[2], 2 + 256 * 4 + 65536 * 6);
+    EXPECT_EQ(header->filePalette[3], 0);  // past the count
+    const auto records = Walk(b.data);
+    ASSERT_EQ(records.size(), 3u);
     EXPECT_EQ(records[0].Name, "first");
     EXPECT_EQ(records[0].Width, 3);
     EXPECT_EQ(records[0].Height, 2);
     EXPECT_EQ(records[0].PaletteCount, 256);
     EXPECT_EQ(records[0].Palette[7], 10 + 256 * 20 + 65536 * 7);
-    EXPECT_EQ(records[0].PaletteOffset, 1040u + 4 + 6 + 20);
-    EXPECT_EQ(records[0].PixelOffset, 1040u + 24 + 6 + 1024);
+    EXPECT_EQ(records[0].PaletteOffset, 28u + 4 + 6 + 20);
+    EXPECT_EQ(records[0].PixelOffset, 28u + 24 + 6 + 1024);
     // A record without a palette has its pixels right after the five numbers.
     EXPECT_EQ(records[1].PaletteCount, 0);
     EXPECT_EQ(records[1].PixelOffset, second + 24 + 7);
     EXPECT_EQ(b.data[records[1].PixelOffset], 50);
+    EXPECT_EQ(records[2].Name, "");
+
+    // A file shorter than its header has none.
+    const std::vector<std::uint8_t> tiny = {1, 2, 3};
+    MemorySource tinySource(tiny);
+    EXPECT_FALSE(ReadImageHeader(tinySource));
+    EXPECT_FALSE(ProbeFirstImage(tinySource));
 }
 
-TEST(ImageFileLayout, FilePaletteCountZeroPutsTheFirstRecordAt16) {
-    Bytes b = Header(1, 0);
-    Record(b, "x", 2, 2, 0);
-    const auto records = Walk(b);
-    ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].PixelOffset, 16u + 24 + 2);
-}
-
-TEST(ImageFileLayout, EmptyNameAndBrickRecordLength) {
-    Bytes b = Header(2, 256);
-    Record(b, "", 1, 1, 0);
-    const std::size_t brick = b.size();
-    Record(b, "abcdef", 30, 15, 256);
-    EXPECT_EQ(b.size() - brick, 1505u);  // 24 + 7 + 1024 + 450
-    const auto records = Walk(b);
-    ASSERT_EQ(records.size(), 2u);
-    EXPECT_EQ(records[0].Name, "");
-    EXPECT_EQ(records[1].Name, "abcdef");
-}
-
-TEST(ImageFileLayout, ProbeReadsOnlyTheFirstRecordAt1040) {
-    // The file palette count is not read: the probe assumes 256 entries.
-    Bytes b = Header(1, 256);
-    b.data[12] = 5;
-    Record(b, "name", 30, 15, 256);
-    MemorySource source(b.data);
-    const auto size = ProbeFirstImage(source);
-    ASSERT_TRUE(size);
-    EXPECT_EQ(*size, std::make_pair(30, 15));
-    // Only 1052 + L bytes are needed: a file cut right after the height still probes.
-    std::vector<std::uint8_t> cut(b.data.begin(), b.data.begin() + 1052 + 5);
-    MemorySource cutSource(cut);
-    EXPECT_TRUE(ProbeFirstImage(cutSource));
-    cut.pop_back();
-    MemorySource shorter(cut);
-    EXPECT_FALSE(ProbeFirstImage(shorter));
-}
-
-TEST(ImageFileLayout, ProbeOfALongFirstNameReadsOnPastTheFirstBlock) {
-    for (std::size_t length : {51u, 52u, 53u, 200u}) {
+TEST(ImageFileLayout, ProbeReadsTheFirstRecordAt1040AndNothingPastItsHeight) {
+    for (std::size_t length : {4u, 51u, 52u, 53u, 200u}) {
         Bytes b = Header(1, 256);
-        Record(b, std::string(length, 'n'), 64, 64, 0);
+        b.data[12] = 5;  // the file palette count is not read: the probe assumes 256 entries
+        Record(b, std::string(length, 'n'), 64, 32, 0);
         MemorySource source(b.data);
-        ASSERT_EQ(ProbeFirstImage(source), std::make_pair(64, 64)) << length;
-        // Cut inside the height: no size.
-        std::vector<std::uint8_t> cut(b.data.begin(), b.data.begin() + 1040 + 4 + length + 1 + 6);
-        MemorySource cutSource(cut);
-        EXPECT_FALSE(ProbeFirstImage(cutSource)) << length;
+        EXPECT_EQ(ProbeFirstImage(source), std::make_pair(64, 32)) << length;
+        // The name count, the name and its end, width and height are all it needs.
+        std::vector<std::uint8_t> cut(b.data.begin(), b.data.begin() + 1040 + 4 + length + 1 + 8);
+        EXPECT_TRUE(ProbeFirstImage(MemorySource(cut))) << length;
+        cut.pop_back();
+        EXPECT_FALSE(ProbeFirstImage(MemorySource(cut))) << length;
+        // The start-up probe on the first 64 bytes from 1040 agrees, or cannot tell when the
+        // name leaves no room for width and height.
+        std::optional<std::pair<std::int32_t, std::int32_t>> fromHead;
+        const bool told = ProbeFirstImageHead({b.data.data() + 1040, kProbeHeadBytes}, fromHead);
+        EXPECT_EQ(told, length + 13 <= kProbeHeadBytes) << length;
+        EXPECT_EQ(fromHead, told ? std::optional(std::make_pair(64, 32)) : std::nullopt) << length;
     }
 }
 
@@ -132,120 +120,91 @@ TEST(ImageFileLayout, BrickWalkTakes450PixelBytesWhateverTheStatedSize) {
     Bytes b = Header(2, 256);
     b.text("odd").i32(10).i32(10).i32(0).i32(0).i32(0).fill(450, 7);
     Record(b, "next", 30, 15, 0);
-    MemorySource source(b.data);
-    RecordWalk walk;
-    walk.count = 2;
-    walk.limit = kMaxBricks;
-    walk.fixedPixelBytes = 450;
-    const auto records = WalkImageRecords(source, walk);
+    const auto records = BrickWalk(b.data, 2);
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[1].Name, "next");
 }
 
-TEST(ImageFileLayout, PixelsAndWrites) {
+TEST(ImageFileLayout, PixelsAndPaletteEntriesAreReadAndWrittenInsideTheFileOnly) {
     Bytes b = Header(1, 256);
     Record(b, "p", 4, 3, 256, 0);
     MemorySource source(b.data);
-    const auto records = Walk(b);
+    const auto records = Walk(b.data);
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(ReadPixel(source, records[0], 3, 2), 11);
     EXPECT_EQ(ReadPixel(source, records[0], 4, 0), 0);  // outside the image
 
     std::vector<std::uint8_t> file = b.data;
     ASSERT_TRUE(WritePaletteEntry(file, 16 + 4 * 5, MakeColour(1, 2, 3)));
-    EXPECT_EQ(file[16 + 20], 1);
-    EXPECT_EQ(file[16 + 21], 2);
-    EXPECT_EQ(file[16 + 22], 3);
-    EXPECT_EQ(file[16 + 23], 0xEE);  // the fourth byte stays
+    // Red, green, blue; the fourth byte stays.
+    EXPECT_EQ(std::vector<std::uint8_t>(file.begin() + 36, file.begin() + 40),
+              (std::vector<std::uint8_t>{1, 2, 3, 0xEE}));
     ASSERT_TRUE(WritePixel(file, records[0], 1, 2, 0xFF));
     EXPECT_EQ(file[records[0].PixelOffset + 9], 0xFF);
     EXPECT_FALSE(WritePaletteEntry(file, file.size() - 3, 0));
     EXPECT_FALSE(WritePixel(file, records[0], -1, 0, 0));
-}
 
-TEST(ImageFileLayout, ABlockPastTheEndReadsZeros) {
+    // A block past the end reads zeros.
     const std::vector<std::uint8_t> bytes = {1, 2, 3};
-    MemorySource source(bytes);
     std::vector<std::uint8_t> block(5, 9);
-    ReadBlock(source, 1, block);
+    ReadBlock(MemorySource(bytes), 1, block);
     EXPECT_EQ(block, (std::vector<std::uint8_t>{2, 3, 0, 0, 0}));
-    ReadBlock(source, 100, block);
+    ReadBlock(MemorySource(bytes), 100, block);
     EXPECT_EQ(block, std::vector<std::uint8_t>(5, 0));
 }
 
-TEST(ImageFileHostile, CountsAreCutAtTheConsumersLimit) {
-    Bytes b = Header(121, 256);
+TEST(ImageFileHostile, CountsAreCutAtTheConsumersLimitOrEndTheWalk) {
+    Bytes many = Header(121, 256);
     for (int i = 0; i < 121; ++i) {
-        Record(b, "i", 1, 1, 0);
+        Record(many, "i", 1, 1, 0);
     }
-    EXPECT_EQ(Walk(b).size(), 119u);
-    EXPECT_EQ(Walk(b, kMaxBackgrounds).size(), 69u);
-    for (std::int32_t count : {0, -1, std::numeric_limits<std::int32_t>::min()}) {
-        Bytes c = Header(count, 256);
-        Record(c, "i", 1, 1, 0);
-        EXPECT_TRUE(Walk(c).empty());
+    EXPECT_EQ(Walk(many.data).size(), 119u);
+    EXPECT_EQ(Walk(many.data, kMaxBackgrounds).size(), 69u);
+    // Image counts below 1 and file palette counts outside 0 to 256: no image.
+    const std::pair<std::size_t, std::int32_t> patches[] = {{8, 0},   {8, -1},   {8, INT_MIN},
+                                                            {12, -1}, {12, 257}, {12, INT_MAX}};
+    for (const auto& [at, value] : patches) {
+        Bytes b = Header(1, 0);
+        Record(b, "x", 1, 1, 0);
+        ASSERT_EQ(Walk(b.data).size(), 1u);
+        Put32(b.data, at, value);
+        EXPECT_TRUE(Walk(b.data).empty()) << at << " = " << value;
     }
 }
 
-TEST(ImageFileHostile, EveryTruncationKeepsOnlyWholeRecords) {
+TEST(ImageFileHostile, EveryTruncationKeepsOnlyWholeRecordsInEitherWalk) {
     Bytes b = Header(3, 256);
     std::vector<std::size_t> ends;
     for (int i = 0; i < 3; ++i) {
-        Record(b, "rec", 5, 4, i == 1 ? 0 : 256);
+        Record(b, "rec", 30, 15, i == 1 ? 0 : 256);
         ends.push_back(b.size());
     }
     for (std::size_t n = 0; n <= b.size(); ++n) {
-        Bytes cut;
-        cut.data.assign(b.data.begin(), b.data.begin() + static_cast<long>(n));
-        std::size_t whole = 0;
-        while (whole < ends.size() && ends[whole] <= n) {
-            ++whole;
-        }
-        EXPECT_EQ(Walk(cut).size(), whole) << "length " << n;
+        const std::vector<std::uint8_t> cut(b.data.begin(), b.data.begin() + static_cast<long>(n));
+        const auto whole = static_cast<std::size_t>(
+            std::count_if(ends.begin(), ends.end(), [n](std::size_t end) { return end <= n; }));
+        ASSERT_EQ(Walk(cut).size(), whole) << "length " << n;
+        ASSERT_EQ(BrickWalk(cut, 3).size(), whole) << "length " << n;
     }
 }
 
 TEST(ImageFileHostile, BadRecordsEndTheWalkBeforeThem) {
-    const auto walkWith = [](auto&& bad) {
+    const std::function<void(Bytes&)> bad[] = {
+        [](Bytes& b) { b.i32(0); },        // name length 0
+        [](Bytes& b) { b.i32(-5); },       // negative name length
+        [](Bytes& b) { b.i32(1 << 30); },  // name past the end
+        [](Bytes& b) { b.text("w").i32(-1).i32(2).i32(0).i32(0).i32(0); },
+        [](Bytes& b) { b.text("h").i32(2).i32(INT_MIN).i32(0).i32(0).i32(0); },
+        [](Bytes& b) { b.text("p").i32(1).i32(1).i32(0).i32(0).i32(257).fill(1028, 0).u8(0); },
+        [](Bytes& b) { b.text("big").i32(1 << 30).i32(1 << 30).i32(0).i32(0).i32(0); },
+    };
+    for (std::size_t i = 0; i < std::size(bad); ++i) {
         Bytes b = Header(3, 256);
         Record(b, "good", 2, 2, 0);
-        bad(b);
+        bad[i](b);
         Record(b, "after", 2, 2, 0);
-        return Walk(b).size();
-    };
-    EXPECT_EQ(walkWith([](Bytes& b) { b.i32(0); }), 1u);        // name length 0
-    EXPECT_EQ(walkWith([](Bytes& b) { b.i32(-5); }), 1u);       // negative name length
-    EXPECT_EQ(walkWith([](Bytes& b) { b.i32(1 << 30); }), 1u);  // name past the end
-    EXPECT_EQ(walkWith([](Bytes& b) { b.text("w").i32(-1).i32(2).i32(0).i32(0).i32(0); }), 1u);
-    EXPECT_EQ(
-        walkWith([](Bytes& b) {
-            b.text("h").i32(2).i32(std::numeric_limits<std::int32_t>::min()).i32(0).i32(0).i32(0);
-        }),
-        1u);
-    EXPECT_EQ(walkWith([](Bytes& b) {
-                  b.text("p").i32(1).i32(1).i32(0).i32(0).i32(257).fill(1028, 0).u8(0);
-              }),
-              1u);
-    EXPECT_EQ(
-        walkWith([](Bytes& b) { b.text("big").i32(1 << 30).i32(1 << 30).i32(0).i32(0).i32(0); }),
-        1u);
-}
-
-TEST(ImageFileHostile, FilePaletteCountOutsideTheLimits) {
-    for (std::int32_t count : {-1, 257, std::numeric_limits<std::int32_t>::max()}) {
-        Bytes b = Header(1, 0);
-        b.data[12] = static_cast<std::uint8_t>(count);
-        b.data[13] = static_cast<std::uint8_t>(count >> 8);
-        b.data[14] = static_cast<std::uint8_t>(count >> 16);
-        b.data[15] = static_cast<std::uint8_t>(count >> 24);
-        Record(b, "x", 1, 1, 0);
-        EXPECT_TRUE(Walk(b).empty()) << count;
+        EXPECT_EQ(Walk(b.data).size(), 1u) << "case " << i;
     }
-    // A file shorter than its header has none.
-    const std::vector<std::uint8_t> tiny = {1, 2, 3};
-    MemorySource source(tiny);
-    EXPECT_FALSE(ReadImageHeader(source));
-    EXPECT_FALSE(ProbeFirstImage(source));
 }
 
 TEST(BufferedSource, ReadsExactlyWhatItsSourceHoldsAtAnyOffsetAndLength) {
