@@ -35,6 +35,7 @@
 #include "platform/Controls.h"
 #include "platform/FileWrites.h"
 #include "platform/PictureBox.h"
+#include "render/ImageSets.h"
 #include "shared/Module1.h"
 #include "shell/BoardStrip.h"
 #include "shell/BoardTools.h"
@@ -193,6 +194,16 @@ void RegisterActions() {
             CopyPixels(kPaletteBytes + 90 * 45 * 4);
         },
         2);
+    // The part of LoadBricks that reads the file and draws the sheet, without the editor's
+    // clearing, list and repaint around it.
+    Register(
+        "DrawBrickSet (119 bricks)",
+        [=, &f] {
+            FileSource file;
+            file.open(bricks);
+            benchmark::DoNotOptimize(render::DrawBrickSet(file, f.Picture2->image()));
+        },
+        "read bricks, copy palette", {}, 0);
     for (int mode : {0, 1, 2}) {
         Register(
             "LoadBackgr mode " + std::to_string(mode),
