@@ -240,38 +240,45 @@ QByteArray BoardSetToJson(const StoredBoardSet& set) {
     return text;
 }
 
-Result<StoredBoardSet> BoardSetFromJson(const QByteArray& text) {
-    using R = Result<StoredBoardSet>;
-    const auto fail = [](const QString& reason) { return R::failure(reason.toStdString()); };
+namespace {
+
+// The text parsed as a JSON object with no key given twice and no key a board set lacks; the
+// reason when it is not.
+QString ParseSetObject(const QByteArray& text, QJsonObject& object) {
     if (text.size() > kMaxSetText) {
-        return fail("the text is larger than 32 MiB; no board set is");
+        return "the text is larger than 32 MiB; no board set is";
     }
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(text, &error);
     if (error.error != QJsonParseError::NoError) {
-        return fail(QString("the text is not JSON (%1 at offset %2)")
-                        .arg(error.errorString())
-                        .arg(error.offset));
+        return QString("the text is not JSON (%1 at offset %2)")
+            .arg(error.errorString())
+            .arg(error.offset);
     }
     if (!document.isObject()) {
-        return fail("the text is not a board set object");
+        return "the text is not a board set object";
     }
     if (const auto repeated = RepeatedKey(text)) {
-        return fail(QString("\"%1\" is given twice in one object (line %2)")
-                        .arg(repeated->first)
-                        .arg(repeated->second));
+        return QString("\"%1\" is given twice in one object (line %2)")
+            .arg(repeated->first)
+            .arg(repeated->second);
     }
-    const QJsonObject object = document.object();
+    object = document.object();
     for (auto it = object.begin(); it != object.end(); ++it) {
         const QString key = it.key();
         const bool known = key == "signature" || key == "headerWord" || key == "textEnds" ||
                            key == "boards" ||
                            std::find(kTextKeys.begin(), kTextKeys.end(), key) != kTextKeys.end();
         if (!known) {
-            return fail("a board set has no field \"" + key + "\"");
+            return "a board set has no field \"" + key + "\"";
         }
     }
-    StoredBoardSet set;
+    return {};
+}
+
+// The signature, the header word and the five texts with their ends; the reason when one is
+// wrong.
+QString ReadSetHeader(const QJsonObject& object, StoredBoardSet& set) {
     QString why;
     if (object.contains("signature")) {
         set.signature = StoredTextOf(object, "signature", why);
@@ -282,7 +289,7 @@ Result<StoredBoardSet> BoardSetFromJson(const QByteArray& text) {
     if (why.isEmpty() && object.contains("headerWord")) {
         const auto word = StoredNumber(object.value("headerWord"));
         if (!word) {
-            return fail("the header word is not a whole 32-bit number");
+            return "the header word is not a whole 32-bit number";
         }
         set.headerWord = *word;
     }
@@ -296,36 +303,59 @@ Result<StoredBoardSet> BoardSetFromJson(const QByteArray& text) {
             why = QString("\"%1\" is too long").arg(kTextKeys[i]);
         }
     }
-    if (!why.isEmpty()) {
-        return fail(why);
+    if (!why.isEmpty() || !object.contains("textEnds")) {
+        return why;
     }
-    if (object.contains("textEnds")) {
-        const QJsonValue ends = object.value("textEnds");
-        if (!ends.isArray() || ends.toArray().size() != 5) {
-            return fail("\"textEnds\" is not 5 numbers");
-        }
-        for (std::size_t i = 0; i < texts.size(); ++i) {
-            const auto end = StoredNumber(ends.toArray().at(static_cast<qsizetype>(i)));
-            if (!end || *end < 0 || *end > 255) {
-                return fail("\"textEnds\" holds a number that is not a byte (0 to 255)");
-            }
-            texts[i]->end = static_cast<std::uint8_t>(*end);
-        }
+    const QJsonValue ends = object.value("textEnds");
+    if (!ends.isArray() || ends.toArray().size() != 5) {
+        return "\"textEnds\" is not 5 numbers";
     }
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        const auto end = StoredNumber(ends.toArray().at(static_cast<qsizetype>(i)));
+        if (!end || *end < 0 || *end > 255) {
+            return "\"textEnds\" holds a number that is not a byte (0 to 255)";
+        }
+        texts[i]->end = static_cast<std::uint8_t>(*end);
+    }
+    return {};
+}
+
+// The list of 1 to 100 boards; the reason when it is not one.
+QString ReadSetBoards(const QJsonObject& object, StoredBoardSet& set) {
     const QJsonValue boards = object.value("boards");
     if (!boards.isArray()) {
-        return fail("a board set has a list of boards");
+        return "a board set has a list of boards";
     }
     const QJsonArray list = boards.toArray();
     if (list.isEmpty() || list.size() > kMaxBoards) {
-        return fail(QString("a board set holds 1 to 100 boards, not %1").arg(list.size()));
+        return QString("a board set holds 1 to 100 boards, not %1").arg(list.size());
     }
     set.boards.reserve(static_cast<std::size_t>(list.size()));
+    QString why;
     for (qsizetype b = 0; b < list.size(); ++b) {
         set.boards.push_back(ReadBoard(list.at(b), why));
         if (!why.isEmpty()) {
-            return fail(QString("board %1: %2").arg(b + 1).arg(why));
+            return QString("board %1: %2").arg(b + 1).arg(why);
         }
+    }
+    return {};
+}
+
+}  // namespace
+
+Result<StoredBoardSet> BoardSetFromJson(const QByteArray& text) {
+    using R = Result<StoredBoardSet>;
+    QJsonObject object;
+    StoredBoardSet set;
+    QString why = ParseSetObject(text, object);
+    if (why.isEmpty()) {
+        why = ReadSetHeader(object, set);
+    }
+    if (why.isEmpty()) {
+        why = ReadSetBoards(object, set);
+    }
+    if (!why.isEmpty()) {
+        return R::failure(why.toStdString());
     }
     return R::success(std::move(set));
 }

@@ -161,8 +161,19 @@ std::string_view BitmapStatusMessage(BitmapStatus status) {
     return "";
 }
 
-BitmapStatus DecodeBitmap(std::span<const std::uint8_t> file, std::int32_t width,
-                          std::int32_t height, DecodedBitmap& out) {
+namespace {
+
+// Where a bitmap keeps its colour table and pixel rows, as its headers give them.
+struct BitmapLayout {
+    std::int32_t compression = kCompressionNone;
+    std::int32_t colourCount = 0;  // entries of the colour table, 1 to 256
+    std::uint64_t tableOffset = 0;
+    std::uint64_t rows = 0;  // offset of the first pixel row
+};
+
+// The checks of the signature, the size and the colour depth against an image of width x height.
+BitmapStatus CheckBitmapImage(std::span<const std::uint8_t> file, std::int32_t width,
+                              std::int32_t height) {
     if (file.size() < 2) {
         return BitmapStatus::FileNotFound;
     }
@@ -179,69 +190,89 @@ BitmapStatus DecodeBitmap(std::span<const std::uint8_t> file, std::int32_t width
     if (!Int32At(file, 26, value) || value != kPlanesAndDepth8) {
         return BitmapStatus::WrongBitrate;
     }
+    return BitmapStatus::Ok;
+}
 
+// Reads the header size, compression, colour count and rows offset into layout.
+BitmapStatus ReadBitmapLayout(std::span<const std::uint8_t> file, BitmapLayout& layout) {
     std::int32_t headerSize = 0;
-    std::int32_t compression = 0;
-    std::int32_t colourCount = 0;
     std::int32_t rowsOffset = 0;
-    if (!Int32At(file, 14, headerSize) || !Int32At(file, 30, compression) ||
-        !Int32At(file, 46, colourCount) || !Int32At(file, 10, rowsOffset)) {
+    if (!Int32At(file, 14, headerSize) || !Int32At(file, 30, layout.compression) ||
+        !Int32At(file, 46, layout.colourCount) || !Int32At(file, 10, rowsOffset)) {
         return BitmapStatus::TooShort;
     }
-    if ((headerSize != 40 && headerSize != 108 && headerSize != 124) || colourCount < 0 ||
-        colourCount > kPaletteSize) {
+    if ((headerSize != 40 && headerSize != 108 && headerSize != 124) || layout.colourCount < 0 ||
+        layout.colourCount > kPaletteSize) {
         return BitmapStatus::UnsupportedHeader;
     }
-    if (compression != kCompressionNone && compression != kCompressionRle8) {
+    if (layout.compression != kCompressionNone && layout.compression != kCompressionRle8) {
         return BitmapStatus::Compressed;
     }
-    if (colourCount == 0) {
-        colourCount = kPaletteSize;
+    if (layout.colourCount == 0) {
+        layout.colourCount = kPaletteSize;
     }
-
-    const std::uint64_t tableOffset = 14 + static_cast<std::uint64_t>(headerSize);
-    const std::uint64_t tableEnd = tableOffset + 4 * static_cast<std::uint64_t>(colourCount);
+    layout.tableOffset = 14 + static_cast<std::uint64_t>(headerSize);
+    const std::uint64_t tableEnd =
+        layout.tableOffset + 4 * static_cast<std::uint64_t>(layout.colourCount);
     if (tableEnd > file.size()) {
         return BitmapStatus::TooShort;
     }
     // Pixel rows cannot begin inside the headers; such an offset is taken as "right after the
     // colour table", where the rows of a plain bitmap lie.
-    std::uint64_t rows = rowsOffset < 0 ? tableEnd : static_cast<std::uint64_t>(rowsOffset);
-    if (rows < tableEnd) {
-        rows = tableEnd;
+    layout.rows = rowsOffset < 0 ? tableEnd : static_cast<std::uint64_t>(rowsOffset);
+    if (layout.rows < tableEnd) {
+        layout.rows = tableEnd;
     }
-    if (rows > file.size()) {
+    if (layout.rows > file.size()) {
         return BitmapStatus::TooShort;
     }
+    return BitmapStatus::Ok;
+}
 
-    const std::int64_t w = width;
-    const std::int64_t h = height;
-    std::vector<std::uint8_t> pixels;
-    if (compression == kCompressionNone) {
-        const std::int64_t stride = w + RowPadding(w);
-        if (static_cast<std::uint64_t>(stride * h) > file.size() - rows) {
-            return BitmapStatus::TooShort;
-        }
-        pixels.resize(static_cast<std::size_t>(w * h));
-        for (std::int64_t y = 0; w > 0 && y < h; ++y) {
-            // The row stored first is the bottom row of the image.
-            const std::uint8_t* src =
-                file.data() + rows + static_cast<std::uint64_t>((h - 1 - y) * stride);
-            std::memcpy(pixels.data() + y * w, src, static_cast<std::size_t>(w));
-        }
-    } else {
+// The w x h pixels, top row first, from the rows at layout.rows, plain or RLE8-compressed.
+BitmapStatus DecodeBitmapPixels(std::span<const std::uint8_t> file, const BitmapLayout& layout,
+                                std::int64_t w, std::int64_t h, std::vector<std::uint8_t>& pixels) {
+    if (layout.compression != kCompressionNone) {
         // The size is the image's, whose pixels its image file holds, so the buffer is backed.
         pixels.assign(static_cast<std::size_t>(w * h), 0);
-        const BitmapStatus status = DecodeRle8(file, rows, w, h, pixels);
-        if (status != BitmapStatus::Ok) {
-            return status;
-        }
+        return DecodeRle8(file, layout.rows, w, h, pixels);
     }
+    const std::int64_t stride = w + RowPadding(w);
+    if (static_cast<std::uint64_t>(stride * h) > file.size() - layout.rows) {
+        return BitmapStatus::TooShort;
+    }
+    pixels.resize(static_cast<std::size_t>(w * h));
+    for (std::int64_t y = 0; w > 0 && y < h; ++y) {
+        // The row stored first is the bottom row of the image.
+        const std::uint8_t* src =
+            file.data() + layout.rows + static_cast<std::uint64_t>((h - 1 - y) * stride);
+        std::memcpy(pixels.data() + y * w, src, static_cast<std::size_t>(w));
+    }
+    return BitmapStatus::Ok;
+}
 
-    out.colourCount = colourCount;
+}  // namespace
+
+BitmapStatus DecodeBitmap(std::span<const std::uint8_t> file, std::int32_t width,
+                          std::int32_t height, DecodedBitmap& out) {
+    if (const BitmapStatus status = CheckBitmapImage(file, width, height);
+        status != BitmapStatus::Ok) {
+        return status;
+    }
+    BitmapLayout layout;
+    if (const BitmapStatus status = ReadBitmapLayout(file, layout); status != BitmapStatus::Ok) {
+        return status;
+    }
+    std::vector<std::uint8_t> pixels;
+    if (const BitmapStatus status = DecodeBitmapPixels(file, layout, width, height, pixels);
+        status != BitmapStatus::Ok) {
+        return status;
+    }
+    out.colourCount = layout.colourCount;
     out.colours.fill(0);
-    for (int k = 0; k < colourCount; ++k) {
-        const std::uint8_t* e = file.data() + tableOffset + 4 * static_cast<std::uint64_t>(k);
+    for (int k = 0; k < layout.colourCount; ++k) {
+        const std::uint8_t* e =
+            file.data() + layout.tableOffset + 4 * static_cast<std::uint64_t>(k);
         out.colours[static_cast<std::size_t>(k)] = MakeColour(e[2], e[1], e[0]);
     }
     out.pixelsTopDown = std::move(pixels);
