@@ -61,11 +61,11 @@ protected:
     }
     void ExpectThumbnailsAsShownInEveryLook() {
         ExpectThumbnailsAsShown();
-        window->ModeActions[1]->trigger();
+        window->Action("modeHalfBright")->trigger();
         ExpectThumbnailsAsShown();
-        window->ShowHiddenAction->trigger();
+        window->Action("showHidden")->trigger();
         ExpectThumbnailsAsShown();
-        window->ModeActions[2]->trigger();
+        window->Action("modeBlack")->trigger();
         ExpectThumbnailsAsShown();
     }
 
@@ -102,11 +102,11 @@ TEST_F(BoardStripTest, TheDockLeavesTheEditorsControlsWhereTheyAre) {
     Form1& f = Editor();
     window->show();
     QApplication::processEvents();
-    EXPECT_TRUE(window->BoardsAction->isChecked());
+    EXPECT_TRUE(window->Action("boards")->isChecked());
     EXPECT_EQ(window->centralWidget(), &f);
     EXPECT_EQ(f.Picture1->geometry(), QRect(0, 56, 600, 300));
     EXPECT_FALSE(f.geometry().intersects(strip->geometry()));
-    window->BoardsAction->trigger();
+    window->Action("boards")->trigger();
     EXPECT_FALSE(strip->isVisibleTo(window.get()));
     EXPECT_EQ(f.Picture1->geometry(), QRect(0, 56, 600, 300));
 }
@@ -128,7 +128,7 @@ TEST_F(BoardStripTest, OnlyTheBoardsAStepChangedAreDrawnAgain) {
     EXPECT_EQ(strip->LastDrawn(), 1);
     ExpectThumbnailsAsShown();
     // A new look draws them all.
-    window->ModeActions[1]->trigger();
+    window->Action("modeHalfBright")->trigger();
     strip->Refresh();
     EXPECT_EQ(strip->LastDrawn(), 5);
 }
@@ -142,7 +142,7 @@ TEST_F(BoardStripTest, AClickShowsABoardAndTheCurrentOneIsHighlighted) {
     EXPECT_EQ(f.CurrentBoard, 4);
     f.Command2_Click();
     EXPECT_EQ(strip->List->currentRow(), 4);
-    window->NewBoardAction->trigger();
+    window->Action("newBoard")->trigger();
     strip->Refresh();
     EXPECT_EQ(strip->List->count(), 6);
     EXPECT_EQ(strip->List->currentRow(), 5);

@@ -58,7 +58,7 @@ protected:
 };
 
 TEST_F(BoardToolsTest, AFastBrushStrokeLeavesNoGapsAndIsOneStep) {
-    window->ToolActions[1]->trigger();
+    window->Action("toolBrush")->trigger();
     EXPECT_EQ(window->ToolStatus->text(), "Tool: Brush");
     const QImage before = Editor().Picture1->image().copy();
     // Through the real events: a press, two far-apart moves with the button held, a release.
@@ -90,7 +90,7 @@ TEST_F(BoardToolsTest, AFastBrushStrokeLeavesNoGapsAndIsOneStep) {
 
 TEST_F(BoardToolsTest, MirrorPaintingChangesTheMirrorCellsToo) {
     Tools().SetTool(BoardTools::Tool::Brush);
-    window->MirrorAction->trigger();
+    window->Action("mirror")->trigger();
     Tools().Press(1, Centre(0, 2));
     Tools().Move(Centre(3, 2));
     Tools().Release(Centre(3, 2));
@@ -151,14 +151,14 @@ TEST_F(BoardToolsTest, FillTakesTheConnectedRegionOfLikeCells) {
 }
 
 TEST_F(BoardToolsTest, FlipsMoveTheCellsAndThePressStaysTheOriginalOne) {
-    window->FlipLeftRightAction->trigger();
+    window->Action("flipLeftRight")->trigger();
     EXPECT_EQ(Editor().Document->board(1).cell(9, 10), 2);
-    window->FlipTopBottomAction->trigger();
+    window->Action("flipTopBottom")->trigger();
     EXPECT_EQ(Editor().Document->board(1).cell(9, 9), 2);
     EXPECT_EQ(Stack().undoText(), "Flip Top-Bottom");
     EXPECT_TRUE(PaintedRight());
     // Press, the default: one cell a press; moving with the button held does nothing.
-    window->ToolActions[0]->trigger();
+    window->Action("toolPress")->trigger();
     QTest::mousePress(Editor().Picture1, Qt::LeftButton, {}, Centre(0, 0));
     QTest::mouseMove(Editor().Picture1, Centre(5, 0));
     QTest::mouseRelease(Editor().Picture1, Qt::LeftButton, {}, Centre(5, 0));
@@ -194,7 +194,7 @@ TEST_F(BoardToolsTest, AStepOrAnUndoDuringABrushDragEndsTheStrokeBeforeIt) {
     Tools().SetTool(BoardTools::Tool::Brush);
     Tools().Press(1, Centre(0, 5));
     Tools().Move(Centre(4, 5));
-    window->NewBoardAction->trigger();  // Ctrl+M mid-drag: a step of its own
+    window->Action("newBoard")->trigger();  // Ctrl+M mid-drag: a step of its own
     EXPECT_EQ(Stack().count(), 2);
     EXPECT_EQ(Stack().undoText(), "New Board");
     Stack().undo();
@@ -205,7 +205,7 @@ TEST_F(BoardToolsTest, AStepOrAnUndoDuringABrushDragEndsTheStrokeBeforeIt) {
     // Ctrl+Z mid-drag undoes the stroke so far, and the drag paints no more.
     Tools().Press(1, Centre(0, 7));
     Tools().Move(Centre(3, 7));
-    window->UndoAction->trigger();
+    window->Action("undo")->trigger();
     Tools().Move(Centre(9, 7));
     Tools().Release(Centre(9, 7));
     EXPECT_TRUE(Changed().empty());

@@ -120,7 +120,7 @@ TEST_F(JournalTest, WorkLeftByAClosedWindowIsOfferedAndRestoredAsOneStep) {
     EXPECT_FALSE(window->UnsavedStatus->isHidden());
     EXPECT_TRUE(window->UnsavedStatus->text().startsWith("Unsaved changes of set.bds from "));
     EXPECT_TRUE(window->UnsavedStatus->text().endsWith(" can be restored"));
-    EXPECT_TRUE(window->RestoreUnsavedAction->isEnabled());
+    EXPECT_TRUE(window->Action("restoreUnsaved")->isEnabled());
 
     window->RestoreButton->click();
     EXPECT_TRUE(f.CurrentBoardSet() == edited);
@@ -128,7 +128,7 @@ TEST_F(JournalTest, WorkLeftByAClosedWindowIsOfferedAndRestoredAsOneStep) {
     EXPECT_TRUE(f.Document->isModified());
     EXPECT_EQ(f.Document->undoStack()->undoText(), "Restore Unsaved Changes");
     EXPECT_TRUE(window->UnsavedStatus->isHidden());
-    EXPECT_FALSE(window->RestoreUnsavedAction->isEnabled());
+    EXPECT_FALSE(window->Action("restoreUnsaved")->isEnabled());
     f.Document->undoStack()->undo();
     EXPECT_TRUE(f.CurrentBoardSet() == TestSet(2));
 }
@@ -152,7 +152,7 @@ TEST_F(JournalTest, SavingEmptiesTheJournalAndPickingAnotherSetKeepsIt) {
     EXPECT_TRUE(window->UnsavedStatus->isHidden());
     Pick(f.Combo3, f.Combo3->findText("KrelEdit.bds"));
     EXPECT_FALSE(window->UnsavedStatus->isHidden());
-    window->RestoreUnsavedAction->trigger();
+    window->Action("restoreUnsaved")->trigger();
     EXPECT_TRUE(f.CurrentBoardSet() == edited);
 }
 
@@ -215,7 +215,7 @@ TEST_F(JournalTest, AKilledEditorLosesNoStep) {
             QCoreApplication::setApplicationName("krellon-journal-child");
             MainWindow restored;
             ASSERT_FALSE(restored.UnsavedStatus->isHidden()) << n;
-            restored.RestoreUnsavedAction->trigger();
+            restored.Action("restoreUnsaved")->trigger();
             EXPECT_TRUE(restored.Editor()->CurrentBoardSet() == afterSteps) << n;
             restored.Editor()->Command4_Click();  // saved: nothing left to offer
             QCoreApplication::setApplicationName(name);
@@ -235,7 +235,7 @@ TEST_F(JournalTest, TwoEditorsOnOneSetKeepAJournalEachAndLeaveTheOthersAlone) {
     window.reset();  // A closes with its work unsaved
     auto third = std::make_unique<MainWindow>();
     EXPECT_FALSE(third->UnsavedStatus->isHidden());
-    third->RestoreUnsavedAction->trigger();
+    third->Action("restoreUnsaved")->trigger();
     EXPECT_TRUE(third->Editor()->CurrentBoardSet() == workOfA);
     EXPECT_EQ(Journals(), 2u);  // B's, still open, and the third's with the restored work
 }
@@ -287,7 +287,7 @@ TEST_F(JournalOnASmallDiskTest, StepsMadeWhileTheDiskIsFullAreJournalledAfreshOn
     Form1& f = Editor();
     f.Picture1_MouseDown(1, 5, 5);  // A on board 1
     disk->Fill();
-    window->DuplicateBoardAction->trigger();  // a whole set: more than the disk has
+    window->Action("duplicateBoard")->trigger();  // a whole set: more than the disk has
     EXPECT_EQ(window->ProtectionStatus->text(),
               "Unsaved changes are not protected: the edit journal cannot be written (No space "
               "left on device)");
@@ -300,18 +300,18 @@ TEST_F(JournalOnASmallDiskTest, StepsMadeWhileTheDiskIsFullAreJournalledAfreshOn
     ASSERT_EQ(edited.boards.size(), 3u);
     window.reset();  // closed or killed: the journal is all that is left
     window = std::make_unique<MainWindow>();
-    window->RestoreUnsavedAction->trigger();
+    window->Action("restoreUnsaved")->trigger();
     EXPECT_TRUE(Editor().CurrentBoardSet() == edited);
 
     // Without a step, the timer starts it afresh; a save ends the warning, which is then
     // no longer true.
     disk->Fill();
-    window->DuplicateBoardAction->trigger();
+    window->Action("duplicateBoard")->trigger();
     EXPECT_FALSE(window->ProtectionStatus->isHidden());
     disk->Free();
     EXPECT_TRUE(QTest::qWaitFor([&] { return window->ProtectionStatus->isHidden(); }, 5000));
     disk->Fill();
-    window->DuplicateBoardAction->trigger();
+    window->Action("duplicateBoard")->trigger();
     EXPECT_FALSE(window->ProtectionStatus->isHidden());
     Editor().Command4->click();
     EXPECT_TRUE(window->ProtectionStatus->isHidden());

@@ -77,7 +77,7 @@ TEST_F(MainWindowTest, BackupsListsTheFolderVersionsAndRestoresOne) {
         restored = true;
         dialog->reject();
     });
-    window->BackupsAction->trigger();
+    window->Action("backups")->trigger();
     ASSERT_TRUE(restored);
     EXPECT_EQ(rows, QStringList{"KrelEdit.bds|Save of set.bds"});
     EXPECT_EQ(folder.read("KrelEdit.bds"), older);
@@ -112,7 +112,7 @@ TEST_F(MainWindowTest, AnImageFileOfAnOddNameRestoredFromTheBackupsIsReadAgain) 
         dialog->Restore->click();  // the newest: the bricks as they were
         dialog->reject();
     });
-    window->BackupsAction->trigger();
+    window->Action("backups")->trigger();
     EXPECT_EQ(f.Picture1->image(), before);
 }
 
@@ -134,20 +134,20 @@ TEST_F(MainWindowTest, TheMenusKeysDoWhatTheControlsDo) {
 
     QTest::mouseClick(f.Picture1, Qt::LeftButton, {}, QPoint(95, 50));  // brick 1 at (3, 3)
     EXPECT_EQ(f.BrickGrid(1, 3, 3), 1);
-    EXPECT_EQ(window->UndoAction->text(), "Undo Place Brick");
+    EXPECT_EQ(window->Action("undo")->text(), "Undo Place Brick");
     EXPECT_EQ(window->ModifiedStatus->text(), "modified");
     EXPECT_EQ(window->FileStatus->text(), "set.bds");
     key(Qt::CTRL | Qt::Key_Z);
     EXPECT_EQ(f.BrickGrid(1, 3, 3), 0);
-    EXPECT_EQ(window->RedoAction->text(), "Redo Place Brick");
+    EXPECT_EQ(window->Action("redo")->text(), "Redo Place Brick");
     EXPECT_EQ(window->ModifiedStatus->text(), "");
     key(Qt::CTRL | Qt::Key_Y);
     EXPECT_EQ(f.BrickGrid(1, 3, 3), 1);
     key(Qt::CTRL | Qt::SHIFT | Qt::Key_Z);  // nothing left to redo
     EXPECT_EQ(f.BrickGrid(1, 3, 3), 1);
 
-    window->ClearBoardAction->trigger();
-    EXPECT_EQ(window->UndoAction->text(), "Undo Clear Board");
+    window->Action("clearBoard")->trigger();
+    EXPECT_EQ(window->Action("undo")->text(), "Undo Clear Board");
     EXPECT_EQ(f.BrickGrid(1, 2, 2), 0);
     key(Qt::CTRL | Qt::Key_S);
     EXPECT_EQ(f.BoardSetFile, "KrelEdit.bds");
@@ -166,16 +166,16 @@ TEST_F(MainWindowTest, TheMenusKeysDoWhatTheControlsDo) {
 
 TEST_F(MainWindowTest, TheViewMenuAndTheControlsStayInStep) {
     Form1& f = *window->Editor();
-    window->ModeActions[2]->trigger();
+    window->Action("modeBlack")->trigger();
     EXPECT_TRUE(f.Option1->Button(2)->isChecked());
     EXPECT_EQ(f.Option1->Selected(), 2);
     f.Option1->Button(1)->click();
-    EXPECT_TRUE(window->ModeActions[1]->isChecked());
-    EXPECT_TRUE(window->ShowHiddenAction->isChecked());
-    window->ShowHiddenAction->trigger();
+    EXPECT_TRUE(window->Action("modeHalfBright")->isChecked());
+    EXPECT_TRUE(window->Action("showHidden")->isChecked());
+    window->Action("showHidden")->trigger();
     EXPECT_FALSE(f.Check1->isChecked());
     f.Check1->click();
-    EXPECT_TRUE(window->ShowHiddenAction->isChecked());
+    EXPECT_TRUE(window->Action("showHidden")->isChecked());
     // Views are not steps.
     EXPECT_EQ(f.Document->undoStack()->count(), 0);
 }

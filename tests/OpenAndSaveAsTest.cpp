@@ -79,14 +79,14 @@ TEST_F(OpenAndSaveAsTest, OpenFolderAndOpenBoardSetWorkInTheirFolder) {
     window = std::make_unique<MainWindow>();
     Form1& f = *window->Editor();
     Answer(other.path());
-    window->OpenFolderAction->trigger();
+    window->Action("openFolder")->trigger();
     EXPECT_EQ(QDir::current(), QDir(QString::fromStdString(other.path().string())));
     EXPECT_EQ(f.Combo3->ListCount(), 2);
     EXPECT_EQ(f.Combo4->ListCount(), 0);  // no image files there
     EXPECT_TRUE(f.BoardSetFile == "set one.bds" || f.BoardSetFile == "set two.bds");
 
     Answer(folder / "b.bds");
-    window->OpenBoardSetAction->trigger();
+    window->Action("openBoardSet")->trigger();
     EXPECT_EQ(QDir::current(), QDir(QString::fromStdString(folder.path().string())));
     EXPECT_EQ(f.BoardSetFile, "b.bds");
     EXPECT_EQ(f.BoardCount(), 2);
@@ -102,7 +102,7 @@ TEST_F(OpenAndSaveAsTest, SaveAsWritesInTheWorkingFolderAndRefusesOthers) {
     f.Command2_Click();
     f.Picture1_MouseDown(1, 5, 5);
     Answer(folder / "mine");
-    window->SaveAsAction->trigger();
+    window->Action("saveAs")->trigger();
     EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
     EXPECT_EQ(folder.read("mine.bds"), EncodeBoardSet(f.CurrentBoardSet()));
     EXPECT_EQ(f.BoardSetFile, "mine.bds");
@@ -114,14 +114,14 @@ TEST_F(OpenAndSaveAsTest, SaveAsWritesInTheWorkingFolderAndRefusesOthers) {
 
     TempFolder other;
     Answer(other / "elsewhere.bds");
-    window->SaveAsAction->trigger();
+    window->Action("saveAs")->trigger();
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].startsWith("A board set names its image files without a folder"));
     EXPECT_FALSE(std::filesystem::exists(other / "elsewhere.bds"));
     EXPECT_EQ(f.BoardSetFile, "mine.bds");
 
     // Save to KrelEdit.bds goes on writing KrelEdit.bds.
-    window->SaveAction->trigger();
+    window->Action("save")->trigger();
     EXPECT_EQ(f.BoardSetFile, "KrelEdit.bds");
     EXPECT_EQ(folder.read("KrelEdit.bds"), folder.read("mine.bds"));
 }

@@ -191,12 +191,9 @@ QByteArray BoardToJson(const Board& board) {
     return BoardText(board, "") + "\n";
 }
 
-std::optional<Board> BoardFromJson(const QByteArray& text, QString* why) {
-    const auto fail = [&](const QString& reason) -> std::optional<Board> {
-        if (why != nullptr) {
-            *why = reason;
-        }
-        return std::nullopt;
+Result<Board> BoardFromJson(const QByteArray& text) {
+    const auto fail = [](const QString& reason) {
+        return Result<Board>::failure(reason.toStdString());
     };
     if (text.size() > kMaxBoardText) {
         return fail("the clipboard holds too much text to be a board");
@@ -211,7 +208,7 @@ std::optional<Board> BoardFromJson(const QByteArray& text, QString* why) {
     if (!reason.isEmpty()) {
         return fail(reason);
     }
-    return board;
+    return Result<Board>::success(board);
 }
 
 QByteArray BoardSetToJson(const StoredBoardSet& set) {

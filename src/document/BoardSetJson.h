@@ -24,9 +24,9 @@ namespace krellon {
 // The board as the clipboard holds it.
 QByteArray BoardToJson(const Board& board);
 
-// The board a JSON text holds; nothing, with the reason in why, for a text that is no board
-// or holds a value a board set file cannot store (a number that is no whole 32-bit number).
-std::optional<Board> BoardFromJson(const QByteArray& text, QString* why = nullptr);
+// The board a JSON text holds, or why there is none: a text that is no board or holds a value
+// a board set file cannot store (a number that is no whole 32-bit number).
+Result<Board> BoardFromJson(const QByteArray& text);
 
 // Every stored field of a set as JSON text.
 QByteArray BoardSetToJson(const StoredBoardSet& set);

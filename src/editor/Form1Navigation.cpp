@@ -1,6 +1,7 @@
 // Commands on the board set as a whole: stepping between boards, renaming, clearing a board
 // and saving the set to "KrelEdit.bds".
 #include "Form1.h"
+#include "document/BoardEdits.h"
 #include "document/BoardSetDocument.h"
 #include "platform/ComboBox.h"
 #include "platform/Controls.h"
@@ -49,14 +50,7 @@ void Form1::Command2_Click() {
 }
 
 void Form1::Command3_Click() {
-    std::vector<CellEdit> empty;
-    empty.reserve(kBoardColumns * kBoardRows);
-    for (int r = 0; r < kBoardRows; ++r) {
-        for (int c = 0; c < kBoardColumns; ++c) {
-            empty.push_back({c, r, 0});
-        }
-    }
-    Document->setCells(CurrentBoard, empty, "Clear Board");
+    BoardEdits::clearBoard(*Document, CurrentBoard);
 }
 
 void Form1::Label1_Click() {

@@ -230,28 +230,6 @@ void BoardTools::OutlineRectangle(QPoint a, QPoint b) {
     editor_->Picture1->Refresh();
 }
 
-void BoardTools::FlipLeftRight() {
-    const Board& board = editor_->Document->board(editor_->CurrentBoard);
-    std::vector<CellEdit> edits;
-    for (int c = 0; c < kBoardColumns; ++c) {
-        for (int r = 0; r < kBoardRows; ++r) {
-            edits.push_back({c, r, board.cell(kBoardColumns - 1 - c, r)});
-        }
-    }
-    editor_->Document->setCells(editor_->CurrentBoard, edits, "Flip Left-Right");
-}
-
-void BoardTools::FlipTopBottom() {
-    const Board& board = editor_->Document->board(editor_->CurrentBoard);
-    std::vector<CellEdit> edits;
-    for (int c = 0; c < kBoardColumns; ++c) {
-        for (int r = 0; r < kBoardRows; ++r) {
-            edits.push_back({c, r, board.cell(c, kBoardRows - 1 - r)});
-        }
-    }
-    editor_->Document->setCells(editor_->CurrentBoard, edits, "Flip Top-Bottom");
-}
-
 bool BoardTools::eventFilter(QObject* watched, QEvent* event) {
     if (watched != editor_->Picture1 || tool_ == Tool::Press) {
         return QObject::eventFilter(watched, event);

@@ -35,10 +35,6 @@ public:
 
     bool Mirror = false;
 
-    // Flips the current board's cells, one step each.
-    void FlipLeftRight();
-    void FlipTopBottom();
-
     // Ends a stroke under way as it stands (focus lost, a dialog opened); cancels a rectangle.
     void EndStroke();
 

@@ -19,6 +19,7 @@
 #include "BoardTools.h"
 #include "ExplorerLink.h"
 #include "app/Version.h"
+#include "document/BoardEdits.h"
 #include "document/BoardSetDocument.h"
 #include "document/BoardSetJson.h"
 #include "document/EditJournalKeeper.h"
@@ -52,10 +53,11 @@ MainWindow::MainWindow(QWidget* parent, const QString& startSet)
     // The board strip stands beside the client area, which keeps its size and its controls.
     strip_ = std::make_unique<BoardStrip>(editor_.get(), boardMenu_, this);
     addDockWidget(Qt::RightDockWidgetArea, strip_.get());
-    BoardsAction = strip_->toggleViewAction();
-    BoardsAction->setText("&Boards");
+    QAction* boards = strip_->toggleViewAction();
+    boards->setObjectName("boards");
+    boards->setText("&Boards");
     viewMenu_->addSeparator();
-    viewMenu_->addAction(BoardsAction);
+    viewMenu_->addAction(boards);
     // The client area has the editor's fixed size; the window fits around it.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
@@ -77,9 +79,10 @@ MainWindow::MainWindow(QWidget* parent, const QString& startSet)
 
 MainWindow::~MainWindow() = default;
 
-QAction* MainWindow::AddEntry(QMenu* menu, const QString& text, const QKeySequence& key,
-                              std::function<void()> handler) {
+QAction* MainWindow::AddEntry(QMenu* menu, const char* id, const QString& text,
+                              const QKeySequence& key, std::function<void()> handler) {
     QAction* action = menu->addAction(text);
+    action->setObjectName(id);
     if (!key.isEmpty()) {
         action->setShortcut(key);
     }
@@ -88,95 +91,118 @@ QAction* MainWindow::AddEntry(QMenu* menu, const QString& text, const QKeySequen
     return action;
 }
 
-void MainWindow::CreateMenus() {
-    Form1& f = *editor_;
-    QMenu* file = menuBar()->addMenu("&File");
-    OpenBoardSetAction = AddEntry(file, "&Open Board Set…", QKeySequence(Qt::CTRL | Qt::Key_O),
-                                  [this] { OpenBoardSet(); });
-    OpenFolderAction =
-        AddEntry(file, "Open &Folder…", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O),
-                 [this] { OpenFolder(); });
-    file->addSeparator();
-    SaveAction = AddEntry(file, "&Save to KrelEdit.bds", QKeySequence(Qt::CTRL | Qt::Key_S),
-                          [&f] { f.Command4_Click(); });
-    SaveAsAction = AddEntry(file, "Save &As…", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
-                            [this] { SaveAs(); });
-    file->addSeparator();
-    RestoreUnsavedAction =
-        AddEntry(file, "&Restore Unsaved Changes", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R),
-                 [this] { session_->journal()->RestoreUnsavedWork(); });
-    RestoreUnsavedAction->setEnabled(false);
-    file->addSeparator();
-    BackupsAction = AddEntry(file, "&Backups…", {}, [this] { ShowBackups(); });
-    file->addSeparator();
-    QuitAction = file->addAction("&Quit");
-    QuitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-    connect(QuitAction, &QAction::triggered, this, &QWidget::close);
+QAction* MainWindow::Action(const char* id) const {
+    return findChild<QAction*>(id);
+}
 
+void MainWindow::CreateMenus() {
+    CreateFileMenu();
+    CreateEditMenu();
+    CreateBoardMenu();
+    CreateViewMenu();
+    CreateToolsMenu();
+    QMenu* help = menuBar()->addMenu("&Help");
+    AddEntry(help, "about", "&About", {}, [this] { ShowAbout(); });
+}
+
+void MainWindow::CreateFileMenu() {
+    QMenu* file = menuBar()->addMenu("&File");
+    AddEntry(file, "openBoardSet", "&Open Board Set…", QKeySequence(Qt::CTRL | Qt::Key_O),
+             [this] { OpenBoardSet(); });
+    AddEntry(file, "openFolder", "Open &Folder…", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O),
+             [this] { OpenFolder(); });
+    file->addSeparator();
+    AddEntry(file, "save", "&Save to KrelEdit.bds", QKeySequence(Qt::CTRL | Qt::Key_S),
+             [this] { editor_->Command4_Click(); });
+    AddEntry(file, "saveAs", "Save &As…", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
+             [this] { SaveAs(); });
+    file->addSeparator();
+    AddEntry(file, "restoreUnsaved", "&Restore Unsaved Changes",
+             QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R),
+             [this] { session_->journal()->RestoreUnsavedWork(); })
+        ->setEnabled(false);
+    file->addSeparator();
+    AddEntry(file, "backups", "&Backups…", {}, [this] { ShowBackups(); });
+    file->addSeparator();
+    QAction* quit = file->addAction("&Quit");
+    quit->setObjectName("quit");
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    connect(quit, &QAction::triggered, this, &QWidget::close);
+}
+
+void MainWindow::CreateEditMenu() {
     QMenu* edit = menuBar()->addMenu("&Edit");
-    QUndoStack* stack = f.Document->undoStack();
-    UndoAction = stack->createUndoAction(this, "Undo");
-    UndoAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
-    RedoAction = stack->createRedoAction(this, "Redo");
-    RedoAction->setShortcuts(
+    QUndoStack* stack = Document()->undoStack();
+    QAction* undo = stack->createUndoAction(this, "Undo");
+    undo->setObjectName("undo");
+    undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    QAction* redo = stack->createRedoAction(this, "Redo");
+    redo->setObjectName("redo");
+    redo->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
-    edit->addAction(UndoAction);
-    edit->addAction(RedoAction);
+    edit->addAction(undo);
+    edit->addAction(redo);
     edit->addSeparator();
     // Inside a list's text field these keys keep their text meaning: the field takes them
     // before the window's shortcuts see them.
-    CopyBoardAction = AddEntry(edit, "&Copy Board", QKeySequence(Qt::CTRL | Qt::Key_C), [&f] {
+    AddEntry(edit, "copyBoard", "&Copy Board", QKeySequence(Qt::CTRL | Qt::Key_C), [this] {
         QGuiApplication::clipboard()->setText(
-            QString::fromUtf8(BoardToJson(f.Document->board(f.CurrentBoard))));
+            QString::fromUtf8(BoardEdits::copyBoard(*Document(), editor_->CurrentBoard)));
     });
-    PasteBoardAction = AddEntry(edit, "&Paste Board", QKeySequence(Qt::CTRL | Qt::Key_V),
-                                [this] { PasteBoard(false); });
-    PasteAsNewBoardAction =
-        AddEntry(edit, "Paste as &New Board", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V),
-                 [this] { PasteBoard(true); });
+    AddEntry(edit, "pasteBoard", "&Paste Board", QKeySequence(Qt::CTRL | Qt::Key_V),
+             [this] { PasteBoard(false); });
+    AddEntry(edit, "pasteAsNewBoard", "Paste as &New Board",
+             QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V), [this] { PasteBoard(true); });
+}
 
+void MainWindow::CreateBoardMenu() {
     QMenu* board = menuBar()->addMenu("&Board");
     boardMenu_ = board;
-    NextBoardAction = AddEntry(board, "&Next Board", QKeySequence(Qt::Key_PageDown),
-                               [&f] { f.Command2_Click(); });
-    PreviousBoardAction = AddEntry(board, "&Previous Board", QKeySequence(Qt::Key_PageUp),
-                                   [&f] { f.Command1_Click(); });
+    Form1* f = editor_.get();
+    BoardSetDocument* d = Document();
+    AddEntry(board, "nextBoard", "&Next Board", QKeySequence(Qt::Key_PageDown),
+             [f] { f->Command2_Click(); });
+    AddEntry(board, "previousBoard", "&Previous Board", QKeySequence(Qt::Key_PageUp),
+             [f] { f->Command1_Click(); });
     board->addSeparator();
-    NewBoardAction = AddEntry(board, "Ne&w Board", QKeySequence(Qt::CTRL | Qt::Key_M), [&f] {
-        Board empty;
-        empty.background = f.Document->board(f.CurrentBoard).background;
-        f.Document->insertBoard(f.CurrentBoard + 1, empty, "New Board");
-    });
-    DuplicateBoardAction =
-        AddEntry(board, "&Duplicate Board", QKeySequence(Qt::CTRL | Qt::Key_D), [&f] {
-            f.Document->insertBoard(f.CurrentBoard + 1, f.Document->board(f.CurrentBoard),
-                                    "Duplicate Board");
-        });
-    DeleteBoardAction = AddEntry(board, "De&lete Board", QKeySequence(Qt::CTRL | Qt::Key_Delete),
-                                 [&f] { f.Document->removeBoard(f.CurrentBoard); });
-    MoveEarlierAction = AddEntry(
-        board, "Move Board &Earlier", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_PageUp),
-        [&f] { f.Document->moveBoard(f.CurrentBoard, f.CurrentBoard - 1, "Move Board Earlier"); });
-    MoveLaterAction = AddEntry(
-        board, "Move Board &Later", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_PageDown),
-        [&f] { f.Document->moveBoard(f.CurrentBoard, f.CurrentBoard + 1, "Move Board Later"); });
+    // Each entry edits the board shown.
+    const auto onShown = [f, d](void (*edit)(BoardSetDocument&, int)) {
+        return [f, d, edit] { edit(*d, f->CurrentBoard); };
+    };
+    AddEntry(board, "newBoard", "Ne&w Board", QKeySequence(Qt::CTRL | Qt::Key_M),
+             onShown(BoardEdits::newBoard));
+    AddEntry(board, "duplicateBoard", "&Duplicate Board", QKeySequence(Qt::CTRL | Qt::Key_D),
+             onShown(BoardEdits::duplicateBoard));
+    AddEntry(board, "deleteBoard", "De&lete Board", QKeySequence(Qt::CTRL | Qt::Key_Delete),
+             onShown(BoardEdits::deleteBoard));
+    AddEntry(board, "moveBoardEarlier", "Move Board &Earlier",
+             QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_PageUp),
+             onShown(BoardEdits::moveBoardEarlier));
+    AddEntry(board, "moveBoardLater", "Move Board &Later",
+             QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_PageDown),
+             onShown(BoardEdits::moveBoardLater));
     board->addSeparator();
-    ClearBoardAction = AddEntry(board, "&Clear Board", {}, [&f] { f.Command3_Click(); });
+    AddEntry(board, "clearBoard", "&Clear Board", {}, [f] { f->Command3_Click(); });
     board->addSeparator();
-    RenameSetAction = AddEntry(board, "Rename &Set…", {}, [&f] { f.Label1_Click(); });
-    RenameAuthorAction = AddEntry(board, "Rename &Author…", {}, [&f] { f.Label2_Click(); });
+    AddEntry(board, "renameSet", "Rename &Set…", {}, [f] { f->Label1_Click(); });
+    AddEntry(board, "renameAuthor", "Rename &Author…", {}, [f] { f->Label2_Click(); });
+}
 
+void MainWindow::CreateViewMenu() {
     // The view entries click the editor's own controls, so that both always agree.
     QMenu* view = menuBar()->addMenu("&View");
     viewMenu_ = view;
     auto* modes = new QActionGroup(this);
-    const char* names[3] = {"&Textured", "&Half-bright", "&Black"};
+    const std::array<std::pair<const char*, const char*>, 3> names = {
+        {{"modeTextured", "&Textured"},
+         {"modeHalfBright", "&Half-bright"},
+         {"modeBlack", "&Black"}}};
     for (int i = 0; i < 3; ++i) {
-        QAction* action = view->addAction(names[i]);
+        QAction* action = view->addAction(names[static_cast<std::size_t>(i)].second);
+        action->setObjectName(names[static_cast<std::size_t>(i)].first);
         action->setCheckable(true);
         action->setActionGroup(modes);
-        ModeActions[i] = action;
-        QRadioButton* button = f.Option1->Button(i);
+        QRadioButton* button = editor_->Option1->Button(i);
         action->setChecked(button->isChecked());
         connect(action, &QAction::triggered, this, [button] {
             if (!button->isChecked()) {
@@ -186,50 +212,54 @@ void MainWindow::CreateMenus() {
         connect(button, &QRadioButton::toggled, action, &QAction::setChecked);
     }
     view->addSeparator();
-    ShowHiddenAction = view->addAction("Show &Hidden Bricks");
-    ShowHiddenAction->setCheckable(true);
-    ShowHiddenAction->setChecked(f.Check1->isChecked());
-    connect(ShowHiddenAction, &QAction::triggered, this, [&f](bool checked) {
-        if (f.Check1->isChecked() != checked) {
-            f.Check1->click();
+    QAction* showHidden = view->addAction("Show &Hidden Bricks");
+    showHidden->setObjectName("showHidden");
+    showHidden->setCheckable(true);
+    CheckBox* check = editor_->Check1;
+    showHidden->setChecked(check->isChecked());
+    connect(showHidden, &QAction::triggered, this, [check](bool checked) {
+        if (check->isChecked() != checked) {
+            check->click();
         }
     });
-    connect(f.Check1, &QCheckBox::toggled, ShowHiddenAction, &QAction::setChecked);
+    connect(check, &QCheckBox::toggled, showHidden, &QAction::setChecked);
+}
 
+void MainWindow::CreateToolsMenu() {
     QMenu* tools = menuBar()->addMenu("&Tools");
     // Plain letters: inside a list's text field they are typed, not taken.
     auto* toolGroup = new QActionGroup(this);
-    const std::pair<BoardTools::Tool, Qt::Key> toolKeys[4] = {
-        {BoardTools::Tool::Press, Qt::Key_P},
-        {BoardTools::Tool::Brush, Qt::Key_B},
-        {BoardTools::Tool::Rectangle, Qt::Key_R},
-        {BoardTools::Tool::Fill, Qt::Key_F}};
-    for (int i = 0; i < 4; ++i) {
-        const BoardTools::Tool tool = toolKeys[i].first;
-        QAction* action = AddEntry(tools, BoardTools::Name(tool), QKeySequence(toolKeys[i].second),
+    const std::array<std::tuple<BoardTools::Tool, Qt::Key, const char*>, 4> toolKeys = {
+        {{BoardTools::Tool::Press, Qt::Key_P, "toolPress"},
+         {BoardTools::Tool::Brush, Qt::Key_B, "toolBrush"},
+         {BoardTools::Tool::Rectangle, Qt::Key_R, "toolRectangle"},
+         {BoardTools::Tool::Fill, Qt::Key_F, "toolFill"}}};
+    std::array<QAction*, 4> toolActions{};
+    for (std::size_t i = 0; i < toolKeys.size(); ++i) {
+        const auto [tool, key, id] = toolKeys[i];
+        QAction* action = AddEntry(tools, id, BoardTools::Name(tool), QKeySequence(key),
                                    [this, tool] { tools_->SetTool(tool); });
         action->setCheckable(true);
         action->setActionGroup(toolGroup);
-        ToolActions[i] = action;
+        toolActions[i] = action;
     }
-    ToolActions[0]->setChecked(true);
-    connect(tools_.get(), &BoardTools::toolChanged, this, [this](BoardTools::Tool tool) {
-        ToolActions[static_cast<int>(tool)]->setChecked(true);
-        ToolStatus->setText("Tool: " + BoardTools::Name(tool));
-    });
-    MirrorAction = tools->addAction("&Mirror Painting");
-    MirrorAction->setShortcut(QKeySequence(Qt::Key_M));
-    MirrorAction->setCheckable(true);
-    connect(MirrorAction, &QAction::toggled, this, [this](bool on) { tools_->Mirror = on; });
-    FlipLeftRightAction = AddEntry(tools, "Flip &Left-Right", QKeySequence(Qt::Key_X),
-                                   [this] { tools_->FlipLeftRight(); });
-    FlipTopBottomAction = AddEntry(tools, "Flip &Top-Bottom", QKeySequence(Qt::Key_Y),
-                                   [this] { tools_->FlipTopBottom(); });
+    toolActions[0]->setChecked(true);
+    connect(tools_.get(), &BoardTools::toolChanged, this,
+            [this, toolActions](BoardTools::Tool tool) {
+                toolActions[static_cast<std::size_t>(tool)]->setChecked(true);
+                ToolStatus->setText("Tool: " + BoardTools::Name(tool));
+            });
+    QAction* mirror = tools->addAction("&Mirror Painting");
+    mirror->setObjectName("mirror");
+    mirror->setShortcut(QKeySequence(Qt::Key_M));
+    mirror->setCheckable(true);
+    connect(mirror, &QAction::toggled, this, [this](bool on) { tools_->Mirror = on; });
+    AddEntry(tools, "flipLeftRight", "Flip &Left-Right", QKeySequence(Qt::Key_X),
+             [this] { BoardEdits::flipLeftRight(*Document(), editor_->CurrentBoard); });
+    AddEntry(tools, "flipTopBottom", "Flip &Top-Bottom", QKeySequence(Qt::Key_Y),
+             [this] { BoardEdits::flipTopBottom(*Document(), editor_->CurrentBoard); });
     tools->addSeparator();
-    ExplorerAction = AddEntry(tools, "&Image Explorer", {}, [&f] { f.Picture4_Click(); });
-
-    QMenu* help = menuBar()->addMenu("&Help");
-    AboutAction = AddEntry(help, "&About", {}, [this] { ShowAbout(); });
+    AddEntry(tools, "imageExplorer", "&Image Explorer", {}, [this] { editor_->Picture4_Click(); });
 }
 
 void MainWindow::CreateStatusBar() {
@@ -246,14 +276,14 @@ void MainWindow::CreateStatusBar() {
     statusBar()->addWidget(RestoreButton);
     UnsavedStatus->hide();
     RestoreButton->hide();
-    connect(RestoreButton, &QPushButton::clicked, RestoreUnsavedAction, &QAction::trigger);
+    connect(RestoreButton, &QPushButton::clicked, Action("restoreUnsaved"), &QAction::trigger);
     // Unsaved work found for the open set, with its button, while there is any.
     connect(session_->journal(), &EditJournalKeeper::offerChanged, this, [this] {
         const QString text = session_->journal()->OfferText();
         UnsavedStatus->setText(text);
         UnsavedStatus->setVisible(!text.isEmpty());
         RestoreButton->setVisible(!text.isEmpty());
-        RestoreUnsavedAction->setEnabled(!text.isEmpty());
+        Action("restoreUnsaved")->setEnabled(!text.isEmpty());
     });
     // Whether unsaved work is protected stands in the bar for as long as it is true.
     ProtectionStatus = new QLabel(this);
@@ -288,28 +318,22 @@ void MainWindow::UpdateStatus() {
     ModifiedStatus->setText(editor_->Document->isModified() ? QString("modified") : QString());
     // A set holds 1 to 100 boards.
     const int count = editor_->Document->boardCount();
-    NewBoardAction->setEnabled(count < kMaxBoards);
-    DuplicateBoardAction->setEnabled(count < kMaxBoards);
-    PasteAsNewBoardAction->setEnabled(count < kMaxBoards);
-    DeleteBoardAction->setEnabled(count > 1);
+    for (const char* id : {"newBoard", "duplicateBoard", "pasteAsNewBoard"}) {
+        Action(id)->setEnabled(count < kMaxBoards);
+    }
+    Action("deleteBoard")->setEnabled(count > 1);
 }
 
 void MainWindow::PasteBoard(bool asNew) {
-    Form1& f = *editor_;
-    QString why;
-    const auto board = BoardFromJson(QGuiApplication::clipboard()->text().toUtf8(), &why);
-    if (!board) {
-        statusBar()->showMessage("Nothing pasted: " + why);
+    const Result<int> pasted = BoardEdits::pasteBoard(
+        *Document(), editor_->CurrentBoard, QGuiApplication::clipboard()->text().toUtf8(), asNew);
+    // The outcome replaces whatever the bar said last, a refused paste among it.
+    if (!pasted.ok()) {
+        statusBar()->showMessage("Nothing pasted: " + QString::fromStdString(pasted.error()));
         return;
     }
-    // The outcome replaces whatever the bar said last, a refused paste among it.
-    if (asNew) {
-        f.Document->insertBoard(f.CurrentBoard + 1, *board, "Paste as New Board");
-        statusBar()->showMessage(QString("Pasted as new board %1").arg(f.CurrentBoard));
-    } else {
-        f.Document->replaceBoard(f.CurrentBoard, *board, "Paste Board");
-        statusBar()->showMessage(QString("Pasted over board %1").arg(f.CurrentBoard));
-    }
+    statusBar()->showMessage(
+        QString(asNew ? "Pasted as new board %1" : "Pasted over board %1").arg(pasted.value()));
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {

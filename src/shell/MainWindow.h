@@ -51,38 +51,8 @@ public:
     // Help > About.
     void ShowAbout();
 
-    // The menus' entries, for the tests to trigger.
-    QAction* OpenBoardSetAction = nullptr;
-    QAction* OpenFolderAction = nullptr;
-    QAction* SaveAction = nullptr;
-    QAction* SaveAsAction = nullptr;
-    QAction* RestoreUnsavedAction = nullptr;
-    QAction* BackupsAction = nullptr;
-    QAction* QuitAction = nullptr;
-    QAction* UndoAction = nullptr;
-    QAction* RedoAction = nullptr;
-    QAction* NextBoardAction = nullptr;
-    QAction* PreviousBoardAction = nullptr;
-    QAction* ClearBoardAction = nullptr;
-    QAction* NewBoardAction = nullptr;
-    QAction* DuplicateBoardAction = nullptr;
-    QAction* DeleteBoardAction = nullptr;
-    QAction* MoveEarlierAction = nullptr;
-    QAction* MoveLaterAction = nullptr;
-    QAction* CopyBoardAction = nullptr;
-    QAction* PasteBoardAction = nullptr;
-    QAction* PasteAsNewBoardAction = nullptr;
-    QAction* RenameSetAction = nullptr;
-    QAction* RenameAuthorAction = nullptr;
-    QAction* ModeActions[3] = {};
-    QAction* ShowHiddenAction = nullptr;
-    QAction* BoardsAction = nullptr;  // View > Boards: the board strip
-    QAction* ExplorerAction = nullptr;
-    QAction* ToolActions[4] = {};  // Press, Brush, Rectangle, Fill
-    QAction* MirrorAction = nullptr;
-    QAction* FlipLeftRightAction = nullptr;
-    QAction* FlipTopBottomAction = nullptr;
-    QAction* AboutAction = nullptr;
+    // The menus' entries by their ids ("save", "newBoard", "modeBlack", "toolBrush"…).
+    QAction* Action(const char* id) const;
 
     // The status bar's three parts: the open file, "modified", what lies under the pointer.
     QLabel* FileStatus = nullptr;
@@ -100,9 +70,14 @@ protected:
 
 private:
     void CreateMenus();
+    void CreateFileMenu();
+    void CreateEditMenu();
+    void CreateBoardMenu();
+    void CreateViewMenu();
+    void CreateToolsMenu();
     void CreateStatusBar();
-    // An entry of menu that runs handler as an event handler of the editor.
-    QAction* AddEntry(QMenu* menu, const QString& text, const QKeySequence& key,
+    // An entry of menu, found by id, that runs handler as an event handler of the editor.
+    QAction* AddEntry(QMenu* menu, const char* id, const QString& text, const QKeySequence& key,
                       std::function<void()> handler);
     // Shows the open file and whether it is modified, and enables what the set allows.
     void UpdateStatus();
