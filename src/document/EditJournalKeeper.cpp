@@ -29,41 +29,26 @@ std::int64_t NowNs() {
 
 const char* const kTooLarge = "the set is too large for the journal";
 
-// The record of what a change left in the set.
+// The record of what a change left in the set, in the change's scope: the board it was on,
+// the texts, or the whole set.
 JournalRecord RecordOf(const DocumentChange& change, const BoardSetContent& set) {
     using Kind = DocumentChange::Kind;
     JournalRecord record;
     record.timeNs = NowNs();
-    record.board = change.board;
     switch (change.kind) {
-        case Kind::Cells: {
-            record.kind = JournalRecord::Kind::Cells;
-            const Board& board = set.boards[static_cast<std::size_t>(change.board - 1)];
-            for (const int index : change.cells) {
-                record.cells.emplace_back(static_cast<std::uint16_t>(index),
-                                          board.cells[static_cast<std::size_t>(index)]);
-            }
-            break;
-        }
+        case Kind::Cells:
         case Kind::Background:
-            record.kind = JournalRecord::Kind::Background;
-            record.value = set.boards[static_cast<std::size_t>(change.board - 1)].background;
+            record.kind = JournalRecord::Kind::Board;
+            record.board = change.board;
+            record.boardIs = set.boards[static_cast<std::size_t>(change.board - 1)];
             break;
         case Kind::BoardSetName:
-            record.kind = JournalRecord::Kind::BoardSetName;
-            record.text = set.boardSetName;
-            break;
         case Kind::AuthorName:
-            record.kind = JournalRecord::Kind::AuthorName;
-            record.text = set.authorName;
-            break;
         case Kind::BrickSetFile:
-            record.kind = JournalRecord::Kind::BrickSetFile;
-            record.text = set.brickSetFile;
-            break;
         case Kind::BackgroundSetFile:
-            record.kind = JournalRecord::Kind::BackgroundSetFile;
-            record.text = set.backgroundSetFile;
+            record.kind = JournalRecord::Kind::Texts;
+            record.texts = {set.boardSetName, set.authorName, set.brickSetFile,
+                            set.backgroundSetFile};
             break;
         case Kind::Whole:
         case Kind::Boards:

@@ -14,6 +14,7 @@ namespace {
 // The first layout had no record numbers and no file check; it is still read.
 constexpr std::string_view kMagicV1 = "KRJ1";
 constexpr std::string_view kMagic = "KRJ2";
+constexpr std::uint8_t kLastKind = static_cast<std::uint8_t>(JournalRecord::Kind::Texts);
 // A frame is as long as its length says, up to what the file holds: a set of any size the
 // board set reader takes fits, and a damaged length never reserves more than the file's size.
 constexpr std::uint64_t kMaxFrame = 0xFFFFFFFFu;
@@ -78,7 +79,7 @@ bool DecodeRecord(const std::vector<std::uint8_t>& payload, bool numbered, Journ
     const MemorySource source(payload);
     ByteReader in(source);
     const std::uint8_t kind = in.readByte();
-    if (!in.ok() || kind < 1 || kind > 7) {
+    if (!in.ok() || kind < 1 || kind > kLastKind) {
         return false;
     }
     record.kind = static_cast<JournalRecord::Kind>(kind);
@@ -106,6 +107,20 @@ bool DecodeRecord(const std::vector<std::uint8_t>& payload, bool numbered, Journ
         case Kind::Background:
             record.board = in.readInt32();
             record.value = in.readInt32();
+            break;
+        case Kind::Board:
+            record.board = in.readInt32();
+            record.boardIs.background = in.readInt32();
+            for (std::int32_t& code : record.boardIs.cells) {
+                code = in.readInt32();
+            }
+            break;
+        case Kind::Texts:
+            for (std::string& text : record.texts) {
+                if (!ReadText(in, text)) {
+                    return false;
+                }
+            }
             break;
         case Kind::Whole: {
             const MemorySource rest(std::span<const std::uint8_t>(payload).subspan(
@@ -201,6 +216,18 @@ std::vector<std::uint8_t> EncodeJournalRecord(const JournalRecord& record) {
             out.writeInt32(record.board);
             out.writeInt32(record.value);
             break;
+        case Kind::Board:
+            out.writeInt32(record.board);
+            out.writeInt32(record.boardIs.background);
+            for (const std::int32_t code : record.boardIs.cells) {
+                out.writeInt32(code);
+            }
+            break;
+        case Kind::Texts:
+            for (const std::string& text : record.texts) {
+                WriteText(out, text);
+            }
+            break;
         case Kind::Whole: {
             const auto bytes = EncodeBoardSet(record.whole);
             out.writeBytes(bytes.data(), bytes.size());
@@ -251,6 +278,18 @@ bool ApplyJournalRecord(BoardSetContent& set, const JournalRecord& record) {
             return true;
         case Kind::BackgroundSetFile:
             set.backgroundSetFile = record.text;
+            return true;
+        case Kind::Board:
+            if (!boardFits()) {
+                return false;
+            }
+            set.boards[static_cast<std::size_t>(record.board - 1)] = record.boardIs;
+            return true;
+        case Kind::Texts:
+            set.boardSetName = record.texts[0];
+            set.authorName = record.texts[1];
+            set.brickSetFile = record.texts[2];
+            set.backgroundSetFile = record.texts[3];
             return true;
         case Kind::Whole:
             if (record.whole.boards.empty() ||
@@ -310,7 +349,7 @@ std::optional<JournalContent> ReadJournal(const ByteSource& file) {
         in.readInt32();
         const std::uint8_t kind = in.readByte();
         const auto number = static_cast<std::uint32_t>(in.readInt32());
-        return in.ok() && size <= source.size() - at - 8 && kind >= 1 && kind <= 7 &&
+        return in.ok() && size <= source.size() - at - 8 && kind >= 1 && kind <= kLastKind &&
                (!numbered || (number > lastNumber && number - lastNumber <= (1u << 24)));
     };
     std::uint32_t lastNumber = 0;

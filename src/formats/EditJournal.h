@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -18,25 +19,33 @@ namespace krellon {
 // by a crash or damaged on disk is found and passed over: since a record holds values, not
 // differences, the records after it still apply, and the numbers tell how many were lost.
 
-// One change the journal holds: the values a step left in the set.
+// One change the journal holds: the values a step left in the set. A step writes what it
+// left in its scope: one board, the texts, or the whole set; a new kind of step needs no new
+// kind of record.
 struct JournalRecord {
     enum class Kind : std::uint8_t {
+        // Written by version 0.3 and still read: parts of a board, one text.
         Cells = 1,         // brick codes of some cells of one board
         Background = 2,    // one board's background number
-        BoardSetName = 3,  // the four texts, as stored
+        BoardSetName = 3,  // one of the four texts, as stored
         AuthorName = 4,
         BrickSetFile = 5,
         BackgroundSetFile = 6,
-        Whole = 7,  // the whole set at once
+        // Written now.
+        Whole = 7,  // the whole set is now this
+        Board = 8,  // board n is now this (background and cells)
+        Texts = 9,  // the four texts are now these
     };
     Kind kind = Kind::Cells;
     std::uint32_t number = 0;  // 1 for the journal's first record, counting up
     std::int64_t timeNs = 0;   // when the change was made, nanoseconds since 1970 (UTC)
-    std::int32_t board = 0;    // 1-based, for Cells and Background
+    std::int32_t board = 0;    // 1-based, for Board, Cells and Background
     std::vector<std::pair<std::uint16_t, std::int32_t>> cells;  // index into Board::cells, code
     std::int32_t value = 0;                                     // Background
-    std::string text;                                           // the texts
-    BoardSetContent whole;                                      // Whole
+    std::string text;                                           // one text
+    Board boardIs;                                              // Board
+    std::array<std::string, 4> texts;  // Texts: set name, author, brick set, background set
+    BoardSetContent whole;             // Whole
 };
 
 // The bytes of a journal's first frame: when it began, what set it is of (key), the check of
