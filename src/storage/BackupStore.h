@@ -2,13 +2,14 @@
 
 #include <chrono>
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "storage/System.h"
 
 namespace krellon {
 
@@ -62,7 +63,7 @@ public:
         // flushes the store's file system itself (after finish, and again after commit).
         // Returns an empty text on success, else the reason.
         std::string commit(bool flush = true);
-        bool active() const { return file_ != nullptr || finished_ || !error_.empty(); }
+        bool active() const { return file_.isOpen() || finished_ || !error_.empty(); }
         // Drops what was written; commit then gives reason.
         void Fail(std::string reason);
         // The folder the version is written in.
@@ -73,7 +74,7 @@ public:
         void abandon();
 
         BackupStore* store_ = nullptr;
-        std::FILE* file_ = nullptr;
+        sys::File file_;
         bool finished_ = false;  // closed under its temporary name
         std::filesystem::path dir_;
         std::string stamp_;
@@ -110,7 +111,7 @@ private:
 // answer makes the step fail as a failing disk would (EIO).
 void SetDiskStepHookForTesting(std::function<bool(std::string_view step)> hook);
 
-// Whether a disk step goes ahead: always, unless the test seam says no; errno is EIO then.
+// Whether a disk step goes ahead: always, unless the test seam says no.
 bool DiskStepGoesAhead(std::string_view step);
 
 }  // namespace krellon

@@ -1,6 +1,5 @@
 #include "ImageTransfers.h"
 
-#include <sys/stat.h>
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -15,6 +14,7 @@
 #include "storage/FileSource.h"
 #include "storage/FileWrites.h"
 #include "storage/Files.h"
+#include "storage/System.h"
 
 namespace krellon {
 
@@ -93,15 +93,12 @@ std::optional<ImportChange> BytesUnder(const ByteSource& file, const ImageRecord
 }  // namespace
 
 std::optional<FileIdentity> IdentityOf(const std::filesystem::path& path) {
-    struct stat status {};
-    if (::stat(path.c_str(), &status) != 0) {
+    const sys::FileInfo info = sys::infoOf(path);
+    if (info.kind == sys::FileKind::Missing) {
         return std::nullopt;
     }
-    return FileIdentity{static_cast<std::uint64_t>(status.st_dev),
-                        static_cast<std::uint64_t>(status.st_ino),
-                        static_cast<std::uint64_t>(status.st_size),
-                        static_cast<std::int64_t>(status.st_mtim.tv_sec),
-                        static_cast<std::int64_t>(status.st_mtim.tv_nsec)};
+    return FileIdentity{info.id.volume, info.id.file, info.size, info.modifiedSeconds,
+                        info.modifiedNanoseconds};
 }
 
 std::optional<ShownImage> ReadShownImage(const std::filesystem::path& path, int number,
