@@ -58,30 +58,48 @@ TEST(FileNames, EveryByteStringComesBackAndShowsReadably) {
     EXPECT_FALSE(StorableName(NameFromBytes("caf\xe9.img")));
 }
 
-TEST(Pipeline, AnExceptionOnEitherSideReachesTheCaller) {
-    // Thrown by the consumer while the worker still has items to make, and by the producer.
-    for (const bool inConsume : {true, false}) {
-        std::size_t consumed = 0;
+TEST(Pipeline, StopsAtTheFirstFailureOnEitherSideWorkingOneItemAhead) {
+    // Item 3 fails on each side in turn, by its result and by an exception.
+    for (int way = 0; way < 4; ++way) {
+        std::vector<std::size_t> made;
+        std::vector<std::size_t> taken;
         const auto run = [&] {
-            RunPipeline<int>(
-                1000,
+            return RunPipeline<int>(
+                10,
                 [&](std::size_t i) {
-                    if (!inConsume && i == 3) {
+                    made.push_back(i);
+                    if (i == 3 && way == 2) {
                         throw std::runtime_error("produce");
                     }
-                    return static_cast<int>(i);
+                    return i == 3 && way == 0 ? Result<int>::failure("produce 3")
+                                              : Result<int>::success(static_cast<int>(i));
                 },
-                [&](std::size_t i, int) {
-                    if (inConsume && i == 3) {
+                [&](std::size_t i, int item) {
+                    EXPECT_EQ(item, static_cast<int>(i));
+                    if (i == 3 && way == 3) {
                         throw std::runtime_error("consume");
                     }
-                    ++consumed;
-                    return true;
+                    if (i == 3 && way == 1) {
+                        return Status::failure("consume 3");
+                    }
+                    taken.push_back(i);
+                    return Status::success();
                 });
         };
-        EXPECT_THROW(run(), std::runtime_error) << inConsume;
-        EXPECT_LE(consumed, 3u);
+        if (way >= 2) {
+            EXPECT_THROW(run(), std::runtime_error) << way;
+        } else {
+            EXPECT_EQ(run().error(), way == 0 ? "produce 3" : "consume 3");
+        }
+        EXPECT_EQ(taken, (std::vector<std::size_t>{0, 1, 2})) << way;
+        EXPECT_EQ(made.size(), way % 2 == 0 ? 4u : 5u) << way;
     }
+    int calls = 0;
+    EXPECT_TRUE(
+        RunPipeline<int>(
+            0, [&](std::size_t) { return ++calls; }, [&](std::size_t, int) { return ++calls > 0; })
+            .ok());
+    EXPECT_EQ(calls, 0);
 }
 
 TEST(Files, AFileCutShortWhileReadIsAReadErrorNotZeros) {
