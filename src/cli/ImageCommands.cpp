@@ -12,8 +12,8 @@ namespace krellon::cli {
 
 namespace {
 
-int Failed(Streams& io, const TransferResult& failure) {
-    return failure ? Fail(io, failure->file, failure->reason) : 0;
+int Failed(Streams& io, const TransferStatus& status) {
+    return status.ok() ? 0 : Fail(io, status.error().file, status.error().reason);
 }
 
 std::optional<ImageFormat> FormatNamed(const QString& name) {
@@ -174,8 +174,8 @@ int Import(const QStringList& arguments, Streams& io) {
     // Which file goes into which image.
     std::map<int, QString> sources;
     if (command.parser.isSet(all)) {
-        if (const auto failure = ImagesInFolder(from, sources)) {
-            return Failed(io, failure);
+        if (const TransferStatus listed = ImagesInFolder(from, sources); !listed.ok()) {
+            return Failed(io, listed);
         }
     } else {
         if (!ImageFormatOfName(from)) {

@@ -22,6 +22,11 @@ std::optional<std::uint64_t> g_failAfterBytes;
 // that no file size makes it grow.
 constexpr std::size_t kCopyBlock = 1 << 20;
 
+// A failure's text as a Status: empty for success.
+Status AsStatus(const std::string& failure) {
+    return failure.empty() ? Status::success() : Status::failure(failure);
+}
+
 // What a disk step that the test seam stops fails with.
 std::string StepFailure() {
     return std::make_error_code(std::errc::io_error).message();
@@ -142,9 +147,9 @@ void Report(const KeepPrevious& keep, BackupStore::Writer& backup, bool flush) {
     if (!backup.active()) {
         return;
     }
-    const std::string problem = backup.commit(flush);
-    if (!problem.empty() && keep.problem != nullptr) {
-        *keep.problem = problem;
+    const Status kept = backup.commit(flush);
+    if (!kept.ok() && keep.problem != nullptr) {
+        *keep.problem = kept.error();
     }
 }
 
@@ -183,15 +188,15 @@ std::string InTheWay(sys::FileKind kind) {
 
 // Writes content to the named pipe or character device at path as a stream: it cannot be
 // replaced, and is neither renamed over nor kept. Opening a pipe waits for its reader.
-std::string WriteStream(const fs::path& path, const NewContent& content) {
+Status WriteStream(const fs::path& path, const NewContent& content) {
     std::error_code error;
     sys::File file = sys::openStream(path, error);
     if (error) {
-        return error.message();
+        return Status::failure(error.message());
     }
     // A regular file put there meanwhile would be overwritten in place, not replaced.
     if (!IsStream(sys::infoOf(file).kind)) {
-        return "the output changed while it was opened";
+        return Status::failure("the output changed while it was opened");
     }
     TemporaryWriter out(file);
     {
@@ -206,14 +211,14 @@ std::string WriteStream(const fs::path& path, const NewContent& content) {
     if (const std::error_code closed = file.close(); closed && failure.empty()) {
         failure = closed.message();
     }
-    return failure;
+    return AsStatus(failure);
 }
 
 // Writes the new content beside the file that path finally names, flushed to disk when flush
 // is set; on success pending holds what Place needs. A pipe or device at path is only noted
 // in pending, to be written as a stream.
-std::string Write(const fs::path& path, const NewContent& content, const KeepPrevious& keep,
-                  bool flush, Pending& pending) {
+Status Write(const fs::path& path, const NewContent& content, const KeepPrevious& keep, bool flush,
+             Pending& pending) {
     if (keep.problem != nullptr) {
         keep.problem->clear();
     }
@@ -222,25 +227,26 @@ std::string Write(const fs::path& path, const NewContent& content, const KeepPre
     const sys::FileInfo given = sys::infoOf(path);
     if (given.kind != sys::FileKind::Missing && given.kind != sys::FileKind::Regular) {
         if (!IsStream(given.kind)) {
-            return InTheWay(given.kind);
+            return Status::failure(InTheWay(given.kind));
         }
         pending.stream = true;
         pending.target = path;
-        return {};
+        return Status::success();
     }
     const auto target = FinalTarget(path);
     if (!target) {
-        return std::make_error_code(std::errc::too_many_symbolic_link_levels).message();
+        return Status::failure(
+            std::make_error_code(std::errc::too_many_symbolic_link_levels).message());
     }
     const sys::FileInfo existing = sys::infoOf(*target);
     const bool exists = existing.kind != sys::FileKind::Missing;
     // Only a regular file is ever renamed over.
     if (exists && existing.kind != sys::FileKind::Regular) {
-        return InTheWay(existing.kind);
+        return Status::failure(InTheWay(existing.kind));
     }
     // A file marked read-only is kept, even where the folder would allow replacing it.
     if (exists && existing.readOnly) {
-        return "the file is read-only";
+        return Status::failure("the file is read-only");
     }
 
     const fs::path dir = target->has_parent_path() ? target->parent_path() : fs::path(".");
@@ -251,7 +257,7 @@ std::string Write(const fs::path& path, const NewContent& content, const KeepPre
     sys::File file = CreateTemporary(
         dir, exists ? sys::NewFileAccess::Private : sys::NewFileAccess::Usual, temp, error);
     if (!file.isOpen()) {
-        return error.message();
+        return Status::failure(error.message());
     }
 
     BackupStore::Writer backup;
@@ -295,18 +301,18 @@ std::string Write(const fs::path& path, const NewContent& content, const KeepPre
     if (!failure.empty()) {
         std::error_code ec;
         fs::remove(temp, ec);
-        return failure;
+        return Status::failure(failure);
     }
     pending.temp = std::move(temp);
     pending.target = *target;
     pending.backup = std::move(backup);
     pending.keep = keep;
-    return {};
+    return Status::success();
 }
 
 // Puts a written replacement in its place, its kept version flushed to disk first when
 // flushBackup is set (a batch has flushed its versions already).
-std::string Place(Pending& pending, bool flushBackup) {
+Status Place(Pending& pending, bool flushBackup) {
     if (pending.stream) {
         NewContent content;
         content.bytes = pending.streamBytes;
@@ -321,35 +327,29 @@ std::string Place(Pending& pending, bool flushBackup) {
                                         ? sys::renameOver(pending.temp, pending.target)
                                         : std::make_error_code(std::errc::io_error);
     if (renamed) {
-        const std::string failure = renamed.message();
         std::error_code ec;
         fs::remove(pending.temp, ec);
-        return failure;
+        return Status::failure(renamed.message());
     }
     pending.temp.clear();
-    return {};
+    return Status::success();
 }
 
-std::string Replace(const fs::path& path, const NewContent& content, const KeepPrevious& keep) {
+Status Replace(const fs::path& path, const NewContent& content, const KeepPrevious& keep) {
     Pending pending;
-    const std::string failure = Write(path, content, keep, true, pending);
-    if (!failure.empty()) {
-        return failure;
+    if (Status written = Write(path, content, keep, true, pending); !written.ok()) {
+        return written;
     }
     return pending.stream ? WriteStream(pending.target, content) : Place(pending, true);
 }
 
 // Flushes the whole file system that folder lies on.
-std::string FlushFileSystem(const fs::path& folder, std::string_view step) {
+Status FlushFileSystem(const fs::path& folder, std::string_view step) {
     if (!DiskStepGoesAhead(step)) {
-        return StepFailure();
+        return Status::failure(StepFailure());
     }
     const std::error_code flushed = sys::flushFileSystem(folder);
-    return flushed ? flushed.message() : std::string();
-}
-
-Status AsStatus(const std::string& failure) {
-    return failure.empty() ? Status::success() : Status::failure(failure);
+    return flushed ? Status::failure(flushed.message()) : Status::success();
 }
 
 }  // namespace
@@ -394,9 +394,8 @@ Status AtomicBatch::add(const fs::path& path, std::span<const std::uint8_t> byte
     NewContent content;
     content.bytes = bytes;
     Entry entry;
-    const std::string failure = Write(path, content, keep, false, entry.pending);
-    if (!failure.empty()) {
-        return Status::failure(failure);
+    if (Status written = Write(path, content, keep, false, entry.pending); !written.ok()) {
+        return written;
     }
     if (entry.pending.stream) {
         entry.pending.streamBytes.assign(bytes.begin(), bytes.end());
@@ -416,34 +415,31 @@ Status AtomicBatch::commit() {
         if (!outputs && !pending.temp.empty()) {
             outputs = pending.temp.has_parent_path() ? pending.temp.parent_path() : fs::path(".");
         }
-        if (pending.backup.active() && pending.backup.finish(false).empty() && !store) {
+        if (pending.backup.active() && pending.backup.finish(false).ok() && !store) {
             store = pending.backup.folder();
         }
     }
     if (outputs) {
-        if (const std::string failure = FlushFileSystem(*outputs, "flush files");
-            !failure.empty()) {
-            return Status::failure(failure);
+        if (Status flushed = FlushFileSystem(*outputs, "flush files"); !flushed.ok()) {
+            return flushed;
         }
     }
     // A version that cannot be flushed is not kept, and stops nothing.
-    const std::string unflushed = store ? FlushFileSystem(*store, "flush backups") : "";
+    const Status unflushed = store ? FlushFileSystem(*store, "flush backups") : Status::success();
     for (Entry& entry : entries_) {
-        if (!unflushed.empty() && entry.pending.backup.active()) {
-            entry.pending.backup.Fail(unflushed);
+        if (!unflushed.ok() && entry.pending.backup.active()) {
+            entry.pending.backup.Fail(unflushed.error());
         }
         Report(entry.pending.keep, entry.pending.backup, false);
     }
-    if (store && unflushed.empty()) {
-        if (const std::string failure = FlushFileSystem(*store, "flush backups");
-            !failure.empty()) {
-            return Status::failure(failure);
+    if (store && unflushed.ok()) {
+        if (Status flushed = FlushFileSystem(*store, "flush backups"); !flushed.ok()) {
+            return flushed;
         }
     }
     for (Entry& entry : entries_) {
-        const std::string failure = Place(entry.pending, false);
-        if (!failure.empty()) {
-            return Status::failure(failure);
+        if (Status placed = Place(entry.pending, false); !placed.ok()) {
+            return placed;
         }
     }
     entries_.clear();
@@ -454,7 +450,7 @@ Status WriteFileAtomically(const fs::path& path, std::span<const std::uint8_t> b
                            const KeepPrevious& keep) {
     NewContent content;
     content.bytes = bytes;
-    return AsStatus(Replace(path, content, keep));
+    return Replace(path, content, keep);
 }
 
 Status PatchFileAtomically(const fs::path& path, const ByteSource& current,
@@ -463,14 +459,14 @@ Status PatchFileAtomically(const fs::path& path, const ByteSource& current,
     content.source = &current;
     content.patches = patches;
     content.sourceIsCurrent = true;
-    return AsStatus(Replace(path, content, keep));
+    return Replace(path, content, keep);
 }
 
 Status CopyFileAtomically(const fs::path& path, const ByteSource& source,
                           const KeepPrevious& keep) {
     NewContent content;
     content.source = &source;
-    return AsStatus(Replace(path, content, keep));
+    return Replace(path, content, keep);
 }
 
 }  // namespace krellon

@@ -208,9 +208,11 @@ bool BackupStore::Writer::append(std::span<const std::uint8_t> bytes) {
     return true;
 }
 
-std::string BackupStore::Writer::finish(bool flush) {
+Status BackupStore::Writer::finish(bool flush) {
     if (!file_.isOpen()) {
-        return finished_ ? std::string() : error_.empty() ? "no backup was started" : error_;
+        return finished_        ? Status::success()
+               : error_.empty() ? Status::failure("no backup was started")
+                                : Status::failure(error_);
     }
     const std::error_code written = !flush                              ? std::error_code()
                                     : DiskStepGoesAhead("flush backup") ? sys::flushToDisk(file_)
@@ -220,14 +222,14 @@ std::string BackupStore::Writer::finish(bool flush) {
     if (written || closed) {
         error_ = (written ? written : closed).message();
         abandon();
-        return error_;
+        return Status::failure(error_);
     }
-    return {};
+    return Status::success();
 }
 
-std::string BackupStore::Writer::commit(bool flush) {
-    if (const std::string failure = finish(flush); !failure.empty()) {
-        return failure;
+Status BackupStore::Writer::commit(bool flush) {
+    if (Status finished = finish(flush); !finished.ok()) {
+        return finished;
     }
     // The version appears under its final name only once it is complete, and its name is on
     // disk before the file it keeps is replaced: after a power cut the version is whole or
@@ -238,17 +240,17 @@ std::string BackupStore::Writer::commit(bool flush) {
             DiskStepGoesAhead("rename backup") ? sys::renameOver(part, kept) : StepFailure()) {
         error_ = renamed.message();
         abandon();
-        return error_;
+        return Status::failure(error_);
     }
     finished_ = false;
     if (const std::error_code flushed = flush ? FlushFolder(dir_) : std::error_code()) {
         error_ = flushed.message();
         std::error_code ec;
         fs::remove(kept, ec);
-        return error_;
+        return Status::failure(error_);
     }
     store_->prune(dir_, size_);
-    return {};
+    return Status::success();
 }
 
 BackupStore::Writer BackupStore::begin(const fs::path& original, std::string_view reason) {

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "formats/Result.h"
 #include "storage/System.h"
 
 namespace krellon {
@@ -56,13 +57,12 @@ public:
         // False once anything failed; the reason is then kept for commit.
         bool append(std::span<const std::uint8_t> bytes);
         // Closes the version's file, its bytes flushed to disk when flush is set, still under
-        // a name the store does not list. Returns an empty text on success, else the reason.
-        std::string finish(bool flush);
+        // a name the store does not list.
+        Status finish(bool flush);
         // Makes the version part of the store and drops what the limits no longer allow. With
         // flush, its bytes and then its name are on disk when it returns; without, the caller
         // flushes the store's file system itself (after finish, and again after commit).
-        // Returns an empty text on success, else the reason.
-        std::string commit(bool flush = true);
+        Status commit(bool flush = true);
         bool active() const { return file_.isOpen() || finished_ || !error_.empty(); }
         // Drops what was written; commit then gives reason.
         void Fail(std::string reason);
