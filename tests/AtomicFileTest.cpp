@@ -28,6 +28,11 @@ std::vector<std::uint8_t> Text(std::string_view s) {
     return {s.begin(), s.end()};
 }
 
+// A notKept that keeps the reason in problem.
+auto Into(std::string& problem) {
+    return [&problem](const std::string& why) { problem = why; };
+}
+
 struct stat StatOf(const fs::path& path) {
     struct stat status {};
     ::stat(path.c_str(), &status);
@@ -153,9 +158,9 @@ TEST(AtomicFileTest, PatchedCopyWritesThePatchesOverTheCurrentBytesAcrossBlocks)
     BackupStore store(storeFolder.path());
     FileSource current;
     ASSERT_TRUE(current.open(folder / "big.img"));
-    std::string problem = "unset";
+    std::string problem;
     ASSERT_TRUE(PatchFileAtomically(folder / "big.img", current, patches,
-                                    {&store, "Import from x.bmp", &problem})
+                                    {&store, "Import from x.bmp", Into(problem)})
                     .ok());
     EXPECT_EQ(problem, "");
     std::vector<std::uint8_t> expected = bytes;
@@ -187,7 +192,7 @@ TEST(AtomicFileTest, AFailedWriteKeepsNoVersionAndAFailedBackupStopsNothing) {
     BackupStore blocked(storeFolder / "blocked" / "store");
     std::string problem;
     EXPECT_TRUE(
-        WriteFileAtomically(folder / "KrelEdit.bds", Text("new"), {&blocked, "Save", &problem})
+        WriteFileAtomically(folder / "KrelEdit.bds", Text("new"), {&blocked, "Save", Into(problem)})
             .ok());
     EXPECT_EQ(folder.read("KrelEdit.bds"), Text("new"));
     EXPECT_EQ(problem, "Not a directory");
@@ -206,9 +211,9 @@ TEST(AtomicFileTest, AFailedWriteKeepsNoVersionAndAFailedBackupStopsNothing) {
         }
         BackupStore locked(storeFolder / "locked" / "krellon" / "backups");
         std::string reason;
-        const bool written =
-            WriteFileAtomically(folder / "KrelEdit.bds", Text("newer"), {&locked, "Save", &reason})
-                .ok();
+        const bool written = WriteFileAtomically(folder / "KrelEdit.bds", Text("newer"),
+                                                 {&locked, "Save", Into(reason)})
+                                 .ok();
         ::_exit(written && reason == "Permission denied" ? 0 : 1);
     }
     int status = 0;
@@ -297,7 +302,7 @@ TEST(AtomicFileTest, AKeptVersionIsOnDiskBeforeTheFileItKeepsIsReplaced) {
     folder.write("b.png", Text("old b"));
     std::string problem;
     ASSERT_TRUE(
-        WriteFileAtomically(folder / "a.bds", Text("new a"), {&store, "Save", &problem}).ok());
+        WriteFileAtomically(folder / "a.bds", Text("new a"), {&store, "Save", Into(problem)}).ok());
     EXPECT_EQ(steps, (std::vector<std::string>{"flush file", "flush backup", "rename backup",
                                                "flush backup folder", "rename file"}));
     // A batch flushes its files, then its versions' bytes, then their names, then replaces.
@@ -316,8 +321,10 @@ TEST(AtomicFileTest, AKeptVersionIsOnDiskBeforeTheFileItKeepsIsReplaced) {
     // A version whose bytes cannot be flushed is not kept; the replacement goes on, and says so.
     for (const char* step : {"flush backup", "flush backup folder"}) {
         failing = step;
+        problem.clear();
         ASSERT_TRUE(
-            WriteFileAtomically(folder / "a.bds", Text(step), {&store, "Save", &problem}).ok());
+            WriteFileAtomically(folder / "a.bds", Text(step), {&store, "Save", Into(problem)})
+                .ok());
         EXPECT_EQ(problem, "Input/output error");
         EXPECT_EQ(folder.read("a.bds"), Text(step));
         EXPECT_EQ(store.list().size(), 3u) << step;

@@ -148,8 +148,8 @@ void Report(const KeepPrevious& keep, BackupStore::Writer& backup, bool flush) {
         return;
     }
     const Status kept = backup.commit(flush);
-    if (!kept.ok() && keep.problem != nullptr) {
-        *keep.problem = kept.error();
+    if (!kept.ok() && keep.notKept) {
+        keep.notKept(kept.error());
     }
 }
 
@@ -219,9 +219,6 @@ Status WriteStream(const fs::path& path, const NewContent& content) {
 // in pending, to be written as a stream.
 Status Write(const fs::path& path, const NewContent& content, const KeepPrevious& keep, bool flush,
              Pending& pending) {
-    if (keep.problem != nullptr) {
-        keep.problem->clear();
-    }
     // What the name leads to as the system follows it: /dev/stdout and its like reach a pipe
     // or a terminal through links that only the system can follow.
     const sys::FileInfo given = sys::infoOf(path);
