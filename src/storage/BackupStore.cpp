@@ -147,13 +147,15 @@ fs::path BackupStore::Key(const fs::path& original) {
     return (ec ? absolute.parent_path() : folder) / absolute.filename();
 }
 
-bool BackupStore::Read(const BackupEntry& entry, std::vector<std::uint8_t>& bytes) {
+Result<std::vector<std::uint8_t>> BackupStore::Read(const BackupEntry& entry) {
+    using R = Result<std::vector<std::uint8_t>>;
     FileSource source;
-    if (!source.open(entry.stored) || source.size() < entry.offset + entry.size) {
-        return false;
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(entry.size));
+    if (!source.open(entry.stored) || source.size() < entry.offset + entry.size ||
+        source.readAt(entry.offset, bytes) != bytes.size()) {
+        return R::failure("the kept version can no longer be read");
     }
-    bytes.resize(static_cast<std::size_t>(entry.size));
-    return source.readAt(entry.offset, bytes) == bytes.size();
+    return R::success(std::move(bytes));
 }
 
 BackupStore::Writer::Writer(Writer&& other) noexcept {

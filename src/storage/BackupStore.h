@@ -89,8 +89,8 @@ public:
     // The versions kept of the files of folder (every file when folder is empty), newest first.
     std::vector<BackupEntry> list(const std::filesystem::path& folder = {}) const;
 
-    // The kept bytes of entry; false when they can no longer be read.
-    static bool Read(const BackupEntry& entry, std::vector<std::uint8_t>& bytes);
+    // The kept bytes of entry; a failure when they can no longer be read.
+    static Result<std::vector<std::uint8_t>> Read(const BackupEntry& entry);
 
     // The form in which original is known to the store: its folder with every link resolved,
     // and its own name as given.
