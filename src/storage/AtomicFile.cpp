@@ -214,6 +214,41 @@ Status WriteStream(const fs::path& path, const NewContent& content) {
     return AsStatus(failure);
 }
 
+// Reads the file at target, about to be replaced, into its backup. The bytes are read only to
+// be kept: a file gone meanwhile is no failure of the replacement, and one cut short meanwhile
+// is not kept as if it were whole.
+void KeepReplaced(const fs::path& target, BackupStore::Writer& backup) {
+    FileSource current;
+    const bool whole = current.open(target) &&
+                       ForEachBlock(current, [&](std::uint64_t, std::span<std::uint8_t> part) {
+                           return backup.append(part);
+                       });
+    if (!whole) {
+        backup.Fail("the replaced file could not be read");
+    }
+}
+
+// Gives the written temporary file the access of the file it replaces (if any), flushes it to
+// disk when flush is set, and closes it; the first failure of the writing or of these steps.
+std::string Close(sys::File& file, const TemporaryWriter& out, const sys::FileInfo* replaced,
+                  bool flush) {
+    std::string failure = out.failure;
+    if (failure.empty() && replaced != nullptr) {
+        sys::copyAccess(file, *replaced);
+    }
+    if (failure.empty() && flush) {
+        if (!DiskStepGoesAhead("flush file")) {
+            failure = StepFailure();
+        } else if (const std::error_code flushed = sys::flushToDisk(file)) {
+            failure = flushed.message();
+        }
+    }
+    if (const std::error_code closed = file.close(); closed && failure.empty()) {
+        failure = closed.message();
+    }
+    return failure;
+}
+
 // Writes the new content beside the file that path finally names, flushed to disk when flush
 // is set; on success pending holds what Place needs. A pipe or device at path is only noted
 // in pending, to be written as a stream.
@@ -269,32 +304,9 @@ Status Write(const fs::path& path, const NewContent& content, const KeepPrevious
         out.write(content.bytes);
     }
     if (backup.active() && !content.sourceIsCurrent && out.failure.empty()) {
-        // The replaced file's bytes are read only to be kept; a file gone meanwhile is no
-        // failure of the replacement.
-        // A file cut short meanwhile is not kept as if it were whole.
-        FileSource current;
-        const bool whole = current.open(*target) &&
-                           ForEachBlock(current, [&](std::uint64_t, std::span<std::uint8_t> part) {
-                               return backup.append(part);
-                           });
-        if (!whole) {
-            backup.Fail("the replaced file could not be read");
-        }
+        KeepReplaced(*target, backup);
     }
-    std::string failure = out.failure;
-    if (failure.empty() && exists) {
-        sys::copyAccess(file, existing);
-    }
-    if (failure.empty() && flush) {
-        if (!DiskStepGoesAhead("flush file")) {
-            failure = StepFailure();
-        } else if (const std::error_code flushed = sys::flushToDisk(file)) {
-            failure = flushed.message();
-        }
-    }
-    if (const std::error_code closed = file.close(); closed && failure.empty()) {
-        failure = closed.message();
-    }
+    const std::string failure = Close(file, out, exists ? &existing : nullptr, flush);
     if (!failure.empty()) {
         std::error_code ec;
         fs::remove(temp, ec);
