@@ -79,12 +79,13 @@ std::vector<fs::path> AllJournalFiles() {
     return JournalsIn(JournalFolder(), "");
 }
 
-std::optional<JournalContent> ReadJournalFile(const fs::path& path) {
+Result<JournalContent> ReadJournalFile(const fs::path& path) {
     FileSource file;
-    if (!file.open(path)) {
-        return std::nullopt;
+    auto content = file.open(path) ? ReadJournal(file) : std::nullopt;
+    if (!content) {
+        return Result<JournalContent>::failure("not an edit journal, or its start cannot be read");
     }
-    return ReadJournal(file);
+    return Result<JournalContent>::success(std::move(*content));
 }
 
 bool JournalInUse(const fs::path& path) {
