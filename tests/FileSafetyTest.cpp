@@ -52,9 +52,8 @@ protected:
     }
 
     static std::vector<std::uint8_t> Stored(const BackupEntry& entry) {
-        std::vector<std::uint8_t> bytes;
-        BackupStore::Read(entry, bytes);
-        return bytes;
+        auto bytes = BackupStore::Read(entry);
+        return bytes.ok() ? bytes.value() : std::vector<std::uint8_t>();
     }
 
     QStringList messages;

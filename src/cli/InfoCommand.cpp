@@ -112,11 +112,11 @@ QStringList ImageFileProblems(const ByteSource& file, bool damageOnly = false) {
                         .arg(header->imageCount)
                         .arg(kMaxExplorerImages);
     }
-    std::string stop;
-    const auto records = WalkImageFile(file, *header, kMaxExplorerImages, &stop);
-    if (!stop.empty()) {
-        problems << QString::fromStdString(stop);
+    const WalkedRecords walked = WalkImageFileChecked(file, *header, kMaxExplorerImages);
+    if (!walked.complete.ok()) {
+        problems << QString::fromStdString(walked.complete.error());
     }
+    const std::vector<ImageRecord>& records = walked.records;
     if (damageOnly) {
         return problems;
     }

@@ -12,10 +12,10 @@ namespace krellon::cli {
 
 namespace {
 
-// One journal as listed: what it holds, or nothing when its start cannot be read.
+// One journal as listed: what it holds, or why its start cannot be read.
 struct Listed {
     std::filesystem::path path;
-    std::optional<JournalContent> content;
+    Result<JournalContent> content;
 };
 
 QString StepsText(const JournalContent& content) {
@@ -59,15 +59,16 @@ int ListJournals(const QStringList& arguments, Streams& io) {
         listed.push_back({path, ReadJournalFile(path)});
     }
     std::stable_sort(listed.begin(), listed.end(), [](const Listed& a, const Listed& b) {
-        return (a.content ? a.content->lastNs : 0) > (b.content ? b.content->lastNs : 0);
+        return (a.content.ok() ? a.content.value().lastNs : 0) >
+               (b.content.ok() ? b.content.value().lastNs : 0);
     });
     for (const Listed& journal : listed) {
         io.out << ShownFileName(journal.path.native()) << "\t";
-        if (!journal.content) {
+        if (!journal.content.ok()) {
             io.out << "cannot be read\n";
             continue;
         }
-        const JournalContent& content = *journal.content;
+        const JournalContent& content = journal.content.value();
         const bool there = std::filesystem::is_directory(SplitJournalKey(content.key).first, ec);
         io.out << QDateTime::fromMSecsSinceEpoch(content.lastNs / 1000000)
                       .toString("yyyy-MM-dd HH:mm:ss")
@@ -91,21 +92,22 @@ int Recover(const QStringList& arguments, Streams& io) {
             command.parseInputAndOutput(arguments, output, "one journal file", io, file, out)) {
         return *status;
     }
-    const auto content = ReadJournalFile(PathOf(file));
-    if (!content) {
-        return Fail(io, file, "not an edit journal, or its start cannot be read");
+    const auto read = ReadJournalFile(PathOf(file));
+    if (!read.ok()) {
+        return Fail(io, file, QString::fromStdString(read.error()));
     }
+    const JournalContent& content = read.value();
     const Status written =
-        WriteOutput(out, EncodeBoardSet(content->set), "Recover from " + ShownFileName(file));
+        WriteOutput(out, EncodeBoardSet(content.set), "Recover from " + ShownFileName(file));
     if (!written.ok()) {
         return Fail(io, out, QString::fromStdString(written.error()));
     }
-    if (content->damaged()) {
-        io.err << "krellon: " << ShownFileName(file) << ": " << content->unreadable << " of "
-               << content->steps() << " steps could not be read\n";
+    if (content.damaged()) {
+        io.err << "krellon: " << ShownFileName(file) << ": " << content.unreadable << " of "
+               << content.steps() << " steps could not be read\n";
     }
     if (out != kStandardOutput) {
-        io.out << "Recovered " << SetText(*content) << " (" << StepsText(*content) << ") into "
+        io.out << "Recovered " << SetText(content) << " (" << StepsText(content) << ") into "
                << ShownFileName(out) << "\n";
     }
     return 0;
@@ -126,7 +128,7 @@ int Discard(const QStringList& arguments, Streams& io) {
     int status = 0;
     for (const QString& file : files) {
         const std::filesystem::path path = PathOf(file);
-        if (!ReadJournalFile(path) && path.extension() != ".krj") {
+        if (!ReadJournalFile(path).ok() && path.extension() != ".krj") {
             status = Fail(io, file, "not an edit journal");
         } else if (JournalInUse(path)) {
             status = Fail(io, file, "a running editor is writing it");

@@ -68,8 +68,10 @@ void Form2::ExportAllImages() {
     if (folder.isEmpty()) {
         return;
     }
-    if (const auto failure = krellon::ExportAllImages(ExplorerPath(), folder, ImageFormat::Png)) {
-        MsgBox(this, "Could not export " + ShownFileName(failure->file) + ": " + failure->reason,
+    if (const auto done = krellon::ExportAllImages(ExplorerPath(), folder, ImageFormat::Png);
+        !done.ok()) {
+        const TransferFailure& failure = done.error();
+        MsgBox(this, "Could not export " + ShownFileName(failure.file) + ": " + failure.reason,
                kCaption);
         return;
     }
@@ -84,17 +86,17 @@ void Form2::ImportAllImages() {
         return;
     }
     std::map<int, QString> sources;
-    auto failure = ImagesInFolder(folder, sources);
-    if (!failure) {
-        failure = ImportImages(ExplorerPath(), sources, shown_ ? &*shown_ : nullptr);
+    auto done = ImagesInFolder(folder, sources);
+    if (done.ok()) {
+        done = ImportImages(ExplorerPath(), sources, shown_ ? &*shown_ : nullptr);
     }
-    if (failure && failure->replaced) {
+    const TransferFailure& failure = done.error();
+    if (!done.ok() && failure.replaced) {
         RefuseChangedFile();
         return;
     }
-    if (failure) {
-        MsgBox(this,
-               "Nothing was imported. " + ShownFileName(failure->file) + ": " + failure->reason,
+    if (!done.ok()) {
+        MsgBox(this, "Nothing was imported. " + ShownFileName(failure.file) + ": " + failure.reason,
                kCaption);
         return;
     }

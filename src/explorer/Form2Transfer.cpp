@@ -77,8 +77,9 @@ void Form2::ImportShown(const QString& name, ImageFormat format) {
     // The file is read without creating anything; a missing one is "not found". No more of
     // it is read than an image of this size can take.
     DecodedBitmap decoded;
-    if (const auto refusal = DecodeForImport(PathFromName(name), format, slot, decoded)) {
-        MsgBox(this, *refusal, kCaption);
+    if (const Status read = DecodeForImport(PathFromName(name), format, slot, decoded);
+        !read.ok()) {
+        MsgBox(this, QString::fromStdString(read.error()), kCaption);
         return;
     }
     ImportDecoded(std::move(decoded), name);

@@ -1,7 +1,8 @@
 #include "EditJournal.h"
 
 #include <algorithm>
-#include <array>
+
+#include <zlib.h>
 
 #include "BufferedSource.h"
 #include "ByteReader.h"
@@ -144,39 +145,13 @@ bool DecodeRecord(const std::vector<std::uint8_t>& payload, bool numbered, Journ
 }  // namespace
 
 std::uint32_t Crc32(const std::uint8_t* data, std::size_t size) {
-    // Eight bytes a round through eight tables ("slicing by eight"): a whole set written as
-    // one record is checked in a few tens of microseconds.
-    static const auto tables = [] {
-        std::array<std::array<std::uint32_t, 256>, 8> t{};
-        for (std::uint32_t n = 0; n < 256; ++n) {
-            std::uint32_t c = n;
-            for (int k = 0; k < 8; ++k) {
-                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            }
-            t[0][n] = c;
-        }
-        for (std::uint32_t n = 0; n < 256; ++n) {
-            for (std::size_t k = 1; k < 8; ++k) {
-                t[k][n] = (t[k - 1][n] >> 8) ^ t[0][t[k - 1][n] & 0xFF];
-            }
-        }
-        return t;
-    }();
-    std::uint32_t crc = 0xFFFFFFFFu;
-    std::size_t i = 0;
-    for (; i + 8 <= size; i += 8) {
-        const std::uint32_t low = crc ^ (static_cast<std::uint32_t>(data[i]) |
-                                         static_cast<std::uint32_t>(data[i + 1]) << 8 |
-                                         static_cast<std::uint32_t>(data[i + 2]) << 16 |
-                                         static_cast<std::uint32_t>(data[i + 3]) << 24);
-        crc = tables[7][low & 0xFF] ^ tables[6][(low >> 8) & 0xFF] ^ tables[5][(low >> 16) & 0xFF] ^
-              tables[4][low >> 24] ^ tables[3][data[i + 4]] ^ tables[2][data[i + 5]] ^
-              tables[1][data[i + 6]] ^ tables[0][data[i + 7]];
+    // zlib takes a length of at most 32 bits a call.
+    constexpr std::size_t kChunk = 1u << 30;
+    uLong crc = crc32(0L, Z_NULL, 0);
+    for (std::size_t done = 0; done < size; done += kChunk) {
+        crc = crc32(crc, data + done, static_cast<uInt>(std::min(kChunk, size - done)));
     }
-    for (; i < size; ++i) {
-        crc = tables[0][(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
-    }
-    return crc ^ 0xFFFFFFFFu;
+    return static_cast<std::uint32_t>(crc);
 }
 
 std::uint32_t JournalFileCheck(const BoardSetContent& set) {

@@ -41,19 +41,16 @@ std::optional<ImageFileHeader> ReadImageHeader(const ByteSource& source) {
     return header;
 }
 
-std::vector<ImageRecord> WalkImageRecords(const ByteSource& source, const RecordWalk& walk) {
-    std::vector<ImageRecord> records;
+WalkedRecords WalkImageRecordsChecked(const ByteSource& source, const RecordWalk& walk) {
+    WalkedRecords walked;
+    std::vector<ImageRecord>& records = walked.records;
     const std::int32_t count = std::clamp(walk.count, 0, std::max(walk.limit, 0));
     records.reserve(static_cast<std::size_t>(count));
     ByteReader in(source, walk.start);
     std::array<std::uint8_t, 4 * kPaletteSize> paletteBytes{};
-    if (walk.stopReason != nullptr) {
-        walk.stopReason->clear();
-    }
     const auto stop = [&](const std::string& why) {
-        if (walk.stopReason != nullptr) {
-            *walk.stopReason = "image " + std::to_string(records.size() + 1) + ": " + why;
-        }
+        walked.complete =
+            Status::failure("image " + std::to_string(records.size() + 1) + ": " + why);
     };
     for (std::int32_t i = 0; i < count && in.ok(); ++i) {
         if (in.remaining() < 4) {
@@ -110,11 +107,15 @@ std::vector<ImageRecord> WalkImageRecords(const ByteSource& source, const Record
         in.skip(pixels);
         records.push_back(std::move(record));
     }
-    return records;
+    return walked;
 }
 
-std::vector<ImageRecord> WalkImageFile(const ByteSource& source, const ImageFileHeader& header,
-                                       std::int32_t limit, std::string* stopReason) {
+std::vector<ImageRecord> WalkImageRecords(const ByteSource& source, const RecordWalk& walk) {
+    return WalkImageRecordsChecked(source, walk).records;
+}
+
+WalkedRecords WalkImageFileChecked(const ByteSource& source, const ImageFileHeader& header,
+                                   std::int32_t limit) {
     if (header.filePaletteCount < 0 || header.filePaletteCount > kPaletteSize) {
         return {};
     }
@@ -122,11 +123,15 @@ std::vector<ImageRecord> WalkImageFile(const ByteSource& source, const ImageFile
     walk.start = kFilePaletteOffset + 4 * static_cast<std::uint64_t>(header.filePaletteCount);
     walk.count = header.imageCount;
     walk.limit = limit;
-    walk.stopReason = stopReason;
     if (walk.start > source.size()) {
         return {};
     }
-    return WalkImageRecords(source, walk);
+    return WalkImageRecordsChecked(source, walk);
+}
+
+std::vector<ImageRecord> WalkImageFile(const ByteSource& source, const ImageFileHeader& header,
+                                       std::int32_t limit) {
+    return WalkImageFileChecked(source, header, limit).records;
 }
 
 bool ProbeFirstImageHead(std::span<const std::uint8_t> head,

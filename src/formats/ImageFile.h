@@ -8,6 +8,7 @@
 
 #include "ByteSource.h"
 #include "Colour.h"
+#include "Result.h"
 
 namespace krellon {
 
@@ -57,19 +58,28 @@ struct RecordWalk {
     // When set, every record is taken to have this many pixel bytes, whatever its stated size
     // (the brick loader takes 30 x 15 from each record).
     std::optional<std::uint64_t> fixedPixelBytes;
-    // When set, receives why the walk ended before count records (empty when it did not).
-    std::string* stopReason = nullptr;
+};
+
+// The records a walk found, and whether it read all it was to read: a failure tells which
+// record it ended before, and why.
+struct WalkedRecords {
+    std::vector<ImageRecord> records;
+    Status complete;
 };
 
 // Walks the records in file order, up to min(count, limit). The walk ends before a record that
 // is not wholly inside the file: a name length below 1, a negative width or height, a palette
 // count outside 0 to 256, or palette or pixels past the end.
 std::vector<ImageRecord> WalkImageRecords(const ByteSource& source, const RecordWalk& walk);
+// The same walk, telling why it ended early.
+WalkedRecords WalkImageRecordsChecked(const ByteSource& source, const RecordWalk& walk);
 
 // The explorer's walk: the header, then every record from 16 + 4 * FilePaletteCount.
 std::vector<ImageRecord> WalkImageFile(const ByteSource& source, const ImageFileHeader& header,
-                                       std::int32_t limit = kMaxExplorerImages,
-                                       std::string* stopReason = nullptr);
+                                       std::int32_t limit = kMaxExplorerImages);
+// The explorer's walk, telling why it ended before the header's count.
+WalkedRecords WalkImageFileChecked(const ByteSource& source, const ImageFileHeader& header,
+                                   std::int32_t limit = kMaxExplorerImages);
 
 // Width and height of the first record of a file assumed to have a 256-entry file palette:
 // name length at 1040, width and height after the name. Nothing else is read. Returns nothing

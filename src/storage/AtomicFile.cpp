@@ -1,20 +1,14 @@
 #include "AtomicFile.h"
 
-#include <fcntl.h>
-#include <pthread.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <cstring>
 #include <random>
 #include <system_error>
 #include <vector>
 
 #include "FileSource.h"
+#include "System.h"
 
 namespace krellon {
 
@@ -28,14 +22,21 @@ std::optional<std::uint64_t> g_failAfterBytes;
 // that no file size makes it grow.
 constexpr std::size_t kCopyBlock = 1 << 20;
 
-std::string ErrnoText(int error) {
-    return std::strerror(error);
+// A failure's text as a Status: empty for success.
+Status AsStatus(const std::string& failure) {
+    return failure.empty() ? Status::success() : Status::failure(failure);
+}
+
+// What a disk step that the test seam stops fails with.
+std::string StepFailure() {
+    return std::make_error_code(std::errc::io_error).message();
 }
 
 // A new, uniquely named file in dir, opened for writing; never reuses an existing name. The
 // name is short, so that a target whose own name is as long as the system allows can still
 // be replaced.
-int CreateTemporary(const fs::path& dir, mode_t mode, fs::path& temp, int& error) {
+sys::File CreateTemporary(const fs::path& dir, sys::NewFileAccess access, fs::path& temp,
+                          std::error_code& error) {
     static std::atomic<unsigned> counter{0};
     static const char* digits = "0123456789abcdefghijklmnopqrstuvwxyz";
     std::random_device random;
@@ -46,30 +47,18 @@ int CreateTemporary(const fs::path& dir, mode_t mode, fs::path& temp, int& error
             name += digits[value % 36];
         }
         temp = dir / (name + ".tmp");
-        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-        if (fd >= 0) {
-            return fd;
-        }
-        error = errno;
-        if (error != EEXIST) {
-            return -1;
+        sys::File file = sys::createNew(temp, access, error);
+        if (file.isOpen() || error != std::errc::file_exists) {
+            return file;
         }
     }
-    return -1;
+    return {};
 }
 
-bool WriteAll(int fd, const std::uint8_t* data, std::size_t size, std::string& failure) {
-    while (size > 0) {
-        const ssize_t done = ::write(fd, data, size);
-        if (done < 0 && errno == EINTR) {
-            continue;
-        }
-        if (done <= 0) {
-            failure = ErrnoText(done < 0 ? errno : ENOSPC);
-            return false;
-        }
-        data += done;
-        size -= static_cast<std::size_t>(done);
+bool WriteAll(const sys::File& file, std::span<const std::uint8_t> bytes, std::string& failure) {
+    if (const std::error_code error = sys::writeAll(file, bytes)) {
+        failure = error.message();
+        return false;
     }
     return true;
 }
@@ -78,7 +67,7 @@ bool WriteAll(int fd, const std::uint8_t* data, std::size_t size, std::string& f
 // applied.
 class TemporaryWriter {
 public:
-    explicit TemporaryWriter(int fd) : fd_(fd) {}
+    explicit TemporaryWriter(const sys::File& file) : file_(file) {}
 
     bool write(std::span<const std::uint8_t> bytes) {
         if (!failure.empty()) {
@@ -87,12 +76,12 @@ public:
         std::size_t count = bytes.size();
         if (g_failAfterBytes && *g_failAfterBytes < written_ + count) {
             count = static_cast<std::size_t>(*g_failAfterBytes - written_);
-            if (WriteAll(fd_, bytes.data(), count, failure)) {
+            if (WriteAll(file_, bytes.first(count), failure)) {
                 failure = "No space left on device";
             }
             return false;
         }
-        if (!WriteAll(fd_, bytes.data(), count, failure)) {
+        if (!WriteAll(file_, bytes, failure)) {
             return false;
         }
         written_ += count;
@@ -102,7 +91,7 @@ public:
     std::string failure;
 
 private:
-    int fd_;
+    const sys::File& file_;
     std::uint64_t written_ = 0;
 };
 
@@ -158,9 +147,9 @@ void Report(const KeepPrevious& keep, BackupStore::Writer& backup, bool flush) {
     if (!backup.active()) {
         return;
     }
-    const std::string problem = backup.commit(flush);
-    if (!problem.empty() && keep.problem != nullptr) {
-        *keep.problem = problem;
+    const Status kept = backup.commit(flush);
+    if (!kept.ok() && keep.notKept) {
+        keep.notKept(kept.error());
     }
 }
 
@@ -183,64 +172,35 @@ struct Pending {
     std::vector<std::uint8_t> streamBytes;  // what a batch writes to a stream when it commits
 };
 
+// A named pipe or a character device: written as a stream, never replaced.
+bool IsStream(sys::FileKind kind) {
+    return kind == sys::FileKind::Pipe || kind == sys::FileKind::CharDevice;
+}
+
 // Why something other than a regular file at an output's name is not written.
-std::string InTheWay(mode_t mode) {
-    const char* what = S_ISDIR(mode)    ? "a folder"
-                       : S_ISSOCK(mode) ? "a socket"
-                       : S_ISBLK(mode)  ? "a block device"
-                                        : "something other than a file";
+std::string InTheWay(sys::FileKind kind) {
+    const char* what = kind == sys::FileKind::Folder        ? "a folder"
+                       : kind == sys::FileKind::Socket      ? "a socket"
+                       : kind == sys::FileKind::BlockDevice ? "a block device"
+                                                            : "something other than a file";
     return std::string(what) + " of that name is in the way";
 }
 
-// While it lives, a pipe whose reader went away makes a write fail with EPIPE instead of
-// ending the program: the signal is held back, and one that the writes raised is taken away.
-class SigpipeHeldBack {
-public:
-    SigpipeHeldBack() {
-        sigemptyset(&pipe_);
-        sigaddset(&pipe_, SIGPIPE);
-        sigset_t pending;
-        sigpending(&pending);
-        pendingBefore_ = sigismember(&pending, SIGPIPE) == 1;
-        pthread_sigmask(SIG_BLOCK, &pipe_, &previous_);
-    }
-    ~SigpipeHeldBack() {
-        sigset_t pending;
-        sigpending(&pending);
-        if (!pendingBefore_ && sigismember(&pending, SIGPIPE) == 1) {
-            const timespec now{};
-            sigtimedwait(&pipe_, nullptr, &now);
-        }
-        pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
-    }
-    SigpipeHeldBack(const SigpipeHeldBack&) = delete;
-    SigpipeHeldBack& operator=(const SigpipeHeldBack&) = delete;
-
-private:
-    sigset_t pipe_;
-    sigset_t previous_;
-    bool pendingBefore_ = false;
-};
-
 // Writes content to the named pipe or character device at path as a stream: it cannot be
 // replaced, and is neither renamed over nor kept. Opening a pipe waits for its reader.
-std::string WriteStream(const fs::path& path, const NewContent& content) {
-    int fd = -1;
-    do {
-        fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
-        return ErrnoText(errno);
+Status WriteStream(const fs::path& path, const NewContent& content) {
+    std::error_code error;
+    sys::File file = sys::openStream(path, error);
+    if (error) {
+        return Status::failure(error.message());
     }
     // A regular file put there meanwhile would be overwritten in place, not replaced.
-    struct stat opened {};
-    if (::fstat(fd, &opened) != 0 || !(S_ISFIFO(opened.st_mode) || S_ISCHR(opened.st_mode))) {
-        ::close(fd);
-        return "the output changed while it was opened";
+    if (!IsStream(sys::infoOf(file).kind)) {
+        return Status::failure("the output changed while it was opened");
     }
-    TemporaryWriter out(fd);
+    TemporaryWriter out(file);
     {
-        const SigpipeHeldBack held;
+        const sys::BrokenPipeHeldBack held;
         if (content.source != nullptr) {
             CopyWithPatches(*content.source, content.patches, out, nullptr);
         } else {
@@ -248,8 +208,43 @@ std::string WriteStream(const fs::path& path, const NewContent& content) {
         }
     }
     std::string failure = out.failure;
-    if (::close(fd) != 0 && failure.empty()) {
-        failure = ErrnoText(errno);
+    if (const std::error_code closed = file.close(); closed && failure.empty()) {
+        failure = closed.message();
+    }
+    return AsStatus(failure);
+}
+
+// Reads the file at target, about to be replaced, into its backup. The bytes are read only to
+// be kept: a file gone meanwhile is no failure of the replacement, and one cut short meanwhile
+// is not kept as if it were whole.
+void KeepReplaced(const fs::path& target, BackupStore::Writer& backup) {
+    FileSource current;
+    const bool whole = current.open(target) &&
+                       ForEachBlock(current, [&](std::uint64_t, std::span<std::uint8_t> part) {
+                           return backup.append(part);
+                       });
+    if (!whole) {
+        backup.Fail("the replaced file could not be read");
+    }
+}
+
+// Gives the written temporary file the access of the file it replaces (if any), flushes it to
+// disk when flush is set, and closes it; the first failure of the writing or of these steps.
+std::string Close(sys::File& file, const TemporaryWriter& out, const sys::FileInfo* replaced,
+                  bool flush) {
+    std::string failure = out.failure;
+    if (failure.empty() && replaced != nullptr) {
+        sys::copyAccess(file, *replaced);
+    }
+    if (failure.empty() && flush) {
+        if (!DiskStepGoesAhead("flush file")) {
+            failure = StepFailure();
+        } else if (const std::error_code flushed = sys::flushToDisk(file)) {
+            failure = flushed.message();
+        }
+    }
+    if (const std::error_code closed = file.close(); closed && failure.empty()) {
+        failure = closed.message();
     }
     return failure;
 }
@@ -257,52 +252,51 @@ std::string WriteStream(const fs::path& path, const NewContent& content) {
 // Writes the new content beside the file that path finally names, flushed to disk when flush
 // is set; on success pending holds what Place needs. A pipe or device at path is only noted
 // in pending, to be written as a stream.
-std::string Write(const fs::path& path, const NewContent& content, const KeepPrevious& keep,
-                  bool flush, Pending& pending) {
-    if (keep.problem != nullptr) {
-        keep.problem->clear();
-    }
+Status Write(const fs::path& path, const NewContent& content, const KeepPrevious& keep, bool flush,
+             Pending& pending) {
     // What the name leads to as the system follows it: /dev/stdout and its like reach a pipe
     // or a terminal through links that only the system can follow.
-    struct stat given {};
-    if (::stat(path.c_str(), &given) == 0 && !S_ISREG(given.st_mode)) {
-        if (!S_ISFIFO(given.st_mode) && !S_ISCHR(given.st_mode)) {
-            return InTheWay(given.st_mode);
+    const sys::FileInfo given = sys::infoOf(path);
+    if (given.kind != sys::FileKind::Missing && given.kind != sys::FileKind::Regular) {
+        if (!IsStream(given.kind)) {
+            return Status::failure(InTheWay(given.kind));
         }
         pending.stream = true;
         pending.target = path;
-        return {};
+        return Status::success();
     }
     const auto target = FinalTarget(path);
     if (!target) {
-        return ErrnoText(ELOOP);
+        return Status::failure(
+            std::make_error_code(std::errc::too_many_symbolic_link_levels).message());
     }
-    struct stat existing {};
-    const bool exists = ::stat(target->c_str(), &existing) == 0;
+    const sys::FileInfo existing = sys::infoOf(*target);
+    const bool exists = existing.kind != sys::FileKind::Missing;
     // Only a regular file is ever renamed over.
-    if (exists && !S_ISREG(existing.st_mode)) {
-        return InTheWay(existing.st_mode);
+    if (exists && existing.kind != sys::FileKind::Regular) {
+        return Status::failure(InTheWay(existing.kind));
     }
     // A file marked read-only is kept, even where the folder would allow replacing it.
-    if (exists && (existing.st_mode & S_IWUSR) == 0) {
-        return "the file is read-only";
+    if (exists && existing.readOnly) {
+        return Status::failure("the file is read-only");
     }
 
     const fs::path dir = target->has_parent_path() ? target->parent_path() : fs::path(".");
     fs::path temp;
-    int error = 0;
+    std::error_code error;
     // A new file gets the usual mode; a replacing one stays private until it has the mode and
     // owner of the file it replaces.
-    const int fd = CreateTemporary(dir, exists ? 0600 : 0666, temp, error);
-    if (fd < 0) {
-        return ErrnoText(error);
+    sys::File file = CreateTemporary(
+        dir, exists ? sys::NewFileAccess::Private : sys::NewFileAccess::Usual, temp, error);
+    if (!file.isOpen()) {
+        return Status::failure(error.message());
     }
 
     BackupStore::Writer backup;
     if (keep.store != nullptr && exists) {
         backup = keep.store->begin(path, keep.reason);
     }
-    TemporaryWriter out(fd);
+    TemporaryWriter out(file);
     if (content.source != nullptr) {
         CopyWithPatches(*content.source, content.patches, out,
                         content.sourceIsCurrent ? &backup : nullptr);
@@ -310,49 +304,24 @@ std::string Write(const fs::path& path, const NewContent& content, const KeepPre
         out.write(content.bytes);
     }
     if (backup.active() && !content.sourceIsCurrent && out.failure.empty()) {
-        // The replaced file's bytes are read only to be kept; a file gone meanwhile is no
-        // failure of the replacement.
-        // A file cut short meanwhile is not kept as if it were whole.
-        FileSource current;
-        const bool whole = current.open(*target) &&
-                           ForEachBlock(current, [&](std::uint64_t, std::span<std::uint8_t> part) {
-                               return backup.append(part);
-                           });
-        if (!whole) {
-            backup.Fail("the replaced file could not be read");
-        }
+        KeepReplaced(*target, backup);
     }
-    std::string failure = out.failure;
-    if (failure.empty() && exists) {
-        // Owner and group where the system allows it (the group alone for a member of it),
-        // then the mode, which a change of owner may have cut.
-        if (::fchown(fd, existing.st_uid, existing.st_gid) != 0) {
-            [[maybe_unused]] const int ignored =
-                ::fchown(fd, static_cast<uid_t>(-1), existing.st_gid);
-        }
-        ::fchmod(fd, existing.st_mode & 07777);
-    }
-    if (failure.empty() && flush && (!DiskStepGoesAhead("flush file") || ::fsync(fd) != 0)) {
-        failure = ErrnoText(errno);
-    }
-    if (::close(fd) != 0 && failure.empty()) {
-        failure = ErrnoText(errno);
-    }
+    const std::string failure = Close(file, out, exists ? &existing : nullptr, flush);
     if (!failure.empty()) {
         std::error_code ec;
         fs::remove(temp, ec);
-        return failure;
+        return Status::failure(failure);
     }
     pending.temp = std::move(temp);
     pending.target = *target;
     pending.backup = std::move(backup);
     pending.keep = keep;
-    return {};
+    return Status::success();
 }
 
 // Puts a written replacement in its place, its kept version flushed to disk first when
 // flushBackup is set (a batch has flushed its versions already).
-std::string Place(Pending& pending, bool flushBackup) {
+Status Place(Pending& pending, bool flushBackup) {
     if (pending.stream) {
         NewContent content;
         content.bytes = pending.streamBytes;
@@ -363,40 +332,33 @@ std::string Place(Pending& pending, bool flushBackup) {
     Report(pending.keep, pending.backup, flushBackup);
     // The folder is not flushed after the rename: a crash before the system writes it out
     // leaves the previous file, whole, which is no loss; the new bytes were flushed first.
-    if (!DiskStepGoesAhead("rename file") ||
-        ::rename(pending.temp.c_str(), pending.target.c_str()) != 0) {
-        const std::string failure = ErrnoText(errno);
+    const std::error_code renamed = DiskStepGoesAhead("rename file")
+                                        ? sys::renameOver(pending.temp, pending.target)
+                                        : std::make_error_code(std::errc::io_error);
+    if (renamed) {
         std::error_code ec;
         fs::remove(pending.temp, ec);
-        return failure;
+        return Status::failure(renamed.message());
     }
     pending.temp.clear();
-    return {};
+    return Status::success();
 }
 
-std::string Replace(const fs::path& path, const NewContent& content, const KeepPrevious& keep) {
+Status Replace(const fs::path& path, const NewContent& content, const KeepPrevious& keep) {
     Pending pending;
-    const std::string failure = Write(path, content, keep, true, pending);
-    if (!failure.empty()) {
-        return failure;
+    if (Status written = Write(path, content, keep, true, pending); !written.ok()) {
+        return written;
     }
     return pending.stream ? WriteStream(pending.target, content) : Place(pending, true);
 }
 
 // Flushes the whole file system that folder lies on.
-std::string FlushFileSystem(const fs::path& folder, std::string_view step) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
-        return ErrnoText(errno);
+Status FlushFileSystem(const fs::path& folder, std::string_view step) {
+    if (!DiskStepGoesAhead(step)) {
+        return Status::failure(StepFailure());
     }
-    const int flushed = DiskStepGoesAhead(step) ? ::syncfs(fd) : -1;
-    const int error = errno;
-    ::close(fd);
-    return flushed == 0 ? std::string() : ErrnoText(error);
-}
-
-Status AsStatus(const std::string& failure) {
-    return failure.empty() ? Status::success() : Status::failure(failure);
+    const std::error_code flushed = sys::flushFileSystem(folder);
+    return flushed ? Status::failure(flushed.message()) : Status::success();
 }
 
 }  // namespace
@@ -408,11 +370,10 @@ void SetWriteFailureAfterBytesForTesting(std::optional<std::uint64_t> bytes) {
 std::optional<fs::path> FinalTarget(const fs::path& path) {
     fs::path current = path;
     for (int hop = 0; hop < 40; ++hop) {
-        struct stat status {};
-        if (::lstat(current.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) {
+        std::error_code ec;
+        if (!fs::is_symlink(fs::symlink_status(current, ec))) {
             return current;
         }
-        std::error_code ec;
         const fs::path link = fs::read_symlink(current, ec);
         if (ec) {
             return current;
@@ -442,9 +403,8 @@ Status AtomicBatch::add(const fs::path& path, std::span<const std::uint8_t> byte
     NewContent content;
     content.bytes = bytes;
     Entry entry;
-    const std::string failure = Write(path, content, keep, false, entry.pending);
-    if (!failure.empty()) {
-        return Status::failure(failure);
+    if (Status written = Write(path, content, keep, false, entry.pending); !written.ok()) {
+        return written;
     }
     if (entry.pending.stream) {
         entry.pending.streamBytes.assign(bytes.begin(), bytes.end());
@@ -464,34 +424,31 @@ Status AtomicBatch::commit() {
         if (!outputs && !pending.temp.empty()) {
             outputs = pending.temp.has_parent_path() ? pending.temp.parent_path() : fs::path(".");
         }
-        if (pending.backup.active() && pending.backup.finish(false).empty() && !store) {
+        if (pending.backup.active() && pending.backup.finish(false).ok() && !store) {
             store = pending.backup.folder();
         }
     }
     if (outputs) {
-        if (const std::string failure = FlushFileSystem(*outputs, "flush files");
-            !failure.empty()) {
-            return Status::failure(failure);
+        if (Status flushed = FlushFileSystem(*outputs, "flush files"); !flushed.ok()) {
+            return flushed;
         }
     }
     // A version that cannot be flushed is not kept, and stops nothing.
-    const std::string unflushed = store ? FlushFileSystem(*store, "flush backups") : "";
+    const Status unflushed = store ? FlushFileSystem(*store, "flush backups") : Status::success();
     for (Entry& entry : entries_) {
-        if (!unflushed.empty() && entry.pending.backup.active()) {
-            entry.pending.backup.Fail(unflushed);
+        if (!unflushed.ok() && entry.pending.backup.active()) {
+            entry.pending.backup.Fail(unflushed.error());
         }
         Report(entry.pending.keep, entry.pending.backup, false);
     }
-    if (store && unflushed.empty()) {
-        if (const std::string failure = FlushFileSystem(*store, "flush backups");
-            !failure.empty()) {
-            return Status::failure(failure);
+    if (store && unflushed.ok()) {
+        if (Status flushed = FlushFileSystem(*store, "flush backups"); !flushed.ok()) {
+            return flushed;
         }
     }
     for (Entry& entry : entries_) {
-        const std::string failure = Place(entry.pending, false);
-        if (!failure.empty()) {
-            return Status::failure(failure);
+        if (Status placed = Place(entry.pending, false); !placed.ok()) {
+            return placed;
         }
     }
     entries_.clear();
@@ -502,7 +459,7 @@ Status WriteFileAtomically(const fs::path& path, std::span<const std::uint8_t> b
                            const KeepPrevious& keep) {
     NewContent content;
     content.bytes = bytes;
-    return AsStatus(Replace(path, content, keep));
+    return Replace(path, content, keep);
 }
 
 Status PatchFileAtomically(const fs::path& path, const ByteSource& current,
@@ -511,14 +468,14 @@ Status PatchFileAtomically(const fs::path& path, const ByteSource& current,
     content.source = &current;
     content.patches = patches;
     content.sourceIsCurrent = true;
-    return AsStatus(Replace(path, content, keep));
+    return Replace(path, content, keep);
 }
 
 Status CopyFileAtomically(const fs::path& path, const ByteSource& source,
                           const KeepPrevious& keep) {
     NewContent content;
     content.source = &source;
-    return AsStatus(Replace(path, content, keep));
+    return Replace(path, content, keep);
 }
 
 }  // namespace krellon

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -15,12 +16,12 @@
 namespace krellon {
 
 // Where the content of a file goes before the file is replaced. Without a store nothing is
-// kept. A backup that cannot be written never stops the replacement: its reason goes to
-// problem, which is left empty otherwise.
+// kept. A backup that cannot be written never stops the replacement: notKept, when given, is
+// told why.
 struct KeepPrevious {
     BackupStore* store = nullptr;
     std::string reason;
-    std::string* problem = nullptr;
+    std::function<void(const std::string& why)> notKept = nullptr;
 };
 
 // Replaces the file at path with exactly these bytes, all or nothing: the bytes go to a new

@@ -3,12 +3,7 @@
 #include "FileSource.h"
 #include "formats/NameHash.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <map>
@@ -70,27 +65,17 @@ std::string NewStamp() {
     return text;
 }
 
-std::string ErrnoText(int error) {
-    return std::strerror(error);
+// What a disk step that the test seam stops fails with.
+std::error_code StepFailure() {
+    return std::make_error_code(std::errc::io_error);
 }
 
 std::mutex g_hookMutex;
 std::function<bool(std::string_view)> g_diskStepHook;
 
 // Flushes the folder's entries (a name just made in it) to disk.
-int FlushFolder(const fs::path& folder) {
-    if (!DiskStepGoesAhead("flush backup folder")) {
-        return -1;
-    }
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
-        return -1;
-    }
-    const int flushed = ::fsync(fd);
-    const int error = errno;
-    ::close(fd);
-    errno = error;
-    return flushed;
+std::error_code FlushFolder(const fs::path& folder) {
+    return DiskStepGoesAhead("flush backup folder") ? sys::flushFolder(folder) : StepFailure();
 }
 
 // Reads the description at the head of a version file; false when it is not one. The head
@@ -162,13 +147,15 @@ fs::path BackupStore::Key(const fs::path& original) {
     return (ec ? absolute.parent_path() : folder) / absolute.filename();
 }
 
-bool BackupStore::Read(const BackupEntry& entry, std::vector<std::uint8_t>& bytes) {
+Result<std::vector<std::uint8_t>> BackupStore::Read(const BackupEntry& entry) {
+    using R = Result<std::vector<std::uint8_t>>;
     FileSource source;
-    if (!source.open(entry.stored) || source.size() < entry.offset + entry.size) {
-        return false;
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(entry.size));
+    if (!source.open(entry.stored) || source.size() < entry.offset + entry.size ||
+        source.readAt(entry.offset, bytes) != bytes.size()) {
+        return R::failure("the kept version can no longer be read");
     }
-    bytes.resize(static_cast<std::size_t>(entry.size));
-    return source.readAt(entry.offset, bytes) == bytes.size();
+    return R::success(std::move(bytes));
 }
 
 BackupStore::Writer::Writer(Writer&& other) noexcept {
@@ -179,7 +166,7 @@ BackupStore::Writer& BackupStore::Writer::operator=(Writer&& other) noexcept {
     if (this != &other) {
         abandon();
         store_ = other.store_;
-        file_ = std::exchange(other.file_, nullptr);
+        file_ = std::move(other.file_);
         finished_ = std::exchange(other.finished_, false);
         dir_ = std::move(other.dir_);
         stamp_ = std::move(other.stamp_);
@@ -194,9 +181,8 @@ BackupStore::Writer::~Writer() {
 }
 
 void BackupStore::Writer::abandon() {
-    if (file_ != nullptr) {
-        std::fclose(file_);
-        file_ = nullptr;
+    if (file_.isOpen()) {
+        file_.close();
         finished_ = true;
     }
     if (finished_) {
@@ -212,11 +198,11 @@ void BackupStore::Writer::Fail(std::string reason) {
 }
 
 bool BackupStore::Writer::append(std::span<const std::uint8_t> bytes) {
-    if (file_ == nullptr || bytes.empty()) {
-        return file_ != nullptr;
+    if (!file_.isOpen() || bytes.empty()) {
+        return file_.isOpen();
     }
-    if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
-        error_ = ErrnoText(errno);
+    if (const std::error_code error = sys::writeAll(file_, bytes)) {
+        error_ = error.message();
         abandon();
         return false;
     }
@@ -224,47 +210,49 @@ bool BackupStore::Writer::append(std::span<const std::uint8_t> bytes) {
     return true;
 }
 
-std::string BackupStore::Writer::finish(bool flush) {
-    if (file_ == nullptr) {
-        return finished_ ? std::string() : error_.empty() ? "no backup was started" : error_;
+Status BackupStore::Writer::finish(bool flush) {
+    if (!file_.isOpen()) {
+        return finished_        ? Status::success()
+               : error_.empty() ? Status::failure("no backup was started")
+                                : Status::failure(error_);
     }
-    const bool written =
-        std::fflush(file_) == 0 &&
-        (!flush || (DiskStepGoesAhead("flush backup") && ::fsync(fileno(file_)) == 0));
-    const int error = errno;
-    const bool closed = std::fclose(std::exchange(file_, nullptr)) == 0;
+    const std::error_code written = !flush                              ? std::error_code()
+                                    : DiskStepGoesAhead("flush backup") ? sys::flushToDisk(file_)
+                                                                        : StepFailure();
+    const std::error_code closed = file_.close();
     finished_ = true;
-    if (!written || !closed) {
-        error_ = ErrnoText(written ? errno : error);
+    if (written || closed) {
+        error_ = (written ? written : closed).message();
         abandon();
-        return error_;
+        return Status::failure(error_);
     }
-    return {};
+    return Status::success();
 }
 
-std::string BackupStore::Writer::commit(bool flush) {
-    if (const std::string failure = finish(flush); !failure.empty()) {
-        return failure;
+Status BackupStore::Writer::commit(bool flush) {
+    if (Status finished = finish(flush); !finished.ok()) {
+        return finished;
     }
     // The version appears under its final name only once it is complete, and its name is on
     // disk before the file it keeps is replaced: after a power cut the version is whole or
     // absent, never empty beside a replaced file.
     const fs::path part = dir_ / (stamp_ + ".part");
     const fs::path kept = dir_ / (stamp_ + ".bak");
-    if (!DiskStepGoesAhead("rename backup") || ::rename(part.c_str(), kept.c_str()) != 0) {
-        error_ = ErrnoText(errno);
+    if (const std::error_code renamed =
+            DiskStepGoesAhead("rename backup") ? sys::renameOver(part, kept) : StepFailure()) {
+        error_ = renamed.message();
         abandon();
-        return error_;
+        return Status::failure(error_);
     }
     finished_ = false;
-    if (flush && FlushFolder(dir_) != 0) {
-        error_ = ErrnoText(errno);
+    if (const std::error_code flushed = flush ? FlushFolder(dir_) : std::error_code()) {
+        error_ = flushed.message();
         std::error_code ec;
         fs::remove(kept, ec);
-        return error_;
+        return Status::failure(error_);
     }
     store_->prune(dir_, size_);
-    return {};
+    return Status::success();
 }
 
 BackupStore::Writer BackupStore::begin(const fs::path& original, std::string_view reason) {
@@ -281,18 +269,21 @@ BackupStore::Writer BackupStore::begin(const fs::path& original, std::string_vie
             return writer;
         }
         // The store holds the user's files: for the user alone.
-        ::chmod(root_.c_str(), 0700);
+        sys::restrictToOwner(root_);
     }
     writer.stamp_ = NewStamp();
-    writer.file_ = std::fopen((writer.dir_ / (writer.stamp_ + ".part")).c_str(), "wbx");
-    if (writer.file_ == nullptr) {
-        writer.error_ = ErrnoText(errno);
+    std::error_code error;
+    writer.file_ =
+        sys::createNew(writer.dir_ / (writer.stamp_ + ".part"), sys::NewFileAccess::Usual, error);
+    if (error) {
+        writer.error_ = error.message();
         return writer;
     }
     const std::string head = std::string(kMagic) + "\noriginal=" + Escape(key.native()) +
                              "\nreason=" + Escape(reason) + "\n\n";
-    if (std::fwrite(head.data(), 1, head.size(), writer.file_) != head.size()) {
-        writer.error_ = ErrnoText(errno);
+    if (const std::error_code written = sys::writeAll(
+            writer.file_, {reinterpret_cast<const std::uint8_t*>(head.data()), head.size()})) {
+        writer.error_ = written.message();
         writer.abandon();
     }
     return writer;
@@ -404,7 +395,6 @@ void SetDiskStepHookForTesting(std::function<bool(std::string_view)> hook) {
 bool DiskStepGoesAhead(std::string_view step) {
     std::lock_guard lock(g_hookMutex);
     if (g_diskStepHook && !g_diskStepHook(step)) {
-        errno = EIO;
         return false;
     }
     return true;

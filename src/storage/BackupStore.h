@@ -2,13 +2,15 @@
 
 #include <chrono>
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "formats/Result.h"
+#include "storage/System.h"
 
 namespace krellon {
 
@@ -55,14 +57,13 @@ public:
         // False once anything failed; the reason is then kept for commit.
         bool append(std::span<const std::uint8_t> bytes);
         // Closes the version's file, its bytes flushed to disk when flush is set, still under
-        // a name the store does not list. Returns an empty text on success, else the reason.
-        std::string finish(bool flush);
+        // a name the store does not list.
+        Status finish(bool flush);
         // Makes the version part of the store and drops what the limits no longer allow. With
         // flush, its bytes and then its name are on disk when it returns; without, the caller
         // flushes the store's file system itself (after finish, and again after commit).
-        // Returns an empty text on success, else the reason.
-        std::string commit(bool flush = true);
-        bool active() const { return file_ != nullptr || finished_ || !error_.empty(); }
+        Status commit(bool flush = true);
+        bool active() const { return file_.isOpen() || finished_ || !error_.empty(); }
         // Drops what was written; commit then gives reason.
         void Fail(std::string reason);
         // The folder the version is written in.
@@ -73,7 +74,7 @@ public:
         void abandon();
 
         BackupStore* store_ = nullptr;
-        std::FILE* file_ = nullptr;
+        sys::File file_;
         bool finished_ = false;  // closed under its temporary name
         std::filesystem::path dir_;
         std::string stamp_;
@@ -88,8 +89,8 @@ public:
     // The versions kept of the files of folder (every file when folder is empty), newest first.
     std::vector<BackupEntry> list(const std::filesystem::path& folder = {}) const;
 
-    // The kept bytes of entry; false when they can no longer be read.
-    static bool Read(const BackupEntry& entry, std::vector<std::uint8_t>& bytes);
+    // The kept bytes of entry; a failure when they can no longer be read.
+    static Result<std::vector<std::uint8_t>> Read(const BackupEntry& entry);
 
     // The form in which original is known to the store: its folder with every link resolved,
     // and its own name as given.
@@ -110,7 +111,7 @@ private:
 // answer makes the step fail as a failing disk would (EIO).
 void SetDiskStepHookForTesting(std::function<bool(std::string_view step)> hook);
 
-// Whether a disk step goes ahead: always, unless the test seam says no; errno is EIO then.
+// Whether a disk step goes ahead: always, unless the test seam says no.
 bool DiskStepGoesAhead(std::string_view step);
 
 }  // namespace krellon

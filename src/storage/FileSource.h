@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "formats/ByteSource.h"
+#include "storage/System.h"
 
 namespace krellon {
 
@@ -15,9 +16,8 @@ public:
     FileSource() = default;
 
     // Opens path for reading; returns false (and leaves the source empty) when it cannot.
-    bool open(const std::filesystem::path& path) { return open(path.c_str()); }
-    bool open(const char* path);
-    bool isOpen() const { return fd_ >= 0; }
+    bool open(const std::filesystem::path& path);
+    bool isOpen() const { return file_.isOpen(); }
     void close();
 
     std::uint64_t size() const override { return size_; }
@@ -28,14 +28,15 @@ public:
     FileSource& operator=(const FileSource&) = delete;
 
 private:
-    int fd_ = -1;
+    sys::File file_;
     std::uint64_t size_ = 0;
 };
 
 // Opens the file at path, reads up to dst.size() bytes at offset in one call and closes it,
 // without asking its size first; returns the bytes read, 0 when it cannot be opened or read
 // (a folder or a pipe reads nothing).
-std::size_t ReadFileAt(const char* path, std::uint64_t offset, std::span<std::uint8_t> dst);
+std::size_t ReadFileAt(const std::filesystem::path& path, std::uint64_t offset,
+                       std::span<std::uint8_t> dst);
 
 // Reads all of source into bytes; false, with bytes empty, when it gives fewer bytes than its
 // size (a file cut short while read, or a read error).

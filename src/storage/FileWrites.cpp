@@ -18,12 +18,13 @@ std::filesystem::path StoreRoot() {
     return std::filesystem::path(data.toStdString()) / "backups";
 }
 
-void ReportProblem(const std::filesystem::path& path, const std::string& problem) {
-    if (!problem.empty()) {
-        ShowStatus(QString("No backup of %1 could be kept: %2")
-                       .arg(ShownFileName(path.filename().native()),
-                            QString::fromLocal8Bit(problem.c_str())));
-    }
+// What a replacement of path keeps, with a version that cannot be kept told on the status bar.
+KeepPrevious KeepIn(BackupStore& store, const std::filesystem::path& path, const QString& reason) {
+    return KeepPrevious{&store, reason.toStdString(), [path](const std::string& problem) {
+                            ShowStatus(QString("No backup of %1 could be kept: %2")
+                                           .arg(ShownFileName(path.filename().native()),
+                                                QString::fromLocal8Bit(problem.c_str())));
+                        }};
 }
 
 }  // namespace
@@ -39,10 +40,7 @@ namespace {
 template <typename Write>
 Status KeepingPrevious(const std::filesystem::path& path, const QString& reason, Write write) {
     BackupStore store = Backups();
-    std::string problem;
-    Status status = write(KeepPrevious{&store, reason.toStdString(), &problem});
-    ReportProblem(path, problem);
-    return status;
+    return write(KeepIn(store, path, reason));
 }
 
 }  // namespace
@@ -67,18 +65,11 @@ ReplaceBatch::~ReplaceBatch() = default;
 
 Status ReplaceBatch::add(const std::filesystem::path& path, std::span<const std::uint8_t> bytes,
                          const QString& reason) {
-    problems_.push_back({path, {}});
-    return batch_.add(path, bytes,
-                      KeepPrevious{&store_, reason.toStdString(), &problems_.back().second});
+    return batch_.add(path, bytes, KeepIn(store_, path, reason));
 }
 
 Status ReplaceBatch::commit() {
-    const Status status = batch_.commit();
-    for (const auto& [path, problem] : problems_) {
-        ReportProblem(path, problem);
-    }
-    problems_.clear();
-    return status;
+    return batch_.commit();
 }
 
 Status RestoreBackup(const BackupEntry& entry) {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <deque>
 #include <filesystem>
 #include <span>
 
@@ -37,8 +36,6 @@ public:
 private:
     BackupStore store_;
     AtomicBatch batch_;
-    // Where each file's backup tells a problem; a deque, as the batch holds their addresses.
-    std::deque<std::pair<std::filesystem::path, std::string>> problems_;
 };
 
 // Puts a kept version back in place of its file; what the file holds now is kept in turn.

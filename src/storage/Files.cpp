@@ -2,8 +2,6 @@
 
 #include "FileNames.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
 #include <QFile>
 
 #include <system_error>
@@ -23,26 +21,17 @@ bool SameLetter(char a, char b) {
 }
 
 // Calls found(name) for each regular file of dir, in the order the file system returns them.
-// The directory entry tells the type on most file systems; only where it does not is the
-// file asked.
+// The directory entry tells the type on most file systems; only where it does not, or for a
+// symbolic link, is the file asked.
 template <typename Found>
-void ForEachFile(const char* dir, Found found) {
-    DIR* d = ::opendir(dir);
-    if (d == nullptr) {
-        return;
-    }
-    while (const dirent* entry = ::readdir(d)) {
-        bool regular = entry->d_type == DT_REG;
-        if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
-            struct stat status {};
-            regular =
-                ::fstatat(::dirfd(d), entry->d_name, &status, 0) == 0 && S_ISREG(status.st_mode);
-        }
-        if (regular) {
-            found(std::string_view(entry->d_name));
+void ForEachFile(const std::filesystem::path& dir, Found found) {
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code kind;
+        if (it->is_regular_file(kind)) {
+            found(std::string_view(it->path().filename().native()));
         }
     }
-    ::closedir(d);
 }
 
 }  // namespace
@@ -76,7 +65,7 @@ bool WildcardMatch(std::string_view pattern, std::string_view name) {
 
 std::vector<std::string> ListFiles(const std::filesystem::path& dir, std::string_view pattern) {
     std::vector<std::string> names;
-    ForEachFile(dir.c_str(), [&](std::string_view name) {
+    ForEachFile(dir, [&](std::string_view name) {
         if (WildcardMatch(pattern, name)) {
             names.emplace_back(name);
         }

@@ -1,9 +1,5 @@
 #include "JournalFiles.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <QFile>
 #include <QStandardPaths>
 #include <algorithm>
@@ -13,6 +9,7 @@
 #include "formats/NameHash.h"
 #include "storage/FileNames.h"
 #include "storage/FileSource.h"
+#include "storage/System.h"
 
 namespace krellon {
 
@@ -69,7 +66,7 @@ fs::path NewJournalPath(std::string_view key) {
     static std::atomic<unsigned> sessions{0};
     const auto now = std::chrono::system_clock::now().time_since_epoch();
     return JournalFolder() /
-           (NameHash(key) + "-" + std::to_string(::getpid()) + "-" +
+           (NameHash(key) + "-" + std::to_string(sys::processId()) + "-" +
             std::to_string(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()) +
             "-" + std::to_string(sessions++) + ".krj");
 }
@@ -82,22 +79,20 @@ std::vector<fs::path> AllJournalFiles() {
     return JournalsIn(JournalFolder(), "");
 }
 
-std::optional<JournalContent> ReadJournalFile(const fs::path& path) {
+Result<JournalContent> ReadJournalFile(const fs::path& path) {
     FileSource file;
-    if (!file.open(path)) {
-        return std::nullopt;
+    auto content = file.open(path) ? ReadJournal(file) : std::nullopt;
+    if (!content) {
+        return Result<JournalContent>::failure("not an edit journal, or its start cannot be read");
     }
-    return ReadJournal(file);
+    return Result<JournalContent>::success(std::move(*content));
 }
 
 bool JournalInUse(const fs::path& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return false;
-    }
-    const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
-    ::close(fd);  // drops the lock taken to look
-    return locked;
+    std::error_code error;
+    const sys::File file = sys::openForReading(path, error);
+    // The file's closing drops the lock taken to look.
+    return !error && !sys::tryLockExclusive(file);
 }
 
 Result<fs::path> MoveJournalAside(const fs::path& path) {

@@ -36,8 +36,9 @@ std::vector<std::filesystem::path> JournalFilesOf(std::string_view key);
 // Every journal file kept, by name; those moved aside are not among them.
 std::vector<std::filesystem::path> AllJournalFiles();
 
-// What the journal at path holds; nothing when it cannot be opened or its start is unreadable.
-std::optional<JournalContent> ReadJournalFile(const std::filesystem::path& path);
+// What the journal at path holds; a failure when it cannot be opened or its start is
+// unreadable.
+Result<JournalContent> ReadJournalFile(const std::filesystem::path& path);
 // True while a running editor writes the journal at path: it holds a lock on it.
 bool JournalInUse(const std::filesystem::path& path);
 // Moves the journal at path into DamagedJournalFolder; where it went, or why it could not.

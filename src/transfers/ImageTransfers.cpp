@@ -1,6 +1,5 @@
 #include "ImageTransfers.h"
 
-#include <sys/stat.h>
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -15,6 +14,7 @@
 #include "storage/FileSource.h"
 #include "storage/FileWrites.h"
 #include "storage/Files.h"
+#include "storage/System.h"
 
 namespace krellon {
 
@@ -25,8 +25,8 @@ QString InFolder(const QString& folder, const QString& name) {
     return NameFromPath(PathFromName(folder) / PathFromName(name));
 }
 
-TransferResult Failure(const QString& file, const QString& reason) {
-    return TransferFailure{file, reason};
+TransferStatus Failure(const QString& file, const QString& reason) {
+    return TransferStatus::failure({file, reason});
 }
 
 // An image file opened and listed.
@@ -35,7 +35,7 @@ struct ListedImages {
     ImageFileIndex index;
 };
 
-TransferResult OpenImages(const QString& name, ListedImages& images) {
+TransferStatus OpenImages(const QString& name, ListedImages& images) {
     if (!images.file.open(PathFromName(name))) {
         return Failure(name, "the file cannot be opened");
     }
@@ -47,35 +47,38 @@ TransferResult OpenImages(const QString& name, ListedImages& images) {
         return Failure(name, "the file holds no image");
     }
     images.index = std::move(*index);
-    return std::nullopt;
+    return TransferStatus::success();
 }
 
-// Encodes image i as format; nothing when its pixels lie past the end of the file.
-std::optional<std::vector<std::uint8_t>> EncodeImage(const ListedImages& images, std::size_t i,
-                                                     ImageFormat format) {
+// Encodes image i as format; a failure when its pixels lie past the end of the file.
+Result<std::vector<std::uint8_t>> EncodeImage(const ListedImages& images, std::size_t i,
+                                              ImageFormat format) {
     const ImageRecord& record = images.index.records[i];
     const auto pixels = ReadImagePixels(images.file, record);
     if (!pixels) {
-        return std::nullopt;
+        return Result<std::vector<std::uint8_t>>::failure("image " + std::to_string(i + 1) +
+                                                          ": the file ends inside its pixels");
     }
-    return EncodeImage(record, DrawnPalette(images.index, record), *pixels, format);
+    return Result<std::vector<std::uint8_t>>::success(
+        EncodeImage(record, DrawnPalette(images.index, record), *pixels, format));
 }
 
 QString ExportReason(const QString& imageFile, std::size_t i) {
     return QString("Export of image %1 of %2").arg(i + 1).arg(QFileInfo(imageFile).fileName());
 }
 
-TransferResult WriteImage(const ListedImages& images, const QString& imageFile, std::size_t i,
+TransferStatus WriteImage(const ListedImages& images, const QString& imageFile, std::size_t i,
                           const QString& out, ImageFormat format) {
     const auto bytes = EncodeImage(images, i, format);
-    if (!bytes) {
-        return Failure(imageFile, QString("image %1: the file ends inside its pixels").arg(i + 1));
+    if (!bytes.ok()) {
+        return Failure(imageFile, QString::fromStdString(bytes.error()));
     }
-    const Status written = ReplaceFile(PathFromName(out), *bytes, ExportReason(imageFile, i));
+    const Status written =
+        ReplaceFile(PathFromName(out), bytes.value(), ExportReason(imageFile, i));
     if (!written.ok()) {
         return Failure(out, ReasonText(written));
     }
-    return std::nullopt;
+    return TransferStatus::success();
 }
 
 // The bytes an import into record writes over, as file holds them now: an import of the
@@ -93,15 +96,12 @@ std::optional<ImportChange> BytesUnder(const ByteSource& file, const ImageRecord
 }  // namespace
 
 std::optional<FileIdentity> IdentityOf(const std::filesystem::path& path) {
-    struct stat status {};
-    if (::stat(path.c_str(), &status) != 0) {
+    const sys::FileInfo info = sys::infoOf(path);
+    if (info.kind == sys::FileKind::Missing) {
         return std::nullopt;
     }
-    return FileIdentity{static_cast<std::uint64_t>(status.st_dev),
-                        static_cast<std::uint64_t>(status.st_ino),
-                        static_cast<std::uint64_t>(status.st_size),
-                        static_cast<std::int64_t>(status.st_mtim.tv_sec),
-                        static_cast<std::int64_t>(status.st_mtim.tv_nsec)};
+    return FileIdentity{info.id.volume, info.id.file, info.size, info.modifiedSeconds,
+                        info.modifiedNanoseconds};
 }
 
 std::optional<ShownImage> ReadShownImage(const std::filesystem::path& path, int number,
@@ -139,22 +139,21 @@ std::vector<std::uint8_t> EncodeImage(const ImageRecord& record, const Palette& 
                : EncodeBitmap(record.Width, record.Height, palette, pixels);
 }
 
-std::optional<QString> DecodeForImport(const std::filesystem::path& path, ImageFormat format,
-                                       const ImageRecord& record, DecodedBitmap& decoded) {
+Status DecodeForImport(const std::filesystem::path& path, ImageFormat format,
+                       const ImageRecord& record, DecodedBitmap& decoded) {
     FileSource source;
     if (!source.open(path)) {
-        return QString("File not found.");
+        return Status::failure("File not found.");
     }
+    // The codecs' kinds of refusal become their messages here, at the transfers' edge.
     if (format == ImageFormat::Png) {
         const PngStatus status = ReadPalettePng(source, record.Width, record.Height, decoded);
-        return status == PngStatus::Ok
-                   ? std::nullopt
-                   : std::optional(QString::fromUtf8(PngStatusMessage(status).data()));
+        return status == PngStatus::Ok ? Status::success()
+                                       : Status::failure(std::string(PngStatusMessage(status)));
     }
     const BitmapStatus status = ReadBitmap(source, record.Width, record.Height, decoded);
-    return status == BitmapStatus::Ok
-               ? std::nullopt
-               : std::optional(QString::fromUtf8(BitmapStatusMessage(status).data()));
+    return status == BitmapStatus::Ok ? Status::success()
+                                      : Status::failure(std::string(BitmapStatusMessage(status)));
 }
 
 std::optional<ImageFormat> ImageFormatOfName(const QString& name) {
@@ -178,11 +177,11 @@ QString AllImagesName(int n, const std::string& name, ImageFormat format) {
     return QString("%1-%2").arg(n, 3, 10, QChar('0')).arg(text);
 }
 
-TransferResult ExportImage(const QString& imageFile, int n, const QString& out,
+TransferStatus ExportImage(const QString& imageFile, int n, const QString& out,
                            ImageFormat format) {
     ListedImages images;
-    if (auto failed = OpenImages(imageFile, images)) {
-        return failed;
+    if (TransferStatus opened = OpenImages(imageFile, images); !opened.ok()) {
+        return opened;
     }
     if (n < 1 || n > static_cast<int>(images.index.records.size())) {
         return Failure(imageFile, QString("there is no image %1; the file has %2")
@@ -192,11 +191,11 @@ TransferResult ExportImage(const QString& imageFile, int n, const QString& out,
     return WriteImage(images, imageFile, static_cast<std::size_t>(n - 1), out, format);
 }
 
-TransferResult ExportAllImages(const QString& imageFile, const QString& folder,
+TransferStatus ExportAllImages(const QString& imageFile, const QString& folder,
                                ImageFormat format) {
     ListedImages images;
-    if (auto failed = OpenImages(imageFile, images)) {
-        return failed;
+    if (TransferStatus opened = OpenImages(imageFile, images); !opened.ok()) {
+        return opened;
     }
     std::error_code ec;
     std::filesystem::create_directories(PathFromName(folder), ec);
@@ -206,37 +205,30 @@ TransferResult ExportAllImages(const QString& imageFile, const QString& folder,
     // Every file is written first and flushed to disk once; none replaces an older one unless
     // all could be written. The next image is encoded while the last is written.
     ReplaceBatch batch;
-    TransferResult failure;
-    RunPipeline<std::optional<std::vector<std::uint8_t>>>(
+    QString failedFile = imageFile;  // where an encoding fails; a write names its own file
+    const Status written = RunPipeline<std::vector<std::uint8_t>>(
         images.index.records.size(), [&](std::size_t i) { return EncodeImage(images, i, format); },
-        [&](std::size_t i, std::optional<std::vector<std::uint8_t>> bytes) {
+        [&](std::size_t i, std::vector<std::uint8_t> bytes) {
             const QString name = InFolder(
                 folder,
                 AllImagesName(static_cast<int>(i + 1), images.index.records[i].Name, format));
-            if (!bytes) {
-                failure = Failure(imageFile,
-                                  QString("image %1: the file ends inside its pixels").arg(i + 1));
-                return false;
+            Status added = batch.add(PathFromName(name), bytes, ExportReason(imageFile, i));
+            if (!added.ok()) {
+                failedFile = name;
             }
-            const Status written =
-                batch.add(PathFromName(name), *bytes, ExportReason(imageFile, i));
-            if (!written.ok()) {
-                failure = Failure(name, ReasonText(written));
-                return false;
-            }
-            return true;
+            return added;
         });
-    if (failure) {
-        return failure;
+    if (!written.ok()) {
+        return Failure(failedFile, ReasonText(written));
     }
     const Status committed = batch.commit();
     if (!committed.ok()) {
         return Failure(folder, ReasonText(committed));
     }
-    return std::nullopt;
+    return TransferStatus::success();
 }
 
-TransferResult ImagesInFolder(const QString& folder, std::map<int, QString>& sources) {
+TransferStatus ImagesInFolder(const QString& folder, std::map<int, QString>& sources) {
     std::error_code ec;
     if (!std::filesystem::is_directory(PathFromName(folder), ec)) {
         return Failure(folder, "no such folder");
@@ -261,14 +253,14 @@ TransferResult ImagesInFolder(const QString& folder, std::map<int, QString>& sou
     if (sources.empty()) {
         return Failure(folder, "no NNN-*.bmp or NNN-*.png file to import");
     }
-    return std::nullopt;
+    return TransferStatus::success();
 }
 
-TransferResult ImportImages(const QString& imageFile, const std::map<int, QString>& sources,
+TransferStatus ImportImages(const QString& imageFile, const std::map<int, QString>& sources,
                             const ShownImage* shown) {
     ListedImages images;
-    if (auto failed = OpenImages(imageFile, images)) {
-        return failed;
+    if (TransferStatus opened = OpenImages(imageFile, images); !opened.ok()) {
+        return opened;
     }
     const auto& records = images.index.records;
     // Everything is decoded and planned before anything is written.
@@ -283,8 +275,9 @@ TransferResult ImportImages(const QString& imageFile, const std::map<int, QStrin
         const ImageRecord& record = records[static_cast<std::size_t>(n - 1)];
         DecodedBitmap decoded;
         const ImageFormat format = ImageFormatOfName(source).value_or(ImageFormat::Bmp);
-        if (const auto why = DecodeForImport(PathFromName(source), format, record, decoded)) {
-            return Failure(source, *why);
+        if (const Status decodedOk = DecodeForImport(PathFromName(source), format, record, decoded);
+            !decodedOk.ok()) {
+            return Failure(source, QString::fromStdString(decodedOk.error()));
         }
         auto change = PlanImport(images.file, record, std::move(decoded));
         if (!change) {
@@ -304,13 +297,14 @@ TransferResult ImportImages(const QString& imageFile, const std::map<int, QStrin
             : "Import of all images from " + QFileInfo(sources.begin()->second).dir().dirName();
     // Checked last, just before the file is written.
     if (shown != nullptr && !StillShown(PathFromName(imageFile), images.file, *shown)) {
-        return TransferFailure{imageFile, "the file has changed on disk since it was shown", true};
+        return TransferStatus::failure(
+            {imageFile, "the file has changed on disk since it was shown", true});
     }
     const Status written = PatchFile(PathFromName(imageFile), images.file, patches, reason);
     if (!written.ok()) {
         return Failure(imageFile, ReasonText(written));
     }
-    return std::nullopt;
+    return TransferStatus::success();
 }
 
 }  // namespace krellon

@@ -12,6 +12,7 @@
 #include "formats/Bitmap.h"
 #include "formats/ImageFile.h"
 #include "formats/ImageTransfer.h"
+#include "formats/Result.h"
 
 // Images of an image file out to BMP or PNG files and back, one or all at once: what the
 // explorer's menu and the command line both do. File and folder names are as FileNames.h holds
@@ -34,9 +35,9 @@ std::vector<std::uint8_t> EncodeImage(const ImageRecord& record, const Palette& 
                                       std::span<const std::uint8_t> pixels, ImageFormat format);
 
 // Reads a BMP or palette PNG at path for import into record (no more of it than an image of
-// that size can take); nothing on success, else the message of the first check it fails.
-std::optional<QString> DecodeForImport(const std::filesystem::path& path, ImageFormat format,
-                                       const ImageRecord& record, DecodedBitmap& decoded);
+// that size can take); a failure gives the message of the first check it fails.
+Status DecodeForImport(const std::filesystem::path& path, ImageFormat format,
+                       const ImageRecord& record, DecodedBitmap& decoded);
 
 // Which file a path names and when it last changed, as the file system tells it.
 struct FileIdentity {
@@ -74,24 +75,25 @@ struct TransferFailure {
     QString reason;
     bool replaced = false;  // the image file is no longer the one shown
 };
-using TransferResult = std::optional<TransferFailure>;  // nothing on success
+// How a transfer ends: a failure names its file.
+using TransferStatus = Result<void, TransferFailure>;
 
 // Writes image n (1-based) of imageFile (shown as shownName) to out: a BMP byte for byte as the
 // explorer exports it, or an 8-bit palette PNG of its indices and the palette it is drawn with.
-TransferResult ExportImage(const QString& imageFile, int n, const QString& out, ImageFormat format);
+TransferStatus ExportImage(const QString& imageFile, int n, const QString& out, ImageFormat format);
 
 // Writes every image of imageFile into folder (made when missing) under AllImagesName.
-TransferResult ExportAllImages(const QString& imageFile, const QString& folder, ImageFormat format);
+TransferStatus ExportAllImages(const QString& imageFile, const QString& folder, ImageFormat format);
 
 // The images a folder holds for an import of all: every NNN-*.bmp and NNN-*.png by number.
 // Two files for one number are refused.
-TransferResult ImagesInFolder(const QString& folder, std::map<int, QString>& sources);
+TransferStatus ImagesInFolder(const QString& folder, std::map<int, QString>& sources);
 
 // Imports every file of sources (image number to a BMP or PNG file) into imageFile with the
 // explorer's checks: all are read and checked first, then the image file is replaced once,
 // atomically, keeping what it held among the backups. One bad file and nothing changes; nor
 // does anything when shown is given and the image file no longer holds it (StillShown).
-TransferResult ImportImages(const QString& imageFile, const std::map<int, QString>& sources,
+TransferStatus ImportImages(const QString& imageFile, const std::map<int, QString>& sources,
                             const ShownImage* shown = nullptr);
 
 }  // namespace krellon

@@ -1,86 +1,69 @@
 #pragma once
 
-#include <condition_variable>
 #include <cstddef>
-#include <exception>
-#include <mutex>
-#include <optional>
-#include <thread>
-#include <vector>
+#include <future>
+#include <type_traits>
+#include <utility>
+
+#include "formats/Result.h"
 
 namespace krellon {
 
-// Makes count items on a worker thread, in order, while the calling thread takes each one as
-// soon as it is ready: encoding the next picture overlaps writing the last. consume returns
-// false to stop; the worker then stops after the item it is making. produce must not touch
-// what consume does. An exception from either reaches the caller, once the worker has ended.
+namespace pipeline {
+
+template <typename T>
+struct IsResult : std::false_type {};
+template <typename T>
+struct IsResult<Result<T>> : std::true_type {};
+
+// A producer's item as a Result: a plain value is a success.
+template <typename T, typename Made>
+Result<T> AsResult(Made&& made) {
+    if constexpr (IsResult<std::decay_t<Made>>::value) {
+        return std::forward<Made>(made);
+    } else {
+        return Result<T>::success(std::forward<Made>(made));
+    }
+}
+
+// A consumer's answer as a Status: false stops without a reason of its own.
+inline Status AsStatus(Status status) {
+    return status;
+}
+inline Status AsStatus(bool goOn) {
+    return goOn ? Status::success() : Status::failure("stopped");
+}
+
+}  // namespace pipeline
+
+// Makes count items in order on another thread while the calling thread consumes the one
+// before: item i + 1 is produced while item i is consumed, so encoding the next picture
+// overlaps writing the last. produce(i) gives a T or a Result<T>; consume(i, T) gives a
+// Status, or a bool (false: stop). The first failure on either side stops both, once the item
+// being produced is done, and is returned; an exception from either reaches the caller the
+// same way. produce must not touch what consume does.
 template <typename T, typename Produce, typename Consume>
-bool RunPipeline(std::size_t count, Produce produce, Consume consume) {
-    std::vector<std::optional<T>> made(count);
-    std::mutex mutex;
-    std::condition_variable ready;
-    std::size_t done = 0;
-    bool stop = false;
-    std::exception_ptr failure;
-    std::thread worker([&] {
-        for (std::size_t i = 0; i < count; ++i) {
-            {
-                std::lock_guard lock(mutex);
-                if (stop) {
-                    break;
-                }
-            }
-            std::optional<T> item;
-            try {
-                item.emplace(produce(i));
-            } catch (...) {
-                std::lock_guard lock(mutex);
-                failure = std::current_exception();
-                done = count;
-                ready.notify_one();
-                return;
-            }
-            std::lock_guard lock(mutex);
-            made[i] = std::move(item);
-            done = i + 1;
-            ready.notify_one();
-        }
-    });
-    // The worker is told to stop and joined on every way out: a joinable thread that is
-    // destroyed ends the program.
-    const auto finish = [&] {
-        {
-            std::lock_guard lock(mutex);
-            stop = true;
-        }
-        worker.join();
-    };
-    bool completed = true;
-    try {
-        for (std::size_t i = 0; i < count; ++i) {
-            std::optional<T> item;
-            {
-                std::unique_lock lock(mutex);
-                ready.wait(lock, [&] { return done > i; });
-                if (failure) {
-                    break;
-                }
-                item = std::move(made[i]);
-            }
-            if (!consume(i, std::move(*item))) {
-                completed = false;
-                break;
-            }
-        }
-    } catch (...) {
-        finish();
-        throw;
+Status RunPipeline(std::size_t count, Produce produce, Consume consume) {
+    const auto make = [&produce](std::size_t i) { return pipeline::AsResult<T>(produce(i)); };
+    std::future<Result<T>> next;
+    if (count > 0) {
+        next = std::async(std::launch::async, make, std::size_t{0});
     }
-    finish();
-    if (failure) {
-        std::rethrow_exception(failure);
+    for (std::size_t i = 0; i < count; ++i) {
+        Result<T> item = next.get();
+        if (!item.ok()) {
+            return Status::failure(item.error());
+        }
+        if (i + 1 < count) {
+            next = std::async(std::launch::async, make, i + 1);
+        }
+        // On a failure or an exception here, next's end waits for the item being made.
+        const Status used = pipeline::AsStatus(consume(i, std::move(item.value())));
+        if (!used.ok()) {
+            return used;
+        }
     }
-    return completed;
+    return Status::success();
 }
 
 }  // namespace krellon
