@@ -1,19 +1,14 @@
 #include "EditJournalKeeper.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
-#include <cstring>
 
 #include "BoardSetDocument.h"
 #include "formats/EditJournal.h"
 #include "storage/FileNames.h"
 #include "storage/FileSource.h"
 #include "storage/JournalFiles.h"
+#include "storage/System.h"
 
 namespace krellon {
 
@@ -109,7 +104,7 @@ void EditJournalKeeper::Opened(const fs::path& folder, const QString& fileName) 
     const std::string key = JournalKey(folder, fileName);
     folder_ = folder;
     fileName_ = fileName;
-    if (key != key_ && fd_ >= 0 && !modified_) {
+    if (key != key_ && file_.isOpen() && !modified_) {
         // Saved under another name: the next step starts the new name's journal.
         Close(true);
     }
@@ -196,8 +191,8 @@ bool EditJournalKeeper::RestoreUnsavedWork() {
     record.whole = offer.set;
     std::string failure;
     bool safe = Write(record, offer.set, failure);
-    if (safe && ::fdatasync(fd_) != 0) {
-        failure = std::strerror(errno);
+    if (const std::error_code flushed = safe ? sys::flushToDisk(file_) : std::error_code()) {
+        failure = flushed.message();
         Close(false);
         Failed(failure);
         safe = false;
@@ -262,10 +257,7 @@ bool EditJournalKeeper::Write(JournalRecord record, const BoardSetContent& after
         const fs::path lagging = path_;
         path_.clear();
         base_ = after;
-        if (!Start(failure) || ::fdatasync(fd_) != 0) {
-            if (failure.empty()) {
-                failure = std::strerror(errno);
-            }
+        if (!Start(failure) || FlushFailed(failure)) {
             Close(true);
             path_ = lagging;
             Failed(failure);
@@ -276,7 +268,7 @@ bool EditJournalKeeper::Write(JournalRecord record, const BoardSetContent& after
         retryTimer_.stop();
         return true;
     }
-    if (fd_ < 0 && !Start(failure)) {
+    if (!file_.isOpen() && !Start(failure)) {
         Failed(failure);
         return false;
     }
@@ -305,13 +297,13 @@ bool EditJournalKeeper::Start(std::string& failure) {
         path_.clear();
         return false;
     }
-    fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd_ < 0) {
-        failure = std::strerror(errno);
+    file_ = sys::createNew(path_, sys::NewFileAccess::Private, ec);
+    if (ec) {
+        failure = ec.message();
         path_.clear();
         return false;
     }
-    ::flock(fd_, LOCK_EX | LOCK_NB);
+    sys::tryLockExclusive(file_);
     number_ = 0;
     const auto start = EncodeJournalStart(NowNs(), key, fileCheck_, base_);
     if (start.empty()) {
@@ -326,17 +318,9 @@ bool EditJournalKeeper::Start(std::string& failure) {
 
 bool EditJournalKeeper::Append(const std::vector<std::uint8_t>& bytes, std::string& failure) {
     // One write a record: once it returns, the bytes survive the process being killed.
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            failure = std::strerror(n < 0 ? errno : ENOSPC);
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
+    if (const std::error_code written = sys::writeAll(file_, bytes)) {
+        failure = written.message();
+        return false;
     }
     if (!syncTimer_.isActive()) {
         syncTimer_.start();
@@ -345,17 +329,24 @@ bool EditJournalKeeper::Append(const std::vector<std::uint8_t>& bytes, std::stri
 }
 
 void EditJournalKeeper::Flush() {
-    if (fd_ >= 0) {
-        ::fdatasync(fd_);
+    if (file_.isOpen()) {
+        sys::flushToDisk(file_);
     }
+}
+
+bool EditJournalKeeper::FlushFailed(std::string& failure) {
+    const std::error_code flushed = sys::flushToDisk(file_);
+    if (flushed && failure.empty()) {
+        failure = flushed.message();
+    }
+    return static_cast<bool>(flushed);
 }
 
 void EditJournalKeeper::Close(bool removeFile) {
     syncTimer_.stop();
-    if (fd_ >= 0) {
-        ::fdatasync(fd_);
-        ::close(fd_);
-        fd_ = -1;
+    if (file_.isOpen()) {
+        sys::flushToDisk(file_);
+        file_.close();
     }
     if (removeFile) {
         Remove(path_);

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "storage/System.h"
+
 #include "formats/BoardSetFile.h"
 #include "formats/EditJournal.h"
 
@@ -85,6 +87,9 @@ private:
     // Opens a new journal file holding base_ as its start.
     bool Start(std::string& failure);
     bool Append(const std::vector<std::uint8_t>& bytes, std::string& failure);
+    // Flushes the journal to disk; true, with the reason in failure unless it holds one, when
+    // that fails.
+    bool FlushFailed(std::string& failure);
     // Closes the journal; removes its file when removeFile is set.
     void Close(bool removeFile);
     void Failed(const std::string& reason);
@@ -99,7 +104,7 @@ private:
     QString fileName_;
     std::string key_;              // the open set
     std::filesystem::path path_;   // this session's journal of it, once a step was made
-    int fd_ = -1;                  // open while it is being written
+    sys::File file_;               // open while it is being written
     std::uint32_t number_ = 0;     // the last record's number in it
     BoardSetContent base_;         // the set as the next journal starts from it
     std::uint32_t fileCheck_ = 0;  // the set as its file held it
