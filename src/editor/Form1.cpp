@@ -79,10 +79,6 @@ Form1::Form1(BoardSetDocument* document, QWidget* parent, const QString& startSe
     Form_Load();
 }
 
-Form1::~Form1() {
-    delete Option1;
-}
-
 void Form1::Picture3_Click() {
     const std::int32_t b = BoardBackground(CurrentBoard);
     if (b < 0 || b >= BackgroundCount) {

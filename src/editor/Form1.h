@@ -33,7 +33,6 @@ public:
     // one.
     explicit Form1(BoardSetDocument* document, QWidget* parent = nullptr,
                    const QString& startSet = {});
-    ~Form1() override;
 
     static constexpr int kMaxBoardIndex = kMaxBoards;  // boards 1..100; index 0 unused
     static constexpr int kMaxBrickCode = 119;
@@ -69,31 +68,31 @@ public:
     std::array<QString, kMaxBrickCode + 1> BrickNames;  // index 0 stays empty
 
     // --- Controls ---
-    Label* Label1 = nullptr;
-    Label* Label2 = nullptr;
-    Label* Label3 = nullptr;
-    Label* Label4 = nullptr;
-    Label* Label5 = nullptr;
-    Label* Label6 = nullptr;
-    Label* Label7 = nullptr;
-    Label* Label8 = nullptr;
-    Label* Label9 = nullptr;
-    Label* Label10 = nullptr;
-    ComboBox* Combo1 = nullptr;
-    ComboBox* Combo2 = nullptr;
-    ComboBox* Combo3 = nullptr;
-    ComboBox* Combo4 = nullptr;
-    ComboBox* Combo5 = nullptr;
-    CommandButton* Command1 = nullptr;
-    CommandButton* Command2 = nullptr;
-    CommandButton* Command3 = nullptr;
-    CommandButton* Command4 = nullptr;
-    PictureBox* Picture1 = nullptr;
-    PictureBox* Picture2 = nullptr;
-    PictureBox* Picture3 = nullptr;
-    PictureBox* Picture4 = nullptr;
-    CheckBox* Check1 = nullptr;
-    OptionButtons* Option1 = nullptr;
+    Label* Label1 = nullptr;            // the set's name; a click renames it
+    Label* Label2 = nullptr;            // the author's name; a click renames it
+    Label* Label3 = nullptr;            // "Board set"
+    Label* Label4 = nullptr;            // "Author"
+    Label* Label5 = nullptr;            // "Board N", the board shown
+    Label* Label6 = nullptr;            // "BDS File"
+    Label* Label7 = nullptr;            // "Background set file"
+    Label* Label8 = nullptr;            // "Background"
+    Label* Label9 = nullptr;            // "Brick set file"
+    Label* Label10 = nullptr;           // "Brick"
+    ComboBox* Combo1 = nullptr;         // the backgrounds of the background set
+    ComboBox* Combo2 = nullptr;         // the bricks of the brick set
+    ComboBox* Combo3 = nullptr;         // the board set files of the folder
+    ComboBox* Combo4 = nullptr;         // the background set files of the folder
+    ComboBox* Combo5 = nullptr;         // the brick set files of the folder
+    CommandButton* Command1 = nullptr;  // "< Board N": the board before
+    CommandButton* Command2 = nullptr;  // "Board N >": the board after
+    CommandButton* Command3 = nullptr;  // "Clear Board"
+    CommandButton* Command4 = nullptr;  // "Save to  KrelEdit.bds"
+    PictureBox* Picture1 = nullptr;     // the board, 600 x 300
+    PictureBox* Picture2 = nullptr;     // the brick palette: every brick in its slot
+    PictureBox* Picture3 = nullptr;     // the board's background tile; a click explores it
+    PictureBox* Picture4 = nullptr;     // the selected brick enlarged; a click explores it
+    CheckBox* Check1 = nullptr;         // "Show hidden bricks"
+    OptionButtons* Option1 = nullptr;   // "Textured", "Half-bright", "Black"
 
     // --- Start-up and board sets ---
     void Form_Load();
@@ -192,6 +191,8 @@ signals:
 
 private:
     void CreateControls();
+    // Each control to its event handler.
+    void ConnectControls();
     // A file picked in list that a board set file cannot name: says so and shows current again.
     void RefuseUnstorableName(ComboBox* list, const QString& current);
     void DrawPlaceholder();

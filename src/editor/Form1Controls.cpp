@@ -88,13 +88,16 @@ void Form1::CreateControls() {
     bold.setPointSizeF(13.5);
     Label5->setFont(bold);
     Label5->setAlignment(Qt::AlignCenter);
+    ConnectControls();
+}
 
+void Form1::ConnectControls() {
     Combo1->ClickHandler = [this] { Combo1_Click(); };
     Combo2->ClickHandler = [this] { Combo2_Click(); };
     Combo3->ClickHandler = [this] { Combo3_Click(); };
     Combo4->ClickHandler = [this] { Combo4_Click(); };
     Combo5->ClickHandler = [this] { Combo5_Click(); };
-    Option1->Click = [this](int index) { Option1_Click(index); };
+    connect(Option1, &OptionButtons::optionClicked, this, &Form1::Option1_Click);
     Check1->Click = [this] { Check1_Click(); };
     Command1->Click = [this] { Command1_Click(); };
     Command2->Click = [this] { Command2_Click(); };

@@ -14,28 +14,18 @@ CheckBox::CheckBox(QWidget* parent, const QString& caption) : QCheckBox(caption,
     connect(this, &QCheckBox::clicked, this, [this] { RunHandler(this, Click); });
 }
 
-OptionButtons::OptionButtons(QWidget* parent, const std::array<QString, 3>& captions) {
-    auto* group = new QButtonGroup(parent);
+OptionButtons::OptionButtons(QWidget* parent, const std::array<QString, 3>& captions)
+    : QButtonGroup(parent) {
     for (int i = 0; i < 3; ++i) {
-        auto* button = new QRadioButton(captions[static_cast<std::size_t>(i)], parent);
-        group->addButton(button, i);
-        buttons_[static_cast<std::size_t>(i)] = button;
-        QObject::connect(button, &QRadioButton::clicked, parent, [this, i] {
-            if (Click) {
-                RunHandler(buttons_[static_cast<std::size_t>(i)], [this, i] { Click(i); });
-            }
-        });
+        addButton(new QRadioButton(captions[static_cast<std::size_t>(i)], parent), i);
     }
-    buttons_[0]->setChecked(true);
+    Button(0)->setChecked(true);
+    connect(this, &QButtonGroup::idClicked, this,
+            [this](int id) { RunHandler(Button(id), [this, id] { emit optionClicked(id); }); });
 }
 
-int OptionButtons::Selected() const {
-    for (int i = 0; i < 3; ++i) {
-        if (buttons_[static_cast<std::size_t>(i)]->isChecked()) {
-            return i;
-        }
-    }
-    return -1;
+QRadioButton* OptionButtons::Button(int index) const {
+    return static_cast<QRadioButton*>(button(index));
 }
 
 }  // namespace krellon

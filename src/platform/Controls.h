@@ -30,19 +30,20 @@ public:
     std::function<void()> Click;
 };
 
-// A group of three option buttons, exactly one selected; the click handler gets the index of
-// the button clicked.
-class OptionButtons {
+// A group of three option buttons on parent, exactly one selected, the first at start.
+class OptionButtons : public QButtonGroup {
+    Q_OBJECT
+
 public:
     OptionButtons(QWidget* parent, const std::array<QString, 3>& captions);
 
-    QRadioButton* Button(int index) const { return buttons_[static_cast<std::size_t>(index)]; }
-    int Selected() const;
+    QRadioButton* Button(int index) const;
+    // The index of the selected button.
+    int Selected() const { return checkedId(); }
 
-    std::function<void(int index)> Click;
-
-private:
-    std::array<QRadioButton*, 3> buttons_{};
+signals:
+    // A button was clicked, selected already or not; run as an event handler of the button.
+    void optionClicked(int index);
 };
 
 }  // namespace krellon
