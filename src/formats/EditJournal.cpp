@@ -277,10 +277,12 @@ bool ApplyJournalRecord(BoardSetContent& set, const JournalRecord& record) {
     return false;
 }
 
-std::optional<JournalContent> ReadJournal(const ByteSource& file) {
-    // Records are a few dozen bytes each: they are read in blocks, not one by one.
-    const BufferedSource source(file, 65536);
-    std::uint64_t position = 0;
+namespace {
+
+// The first frame: when the journal began, its key, its file check and the set it starts from;
+// nothing when it cannot be read. numbered tells the layout.
+std::optional<JournalContent> ReadJournalStart(const ByteSource& source, std::uint64_t& position,
+                                               bool& numbered) {
     std::vector<std::uint8_t> payload;
     if (!ReadFrame(source, position, payload) || payload.size() < kMagic.size() + 8) {
         return std::nullopt;
@@ -289,84 +291,115 @@ std::optional<JournalContent> ReadJournal(const ByteSource& file) {
     if (magic != kMagic && magic != kMagicV1) {
         return std::nullopt;
     }
-    const bool numbered = magic == kMagic;
+    numbered = magic == kMagic;
     JournalContent content;
-    {
-        const MemorySource start(payload);
-        ByteReader in(start, kMagic.size());
-        content.startedNs = ReadInt64(in);
-        if (!ReadText(in, content.key)) {
-            return std::nullopt;
-        }
-        if (numbered) {
-            content.fileCheck = static_cast<std::uint32_t>(in.readInt32());
-        }
-        const MemorySource rest(std::span<const std::uint8_t>(payload).subspan(
-            static_cast<std::size_t>(std::min(in.position(), start.size()))));
-        auto set = DecodeBoardSet(rest);
-        if (!in.ok() || !set.ok()) {
-            return std::nullopt;
-        }
-        content.start = std::move(set.value());
+    const MemorySource start(payload);
+    ByteReader in(start, kMagic.size());
+    content.startedNs = ReadInt64(in);
+    if (!ReadText(in, content.key)) {
+        return std::nullopt;
     }
+    if (numbered) {
+        content.fileCheck = static_cast<std::uint32_t>(in.readInt32());
+    }
+    const MemorySource rest(std::span<const std::uint8_t>(payload).subspan(
+        static_cast<std::size_t>(std::min(in.position(), start.size()))));
+    auto set = DecodeBoardSet(rest);
+    if (!in.ok() || !set.ok()) {
+        return std::nullopt;
+    }
+    content.start = std::move(set.value());
     content.set = content.start;
     content.lastNs = content.startedNs;
-    // A record at at, or nothing when no whole frame of a record starts there.
-    const auto recordAt = [&](std::uint64_t at, std::uint64_t& end, JournalRecord& record) {
+    return content;
+}
+
+// The records of a journal after its first frame, whole frames found past damage.
+class RecordFrames {
+public:
+    RecordFrames(const ByteSource& source, bool numbered) : source_(source), numbered_(numbered) {}
+
+    // The record of a whole frame at at, ending at end; false when none starts there.
+    bool recordAt(std::uint64_t at, std::uint64_t& end, JournalRecord& record) {
         end = at;
-        return ReadFrame(source, end, payload) && DecodeRecord(payload, numbered, record);
-    };
+        return ReadFrame(source_, end, payload_) && DecodeRecord(payload_, numbered_, record);
+    }
+
+    // The next whole frame past a damaged one at position: after the damaged one's own length
+    // when that still holds, else at any byte after it; nothing when there is none.
+    bool nextAfterDamage(std::uint64_t position, std::uint32_t lastNumber, std::uint64_t& end,
+                         JournalRecord& record) {
+        ByteReader in(source_, position);
+        const std::uint64_t size = static_cast<std::uint32_t>(in.readInt32());
+        const std::uint64_t skip = position + 8 + size;
+        if (in.ok() && skip < source_.size() && recordAt(skip, end, record)) {
+            return true;
+        }
+        for (std::uint64_t at = position + 1; at + 8 <= source_.size(); ++at) {
+            if (plausible(at, lastNumber) && recordAt(at, end, record)) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+private:
     // Whether a frame of a record after lastNumber may start at at, from its first bytes: the
     // search past damage checks every byte, and only these are worth a whole frame's check.
-    const auto plausible = [&](std::uint64_t at, std::uint32_t lastNumber) {
-        ByteReader in(source, at);
+    bool plausible(std::uint64_t at, std::uint32_t lastNumber) const {
+        ByteReader in(source_, at);
         const auto size = static_cast<std::uint32_t>(in.readInt32());
         in.readInt32();
         const std::uint8_t kind = in.readByte();
         const auto number = static_cast<std::uint32_t>(in.readInt32());
-        return in.ok() && size <= source.size() - at - 8 && kind >= 1 && kind <= kLastKind &&
-               (!numbered || (number > lastNumber && number - lastNumber <= (1u << 24)));
-    };
+        return in.ok() && size <= source_.size() - at - 8 && kind >= 1 && kind <= kLastKind &&
+               (!numbered_ || (number > lastNumber && number - lastNumber <= (1u << 24)));
+    }
+
+    const ByteSource& source_;
+    bool numbered_;
+    std::vector<std::uint8_t> payload_;
+};
+
+}  // namespace
+
+std::optional<JournalContent> ReadJournal(const ByteSource& file) {
+    // Records are a few dozen bytes each: they are read in blocks, not one by one.
+    const BufferedSource source(file, 65536);
+    std::uint64_t position = 0;
+    bool numbered = false;
+    std::optional<JournalContent> content = ReadJournalStart(source, position, numbered);
+    if (!content) {
+        return std::nullopt;
+    }
+    RecordFrames frames(source, numbered);
     std::uint32_t lastNumber = 0;
     while (position < source.size()) {
         JournalRecord record;
         std::uint64_t end = position;
-        if (!recordAt(position, end, record)) {
-            // A damaged frame: the reading goes on at the next frame that is whole, after the
-            // damaged one's own length when that still holds, else at any byte after it.
-            ByteReader in(source, position);
-            const std::uint64_t size = static_cast<std::uint32_t>(in.readInt32());
-            std::optional<std::uint64_t> next;
-            std::uint64_t skip = position + 8 + size;
-            if (in.ok() && skip < source.size() && recordAt(skip, end, record)) {
-                next = skip;
-            }
-            for (std::uint64_t at = position + 1; !next && at + 8 <= source.size(); ++at) {
-                if (plausible(at, lastNumber) && recordAt(at, end, record)) {
-                    next = at;
-                }
-            }
+        if (!frames.recordAt(position, end, record)) {
+            const bool found = frames.nextAfterDamage(position, lastNumber, end, record);
             // A numbered journal counts what was lost by the numbers; at its end, one at least.
-            if (!numbered || !next) {
-                ++content.unreadable;
+            if (!numbered || !found) {
+                ++content->unreadable;
             }
-            if (!next) {
+            if (!found) {
                 break;
             }
         }
         position = end;
         if (numbered) {
             if (record.number > lastNumber + 1) {
-                content.unreadable += record.number - lastNumber - 1;
+                content->unreadable += record.number - lastNumber - 1;
             }
             lastNumber = std::max(lastNumber, record.number);
         }
-        if (!ApplyJournalRecord(content.set, record)) {
-            ++content.unreadable;
+        if (!ApplyJournalRecord(content->set, record)) {
+            ++content->unreadable;
             continue;
         }
-        ++content.records;
-        content.lastNs = std::max(content.lastNs, record.timeNs);
+        ++content->records;
+        content->lastNs = std::max(content->lastNs, record.timeNs);
     }
     return content;
 }
