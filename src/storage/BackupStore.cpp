@@ -304,68 +304,79 @@ std::vector<BackupEntry> BackupStore::list(const fs::path& folder) const {
     return entries;
 }
 
-void BackupStore::prune(const fs::path& dir, std::uint64_t newestSize) const {
-    // Only names and sizes are needed: a version's name sorts as it was made, and its
-    // description is not read.
-    struct Version {
-        fs::path bytes;
-        std::uint64_t size;
-        bool newest;
-    };
-    const auto versionsIn = [](const fs::path& folder, bool sizes) {
-        std::vector<Version> versions;
-        std::error_code ec;
-        for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-            if (it->path().extension() == ".bak") {
-                std::error_code sizeError;
-                const std::uint64_t size = sizes ? it->file_size(sizeError) : 0;
-                versions.push_back({it->path(), sizeError ? 0 : size, false});
-            }
-        }
-        std::sort(versions.begin(), versions.end(), [](const Version& a, const Version& b) {
-            return a.bytes.filename() > b.bytes.filename();
-        });
-        if (!versions.empty()) {
-            versions.front().newest = true;
-        }
-        return versions;
-    };
-    const auto remove = [](const fs::path& bytes) {
-        std::error_code ec;
-        fs::remove(bytes, ec);
-    };
+namespace {
 
-    // The file just kept: its newest versions up to the count.
-    std::vector<Version> own = versionsIn(dir, false);
-    for (std::size_t i = limits_.versionsPerFile; i < own.size(); ++i) {
-        remove(own[i].bytes);
+// A kept version as pruning sees it: only names and sizes are needed, since a version's name
+// sorts as it was made, and its description is not read.
+struct KeptVersion {
+    fs::path bytes;
+    std::uint64_t size;
+    bool newest;
+};
+
+// The versions in a file's folder, newest first, with their sizes when asked for.
+std::vector<KeptVersion> VersionsIn(const fs::path& folder, bool sizes) {
+    std::vector<KeptVersion> versions;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        if (it->path().extension() == ".bak") {
+            std::error_code sizeError;
+            const std::uint64_t size = sizes ? it->file_size(sizeError) : 0;
+            versions.push_back({it->path(), sizeError ? 0 : size, false});
+        }
     }
+    std::sort(versions.begin(), versions.end(), [](const KeptVersion& a, const KeptVersion& b) {
+        return a.bytes.filename() > b.bytes.filename();
+    });
+    if (!versions.empty()) {
+        versions.front().newest = true;
+    }
+    return versions;
+}
 
-    // The whole store over its cap: the oldest versions go first, but the newest of every
-    // file stays, so that the last replacement of a file can always be undone. The time of
-    // the last measure is kept by the store's folder: a store object is made anew for each
-    // replacement, and one store's measure says nothing of another's.
+void RemoveVersion(const fs::path& bytes) {
+    std::error_code ec;
+    fs::remove(bytes, ec);
+}
+
+// Whether the whole store is due to be measured: not more often than the interval, unless the
+// newest version is large. The time of the last measure is kept by the store's folder: a store
+// object is made anew for each replacement, and one store's measure says nothing of another's.
+bool MeasureDue(const fs::path& root, bool large, std::chrono::steady_clock::duration interval) {
     static std::mutex lastCheckMutex;
     static std::map<fs::path, std::chrono::steady_clock::time_point> lastChecks;
-    {
-        const auto now = std::chrono::steady_clock::now();
-        const bool large = newestSize > limits_.totalBytes / 16;
-        std::lock_guard lock(lastCheckMutex);
-        const auto last = lastChecks.find(root_);
-        if (!large && last != lastChecks.end() && now - last->second < limits_.totalCheckInterval) {
-            return;
-        }
-        lastChecks[root_] = now;
+    const auto now = std::chrono::steady_clock::now();
+    std::lock_guard lock(lastCheckMutex);
+    const auto last = lastChecks.find(root);
+    if (!large && last != lastChecks.end() && now - last->second < interval) {
+        return false;
     }
-    std::vector<Version> all;
+    lastChecks[root] = now;
+    return true;
+}
+
+}  // namespace
+
+void BackupStore::prune(const fs::path& dir, std::uint64_t newestSize) const {
+    // The file just kept: its newest versions up to the count.
+    std::vector<KeptVersion> own = VersionsIn(dir, false);
+    for (std::size_t i = limits_.versionsPerFile; i < own.size(); ++i) {
+        RemoveVersion(own[i].bytes);
+    }
+    // The whole store over its cap: the oldest versions go first, but the newest of every
+    // file stays, so that the last replacement of a file can always be undone.
+    if (!MeasureDue(root_, newestSize > limits_.totalBytes / 16, limits_.totalCheckInterval)) {
+        return;
+    }
+    std::vector<KeptVersion> all;
     std::uint64_t total = 0;
     std::error_code ec;
     for (fs::directory_iterator it(root_, ec), end; !ec && it != end; it.increment(ec)) {
-        std::vector<Version> versions = versionsIn(it->path(), true);
+        std::vector<KeptVersion> versions = VersionsIn(it->path(), true);
         if (it->path() == dir && versions.size() > limits_.versionsPerFile) {
             versions.resize(limits_.versionsPerFile);
         }
-        for (Version& version : versions) {
+        for (KeptVersion& version : versions) {
             total += version.size;
             all.push_back(std::move(version));
         }
@@ -373,15 +384,15 @@ void BackupStore::prune(const fs::path& dir, std::uint64_t newestSize) const {
     if (total <= limits_.totalBytes) {
         return;
     }
-    std::sort(all.begin(), all.end(), [](const Version& a, const Version& b) {
+    std::sort(all.begin(), all.end(), [](const KeptVersion& a, const KeptVersion& b) {
         return a.bytes.filename() < b.bytes.filename();
     });
-    for (const Version& version : all) {
+    for (const KeptVersion& version : all) {
         if (total <= limits_.totalBytes) {
             break;
         }
         if (!version.newest) {
-            remove(version.bytes);
+            RemoveVersion(version.bytes);
             total -= version.size;
         }
     }
