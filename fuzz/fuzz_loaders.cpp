@@ -50,7 +50,7 @@ void CheckEditor(const krellon::Form1& form) {
 void RunBoardSet(const std::uint8_t* data, std::size_t size) {
     WriteInput("Fuzz.bds", data, size);
     editor->BoardSetFile = "Fuzz.bds";
-    if (!editor->ReadBoardSet()) {
+    if (!editor->ReadBoardSet().ok()) {
         return;
     }
     CheckEditor(*editor);

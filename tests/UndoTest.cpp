@@ -114,7 +114,7 @@ TEST_F(UndoTest, RandomStepsUndoneGiveTheFirstBytesAndRedoneTheLast) {
     for (unsigned seed : {1u, 2u, 3u, 4u, 5u}) {
         Form1& f = *form;
         f.BoardSetFile = "set.bds";
-        ASSERT_TRUE(f.ReadBoardSet());  // each seed from the file, with a new history
+        ASSERT_TRUE(f.ReadBoardSet().ok());  // each seed from the file, with a new history
         ASSERT_EQ(Stack().count(), 0);
         std::mt19937 random(seed);
         const auto pick = [&](int n) {

@@ -44,30 +44,18 @@ ImageSize Probe(const QString& name) {
     return ProbeFirstImage(source);
 }
 
-// Reads a board set file of the working folder; the reason goes to error when it cannot.
-std::optional<BoardSetContent> ReadBoardSetNamed(const QString& name, QString* error = nullptr) {
+// A board set file of the working folder, or why it cannot be read.
+Result<BoardSetContent> ReadBoardSetNamed(const QString& name) {
     const auto path = FindFile(name);
-    if (!path) {
-        if (error) {
-            *error = "the file cannot be opened";
-        }
-        return std::nullopt;
-    }
     FileSource file;
-    if (!file.open(*path)) {
-        if (error) {
-            *error = "the file cannot be opened";
-        }
-        return std::nullopt;
+    if (!path || !file.open(*path)) {
+        return Result<BoardSetContent>::failure("the file cannot be opened");
     }
-    auto result = DecodeBoardSet(file);
-    if (!result.ok()) {
-        if (error) {
-            *error = QString::fromStdString(result.error());
-        }
-        return std::nullopt;
-    }
-    return std::move(result.value());
+    return DecodeBoardSet(file);
+}
+
+QString ReasonOf(const Result<BoardSetContent>& read) {
+    return QString::fromStdString(read.error());
 }
 
 }  // namespace
@@ -122,21 +110,21 @@ void Form1::Form_Load() {
 
     // A set asked for (on the command line, from a dialog) is opened when it can be read.
     if (!StartSet.isEmpty()) {
-        QString error;
-        if (const auto set = ReadBoardSetNamed(StartSet, &error)) {
+        const auto set = ReadBoardSetNamed(StartSet);
+        if (set.ok()) {
             BoardSetFile = StartSet;
             Combo3->SetText(StartSet);
-            ShowBoardSet(*set);
+            ShowBoardSet(set.value());
             return;
         }
-        ShowStatus(ShownFileName(StartSet) + " is not a valid board set file: " + error);
+        ShowStatus(ShownFileName(StartSet) + " is not a valid board set file: " + ReasonOf(set));
     }
     // The first board set of the list that can be read is opened; the others are passed over.
     for (int i = 0; i < Combo3->ListCount(); ++i) {
-        if (const auto set = ReadBoardSetNamed(Combo3->List(i))) {
+        if (const auto set = ReadBoardSetNamed(Combo3->List(i)); set.ok()) {
             BoardSetFile = Combo3->List(i);
             Combo3->SetListIndex(i);  // finds BoardSetFile equal and does nothing
-            ShowBoardSet(*set);
+            ShowBoardSet(set.value());
             return;
         }
     }
@@ -182,26 +170,25 @@ void Form1::Combo3_Click() {
         return;
     }
     const QString name = Combo3->Text();
-    QString error;
-    const auto set = ReadBoardSetNamed(name, &error);
-    if (!set) {
+    const auto set = ReadBoardSetNamed(name);
+    if (!set.ok()) {
         // The open set stays as it was, and so does the list.
         Combo3->SetText(BoardSetFile);
-        MsgBox(this, ShownFileName(name) + " is not a valid board set file: " + error + ".",
+        MsgBox(this, ShownFileName(name) + " is not a valid board set file: " + ReasonOf(set) + ".",
                kCaption);
         return;
     }
     BoardSetFile = name;
-    ShowBoardSet(*set);
+    ShowBoardSet(set.value());
 }
 
-bool Form1::ReadBoardSet() {
-    const auto set = ReadBoardSetNamed(BoardSetFile, &ReadError);
-    if (!set) {
-        return false;
+Status Form1::ReadBoardSet() {
+    const auto set = ReadBoardSetNamed(BoardSetFile);
+    if (!set.ok()) {
+        return Status::failure(set.error());
     }
-    ShowBoardSet(*set);
-    return true;
+    ShowBoardSet(set.value());
+    return Status::success();
 }
 
 void Form1::ShowBoardSet(const BoardSetContent& set) {

@@ -105,10 +105,8 @@ public:
     // history stays, with this as its clean state. False, with the reason shown, on failure.
     bool SaveAs(const QString& name);
     void Combo3_Click();
-    // Reads BoardSetFile and shows it; returns false, changing nothing, when it cannot be read,
-    // with the reason in ReadError.
-    bool ReadBoardSet();
-    QString ReadError;
+    // Reads BoardSetFile and shows it; changes nothing when it cannot be read, and says why.
+    Status ReadBoardSet();
     // Puts a board set that has been read into the editor with a new history, loading its
     // bricks and backgrounds, and paints board 1.
     void ShowBoardSet(const BoardSetContent& set);

@@ -91,10 +91,12 @@ void Form1::Command4_Click() {
     // stays, with this as its clean state.
     Document->markSaved();
     readingBackSaved_ = true;
-    const bool readBack = ReadBoardSet();
+    const Status readBack = ReadBoardSet();
     readingBackSaved_ = false;
-    if (!readBack) {
-        MsgBox(this, "Could not read " + kSaveFile + " back after saving it: " + ReadError + ".",
+    if (!readBack.ok()) {
+        MsgBox(this,
+               "Could not read " + kSaveFile +
+                   " back after saving it: " + QString::fromStdString(readBack.error()) + ".",
                kCaption);
     }
 }
