@@ -4,11 +4,12 @@
 #include "CliRun.h"
 #include "DemoData.h"
 #include "EditorFixture.h"
+#include "document/BoardSetDocument.h"
 #include "explorer/Module1.h"
 #include "platform/ComboBox.h"
 #include "platform/Controls.h"
 #include "platform/PictureBox.h"
-#include "render/BoardRenderer.h"
+#include "render/BoardLook.h"
 
 using namespace krellon;
 
@@ -98,6 +99,13 @@ TEST_F(RendererTest, ImageFilesFoundInTheSetsFolderWhateverTheirCase) {
     std::filesystem::current_path("elsewhere");
     ASSERT_EQ(Krellon({"render", "../case.bds", "-o", "out.png"}), 0);
     EXPECT_TRUE(QImage("out.png").convertToFormat(QImage::Format_RGB32) == form->Picture1->image());
+    // A look read from the set's folder, with no window, draws the board as the editor shows it.
+    render::BoardLook look;
+    look.readBricks("bricks.img", folder.path());
+    look.readBackgrounds("backs.img", folder.path());
+    const QImage picture = look.renderBoard(form->Document->board(1));
+    EXPECT_TRUE(picture == form->Picture1->image());
+    EXPECT_TRUE(look.thumbnail(form->Document->board(1)) == render::Thumbnail(picture));
 }
 
 TEST(Thumbnail, EachPixelIsTheMeanOfAFiveByFiveBlock) {
