@@ -47,6 +47,8 @@ protected:
                     const QImage rendered = QImage("out.png").convertToFormat(QImage::Format_RGB32);
                     ASSERT_EQ(rendered.size(), QSize(600, 300));
                     ASSERT_TRUE(rendered == f.Picture1->image());
+                    ASSERT_TRUE(look->thumbnail(f.Document->board(b)) ==
+                                render::Thumbnail(f.Picture1->image()));
                 }
             }
         }
@@ -86,7 +88,7 @@ TEST_F(RendererTest, HiddenMissingAndPlaceholderCellsOn64And128Tiles) {
 
 TEST_F(RendererTest, ImageFilesFoundInTheSetsFolderWhateverTheirCase) {
     WriteImages("BRICKS.IMG", TestBricks(3));
-    WriteImages("Backs.Img", {TestBackground("stone", 64, 64)});
+    WriteImages("Backs.Img", {TestBackground("stone", 64, 64), TestBackground("wide", 700, 9)});
     BoardSetContent set = TestSet(1);
     set.boards[0].cell(3, 3) = 2;
     WriteBoardSet("case.bds", set);
@@ -103,9 +105,10 @@ TEST_F(RendererTest, ImageFilesFoundInTheSetsFolderWhateverTheirCase) {
     render::BoardLook look;
     look.readBricks("bricks.img", folder.path());
     look.readBackgrounds("backs.img", folder.path());
-    const QImage picture = look.renderBoard(form->Document->board(1));
-    EXPECT_TRUE(picture == form->Picture1->image());
-    EXPECT_TRUE(look.thumbnail(form->Document->board(1)) == render::Thumbnail(picture));
+    Board board = form->Document->board(1);
+    EXPECT_TRUE(look.renderBoard(board) == form->Picture1->image());
+    board.background = 1;  // wider than the board
+    EXPECT_TRUE(look.thumbnail(board) == render::Thumbnail(look.renderBoard(board)));
 }
 
 TEST(Thumbnail, EachPixelIsTheMeanOfAFiveByFiveBlock) {

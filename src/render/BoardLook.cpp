@@ -1,5 +1,7 @@
 #include "BoardLook.h"
 
+#include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "ImageSets.h"
@@ -37,6 +39,55 @@ void CopyScaledCell(QImage& to, int c, int r, const QImage& from, int sc, int sr
             reinterpret_cast<QRgb*>(to.scanLine(r * kScaledCellHeight + y)) + c * kScaledCellWidth;
         std::memcpy(out, in, kScaledCellWidth * sizeof(QRgb));
     }
+}
+
+// Red, green and blue of a pixel in three 21-bit lanes of one word: sums of up to 25 pixels
+// (at most 6,375 a lane) are taken with one addition each.
+constexpr int kLane = 21;
+constexpr std::uint64_t kLaneMask = (std::uint64_t{1} << kLane) - 1;
+constexpr std::uint64_t Lanes(QRgb p) {
+    const std::uint64_t v = p;
+    return (((v >> 16) & 0xFF) << (2 * kLane)) | (((v >> 8) & 0xFF) << kLane) | (v & 0xFF);
+}
+
+// Thumbnail() of a board whose every cell shows tile, without drawing the board: the 5 x 5
+// sums are taken as sums of five rows of each tile column, then of five such columns.
+QImage ScaledTiling(const QImage& tile) {
+    QImage scaled(kThumbnailWidth, kThumbnailHeight, QImage::Format_RGB32);
+    const int w = tile.width();
+    const int h = tile.height();
+    if (w <= 0 || h <= 0) {
+        scaled.fill(qRgb(0, 0, 0));
+        return scaled;
+    }
+    const QImage pixels = tile.convertToFormat(QImage::Format_RGB32);
+    // A tile wider than the board shows only its first 600 columns.
+    const int used = std::min(w, kBoardWidth);
+    // The band of five board rows summed per board column: the tile columns' sums repeated.
+    std::array<std::uint64_t, kBoardWidth> band{};
+    for (int ty = 0; ty < kThumbnailHeight; ++ty) {
+        std::fill(band.begin(), band.begin() + used, 0);
+        for (int dy = 0; dy < 5; ++dy) {
+            const auto* in = reinterpret_cast<const QRgb*>(pixels.constScanLine((ty * 5 + dy) % h));
+            for (int x = 0; x < used; ++x) {
+                band[static_cast<std::size_t>(x)] += Lanes(in[x]);
+            }
+        }
+        for (int x = used; x < kBoardWidth; x += used) {
+            std::copy_n(band.begin(), std::min(used, kBoardWidth - x), band.begin() + x);
+        }
+        auto* out = reinterpret_cast<QRgb*>(scaled.scanLine(ty));
+        for (int tx = 0; tx < kThumbnailWidth; ++tx) {
+            const std::uint64_t* block = band.data() + 5 * tx;
+            const std::uint64_t sum = block[0] + block[1] + block[2] + block[3] + block[4];
+            // Rounded as Thumbnail rounds.
+            const auto lane = [sum](int n) {
+                return static_cast<int>((((sum >> (n * kLane)) & kLaneMask) + 12) / 25);
+            };
+            out[tx] = qRgb(lane(2), lane(1), lane(0));
+        }
+    }
+    return scaled;
 }
 
 }  // namespace
@@ -128,8 +179,7 @@ QImage BoardLook::renderBoard(const Board& board) {
 const QImage& BoardLook::scaledBackground(std::int32_t b) {
     auto found = scaledBackgrounds_.find(b);
     if (found == scaledBackgrounds_.end()) {
-        // An empty board shows the background's tiling in every cell.
-        found = scaledBackgrounds_.emplace(b, Thumbnail(RenderBoard(Board{}, tile(b), {}))).first;
+        found = scaledBackgrounds_.emplace(b, ScaledTiling(tile(b))).first;
     }
     return found->second;
 }
