@@ -93,6 +93,9 @@ TEST_F(RendererTest, ImageFilesFoundInTheSetsFolderWhateverTheirCase) {
     set.boards[0].cell(3, 3) = 2;
     WriteBoardSet("case.bds", set);
     ExpectEveryBoardRendersAsShown("case.bds");
+    EXPECT_EQ(form->BrickCount(), 3);
+    EXPECT_EQ(form->BackgroundCount(), 2);
+    EXPECT_EQ(form->BrickSetFile(), "bricks.img");  // kept as the set names it
     // From another folder, the set's own folder is where its image files are found.
     form->Option1->Button(0)->click();
     form->Check1->click();
