@@ -346,6 +346,18 @@ void RegisterActions() {
                 f.Document->insertBoard(2, f.Document->board(1), "Duplicate Board");
             }
         });
+    // What the user sees of it at once: the thumbnails in view of a strip as high as the
+    // window, the others left to batches.
+    strip->List->resize(render::kThumbnailWidth + 70, f.height());
+    Register(
+        "board strip: thumbnails in view",
+        [&f] {
+            const bool textured = f.Look->mode() == render::BackgroundMode::Textured;
+            f.Look->setMode(textured ? render::BackgroundMode::HalfBright
+                                     : render::BackgroundMode::Textured);
+            strip->RefreshVisible();
+        },
+        "copy 100 board pictures", {}, 0);
     Register(
         "press on the palette",
         [&f] {

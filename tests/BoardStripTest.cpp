@@ -120,10 +120,14 @@ TEST_F(BoardStripTest, OnlyTheBoardsAStepChangedAreDrawnAgain) {
     strip->Refresh();
     EXPECT_EQ(strip->LastDrawn(), 1);
     ExpectThumbnailsAsShown();
-    // A new look draws them all.
+    // A new look draws them all: those in view at once, the others once events are handled.
+    strip->List->resize(strip->List->width(), 0);
     window->ModeActions[1]->trigger();
-    strip->Refresh();
-    EXPECT_EQ(strip->LastDrawn(), 5);
+    strip->RefreshVisible();
+    EXPECT_EQ(strip->LastDrawn(), 2);  // the current board, 5, and the one before it
+    EXPECT_FALSE(strip->List->item(0)->data(Qt::UserRole).isValid());
+    QApplication::processEvents();
+    EXPECT_TRUE(strip->List->item(0)->data(Qt::UserRole).isValid());
 }
 
 TEST_F(BoardStripTest, AClickShowsABoardAndTheCurrentOneIsHighlighted) {

@@ -3,6 +3,8 @@
 #include <QDropEvent>
 #include <QMenu>
 #include <QTimer>
+#include <algorithm>
+#include <limits>
 
 #include "document/BoardSetDocument.h"
 #include "editor/Form1.h"
@@ -137,13 +139,24 @@ void BoardStrip::ScheduleRefresh() {
         scheduled_ = true;
         QTimer::singleShot(0, this, [this] {
             if (scheduled_) {
-                Refresh();
+                RefreshVisible();
             }
         });
     }
 }
 
 void BoardStrip::Refresh() {
+    Update(0, std::numeric_limits<int>::max());
+}
+
+void BoardStrip::RefreshVisible() {
+    // The current row is kept in view, so the rows in view lie within a list's height of it.
+    const int rows = List->height() / (render::kThumbnailHeight + 2 * List->spacing()) + 1;
+    const int current = editor_->CurrentBoard - 1;
+    Update(current - rows, current + rows);
+}
+
+void BoardStrip::Update(int first, int last) {
     scheduled_ = false;
     lastDrawn_ = 0;
     const int count = editor_->Document->boardCount();
@@ -154,14 +167,14 @@ void BoardStrip::Refresh() {
         List->addItem(new QListWidgetItem);
     }
     thumbnails_.resize(static_cast<std::size_t>(count));
+    bool pending = false;
     for (int b = 1; b <= count; ++b) {
         QImage& thumbnail = thumbnails_[static_cast<std::size_t>(b - 1)];
-        if (thumbnail.isNull()) {
+        if (thumbnail.isNull() && b - 1 >= first && b - 1 <= last) {
             thumbnail = look_->thumbnail(editor_->Document->board(b));
             ++lastDrawn_;
         }
-        // The item's data tells that its icon shows the thumbnail: a board that stayed gets
-        // no new pixmap.
+        pending = pending || thumbnail.isNull();
         QListWidgetItem* item = List->item(b - 1);
         if (b == editor_->CurrentBoard) {
             // The board on screen as it is there: the hidden-brick toggle and a change of mode
@@ -173,14 +186,57 @@ void BoardStrip::Refresh() {
                 item->setData(Qt::UserRole, QVariant());
             }
             current_ = std::move(shown);
-        } else if (!item->data(Qt::UserRole).isValid() || item->icon().isNull()) {
-            item->setIcon(QIcon(QPixmap::fromImage(thumbnail)));
-            item->setData(Qt::UserRole, true);
+        } else {
+            ShowThumbnail(b);
         }
         item->setText(QString::number(b));
     }
     currentBoard_ = editor_->CurrentBoard;
     ShowCurrent();
+    if (pending) {
+        ScheduleBatch();
+    }
+}
+
+void BoardStrip::ShowThumbnail(int b) {
+    // The item's data tells that its icon shows the thumbnail: a board that stayed gets no new
+    // pixmap. One not drawn yet keeps the icon it had.
+    QListWidgetItem* item = List->item(b - 1);
+    const QImage& thumbnail = thumbnails_[static_cast<std::size_t>(b - 1)];
+    if (!thumbnail.isNull() && (!item->data(Qt::UserRole).isValid() || item->icon().isNull())) {
+        item->setIcon(QIcon(QPixmap::fromImage(thumbnail)));
+        item->setData(Qt::UserRole, true);
+    }
+}
+
+void BoardStrip::ScheduleBatch() {
+    if (!batchScheduled_) {
+        batchScheduled_ = true;
+        QTimer::singleShot(0, this, [this] { DrawBatch(); });
+    }
+}
+
+void BoardStrip::DrawBatch() {
+    batchScheduled_ = false;
+    // Boards added or removed since the last refresh wait for the next one.
+    const int count = std::min(
+        {static_cast<int>(thumbnails_.size()), List->count(), editor_->Document->boardCount()});
+    int drawn = 0;
+    for (int b = 1; b <= count; ++b) {
+        QImage& thumbnail = thumbnails_[static_cast<std::size_t>(b - 1)];
+        if (!thumbnail.isNull()) {
+            continue;
+        }
+        if (drawn == kBatch) {
+            ScheduleBatch();
+            return;
+        }
+        thumbnail = look_->thumbnail(editor_->Document->board(b));
+        ++drawn;
+        if (b != currentBoard_) {
+            ShowThumbnail(b);
+        }
+    }
 }
 
 void BoardStrip::Invalidate() {
@@ -201,15 +257,22 @@ void BoardStrip::Forget(int b) {
     }
 }
 
-QImage BoardStrip::ThumbnailOf(int b) const {
+QImage BoardStrip::ThumbnailOf(int b) {
     if (b < 1 || b > editor_->Document->boardCount()) {
         return {};
     }
     if (b == currentBoard_) {
         return current_;
     }
-    return b <= static_cast<int>(thumbnails_.size()) ? thumbnails_[static_cast<std::size_t>(b - 1)]
-                                                     : QImage();
+    if (b > static_cast<int>(thumbnails_.size())) {
+        return {};
+    }
+    // One that waits for its batch is drawn now.
+    QImage& thumbnail = thumbnails_[static_cast<std::size_t>(b - 1)];
+    if (thumbnail.isNull()) {
+        thumbnail = look_->thumbnail(editor_->Document->board(b));
+    }
+    return thumbnail;
 }
 
 void BoardStrip::ShowCurrent() {

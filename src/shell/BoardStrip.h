@@ -52,16 +52,29 @@ public:
 
     BoardStripList* List = nullptr;
 
-    // Brings every thumbnail up to date now (it happens by itself once events are handled).
+    // Brings every thumbnail up to date now.
     void Refresh();
-    // The thumbnail shown for board b (1-based).
-    QImage ThumbnailOf(int b) const;
+    // Brings the thumbnails in view up to date now and the others in batches, one each time
+    // the event loop turns: what a step or a change of look does by itself once events are
+    // handled.
+    void RefreshVisible();
+    // The thumbnail of board b (1-based), drawn now if it waits for its batch.
+    QImage ThumbnailOf(int b);
     // How many thumbnails the last refresh drew.
     int LastDrawn() const { return lastDrawn_; }
 
 private:
     void Changed(const DocumentChange& change);
     void ScheduleRefresh();
+    // Draws the thumbnails of boards first to last (rows from 0) that have none, then shows
+    // them all; the others are left to batches.
+    void Update(int first, int last);
+    // Puts board b's thumbnail, if drawn, on its item unless it shows it already.
+    void ShowThumbnail(int b);
+    void ScheduleBatch();
+    // Draws the next kBatch thumbnails that are missing.
+    void DrawBatch();
+    static constexpr int kBatch = 16;
     // Forgets every thumbnail: the look of every board, or their order, changed.
     void Invalidate();
     // Forgets board b's thumbnail (1-based).
@@ -72,6 +85,7 @@ private:
     render::BoardLook* look_;
     QMenu* boardMenu_;
     bool scheduled_ = false;
+    bool batchScheduled_ = false;
     int lastDrawn_ = 0;
     // Thumbnails by board, from board 1; a null one is drawn at the next refresh.
     std::vector<QImage> thumbnails_;
