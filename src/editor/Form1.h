@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <array>
 #include <cstdint>
@@ -68,6 +69,8 @@ public:
 
     // --- The background set and the brick set in use, as the look holds them ---
     std::int32_t BackgroundCount() const;
+    // The backgrounds' names, as the list shows them.
+    QStringList BackgroundNames() const;
     // Each background's record; its Palette is the one it is drawn with (the file's, for a
     // record without one of its own).
     std::span<const ImageRecord> BackgroundTable() const;

@@ -17,6 +17,14 @@ std::int32_t Form1::BackgroundCount() const {
     return Look->backgroundCount();
 }
 
+QStringList Form1::BackgroundNames() const {
+    QStringList names;
+    for (const ImageRecord& record : BackgroundTable()) {
+        names << FromCp1252(record.Name);
+    }
+    return names;
+}
+
 std::span<const ImageRecord> Form1::BackgroundTable() const {
     return Look->backgrounds();
 }
@@ -29,11 +37,7 @@ bool Form1::BackgroundAvailable(std::int32_t b) const {
 void Form1::ReadBackgr() {
     Combo4->SetText(BackgroundSetFile());
     Look->readBackgrounds(BackgroundSetFile());
-    QStringList names;
-    for (const ImageRecord& record : BackgroundTable()) {
-        names << FromCp1252(record.Name);
-    }
-    Combo1->SetItems(names);
+    Combo1->SetItems(BackgroundNames());
 }
 
 void Form1::LoadBackgr() {
