@@ -33,6 +33,7 @@
 #include "platform/ComboBox.h"
 #include "platform/Controls.h"
 #include "platform/PictureBox.h"
+#include "render/BoardLook.h"
 #include "render/ImageSets.h"
 #include "shell/BoardStrip.h"
 #include "shell/BoardTools.h"
@@ -211,6 +212,7 @@ void RegisterActions() {
             "LoadBackgr mode " + std::to_string(mode),
             [&f, mode] {
                 f.Option1->Button(mode)->setChecked(true);
+                f.Look->setMode(static_cast<render::BackgroundMode>(mode));
                 f.LoadBackgr();
             },
             "read 128x128, copy tile",
@@ -221,6 +223,7 @@ void RegisterActions() {
             2);
     }
     f.Option1->Button(0)->setChecked(true);
+    f.Look->setMode(render::BackgroundMode::Textured);
     // Each press is a step: a brick placed, then removed again. The journal writes a record
     // of it before the press returns, with no flush.
     Register(
@@ -320,10 +323,18 @@ void RegisterActions() {
                 }
             }
         });
-    // The board strip of all 100 boards drawn afresh, as a change of look makes it.
+    // The board strip of all 100 boards drawn afresh after a change of look: the display mode,
+    // which reads the tiles again.
     static BoardStrip* strip = new BoardStrip(&f, nullptr, nullptr);
     Register(
-        "board strip: 100 thumbnails", [] { strip->RedrawAll(); }, "copy 100 board pictures",
+        "board strip: 100 thumbnails",
+        [&f] {
+            const bool textured = f.Look->mode() == render::BackgroundMode::Textured;
+            f.Look->setMode(textured ? render::BackgroundMode::HalfBright
+                                     : render::BackgroundMode::Textured);
+            strip->Refresh();
+        },
+        "copy 100 board pictures",
         [] {
             for (int b = 0; b < 100; ++b) {
                 CopyPixels(kBoardBytes);
@@ -334,8 +345,19 @@ void RegisterActions() {
             while (f.Document->boardCount() < 100) {
                 f.Document->insertBoard(2, f.Document->board(1), "Duplicate Board");
             }
+        });
+    // What the user sees of it at once: the thumbnails in view of a strip as high as the
+    // window, the others left to batches.
+    strip->List->resize(render::kThumbnailWidth + 70, f.height());
+    Register(
+        "board strip: thumbnails in view",
+        [&f] {
+            const bool textured = f.Look->mode() == render::BackgroundMode::Textured;
+            f.Look->setMode(textured ? render::BackgroundMode::HalfBright
+                                     : render::BackgroundMode::Textured);
+            strip->RefreshVisible();
         },
-        30000);
+        "copy 100 board pictures", {}, 0);
     Register(
         "press on the palette",
         [&f] {
@@ -628,7 +650,7 @@ int main(int argc, char** argv) {
     qputenv("XDG_DATA_HOME", QByteArray::fromStdString((folder / "user-data").string()));
     int appArgc = 1;
     QApplication app(appArgc, argv);
-    editor = new Form1(new BoardSetDocument);
+    editor = new Form1(new BoardSetDocument, new render::BoardLook);
     Shared().ExplorerFile = bench::kHugeImage;
     Shared().CurrentImage = 1;
     explorer = Form2::ShowExplorer();

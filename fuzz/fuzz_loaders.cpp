@@ -17,6 +17,7 @@
 #include "explorer/Module1.h"
 #include "platform/Controls.h"
 #include "platform/PictureBox.h"
+#include "render/BoardLook.h"
 
 namespace {
 
@@ -39,10 +40,10 @@ void WriteInput(const char* name, const std::uint8_t* data, std::size_t size) {
 // The editor's lists and counts agree with what it holds.
 void CheckEditor(const krellon::Form1& form) {
     if (form.BoardCount() < 1 || form.BoardCount() > krellon::Form1::kMaxBoardIndex ||
-        form.CurrentBoard < 1 || form.CurrentBoard > form.BoardCount() || form.BrickCount < 0 ||
-        form.BrickCount > krellon::Form1::kMaxBrickCode || form.BackgroundCount < 0 ||
-        form.BackgroundCount > krellon::kMaxBackgrounds || form.SelectedBrick < 0 ||
-        form.SelectedBrick > std::max(form.BrickCount, 1)) {
+        form.CurrentBoard < 1 || form.CurrentBoard > form.BoardCount() || form.BrickCount() < 0 ||
+        form.BrickCount() > krellon::Form1::kMaxBrickCode || form.BackgroundCount() < 0 ||
+        form.BackgroundCount() > krellon::kMaxBackgrounds || form.SelectedBrick < 0 ||
+        form.SelectedBrick > std::max(form.BrickCount(), 1)) {
         std::abort();
     }
 }
@@ -111,7 +112,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     std::atexit(RemoveFolder);
     krellon::WriteDemoFolder(folder);
     std::filesystem::current_path(folder);
-    editor = new krellon::Form1(new krellon::BoardSetDocument);
+    editor = new krellon::Form1(new krellon::BoardSetDocument, new krellon::render::BoardLook);
     return 0;
 }
 

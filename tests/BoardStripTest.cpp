@@ -75,14 +75,9 @@ protected:
 
 }  // namespace
 
-TEST_F(BoardStripTest, ThumbnailsAreTheBoardsAsShownInEveryModeAndHiddenState) {
-    EXPECT_TRUE(strip->isVisibleTo(window.get()));
+TEST_F(BoardStripTest, ThumbnailsAreTheBoardsAsShownAlsoWithStaleNamesInEveryLook) {
     EXPECT_EQ(strip->List->count(), 5);
     EXPECT_EQ(strip->List->item(2)->text(), "3");
-    ExpectThumbnailsAsShownInEveryLook();
-}
-
-TEST_F(BoardStripTest, CodesPastASmallerBrickSetWithStaleNamesAreDrawnAsTheBoardShowsThem) {
     // A larger set names code 9 "Hidden"; the name stays when the set of four is picked.
     Form1& f = Editor();
     auto many = TestBricks(12);
@@ -94,7 +89,7 @@ TEST_F(BoardStripTest, CodesPastASmallerBrickSetWithStaleNamesAreDrawnAsTheBoard
         f.Document->setCells(b, {{2, 0, 9}, {3, 0, 11}}, "Place Brick");
     }
     Pick(f.Combo5, f.Combo5->findText("bricks.img"));
-    ASSERT_EQ(f.BrickCount, 4);
+    ASSERT_EQ(f.BrickCount(), 4);
     ExpectThumbnailsAsShownInEveryLook();
 }
 
@@ -102,6 +97,7 @@ TEST_F(BoardStripTest, TheDockLeavesTheEditorsControlsWhereTheyAre) {
     Form1& f = Editor();
     window->show();
     QApplication::processEvents();
+    EXPECT_TRUE(strip->isVisibleTo(window.get()));
     EXPECT_TRUE(window->Action("boards")->isChecked());
     EXPECT_EQ(window->centralWidget(), &f);
     EXPECT_EQ(f.Picture1->geometry(), QRect(0, 56, 600, 300));
@@ -116,21 +112,22 @@ TEST_F(BoardStripTest, OnlyTheBoardsAStepChangedAreDrawnAgain) {
     f.Document->setCells(2, {{1, 1, 3}}, "Place Brick");
     strip->Refresh();
     EXPECT_EQ(strip->LastDrawn(), 1);
-    // A move and its undo draw nothing: the same boards in another order.
+    // A move draws them all: thumbnails belong to board numbers.
     f.Document->moveBoard(1, 4, "Move Board");
     strip->Refresh();
-    EXPECT_EQ(strip->LastDrawn(), 0);
-    f.Document->undoStack()->undo();
-    strip->Refresh();
-    EXPECT_EQ(strip->LastDrawn(), 0);
+    EXPECT_EQ(strip->LastDrawn(), 5);
     f.Document->setBackground(5, 0);
     strip->Refresh();
     EXPECT_EQ(strip->LastDrawn(), 1);
     ExpectThumbnailsAsShown();
-    // A new look draws them all.
+    // A new look draws them all: those in view at once, the others once events are handled.
+    strip->List->resize(strip->List->width(), 0);
     window->Action("modeHalfBright")->trigger();
-    strip->Refresh();
-    EXPECT_EQ(strip->LastDrawn(), 5);
+    strip->RefreshVisible();
+    EXPECT_EQ(strip->LastDrawn(), 2);  // the current board, 5, and the one before it
+    EXPECT_FALSE(strip->List->item(0)->data(Qt::UserRole).isValid());
+    QApplication::processEvents();
+    EXPECT_TRUE(strip->List->item(0)->data(Qt::UserRole).isValid());
 }
 
 TEST_F(BoardStripTest, AClickShowsABoardAndTheCurrentOneIsHighlighted) {

@@ -53,8 +53,10 @@ TEST_F(BackgroundTest, TexturedPreviewHoldsTheFilePixelsInTheirPalette) {
 }
 
 TEST_F(BackgroundTest, Tiles64And128AcrossTheWholeBoard) {
-    SetUpSet(64);
+    SetUpSet(64, {TestBackground("tiny", 7, 5)});
     EXPECT_TRUE(BoardIsTiled(Open(), 64, 64));
+    Pick(form->Combo1, 2);  // a small one by the same rule
+    EXPECT_TRUE(BoardIsTiled(*form, 7, 5));
     form.reset();
     SetUpSet(128);
     Form1& f = Open();
@@ -168,13 +170,13 @@ TEST_F(BackgroundTest, ChoosingTheSameBackgroundOrSetDoesNothing) {
     Pick(f.Combo1, 0);
     EXPECT_EQ(f.Picture3->image(), before);
     Pick(f.Combo4, f.Combo4->findText("backs.img"));
-    EXPECT_EQ(f.BackgroundCount, 2);
+    EXPECT_EQ(f.BackgroundCount(), 2);
     EXPECT_EQ(f.Picture3->image(), before);
 
     // Another set keeps every board's number and renders from the new file.
     Pick(f.Combo4, f.Combo4->findText("other.img"));
     EXPECT_EQ(f.BackgroundSetFile(), "other.img");
-    EXPECT_EQ(f.BackgroundCount, 1);
+    EXPECT_EQ(f.BackgroundCount(), 1);
     EXPECT_EQ(f.BoardBackground(1), 0);
     EXPECT_TRUE(BoardIsTiled(f, 128, 128));
 }
@@ -200,7 +202,7 @@ TEST_F(BackgroundTest, MissingOrDamagedSetsLoadWhatTheyHold) {
     set.backgroundSetFile = "gone.img";
     WriteBoardSet("set.bds", set);
     Form1& f = Open();
-    EXPECT_EQ(f.BackgroundCount, 0);
+    EXPECT_EQ(f.BackgroundCount(), 0);
     EXPECT_EQ(f.Combo1->ListCount(), 0);
     EXPECT_EQ(f.Combo4->Text(), "gone.img");
     EXPECT_TRUE(BoardIsTiled(f, 64, 64));
@@ -212,7 +214,7 @@ TEST_F(BackgroundTest, MissingOrDamagedSetsLoadWhatTheyHold) {
     folder.write("cut.img", bytes);
     f.Combo4->AddItem("cut.img");
     Pick(f.Combo4, f.Combo4->findText("cut.img"));
-    EXPECT_EQ(f.BackgroundCount, 1);
+    EXPECT_EQ(f.BackgroundCount(), 1);
     EXPECT_EQ(f.Combo1->ListCount(), 1);
     EXPECT_TRUE(BoardIsTiled(f, 64, 64));
     WriteImages("zero.img", {ImageSpec{"empty", 0, 64, {}, {}}});
@@ -220,11 +222,4 @@ TEST_F(BackgroundTest, MissingOrDamagedSetsLoadWhatTheyHold) {
     Pick(f.Combo4, f.Combo4->findText("zero.img"));
     EXPECT_EQ(f.Combo1->Text(), "Select from list...");
     EXPECT_TRUE(BoardIsTiled(f, 64, 64));
-}
-
-TEST_F(BackgroundTest, SmallBackgroundsTileByTheSameRule) {
-    SetUpSet(64, {TestBackground("tiny", 7, 5)});
-    Form1& f = Open();
-    Pick(f.Combo1, 2);
-    EXPECT_TRUE(BoardIsTiled(f, 7, 5));
 }

@@ -56,9 +56,9 @@ protected:
 
 TEST_F(BrickTest, EveryBrickLiesInItsPaletteSlot) {
     Form1& f = OpenWith(TestBricks(119), TestSet());
-    EXPECT_EQ(f.BrickCount, 119);
+    EXPECT_EQ(f.BrickCount(), 119);
     EXPECT_EQ(f.Combo2->ListCount(), 119);
-    EXPECT_EQ(f.BrickNames[119], "brick 119");
+    EXPECT_EQ(f.BrickNames()[119], "brick 119");
     EXPECT_TRUE(ShowsBrick(f.Picture2->image(), 2, 2, 1));
     EXPECT_TRUE(ShowsBrick(f.Picture2->image(), 527, 2, 16));
     EXPECT_TRUE(ShowsBrick(f.Picture2->image(), 2, 22, 17));
@@ -73,7 +73,7 @@ TEST_F(BrickTest, BricksTakeExactly450PixelBytesWhateverTheirStatedSize) {
     bricks[0].width = 10;
     bricks[0].height = 10;  // states 100 pixels, holds 450
     Form1& f = OpenWith(bricks, TestSet());
-    EXPECT_EQ(f.BrickCount, 2);
+    EXPECT_EQ(f.BrickCount(), 2);
     EXPECT_TRUE(ShowsBrick(f.Picture2->image(), Form1::SlotLeft(2), Form1::SlotTop(2), 2));
 }
 
@@ -135,8 +135,8 @@ TEST_F(BrickTest, AHiddenNameLeftByALargerSetIsStillTreatedAsHidden) {
     Form1& f = OpenWith(large, set);
     f.Combo5->AddItem("small.img");
     Pick(f.Combo5, f.Combo5->findText("small.img"));
-    EXPECT_EQ(f.BrickCount, 4);
-    EXPECT_EQ(f.BrickNames[8], "Hidden");
+    EXPECT_EQ(f.BrickCount(), 4);
+    EXPECT_EQ(f.BrickNames()[8], "Hidden");
     EXPECT_EQ(PixelAt(f.Picture1->image(), 10, 2), kWhiteColour);  // the mark after PaintBoard
     f.Check1->click();  // off: the cell shows its background
     EXPECT_TRUE(ShowsBackground(f, 0, 0));
@@ -170,7 +170,7 @@ TEST_F(BrickTest, ASetWithoutBricksLeavesNoBrickSelected) {
     Form1& f = OpenWith(TestBricks(3), set);
     f.Combo5->AddItem("none.img");
     Pick(f.Combo5, f.Combo5->findText("none.img"));
-    EXPECT_EQ(f.BrickCount, 0);
+    EXPECT_EQ(f.BrickCount(), 0);
     EXPECT_EQ(f.SelectedBrick, 0);
     EXPECT_EQ(f.Combo2->ListIndex(), -1);
     EXPECT_EQ(PixelAt(f.Picture1->image(), 10, 2), kWhiteColour);  // every code is missing now
@@ -186,7 +186,7 @@ TEST_F(BrickTest, ChoosingTheSameBrickOrSetDoesNothing) {
     folder.write("bricks.img", std::vector<std::uint8_t>(3, 0));
     const QImage palette = f.Picture2->image().copy();
     Pick(f.Combo5, f.Combo5->findText("bricks.img"));
-    EXPECT_EQ(f.BrickCount, 5);
+    EXPECT_EQ(f.BrickCount(), 5);
     EXPECT_EQ(f.Picture2->image(), palette);
     f.Picture4->Cls();
     Pick(f.Combo2, 0);  // brick 1 is already selected: nothing is redrawn

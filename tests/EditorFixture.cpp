@@ -34,7 +34,8 @@ void EditorTest::WriteBoardSet(const std::string& name, const BoardSetContent& s
 
 Form1& EditorTest::Open() {
     document = std::make_unique<BoardSetDocument>();
-    form = std::make_unique<Form1>(document.get());
+    look = std::make_unique<render::BoardLook>();
+    form = std::make_unique<Form1>(document.get(), look.get());
     // As the main window wires it: presses on the board go through the tools, the previews
     // open the explorer.
     tools = std::make_unique<BoardTools>(form.get());

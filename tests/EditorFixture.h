@@ -12,6 +12,7 @@
 #include "editor/Form1.h"
 #include "explorer/Form2.h"
 #include "formats/BoardSetFile.h"
+#include "render/BoardLook.h"
 #include "shell/BoardTools.h"
 
 // A working folder of the test's own files and the editor opened in it. The process works in
@@ -36,6 +37,7 @@ protected:
     TempFolder data;
     // The open set, as the main window keeps it beside the editor.
     std::unique_ptr<krellon::BoardSetDocument> document;
+    std::unique_ptr<krellon::render::BoardLook> look;
     std::unique_ptr<krellon::Form1> form;
     std::unique_ptr<krellon::BoardTools> tools;
 

@@ -40,7 +40,7 @@ TEST_F(FileNamesTest, FilesABoardSetCannotNameAreRefusedAndPassedOverByANewSet) 
     // No set in the folder: the new set names the files it can store, whatever the order.
     EXPECT_EQ(f.BrickSetFile(), "bricks.img");
     EXPECT_EQ(f.BackgroundSetFile(), "backs.img");
-    EXPECT_EQ(f.BrickCount, 3);
+    EXPECT_EQ(f.BrickCount(), 3);
 
     Pick(f.Combo5, Find(f.Combo5, cyrillicBricks));
     Pick(f.Combo4, Find(f.Combo4, cyrillicBacks));
@@ -53,7 +53,7 @@ TEST_F(FileNamesTest, FilesABoardSetCannotNameAreRefusedAndPassedOverByANewSet) 
     EXPECT_EQ(f.Combo5->Text(), "bricks.img");
     EXPECT_EQ(f.BackgroundSetFile(), "backs.img");
     EXPECT_EQ(f.Combo4->Text(), "backs.img");
-    EXPECT_EQ(f.BrickCount, 3);
+    EXPECT_EQ(f.BrickCount(), 3);
 }
 
 TEST_F(FileNamesTest, NamesThatAreNotUtf8OrHoldLineBreaksAreListedShownAndOpened) {

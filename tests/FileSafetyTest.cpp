@@ -304,7 +304,7 @@ TEST_F(FileSafetyTest, WithNoBrickSelectedTheBrickListShowsNone) {
     Form1& f = Open();
     EXPECT_EQ(f.SelectedBrick, 0);
     Pick(f.Combo5, f.Combo5->findText("bricks.img"));
-    EXPECT_EQ(f.BrickCount, 3);
+    EXPECT_EQ(f.BrickCount(), 3);
     EXPECT_EQ(f.SelectedBrick, 0);
     EXPECT_EQ(f.Combo2->ListIndex(), -1);
     EXPECT_EQ(f.Combo2->Text(), "");
@@ -319,7 +319,7 @@ TEST_F(FileSafetyTest, AnImportUpdatesTheEditorWhateverLetterCaseNamesItsFile) {
     set.boards[0].cell(0, 0) = 1;
     WriteBoardSet("set.bds", set);
     Form1& f = Open();
-    ASSERT_EQ(f.BrickCount, 3);
+    ASSERT_EQ(f.BrickCount(), 3);
     Form2& e = Explore("bricks.img", 1);
     folder.write("brick 1.bmp",
                  BitmapOf(30, 15, std::vector<ColourValue>(256, MakeColour(200, 10, 20)),

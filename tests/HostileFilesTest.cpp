@@ -101,11 +101,11 @@ protected:
         SCOPED_TRACE(what);
         EXPECT_PRED3(Within, f.BoardCount(), 1, 100);
         EXPECT_PRED3(Within, f.CurrentBoard, 1, f.BoardCount());
-        EXPECT_PRED3(Within, f.BrickCount, 0, 119);
-        EXPECT_EQ(f.Combo2->ListCount(), f.BrickCount);
-        EXPECT_PRED3(Within, f.BackgroundCount, 0, 69);
-        EXPECT_EQ(f.Combo1->ListCount(), f.BackgroundCount);
-        EXPECT_PRED3(Within, f.SelectedBrick, 0, std::max(f.BrickCount, 1));
+        EXPECT_PRED3(Within, f.BrickCount(), 0, 119);
+        EXPECT_EQ(f.Combo2->ListCount(), f.BrickCount());
+        EXPECT_PRED3(Within, f.BackgroundCount(), 0, 69);
+        EXPECT_EQ(f.Combo1->ListCount(), f.BackgroundCount());
+        EXPECT_PRED3(Within, f.SelectedBrick, 0, std::max(f.BrickCount(), 1));
         EXPECT_EQ(f.Combo5->Text(), f.BrickSetFile());
         EXPECT_EQ(f.Combo4->Text(), f.BackgroundSetFile());
         EXPECT_EQ(f.Label5->Caption(), "Board " + QString::number(f.CurrentBoard));
@@ -118,7 +118,7 @@ protected:
                 // A code past the set whose name an earlier, larger set left as "Hidden" is
                 // the one cell that the toggle draws unlike a full repaint.
                 const std::int32_t k = f.BrickGrid(f.CurrentBoard, c, r);
-                if (k > f.BrickCount && k <= 119 && f.BrickNames[k] == "Hidden") {
+                if (k > f.BrickCount() && k <= 119 && f.BrickNames()[k] == "Hidden") {
                     continue;
                 }
                 const QRect cell(c * 30, r * 15, 30, 15);
@@ -341,8 +341,8 @@ TEST_F(HostileFilesTest, CountsJustPastWhatTheWindowsHold) {
     folder.write("hostile.img", ManyImages(120, 30, 15));
     Open();
     Pick(form->Combo3, form->Combo3->findText("hostile.bds"));
-    EXPECT_EQ(form->BrickCount, 119);
-    EXPECT_EQ(form->BackgroundCount, 69);
+    EXPECT_EQ(form->BrickCount(), 119);
+    EXPECT_EQ(form->BackgroundCount(), 69);
     form->SelectedBrick = 119;
     form->Picture4_Click();
     EXPECT_EQ(Shared().ImageCount, 119);
@@ -357,7 +357,7 @@ TEST_F(HostileFilesTest, DirectoriesAndPipesNamedLikeDataFiles) {
     ASSERT_EQ(mkfifo((folder / "pipe.bds").c_str(), 0600), 0);
     WriteBoardSet("uses-pipe.bds", SetOver("pipe.img"));
     DriveEditor("uses-pipe.bds", "a pipe as image file");
-    EXPECT_EQ(form->BrickCount, 0);
+    EXPECT_EQ(form->BrickCount(), 0);
     Shared().ExplorerFile = "pipe.img";
     Form2::ShowExplorer();
     EXPECT_EQ(Shared().ImageCount, 0);
@@ -369,7 +369,7 @@ TEST_F(HostileFilesTest, DirectoriesAndPipesNamedLikeDataFiles) {
                 messages[0].startsWith("adir.bds is not a valid board set file: "));
     EXPECT_NE(form->BoardSetFile, "adir.bds");
     DriveEditor("uses-dir.bds", "a folder as image file");
-    EXPECT_EQ(form->BrickCount, 0);
+    EXPECT_EQ(form->BrickCount(), 0);
     DriveExplorer("a folder in the explorer");
     EXPECT_TRUE(folder.snapshot() == before);
 }

@@ -92,7 +92,7 @@ TEST_F(OpenAndSaveAsTest, OpenFolderAndOpenBoardSetWorkInTheirFolder) {
     EXPECT_EQ(f.BoardCount(), 2);
     EXPECT_EQ(f.Combo3->ListCount(), 2);
     EXPECT_EQ(f.Combo5->ListCount(), 1);
-    EXPECT_EQ(f.BrickCount, 3);
+    EXPECT_EQ(f.BrickCount(), 3);
     EXPECT_TRUE(messages.isEmpty());
 }
 

@@ -4,11 +4,12 @@
 #include "CliRun.h"
 #include "DemoData.h"
 #include "EditorFixture.h"
+#include "document/BoardSetDocument.h"
 #include "explorer/Module1.h"
 #include "platform/ComboBox.h"
 #include "platform/Controls.h"
 #include "platform/PictureBox.h"
-#include "render/BoardRenderer.h"
+#include "render/BoardLook.h"
 
 using namespace krellon;
 
@@ -46,6 +47,8 @@ protected:
                     const QImage rendered = QImage("out.png").convertToFormat(QImage::Format_RGB32);
                     ASSERT_EQ(rendered.size(), QSize(600, 300));
                     ASSERT_TRUE(rendered == f.Picture1->image());
+                    ASSERT_TRUE(look->thumbnail(f.Document->board(b)) ==
+                                render::Thumbnail(f.Picture1->image()));
                 }
             }
         }
@@ -85,11 +88,14 @@ TEST_F(RendererTest, HiddenMissingAndPlaceholderCellsOn64And128Tiles) {
 
 TEST_F(RendererTest, ImageFilesFoundInTheSetsFolderWhateverTheirCase) {
     WriteImages("BRICKS.IMG", TestBricks(3));
-    WriteImages("Backs.Img", {TestBackground("stone", 64, 64)});
+    WriteImages("Backs.Img", {TestBackground("stone", 64, 64), TestBackground("wide", 700, 9)});
     BoardSetContent set = TestSet(1);
     set.boards[0].cell(3, 3) = 2;
     WriteBoardSet("case.bds", set);
     ExpectEveryBoardRendersAsShown("case.bds");
+    EXPECT_EQ(form->BrickCount(), 3);
+    EXPECT_EQ(form->BackgroundCount(), 2);
+    EXPECT_EQ(form->BrickSetFile(), "bricks.img");  // kept as the set names it
     // From another folder, the set's own folder is where its image files are found.
     form->Option1->Button(0)->click();
     form->Check1->click();
@@ -98,6 +104,14 @@ TEST_F(RendererTest, ImageFilesFoundInTheSetsFolderWhateverTheirCase) {
     std::filesystem::current_path("elsewhere");
     ASSERT_EQ(Krellon({"render", "../case.bds", "-o", "out.png"}), 0);
     EXPECT_TRUE(QImage("out.png").convertToFormat(QImage::Format_RGB32) == form->Picture1->image());
+    // A look read from the set's folder, with no window, draws the board as the editor shows it.
+    render::BoardLook look;
+    look.readBricks("bricks.img", folder.path());
+    look.readBackgrounds("backs.img", folder.path());
+    Board board = form->Document->board(1);
+    EXPECT_TRUE(look.renderBoard(board) == form->Picture1->image());
+    board.background = 1;  // wider than the board
+    EXPECT_TRUE(look.thumbnail(board) == render::Thumbnail(look.renderBoard(board)));
 }
 
 TEST(Thumbnail, EachPixelIsTheMeanOfAFiveByFiveBlock) {

@@ -1,55 +1,18 @@
 // krellon render: boards as PNG files with exactly the pixels the editor shows.
 #include <QBuffer>
 #include <QImageWriter>
-#include <map>
 
 #include "Commands.h"
 #include "FileKinds.h"
 #include "formats/BoardSetFile.h"
-#include "render/ImageSets.h"
+#include "render/BoardLook.h"
 #include "storage/Cp1252.h"
-#include "storage/FileSource.h"
 #include "storage/FileWrites.h"
-#include "storage/Files.h"
 #include "transfers/Pipeline.h"
 
 namespace krellon::cli {
 
 namespace {
-
-// What a set's boards are drawn with, read from the set's folder as the editor reads it.
-struct SetArt {
-    render::BoardArt art;
-    std::vector<ImageRecord> backgrounds;
-    FileSource backgroundFile;
-
-    SetArt(const BoardSetContent& set, const std::filesystem::path& folder) {
-        art.sheet = QImage(render::kSheetWidth, render::kSheetHeight, QImage::Format_RGB32);
-        art.sheet.fill(Qt::black);
-        FileSource bricks;
-        if (OpenInFolder(FromCp1252(set.brickSetFile), bricks, folder)) {
-            const auto names = render::DrawBrickSet(bricks, art.sheet);
-            art.brickCount = static_cast<int>(names.size());
-            for (std::size_t i = 0; i < names.size(); ++i) {
-                art.hidden[i + 1] = names[i] == "Hidden";
-            }
-        }
-        if (OpenInFolder(FromCp1252(set.backgroundSetFile), backgroundFile, folder)) {
-            backgrounds = render::ReadBackgroundSet(backgroundFile);
-        }
-    }
-
-    // Each background's tile is read once, however many boards show it.
-    const QImage& Tile(std::int32_t b, render::BackgroundMode mode) {
-        auto found = tiles.find(b);
-        if (found == tiles.end()) {
-            found = tiles.emplace(b, render::BackgroundTileOf(backgroundFile, backgrounds, b, mode))
-                        .first;
-        }
-        return found->second;
-    }
-    std::map<std::int32_t, QImage> tiles;
-};
 
 std::vector<std::uint8_t> PngBytes(const QImage& image) {
     QByteArray bytes;
@@ -58,6 +21,54 @@ std::vector<std::uint8_t> PngBytes(const QImage& image) {
     QImageWriter writer(&buffer, "png");
     writer.write(image);
     return {bytes.begin(), bytes.end()};
+}
+
+// Renders board number board of set to the PNG file out.
+int RenderOne(const QString& file, const QString& out, const BoardSetContent& set, int board,
+              render::BoardLook& look, Streams& io) {
+    if (board > static_cast<int>(set.boards.size())) {
+        return Fail(
+            io, file,
+            QString("there is no board %1; the set has %2").arg(board).arg(set.boards.size()));
+    }
+    const Status written =
+        WriteOutput(out, PngBytes(look.renderBoard(set.boards[board - 1])), "Render");
+    return written.ok() ? 0 : Fail(io, out, QString::fromStdString(written.error()));
+}
+
+// Renders every board of set into the folder out, as board-001.png and on.
+int RenderAll(const QString& file, const QString& out, const BoardSetContent& set,
+              render::BoardLook& look, Streams& io) {
+    const Status folder = MakeFolder(PathOf(out));
+    if (!folder.ok()) {
+        return Fail(io, out, QString::fromStdString(folder.error()));
+    }
+    // Every picture is written first and flushed to disk once; none replaces an older one
+    // unless all could be written.
+    ReplaceBatch batch;
+    QString failed;
+    Status written;
+    // The next board is drawn and encoded while the last is written. Every background tile
+    // is read first, so that the worker only reads what it shares.
+    for (const Board& b : set.boards) {
+        look.tile(b.background);
+    }
+    RunPipeline<std::vector<std::uint8_t>>(
+        set.boards.size(), [&](std::size_t b) { return PngBytes(look.renderBoard(set.boards[b])); },
+        [&](std::size_t b, std::vector<std::uint8_t> png) {
+            const QString name = out + QString("/board-%1.png").arg(b + 1, 3, 10, QChar('0'));
+            written = SameFile(file, name) ? Status::failure(kOwnInput.toStdString())
+                                           : batch.add(PathOf(name), png, "Render");
+            if (!written.ok()) {
+                failed = name;
+            }
+            return written.ok();
+        });
+    if (!failed.isEmpty()) {
+        return Fail(io, failed, QString::fromStdString(written.error()));
+    }
+    const Status committed = batch.commit();
+    return committed.ok() ? 0 : Fail(io, out, QString::fromStdString(committed.error()));
 }
 
 }  // namespace
@@ -117,53 +128,15 @@ int Render(const QStringList& arguments, Streams& io) {
         return Fail(io, file, QString::fromStdString(set.error()));
     }
     const BoardSetContent content = ContentOf(std::move(set.value()));
-    SetArt art(content, FolderOf(PathOf(file)));
-    art.art.showHidden = !command.parser.isSet(hide);
-    const auto draw = [&](const Board& b) {
-        return render::RenderBoard(b, art.Tile(b.background, backgroundMode), art.art);
-    };
-
-    if (!command.parser.isSet(all)) {
-        if (*board > static_cast<int>(content.boards.size())) {
-            return Fail(io, file,
-                        QString("there is no board %1; the set has %2")
-                            .arg(*board)
-                            .arg(content.boards.size()));
-        }
-        const Status written =
-            WriteOutput(out, PngBytes(draw(content.boards[*board - 1])), "Render");
-        return written.ok() ? 0 : Fail(io, out, QString::fromStdString(written.error()));
-    }
-    const Status folder = MakeFolder(PathOf(out));
-    if (!folder.ok()) {
-        return Fail(io, out, QString::fromStdString(folder.error()));
-    }
-    // Every picture is written first and flushed to disk once; none replaces an older one
-    // unless all could be written.
-    ReplaceBatch batch;
-    QString failed;
-    Status written;
-    // The next board is drawn and encoded while the last is written. Every background tile
-    // is read first, so that the worker only reads what it shares.
-    for (const Board& b : content.boards) {
-        art.Tile(b.background, backgroundMode);
-    }
-    RunPipeline<std::vector<std::uint8_t>>(
-        content.boards.size(), [&](std::size_t b) { return PngBytes(draw(content.boards[b])); },
-        [&](std::size_t b, std::vector<std::uint8_t> png) {
-            const QString name = out + QString("/board-%1.png").arg(b + 1, 3, 10, QChar('0'));
-            written = SameFile(file, name) ? Status::failure(kOwnInput.toStdString())
-                                           : batch.add(PathOf(name), png, "Render");
-            if (!written.ok()) {
-                failed = name;
-            }
-            return written.ok();
-        });
-    if (!failed.isEmpty()) {
-        return Fail(io, failed, QString::fromStdString(written.error()));
-    }
-    const Status committed = batch.commit();
-    return committed.ok() ? 0 : Fail(io, out, QString::fromStdString(committed.error()));
+    // Drawn from the set's folder as the editor draws it.
+    render::BoardLook look;
+    const std::filesystem::path folder = FolderOf(PathOf(file));
+    look.readBricks(FromCp1252(content.brickSetFile), folder);
+    look.readBackgrounds(FromCp1252(content.backgroundSetFile), folder);
+    look.setMode(backgroundMode);
+    look.setShowHidden(!command.parser.isSet(hide));
+    return command.parser.isSet(all) ? RenderAll(file, out, content, look, io)
+                                     : RenderOne(file, out, content, *board, look, io);
 }
 
 }  // namespace krellon::cli

@@ -9,6 +9,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Label.h"
 #include "platform/PictureBox.h"
+#include "render/BoardLook.h"
 #include "storage/Cp1252.h"
 #include "storage/FileNames.h"
 #include "storage/FileSource.h"
@@ -60,16 +61,20 @@ QString ReasonOf(const Result<BoardSetContent>& read) {
 
 }  // namespace
 
-Form1::Form1(BoardSetDocument* document, QWidget* parent, const QString& startSet)
-    : QWidget(parent), Document(document), StartSet(startSet) {
+Form1::Form1(BoardSetDocument* document, render::BoardLook* look, QWidget* parent,
+             const QString& startSet)
+    : QWidget(parent), Document(document), Look(look), StartSet(startSet) {
     connect(Document, &BoardSetDocument::changed, this, &Form1::DocumentChanged);
     CreateControls();
+    // The look shows what the controls show at start.
+    Look->setMode(static_cast<render::BackgroundMode>(Option1->Selected()));
+    Look->setShowHidden(Check1->Checked());
     Form_Load();
 }
 
 void Form1::Picture3_Click() {
     const std::int32_t b = BoardBackground(CurrentBoard);
-    if (b < 0 || b >= BackgroundCount) {
+    if (b < 0 || b >= BackgroundCount()) {
         return;
     }
     emit explorerRequested(BackgroundSetFile(), b + 1);

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 
 #include "formats/BoardSetFile.h"
 #include "formats/Colour.h"
@@ -15,6 +17,9 @@ namespace krellon {
 
 class BoardSetDocument;
 struct DocumentChange;
+namespace render {
+class BoardLook;
+}
 class CheckBox;
 class ComboBox;
 class CommandButton;
@@ -28,11 +33,11 @@ class Form1 : public QWidget {
     Q_OBJECT
 
 public:
-    // Builds the window over document, which outlives it, and runs Form_Load in the working
-    // folder; startSet, a board set file of that folder, is opened instead of the first listed
-    // one.
-    explicit Form1(BoardSetDocument* document, QWidget* parent = nullptr,
-                   const QString& startSet = {});
+    // Builds the window over document and look, which outlive it, and runs Form_Load in the
+    // working folder; startSet, a board set file of that folder, is opened instead of the first
+    // listed one.
+    Form1(BoardSetDocument* document, render::BoardLook* look, QWidget* parent = nullptr,
+          const QString& startSet = {});
 
     static constexpr int kMaxBoardIndex = kMaxBoards;  // boards 1..100; index 0 unused
     static constexpr int kMaxBrickCode = 119;
@@ -40,6 +45,9 @@ public:
     // The open set and its history: every change to the set is a step of it, and the window
     // reads the set from it alone.
     BoardSetDocument* const Document;
+    // What boards are drawn from: the window reads its bricks and backgrounds into it, sets its
+    // mode and hidden state from its controls, and paints from it.
+    render::BoardLook* const Look;
 
     // --- The open board set, as the document holds it ---
     QString BoardSetName() const;
@@ -58,14 +66,16 @@ public:
     std::int32_t CurrentBoard = 1;
     std::int32_t SelectedBrick = 1;
 
-    // --- The background set and the brick set in use ---
-    std::int32_t BackgroundCount = 0;
-    std::array<QString, kMaxBackgrounds> BackgroundNames;
+    // --- The background set and the brick set in use, as the look holds them ---
+    std::int32_t BackgroundCount() const;
+    // The backgrounds' names, as the list shows them.
+    QStringList BackgroundNames() const;
     // Each background's record; its Palette is the one it is drawn with (the file's, for a
     // record without one of its own).
-    std::array<ImageRecord, kMaxBackgrounds> BackgroundTable;
-    std::int32_t BrickCount = 0;
-    std::array<QString, kMaxBrickCode + 1> BrickNames;  // index 0 stays empty
+    std::span<const ImageRecord> BackgroundTable() const;
+    std::int32_t BrickCount() const;
+    // Brick names by code; index 0 stays empty.
+    const std::array<QString, kMaxBrickCode + 1>& BrickNames() const;
 
     // --- Controls ---
     Label* Label1 = nullptr;            // the set's name; a click renames it
@@ -181,9 +191,6 @@ signals:
     void SetShown();
     // Board CurrentBoard was painted whole (shown after another, or read).
     void BoardPainted();
-    // What boards look like changed: the brick set or background set was read, the display
-    // mode or the hidden-brick state changed.
-    void LookChanged();
     // The explorer is asked for, on image (1-based) of an image file of the working folder.
     void explorerRequested(const QString& file, int image);
 

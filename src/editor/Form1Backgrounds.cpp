@@ -1,42 +1,43 @@
 // The background set: its index in memory, the preview of the current board's background in
 // the three display modes, and the handlers that choose a background, a set and a mode.
-#include <vector>
-
 #include "Form1.h"
 #include "document/BoardSetDocument.h"
 #include "platform/ComboBox.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
 #include "platform/PictureBox.h"
-#include "render/ImageSets.h"
+#include "render/BoardLook.h"
 #include "storage/Cp1252.h"
 #include "storage/FileNames.h"
-#include "storage/FileSource.h"
 #include "storage/Files.h"
 
 namespace krellon {
 
+std::int32_t Form1::BackgroundCount() const {
+    return Look->backgroundCount();
+}
+
+QStringList Form1::BackgroundNames() const {
+    QStringList names;
+    for (const ImageRecord& record : BackgroundTable()) {
+        names << FromCp1252(record.Name);
+    }
+    return names;
+}
+
+std::span<const ImageRecord> Form1::BackgroundTable() const {
+    return Look->backgrounds();
+}
+
 bool Form1::BackgroundAvailable(std::int32_t b) const {
-    return b >= 0 && b < BackgroundCount && render::Drawable(BackgroundTable[b]);
+    return b >= 0 && b < BackgroundCount() &&
+           render::Drawable(BackgroundTable()[static_cast<std::size_t>(b)]);
 }
 
 void Form1::ReadBackgr() {
     Combo4->SetText(BackgroundSetFile());
-    BackgroundCount = 0;
-    FileSource file;
-    std::vector<ImageRecord> records;
-    if (OpenInFolder(BackgroundSetFile(), file)) {
-        records = render::ReadBackgroundSet(file);
-    }
-    QStringList names;
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        BackgroundNames[i] = FromCp1252(records[i].Name);
-        names << BackgroundNames[i];
-        BackgroundTable[i] = std::move(records[i]);
-    }
-    Combo1->SetItems(names);
-    BackgroundCount = static_cast<std::int32_t>(records.size());
-    emit LookChanged();
+    Look->readBackgrounds(BackgroundSetFile());
+    Combo1->SetItems(BackgroundNames());
 }
 
 void Form1::LoadBackgr() {
@@ -46,12 +47,9 @@ void Form1::LoadBackgr() {
         return;
     }
     Combo1->SetListIndex(b);
-    const ImageRecord& entry = BackgroundTable[b];
-    // A file gone since it was read gives no pixels: they read as 0.
-    FileSource source;
-    OpenInFolder(BackgroundSetFile(), source);
-    const QImage tile = render::ReadBackgroundTile(
-        source, entry, static_cast<render::BackgroundMode>(Option1->Selected()));
+    const ImageRecord& entry = BackgroundTable()[static_cast<std::size_t>(b)];
+    // Read again each time it is shown, as the original program did.
+    const QImage& tile = Look->reloadTile(b);
     Picture3->Move(entry.Width == 64 ? 648 : 616, entry.Height == 64 ? 200 : 168, entry.Width,
                    entry.Height);
     Picture3->image() = tile;
@@ -66,11 +64,11 @@ void Form1::DrawPlaceholder() {
 }
 
 bool Form1::IsHiddenBrick(std::int32_t k) const {
-    return k >= 1 && k <= kMaxBrickCode && BrickNames[k] == QLatin1String("Hidden");
+    return Look->isHiddenBrick(k);
 }
 
 bool Form1::IsBackgroundCell(std::int32_t k) const {
-    return k == 0 || (IsHiddenBrick(k) && !Check1->Checked());
+    return k == 0 || (IsHiddenBrick(k) && !Look->showHidden());
 }
 
 void Form1::RefreshBackgroundCells() {
@@ -116,9 +114,9 @@ void Form1::Combo4_Click() {
 }
 
 void Form1::Option1_Click(int) {
+    Look->setMode(static_cast<render::BackgroundMode>(Option1->Selected()));
     LoadBackgr();
     RefreshBackgroundCells();
-    emit LookChanged();
 }
 
 }  // namespace krellon

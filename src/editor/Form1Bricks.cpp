@@ -1,37 +1,30 @@
-// The brick set: every brick decoded once into the palette surface Picture2, the brick list,
-// and the enlarged view of the selected brick in Picture4.
+// The brick set: every brick decoded once into the look's sheet, which the palette surface
+// Picture2 shows, the brick list, and the enlarged view of the selected brick in Picture4.
 #include "Form1.h"
 #include "document/BoardSetDocument.h"
 #include "platform/ComboBox.h"
 #include "platform/Dialogs.h"
 #include "platform/PictureBox.h"
-#include "render/ImageSets.h"
+#include "render/BoardLook.h"
 #include "storage/Cp1252.h"
 #include "storage/FileNames.h"
-#include "storage/FileSource.h"
-#include "storage/Files.h"
 
 namespace krellon {
 
 void Form1::LoadBricks() {
-    Picture2->Cls();
     Combo5->SetText(BrickSetFile());
-    BrickCount = 0;
+    Look->readBricks(BrickSetFile());
+    // The palette shows the look's sheet: the bricks on the surface colour.
+    Picture2->image() = Look->sheet();
     QStringList names;
-    FileSource file;
-    if (OpenInFolder(BrickSetFile(), file)) {
-        for (const std::string& name : render::DrawBrickSet(file, Picture2->image())) {
-            ++BrickCount;
-            BrickNames[BrickCount] = FromCp1252(name);
-            names << BrickNames[BrickCount];
-        }
+    for (int k = 1; k <= BrickCount(); ++k) {
+        names << BrickNames()[static_cast<std::size_t>(k)];
     }
     Combo2->SetItems(names);
-    if (BrickCount < SelectedBrick) {
-        SelectedBrick = BrickCount;
+    if (BrickCount() < SelectedBrick) {
+        SelectedBrick = BrickCount();
     }
     Picture2->Refresh();
-    emit LookChanged();
     DrawSelectedBrick();
     if (SelectedBrick >= 1) {
         Combo2->SetListIndex(SelectedBrick - 1);
@@ -40,6 +33,14 @@ void Form1::LoadBricks() {
         // selects by itself.
         Combo2->SetTextNoSelection(QString());
     }
+}
+
+std::int32_t Form1::BrickCount() const {
+    return Look->brickCount();
+}
+
+const std::array<QString, Form1::kMaxBrickCode + 1>& Form1::BrickNames() const {
+    return Look->brickNames();
 }
 
 void Form1::DrawSelectedBrick() {

@@ -49,7 +49,7 @@ void Form1::Picture2_MouseDown(int, float x, float y) {
     const int t = static_cast<int>(yr / 20);
     const int s = static_cast<int>(xr / 35);
     const int k = t * 16 + s + 1;
-    if (k > BrickCount) {
+    if (k > BrickCount()) {
         return;
     }
     SelectedBrick = k;
@@ -68,10 +68,10 @@ QString Form1::BoardToolTip(int x, int y) const {
     if (k == 0) {
         return cell + "empty";
     }
-    if (k < 0 || k > BrickCount) {
+    if (k < 0 || k > BrickCount()) {
         return cell + QString("brick %1, not in the brick set").arg(k);
     }
-    return cell + QString("brick %1, %2").arg(k).arg(BrickNames[k]);
+    return cell + QString("brick %1, %2").arg(k).arg(BrickNames()[k]);
 }
 
 QString Form1::PaletteToolTip(int x, int y) const {
@@ -79,10 +79,10 @@ QString Form1::PaletteToolTip(int x, int y) const {
         return {};
     }
     const int k = (y / 20) * 16 + x / 35 + 1;
-    if (k > BrickCount) {
+    if (k > BrickCount()) {
         return {};
     }
-    return QString("Brick %1: %2").arg(k).arg(BrickNames[k]);
+    return QString("Brick %1: %2").arg(k).arg(BrickNames()[k]);
 }
 
 }  // namespace krellon

@@ -1,9 +1,10 @@
 // The board surface Picture1: the background tiled under the board, bricks copied from the
-// palette, the mark for codes the brick set lacks, and the hidden-brick toggle.
+// look's sheet, the mark for codes the brick set lacks, and the hidden-brick toggle.
 #include "Form1.h"
 #include "platform/Controls.h"
 #include "platform/Label.h"
 #include "platform/PictureBox.h"
+#include "render/BoardLook.h"
 
 namespace krellon {
 
@@ -21,7 +22,7 @@ void Form1::PaintBoard() {
 
 void Form1::DrawCell(int column, int row) {
     const std::int32_t k = BrickGrid(CurrentBoard, column, row);
-    switch (render::LookOf(k, BrickCount, IsHiddenBrick(k), Check1->Checked())) {
+    switch (Look->lookOf(k)) {
         case render::CellLook::Background:
             ClearBrick(column, row);
             break;
@@ -35,12 +36,12 @@ void Form1::DrawCell(int column, int row) {
 }
 
 void Form1::ClearBrick(int column, int row) {
-    // Picture3 holds the current board's tile (or the placeholder sign).
-    render::ClearCell(Picture1->image(), Picture3->image(), column, row);
+    // The current board's tile (or the placeholder sign), as Picture3 shows it.
+    render::ClearCell(Picture1->image(), Look->tile(BoardBackground(CurrentBoard)), column, row);
 }
 
 void Form1::BrickBlit(int k, int column, int row) {
-    render::CopyBrick(Picture1->image(), Picture2->image(), k, column, row);
+    render::CopyBrick(Picture1->image(), Look->sheet(), k, column, row);
 }
 
 void Form1::DrawMissingBrick(int column, int row) {
@@ -50,7 +51,8 @@ void Form1::DrawMissingBrick(int column, int row) {
 void Form1::Check1_Click() {
     // Every cell whose code has the name "Hidden", even a name left by a larger brick set:
     // its slot is copied in, or the background in its place.
-    const bool showHidden = Check1->Checked();
+    Look->setShowHidden(Check1->Checked());
+    const bool showHidden = Look->showHidden();
     for (int r = 0; r < kBoardRows; ++r) {
         for (int c = 0; c < kBoardColumns; ++c) {
             const std::int32_t k = BrickGrid(CurrentBoard, c, r);
@@ -65,7 +67,6 @@ void Form1::Check1_Click() {
         }
     }
     Picture1->Refresh();
-    emit LookChanged();
 }
 
 }  // namespace krellon

@@ -3,37 +3,17 @@
 #include <QDropEvent>
 #include <QMenu>
 #include <QTimer>
+#include <algorithm>
+#include <limits>
 
 #include "document/BoardSetDocument.h"
 #include "editor/Form1.h"
 #include "platform/Controls.h"
 #include "platform/Handlers.h"
 #include "platform/PictureBox.h"
-#include "render/ImageSets.h"
-#include "storage/FileSource.h"
-#include "storage/Files.h"
+#include "render/BoardLook.h"
 
 namespace krellon {
-
-namespace {
-
-// FNV-1a over a board's background and cells: what its thumbnail shows.
-std::uint64_t ContentKey(const Board& board) {
-    std::uint64_t hash = 1469598103934665603ull;
-    const auto mix = [&](std::int32_t value) {
-        auto v = static_cast<std::uint32_t>(value);
-        for (int i = 0; i < 4; ++i, v >>= 8) {
-            hash = (hash ^ (v & 0xFF)) * 1099511628211ull;
-        }
-    };
-    mix(board.background);
-    for (const std::int32_t code : board.cells) {
-        mix(code);
-    }
-    return hash;
-}
-
-}  // namespace
 
 BoardStripList::BoardStripList(QWidget* parent) : QListWidget(parent) {
     setViewMode(QListView::ListMode);
@@ -95,7 +75,7 @@ void BoardStripList::dropEvent(QDropEvent* event) {
 }
 
 BoardStrip::BoardStrip(Form1* editor, QMenu* boardMenu, QWidget* parent)
-    : QDockWidget("Boards", parent), editor_(editor), boardMenu_(boardMenu) {
+    : QDockWidget("Boards", parent), editor_(editor), look_(editor->Look), boardMenu_(boardMenu) {
     setObjectName("BoardStrip");
     setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable);
     List = new BoardStripList(this);
@@ -103,7 +83,7 @@ BoardStrip::BoardStrip(Form1* editor, QMenu* boardMenu, QWidget* parent)
     setWidget(List);
 
     connect(editor_->Document, &BoardSetDocument::changed, this, &BoardStrip::Changed);
-    connect(editor_, &Form1::LookChanged, this, [this] {
+    connect(look_, &render::BoardLook::changed, this, [this] {
         Invalidate();
         ScheduleRefresh();
     });
@@ -136,9 +116,18 @@ BoardStrip::BoardStrip(Form1* editor, QMenu* boardMenu, QWidget* parent)
 
 void BoardStrip::Changed(const DocumentChange& change) {
     using Kind = DocumentChange::Kind;
-    // Thumbnails are found by content, so a changed board simply has none yet.
-    if (change.kind == Kind::BrickSetFile || change.kind == Kind::BackgroundSetFile) {
-        Invalidate();
+    switch (change.kind) {
+        case Kind::Cells:
+        case Kind::Background:
+            Forget(change.board);
+            break;
+        case Kind::BoardSetName:
+        case Kind::AuthorName:
+            break;
+        default:
+            // Boards added, removed or moved, another set or other image files: all of them.
+            Invalidate();
+            break;
     }
     ScheduleRefresh();
 }
@@ -150,52 +139,24 @@ void BoardStrip::ScheduleRefresh() {
         scheduled_ = true;
         QTimer::singleShot(0, this, [this] {
             if (scheduled_) {
-                Refresh();
+                RefreshVisible();
             }
         });
     }
 }
 
-const QImage& BoardStrip::Tile(std::int32_t b) {
-    auto found = tiles_.find(b);
-    if (found == tiles_.end()) {
-        // As the editor reads it: a file gone since gives no pixels.
-        FileSource file;
-        OpenInFolder(editor_->BackgroundSetFile(), file);
-        found =
-            tiles_
-                .emplace(b,
-                         render::BackgroundTileOf(
-                             file,
-                             std::span(editor_->BackgroundTable.data(),
-                                       static_cast<std::size_t>(editor_->BackgroundCount)),
-                             b, static_cast<render::BackgroundMode>(editor_->Option1->Selected())))
-                .first;
-    }
-    return found->second;
-}
-
-const render::BoardArt& BoardStrip::Art() {
-    // Built once per look, not once per board.
-    if (!art_) {
-        render::BoardArt& art = art_.emplace();
-        art.sheet = editor_->Picture2->image();
-        art.brickCount = editor_->BrickCount;
-        // Every name the editor looks up, also those a larger brick set left past BrickCount.
-        for (int k = 1; k <= render::kMaxBrickCode; ++k) {
-            art.hidden[static_cast<std::size_t>(k)] = editor_->IsHiddenBrick(k);
-        }
-        art.showHidden = editor_->Check1->Checked();
-    }
-    return *art_;
-}
-
-QImage BoardStrip::Draw(int b) {
-    const Board& board = editor_->Document->board(b);
-    return render::Thumbnail(render::RenderBoard(board, Tile(board.background), Art()));
-}
-
 void BoardStrip::Refresh() {
+    Update(0, std::numeric_limits<int>::max());
+}
+
+void BoardStrip::RefreshVisible() {
+    // The current row is kept in view, so the rows in view lie within a list's height of it.
+    const int rows = List->height() / (render::kThumbnailHeight + 2 * List->spacing()) + 1;
+    const int current = editor_->CurrentBoard - 1;
+    Update(current - rows, current + rows);
+}
+
+void BoardStrip::Update(int first, int last) {
     scheduled_ = false;
     lastDrawn_ = 0;
     const int count = editor_->Document->boardCount();
@@ -205,17 +166,15 @@ void BoardStrip::Refresh() {
     while (List->count() < count) {
         List->addItem(new QListWidgetItem);
     }
-    std::unordered_map<std::uint64_t, QImage> kept;
+    thumbnails_.resize(static_cast<std::size_t>(count));
+    bool pending = false;
     for (int b = 1; b <= count; ++b) {
-        const std::uint64_t key = ContentKey(editor_->Document->board(b));
-        auto found = thumbnails_.find(key);
-        QImage thumbnail;
-        if (found != thumbnails_.end()) {
-            thumbnail = found->second;
-        } else {
-            thumbnail = Draw(b);
+        QImage& thumbnail = thumbnails_[static_cast<std::size_t>(b - 1)];
+        if (thumbnail.isNull() && b - 1 >= first && b - 1 <= last) {
+            thumbnail = look_->thumbnail(editor_->Document->board(b));
             ++lastDrawn_;
         }
+        pending = pending || thumbnail.isNull();
         QListWidgetItem* item = List->item(b - 1);
         if (b == editor_->CurrentBoard) {
             // The board on screen as it is there: the hidden-brick toggle and a change of mode
@@ -227,44 +186,93 @@ void BoardStrip::Refresh() {
                 item->setData(Qt::UserRole, QVariant());
             }
             current_ = std::move(shown);
-        } else if (item->data(Qt::UserRole).toULongLong() != key || item->icon().isNull()) {
-            // An item whose picture is the same keeps it: no new pixmap for boards that stayed.
-            item->setIcon(QIcon(QPixmap::fromImage(thumbnail)));
-            item->setData(Qt::UserRole, QVariant::fromValue<qulonglong>(key));
+        } else {
+            ShowThumbnail(b);
         }
         item->setText(QString::number(b));
-        kept.emplace(key, std::move(thumbnail));
     }
-    thumbnails_ = std::move(kept);
     currentBoard_ = editor_->CurrentBoard;
     ShowCurrent();
+    if (pending) {
+        ScheduleBatch();
+    }
+}
+
+void BoardStrip::ShowThumbnail(int b) {
+    // The item's data tells that its icon shows the thumbnail: a board that stayed gets no new
+    // pixmap. One not drawn yet keeps the icon it had.
+    QListWidgetItem* item = List->item(b - 1);
+    const QImage& thumbnail = thumbnails_[static_cast<std::size_t>(b - 1)];
+    if (!thumbnail.isNull() && (!item->data(Qt::UserRole).isValid() || item->icon().isNull())) {
+        item->setIcon(QIcon(QPixmap::fromImage(thumbnail)));
+        item->setData(Qt::UserRole, true);
+    }
+}
+
+void BoardStrip::ScheduleBatch() {
+    if (!batchScheduled_) {
+        batchScheduled_ = true;
+        QTimer::singleShot(0, this, [this] { DrawBatch(); });
+    }
+}
+
+void BoardStrip::DrawBatch() {
+    batchScheduled_ = false;
+    // Boards added or removed since the last refresh wait for the next one.
+    const int count = std::min(
+        {static_cast<int>(thumbnails_.size()), List->count(), editor_->Document->boardCount()});
+    int drawn = 0;
+    for (int b = 1; b <= count; ++b) {
+        QImage& thumbnail = thumbnails_[static_cast<std::size_t>(b - 1)];
+        if (!thumbnail.isNull()) {
+            continue;
+        }
+        if (drawn == kBatch) {
+            ScheduleBatch();
+            return;
+        }
+        thumbnail = look_->thumbnail(editor_->Document->board(b));
+        ++drawn;
+        if (b != currentBoard_) {
+            ShowThumbnail(b);
+        }
+    }
 }
 
 void BoardStrip::Invalidate() {
-    thumbnails_.clear();
+    thumbnails_.assign(thumbnails_.size(), QImage());
     current_ = QImage();
     currentBoard_ = 0;
-    tiles_.clear();
-    art_.reset();
     for (int i = 0; i < List->count(); ++i) {
         List->item(i)->setData(Qt::UserRole, QVariant());
     }
 }
 
-void BoardStrip::RedrawAll() {
-    Invalidate();
-    Refresh();
+void BoardStrip::Forget(int b) {
+    if (b >= 1 && b <= static_cast<int>(thumbnails_.size())) {
+        thumbnails_[static_cast<std::size_t>(b - 1)] = QImage();
+    }
+    if (b >= 1 && b <= List->count()) {
+        List->item(b - 1)->setData(Qt::UserRole, QVariant());
+    }
 }
 
-QImage BoardStrip::ThumbnailOf(int b) const {
+QImage BoardStrip::ThumbnailOf(int b) {
     if (b < 1 || b > editor_->Document->boardCount()) {
         return {};
     }
     if (b == currentBoard_) {
         return current_;
     }
-    const auto found = thumbnails_.find(ContentKey(editor_->Document->board(b)));
-    return found == thumbnails_.end() ? QImage() : found->second;
+    if (b > static_cast<int>(thumbnails_.size())) {
+        return {};
+    }
+    // One that waits for its batch is drawn now.
+    QImage& thumbnail = thumbnails_[static_cast<std::size_t>(b - 1)];
+    if (thumbnail.isNull()) {
+        thumbnail = look_->thumbnail(editor_->Document->board(b));
+    }
+    return thumbnail;
 }
 
 void BoardStrip::ShowCurrent() {

@@ -3,10 +3,7 @@
 #include <QDockWidget>
 #include <QImage>
 #include <QListWidget>
-#include <cstdint>
-#include <map>
-#include <optional>
-#include <unordered_map>
+#include <vector>
 
 #include "render/BoardRenderer.h"
 
@@ -16,6 +13,9 @@ namespace krellon {
 
 class Form1;
 struct DocumentChange;
+namespace render {
+class BoardLook;
+}
 
 // The list inside the strip: thumbnails in board order, one drag moving one board.
 class BoardStripList : public QListWidget {
@@ -41,8 +41,8 @@ protected:
 // (its display mode and hidden-brick state), a fifth of its size, with its number: the current
 // board from the editor's picture of it, the others as showing them paints them. The current
 // board is highlighted and kept in view; a click shows a board, a drag moves one (one step),
-// a right click offers the Board menu. Thumbnails follow every step; only boards whose content
-// or look changed are drawn again.
+// a right click offers the Board menu. Thumbnails follow every step and come from the editor's
+// look; only the boards a step changed are drawn again, and all of them when the look changed.
 class BoardStrip : public QDockWidget {
     Q_OBJECT
 
@@ -52,36 +52,43 @@ public:
 
     BoardStripList* List = nullptr;
 
-    // Brings every thumbnail up to date now (it happens by itself once events are handled).
+    // Brings every thumbnail up to date now.
     void Refresh();
-    // Draws every thumbnail afresh, as a change of look does.
-    void RedrawAll();
-    // The thumbnail shown for board b (1-based).
-    QImage ThumbnailOf(int b) const;
+    // Brings the thumbnails in view up to date now and the others in batches, one each time
+    // the event loop turns: what a step or a change of look does by itself once events are
+    // handled.
+    void RefreshVisible();
+    // The thumbnail of board b (1-based), drawn now if it waits for its batch.
+    QImage ThumbnailOf(int b);
     // How many thumbnails the last refresh drew.
     int LastDrawn() const { return lastDrawn_; }
 
 private:
     void Changed(const DocumentChange& change);
     void ScheduleRefresh();
-    // Forgets every thumbnail and tile: the look of every board changed.
+    // Draws the thumbnails of boards first to last (rows from 0) that have none, then shows
+    // them all; the others are left to batches.
+    void Update(int first, int last);
+    // Puts board b's thumbnail, if drawn, on its item unless it shows it already.
+    void ShowThumbnail(int b);
+    void ScheduleBatch();
+    // Draws the next kBatch thumbnails that are missing.
+    void DrawBatch();
+    static constexpr int kBatch = 16;
+    // Forgets every thumbnail: the look of every board, or their order, changed.
     void Invalidate();
+    // Forgets board b's thumbnail (1-based).
+    void Forget(int b);
     void ShowCurrent();
-    // The tile of background b in the editor's display mode, read once per look.
-    const QImage& Tile(std::int32_t b);
-    // The bricks and hidden-brick state the boards are drawn with.
-    const render::BoardArt& Art();
-    QImage Draw(int b);
 
     Form1* editor_;
+    render::BoardLook* look_;
     QMenu* boardMenu_;
     bool scheduled_ = false;
+    bool batchScheduled_ = false;
     int lastDrawn_ = 0;
-    // Thumbnails by the content they show: a board moved, copied or put back by an undo is
-    // not drawn again.
-    std::unordered_map<std::uint64_t, QImage> thumbnails_;
-    std::map<std::int32_t, QImage> tiles_;
-    std::optional<render::BoardArt> art_;
+    // Thumbnails by board, from board 1; a null one is drawn at the next refresh.
+    std::vector<QImage> thumbnails_;
     // The thumbnail of the editor's picture of board currentBoard_, as the last refresh found it.
     QImage current_;
     int currentBoard_ = 0;

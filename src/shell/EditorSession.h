@@ -2,13 +2,15 @@
 
 #include "document/BoardSetDocument.h"
 #include "document/EditJournalKeeper.h"
+#include "render/BoardLook.h"
 
 namespace krellon {
 
-// What the main window works on, apart from any widget: the open set with its history, and
-// the journal that keeps its unsaved steps. The main window owns it and hands its parts to the
-// editor, the strip and the tools. The journal goes first, while the history still tells
-// whether the set holds unsaved work; the set empties its history without a word to anyone.
+// What the main window works on, apart from any widget: the open set with its history, the
+// journal that keeps its unsaved steps, and the look its boards are drawn from. The main window
+// owns it and hands its parts to the editor, the strip and the tools. The journal goes first, while
+// the history still tells whether the set holds unsaved work; the set empties its history without a
+// word to anyone.
 class EditorSession {
 public:
     EditorSession() = default;
@@ -17,8 +19,10 @@ public:
 
     BoardSetDocument* document() { return &document_; }
     EditJournalKeeper* journal() { return &journal_; }
+    render::BoardLook* look() { return &look_; }
 
 private:
+    render::BoardLook look_;
     BoardSetDocument document_;
     EditJournalKeeper journal_{&document_};
 };

@@ -43,7 +43,7 @@ const QString kCaption = "Krellon Boards Editor";
 
 MainWindow::MainWindow(QWidget* parent, const QString& startSet)
     : QMainWindow(parent), session_(std::make_unique<EditorSession>()) {
-    editor_ = std::make_unique<Form1>(session_->document(), this, startSet);
+    editor_ = std::make_unique<Form1>(session_->document(), session_->look(), this, startSet);
     tools_ = std::make_unique<BoardTools>(editor_.get());
     setCentralWidget(editor_.get());
     LinkExplorer(editor_.get());
