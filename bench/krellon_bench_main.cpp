@@ -332,7 +332,7 @@ void RegisterActions() {
             const bool textured = f.Look->mode() == render::BackgroundMode::Textured;
             f.Look->setMode(textured ? render::BackgroundMode::HalfBright
                                      : render::BackgroundMode::Textured);
-            strip->Refresh();
+            strip->refresh();
         },
         "copy 100 board pictures",
         [] {
@@ -348,14 +348,14 @@ void RegisterActions() {
         });
     // What the user sees of it at once: the thumbnails in view of a strip as high as the
     // window, the others left to batches.
-    strip->List->resize(render::kThumbnailWidth + 70, f.height());
+    strip->list->resize(render::kThumbnailWidth + 70, f.height());
     Register(
         "board strip: thumbnails in view",
         [&f] {
             const bool textured = f.Look->mode() == render::BackgroundMode::Textured;
             f.Look->setMode(textured ? render::BackgroundMode::HalfBright
                                      : render::BackgroundMode::Textured);
-            strip->RefreshVisible();
+            strip->refreshVisible();
         },
         "copy 100 board pictures", {}, 0);
     Register(

@@ -35,7 +35,7 @@ protected:
         WriteBoardSet("set.bds", set);
         window = std::make_unique<MainWindow>();
         strip = window->Strip();
-        strip->Refresh();
+        strip->refresh();
     }
     void TearDown() override { window.reset(); }
     Form1& Editor() { return *window->Editor(); }
@@ -48,7 +48,7 @@ protected:
         QApplication::processEvents();
         std::vector<QImage> thumbnails;
         for (int b = 1; b <= f.BoardCount(); ++b) {
-            thumbnails.push_back(strip->ThumbnailOf(b));
+            thumbnails.push_back(strip->thumbnailOf(b));
         }
         for (int i = 0; i < f.BoardCount(); ++i) {
             const int b = (current - 1 + i) % f.BoardCount() + 1;
@@ -76,8 +76,8 @@ protected:
 }  // namespace
 
 TEST_F(BoardStripTest, ThumbnailsAreTheBoardsAsShownAlsoWithStaleNamesInEveryLook) {
-    EXPECT_EQ(strip->List->count(), 5);
-    EXPECT_EQ(strip->List->item(2)->text(), "3");
+    EXPECT_EQ(strip->list->count(), 5);
+    EXPECT_EQ(strip->list->item(2)->text(), "3");
     // A larger set names code 9 "Hidden"; the name stays when the set of four is picked.
     Form1& f = Editor();
     auto many = TestBricks(12);
@@ -110,61 +110,61 @@ TEST_F(BoardStripTest, TheDockLeavesTheEditorsControlsWhereTheyAre) {
 TEST_F(BoardStripTest, OnlyTheBoardsAStepChangedAreDrawnAgain) {
     Form1& f = Editor();
     f.Document->setCells(2, {{1, 1, 3}}, "Place Brick");
-    strip->Refresh();
-    EXPECT_EQ(strip->LastDrawn(), 1);
+    strip->refresh();
+    EXPECT_EQ(strip->lastDrawn(), 1);
     // A move draws them all: thumbnails belong to board numbers.
     f.Document->moveBoard(1, 4, "Move Board");
-    strip->Refresh();
-    EXPECT_EQ(strip->LastDrawn(), 5);
+    strip->refresh();
+    EXPECT_EQ(strip->lastDrawn(), 5);
     f.Document->setBackground(5, 0);
-    strip->Refresh();
-    EXPECT_EQ(strip->LastDrawn(), 1);
+    strip->refresh();
+    EXPECT_EQ(strip->lastDrawn(), 1);
     ExpectThumbnailsAsShown();
     // A new look draws them all: those in view at once, the others once events are handled.
-    strip->List->resize(strip->List->width(), 0);
+    strip->list->resize(strip->list->width(), 0);
     window->Action("modeHalfBright")->trigger();
-    strip->RefreshVisible();
-    EXPECT_EQ(strip->LastDrawn(), 2);  // the current board, 5, and the one before it
-    EXPECT_FALSE(strip->List->item(0)->data(Qt::UserRole).isValid());
+    strip->refreshVisible();
+    EXPECT_EQ(strip->lastDrawn(), 2);  // the current board, 5, and the one before it
+    EXPECT_FALSE(strip->list->item(0)->data(Qt::UserRole).isValid());
     QApplication::processEvents();
-    EXPECT_TRUE(strip->List->item(0)->data(Qt::UserRole).isValid());
+    EXPECT_TRUE(strip->list->item(0)->data(Qt::UserRole).isValid());
 }
 
 TEST_F(BoardStripTest, AClickShowsABoardAndTheCurrentOneIsHighlighted) {
     Form1& f = Editor();
-    EXPECT_EQ(strip->List->currentRow(), 0);
-    QListWidgetItem* item = strip->List->item(3);
-    QTest::mouseClick(strip->List->viewport(), Qt::LeftButton, {},
-                      strip->List->visualItemRect(item).center());
+    EXPECT_EQ(strip->list->currentRow(), 0);
+    QListWidgetItem* item = strip->list->item(3);
+    QTest::mouseClick(strip->list->viewport(), Qt::LeftButton, {},
+                      strip->list->visualItemRect(item).center());
     EXPECT_EQ(f.CurrentBoard, 4);
     f.Command2_Click();
-    EXPECT_EQ(strip->List->currentRow(), 4);
+    EXPECT_EQ(strip->list->currentRow(), 4);
     window->Action("newBoard")->trigger();
-    strip->Refresh();
-    EXPECT_EQ(strip->List->count(), 6);
-    EXPECT_EQ(strip->List->currentRow(), 5);
+    strip->refresh();
+    EXPECT_EQ(strip->list->count(), 6);
+    EXPECT_EQ(strip->list->currentRow(), 5);
 }
 
 TEST_F(BoardStripTest, ADropMovesOneBoardAsOneStep) {
     using P = BoardStripList::DropAt;
     // Rows from 0 of 5: dropped above, below, on an item, and past the last one.
-    EXPECT_EQ(BoardStripList::DropTarget(0, 3, P::Above, 5), 2);
-    EXPECT_EQ(BoardStripList::DropTarget(0, 3, P::Below, 5), 3);
-    EXPECT_EQ(BoardStripList::DropTarget(4, 1, P::Above, 5), 1);
-    EXPECT_EQ(BoardStripList::DropTarget(4, 1, P::Below, 5), 2);
-    EXPECT_EQ(BoardStripList::DropTarget(2, 2, P::On, 5), 2);
-    EXPECT_EQ(BoardStripList::DropTarget(1, -1, P::Past, 5), 4);
+    EXPECT_EQ(BoardStripList::dropTarget(0, 3, P::Above, 5), 2);
+    EXPECT_EQ(BoardStripList::dropTarget(0, 3, P::Below, 5), 3);
+    EXPECT_EQ(BoardStripList::dropTarget(4, 1, P::Above, 5), 1);
+    EXPECT_EQ(BoardStripList::dropTarget(4, 1, P::Below, 5), 2);
+    EXPECT_EQ(BoardStripList::dropTarget(2, 2, P::On, 5), 2);
+    EXPECT_EQ(BoardStripList::dropTarget(1, -1, P::Past, 5), 4);
 
     Form1& f = Editor();
     const BoardSetContent before = f.CurrentBoardSet();
-    strip->List->setCurrentRow(0);
-    emit strip->List->moveRequested(0, 3);
+    strip->list->setCurrentRow(0);
+    emit strip->list->moveRequested(0, 3);
     BoardSetContent moved = before;
     std::rotate(moved.boards.begin(), moved.boards.begin() + 1, moved.boards.begin() + 4);
     EXPECT_TRUE(f.CurrentBoardSet() == moved);
     EXPECT_EQ(f.CurrentBoard, 4);
     EXPECT_EQ(f.Document->undoStack()->count(), 1);
-    strip->Refresh();
+    strip->refresh();
     ExpectThumbnailsAsShown();
     f.Document->undoStack()->undo();
     EXPECT_TRUE(f.CurrentBoardSet() == before);

@@ -82,7 +82,7 @@ int main(int argc, char** argv) {
     }
     window.show();
     app.processEvents();
-    window.Strip()->Refresh();
+    window.Strip()->refresh();
     app.processEvents();
     if (krellon::Form2* explorer = krellon::Shared().Explorer) {
         app.processEvents();

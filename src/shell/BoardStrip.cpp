@@ -27,7 +27,7 @@ BoardStripList::BoardStripList(QWidget* parent) : QListWidget(parent) {
     setSpacing(2);
 }
 
-int BoardStripList::DropTarget(int from, int row, DropAt at, int count) {
+int BoardStripList::dropTarget(int from, int row, DropAt at, int count) {
     int to = count - 1;
     switch (at) {
         case DropAt::Above:
@@ -66,7 +66,7 @@ void BoardStripList::dropEvent(QDropEvent* event) {
                 break;
         }
     }
-    const int to = DropTarget(from, index.isValid() ? index.row() : -1, at, count());
+    const int to = dropTarget(from, index.isValid() ? index.row() : -1, at, count());
     event->setDropAction(Qt::IgnoreAction);
     event->accept();
     if (from >= 0 && to != from) {
@@ -78,93 +78,93 @@ BoardStrip::BoardStrip(Form1* editor, QMenu* boardMenu, QWidget* parent)
     : QDockWidget("Boards", parent), editor_(editor), look_(editor->Look), boardMenu_(boardMenu) {
     setObjectName("BoardStrip");
     setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable);
-    List = new BoardStripList(this);
-    List->setMinimumWidth(render::kThumbnailWidth + 70);
-    setWidget(List);
+    list = new BoardStripList(this);
+    list->setMinimumWidth(render::kThumbnailWidth + 70);
+    setWidget(list);
 
-    connect(editor_->Document, &BoardSetDocument::changed, this, &BoardStrip::Changed);
+    connect(editor_->Document, &BoardSetDocument::changed, this, &BoardStrip::documentChanged);
     connect(look_, &render::BoardLook::changed, this, [this] {
-        Invalidate();
-        ScheduleRefresh();
+        invalidate();
+        scheduleRefresh();
     });
     // Another board shown: the one left is drawn as showing it again paints it, the one shown
     // as it is on screen.
     connect(editor_, &Form1::BoardPainted, this, [this] {
-        ShowCurrent();
-        ScheduleRefresh();
+        showCurrent();
+        scheduleRefresh();
     });
-    connect(List, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
-        const int b = List->row(item) + 1;
+    connect(list, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
+        const int b = list->row(item) + 1;
         RunHandler(editor_, [this, b] { editor_->ShowBoard(b); });
     });
-    connect(List, &BoardStripList::moveRequested, this, [this](int from, int to) {
+    connect(list, &BoardStripList::moveRequested, this, [this](int from, int to) {
         RunHandler(editor_, [this, from, to] {
             editor_->Document->moveBoard(from + 1, to + 1, "Move Board");
         });
     });
-    connect(List, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-        QListWidgetItem* item = List->itemAt(at);
+    connect(list, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        QListWidgetItem* item = list->itemAt(at);
         if (item == nullptr || boardMenu_ == nullptr) {
             return;
         }
-        const int b = List->row(item) + 1;
+        const int b = list->row(item) + 1;
         RunHandler(editor_, [this, b] { editor_->ShowBoard(b); });
-        boardMenu_->exec(List->viewport()->mapToGlobal(at));
+        boardMenu_->exec(list->viewport()->mapToGlobal(at));
     });
-    Refresh();
+    refresh();
 }
 
-void BoardStrip::Changed(const DocumentChange& change) {
+void BoardStrip::documentChanged(const DocumentChange& change) {
     using Kind = DocumentChange::Kind;
     switch (change.kind) {
         case Kind::Cells:
         case Kind::Background:
-            Forget(change.board);
+            forget(change.board);
             break;
         case Kind::BoardSetName:
         case Kind::AuthorName:
             break;
         default:
             // Boards added, removed or moved, another set or other image files: all of them.
-            Invalidate();
+            invalidate();
             break;
     }
-    ScheduleRefresh();
+    scheduleRefresh();
 }
 
-void BoardStrip::ScheduleRefresh() {
+void BoardStrip::scheduleRefresh() {
     // Many changes in one event (reading a set reads bricks, backgrounds and boards) make one
     // refresh.
     if (!scheduled_) {
         scheduled_ = true;
         QTimer::singleShot(0, this, [this] {
             if (scheduled_) {
-                RefreshVisible();
+                refreshVisible();
             }
         });
     }
 }
 
-void BoardStrip::Refresh() {
-    Update(0, std::numeric_limits<int>::max());
+void BoardStrip::refresh() {
+    updateRows(0, std::numeric_limits<int>::max());
 }
 
-void BoardStrip::RefreshVisible() {
+void BoardStrip::refreshVisible() {
     // The current row is kept in view, so the rows in view lie within a list's height of it.
-    const int rows = List->height() / (render::kThumbnailHeight + 2 * List->spacing()) + 1;
+    const int rows = list->height() / (render::kThumbnailHeight + 2 * list->spacing()) + 1;
     const int current = editor_->CurrentBoard - 1;
-    Update(current - rows, current + rows);
+    updateRows(current - rows, current + rows);
 }
 
-void BoardStrip::Update(int first, int last) {
+void BoardStrip::updateRows(int first, int last) {
     scheduled_ = false;
     lastDrawn_ = 0;
     const int count = editor_->Document->boardCount();
-    while (List->count() > count) {
-        delete List->takeItem(List->count() - 1);
+    while (list->count() > count) {
+        delete list->takeItem(list->count() - 1);
     }
-    while (List->count() < count) {
-        List->addItem(new QListWidgetItem);
+    while (list->count() < count) {
+        list->addItem(new QListWidgetItem);
     }
     thumbnails_.resize(static_cast<std::size_t>(count));
     bool pending = false;
@@ -175,7 +175,7 @@ void BoardStrip::Update(int first, int last) {
             ++lastDrawn_;
         }
         pending = pending || thumbnail.isNull();
-        QListWidgetItem* item = List->item(b - 1);
+        QListWidgetItem* item = list->item(b - 1);
         if (b == editor_->CurrentBoard) {
             // The board on screen as it is there: the hidden-brick toggle and a change of mode
             // redraw only some of its cells, and a code past the brick set whose stale name
@@ -187,21 +187,21 @@ void BoardStrip::Update(int first, int last) {
             }
             current_ = std::move(shown);
         } else {
-            ShowThumbnail(b);
+            showThumbnail(b);
         }
         item->setText(QString::number(b));
     }
     currentBoard_ = editor_->CurrentBoard;
-    ShowCurrent();
+    showCurrent();
     if (pending) {
-        ScheduleBatch();
+        scheduleBatch();
     }
 }
 
-void BoardStrip::ShowThumbnail(int b) {
+void BoardStrip::showThumbnail(int b) {
     // The item's data tells that its icon shows the thumbnail: a board that stayed gets no new
     // pixmap. One not drawn yet keeps the icon it had.
-    QListWidgetItem* item = List->item(b - 1);
+    QListWidgetItem* item = list->item(b - 1);
     const QImage& thumbnail = thumbnails_[static_cast<std::size_t>(b - 1)];
     if (!thumbnail.isNull() && (!item->data(Qt::UserRole).isValid() || item->icon().isNull())) {
         item->setIcon(QIcon(QPixmap::fromImage(thumbnail)));
@@ -209,18 +209,18 @@ void BoardStrip::ShowThumbnail(int b) {
     }
 }
 
-void BoardStrip::ScheduleBatch() {
+void BoardStrip::scheduleBatch() {
     if (!batchScheduled_) {
         batchScheduled_ = true;
-        QTimer::singleShot(0, this, [this] { DrawBatch(); });
+        QTimer::singleShot(0, this, [this] { drawBatch(); });
     }
 }
 
-void BoardStrip::DrawBatch() {
+void BoardStrip::drawBatch() {
     batchScheduled_ = false;
     // Boards added or removed since the last refresh wait for the next one.
     const int count = std::min(
-        {static_cast<int>(thumbnails_.size()), List->count(), editor_->Document->boardCount()});
+        {static_cast<int>(thumbnails_.size()), list->count(), editor_->Document->boardCount()});
     int drawn = 0;
     for (int b = 1; b <= count; ++b) {
         QImage& thumbnail = thumbnails_[static_cast<std::size_t>(b - 1)];
@@ -228,36 +228,36 @@ void BoardStrip::DrawBatch() {
             continue;
         }
         if (drawn == kBatch) {
-            ScheduleBatch();
+            scheduleBatch();
             return;
         }
         thumbnail = look_->thumbnail(editor_->Document->board(b));
         ++drawn;
         if (b != currentBoard_) {
-            ShowThumbnail(b);
+            showThumbnail(b);
         }
     }
 }
 
-void BoardStrip::Invalidate() {
+void BoardStrip::invalidate() {
     thumbnails_.assign(thumbnails_.size(), QImage());
     current_ = QImage();
     currentBoard_ = 0;
-    for (int i = 0; i < List->count(); ++i) {
-        List->item(i)->setData(Qt::UserRole, QVariant());
+    for (int i = 0; i < list->count(); ++i) {
+        list->item(i)->setData(Qt::UserRole, QVariant());
     }
 }
 
-void BoardStrip::Forget(int b) {
+void BoardStrip::forget(int b) {
     if (b >= 1 && b <= static_cast<int>(thumbnails_.size())) {
         thumbnails_[static_cast<std::size_t>(b - 1)] = QImage();
     }
-    if (b >= 1 && b <= List->count()) {
-        List->item(b - 1)->setData(Qt::UserRole, QVariant());
+    if (b >= 1 && b <= list->count()) {
+        list->item(b - 1)->setData(Qt::UserRole, QVariant());
     }
 }
 
-QImage BoardStrip::ThumbnailOf(int b) {
+QImage BoardStrip::thumbnailOf(int b) {
     if (b < 1 || b > editor_->Document->boardCount()) {
         return {};
     }
@@ -275,15 +275,15 @@ QImage BoardStrip::ThumbnailOf(int b) {
     return thumbnail;
 }
 
-void BoardStrip::ShowCurrent() {
+void BoardStrip::showCurrent() {
     const int row = editor_->CurrentBoard - 1;
-    if (row < 0 || row >= List->count()) {
+    if (row < 0 || row >= list->count()) {
         return;
     }
-    if (List->currentRow() != row) {
-        List->setCurrentRow(row);
+    if (list->currentRow() != row) {
+        list->setCurrentRow(row);
     }
-    List->scrollToItem(List->item(row));
+    list->scrollToItem(list->item(row));
 }
 
 }  // namespace krellon

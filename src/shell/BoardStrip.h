@@ -27,7 +27,7 @@ public:
     // Where a drop lands against the row under it.
     enum class DropAt { Above, Below, On, Past };
     // The row a board dragged from row from lands on when dropped at row (rows from 0).
-    static int DropTarget(int from, int row, DropAt at, int count);
+    static int dropTarget(int from, int row, DropAt at, int count);
 
 signals:
     // The user dropped the board of row from at row to.
@@ -50,36 +50,36 @@ public:
     // boardMenu is what a right click offers.
     BoardStrip(Form1* editor, QMenu* boardMenu, QWidget* parent);
 
-    BoardStripList* List = nullptr;
+    BoardStripList* list = nullptr;
 
     // Brings every thumbnail up to date now.
-    void Refresh();
+    void refresh();
     // Brings the thumbnails in view up to date now and the others in batches, one each time
     // the event loop turns: what a step or a change of look does by itself once events are
     // handled.
-    void RefreshVisible();
+    void refreshVisible();
     // The thumbnail of board b (1-based), drawn now if it waits for its batch.
-    QImage ThumbnailOf(int b);
+    QImage thumbnailOf(int b);
     // How many thumbnails the last refresh drew.
-    int LastDrawn() const { return lastDrawn_; }
+    int lastDrawn() const { return lastDrawn_; }
 
 private:
-    void Changed(const DocumentChange& change);
-    void ScheduleRefresh();
+    void documentChanged(const DocumentChange& change);
+    void scheduleRefresh();
     // Draws the thumbnails of boards first to last (rows from 0) that have none, then shows
     // them all; the others are left to batches.
-    void Update(int first, int last);
+    void updateRows(int first, int last);
     // Puts board b's thumbnail, if drawn, on its item unless it shows it already.
-    void ShowThumbnail(int b);
-    void ScheduleBatch();
+    void showThumbnail(int b);
+    void scheduleBatch();
     // Draws the next kBatch thumbnails that are missing.
-    void DrawBatch();
+    void drawBatch();
     static constexpr int kBatch = 16;
     // Forgets every thumbnail: the look of every board, or their order, changed.
-    void Invalidate();
+    void invalidate();
     // Forgets board b's thumbnail (1-based).
-    void Forget(int b);
-    void ShowCurrent();
+    void forget(int b);
+    void showCurrent();
 
     Form1* editor_;
     render::BoardLook* look_;
