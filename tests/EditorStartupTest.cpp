@@ -150,16 +150,6 @@ TEST_F(EditorTest, PickingTheOpenSetKeepsItsEditsAndAnotherDiscardsThem) {
     EXPECT_EQ(f.BrickGrid(1, 0, 0), 0);
 }
 
-TEST_F(EditorTest, ImageFilesNamedInAnotherLetterCaseAreFound) {
-    WriteImages("Bricks.IMG", TestBricks(4));
-    WriteImages("BACKS.img", {TestBackground("one", 64, 64)});
-    WriteBoardSet("set.bds", TestSet());  // names bricks.img and backs.img
-    Form1& f = Open();
-    EXPECT_EQ(f.BrickCount, 4);
-    EXPECT_EQ(f.BackgroundCount, 1);
-    EXPECT_EQ(f.BrickSetFile(), "bricks.img");  // kept as the set names it
-}
-
 TEST_F(EditorTest, TextsFromFilesAreShownInTheirCodePage) {
     WriteImages("bricks.img", {TestBrick("Br\xE9que \x80")});
     BoardSetContent set = TestSet();

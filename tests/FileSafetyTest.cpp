@@ -256,10 +256,13 @@ TEST_F(FileSafetyTest, AnExceptionInAHandlerBecomesAMessageAndTheProgramGoesOn) 
 TEST_F(FileSafetyTest, AnImportUpdatesTheEditorWhateverLetterCaseNamesItsFile) {
     BoardSetContent set = TestSet(1);
     set.brickSetFile = "BRICKS.IMG";
+    set.backgroundSetFile = "Backs.Img";
     set.boards[0].cell(0, 0) = 1;
     WriteBoardSet("set.bds", set);
     Form1& f = Open();
-    ASSERT_EQ(f.BrickCount, 3);
+    ASSERT_EQ(f.BrickCount, 3);  // found, and kept as the set names it
+    EXPECT_EQ(f.BrickSetFile(), "BRICKS.IMG");
+    EXPECT_EQ(f.BackgroundCount, 1);
     Form2& e = Explore("bricks.img", 1);
     folder.write("brick 1.bmp",
                  BitmapOf(30, 15, std::vector<ColourValue>(256, MakeColour(200, 10, 20)),
