@@ -136,23 +136,18 @@ TEST_F(BoardToolsTest, ARectangleFillsOnReleaseAndEscapeCancelsIt) {
     EXPECT_TRUE(PaintedRight());
 }
 
-TEST_F(BoardToolsTest, FillTakesTheConnectedRegionOfLikeCells) {
+TEST_F(BoardToolsTest, FillTakesLikeCellsFlipsMoveThemAndThePressStaysTheOriginalOne) {
     Tools().SetTool(BoardTools::Tool::Fill);
     Tools().Press(1, Centre(0, 0));  // every empty cell: all but (10, 10)
     EXPECT_EQ(Changed().size(), 399u);
-    EXPECT_EQ(Editor().Document->board(1).cell(10, 10), 2);
     Tools().Press(2, Centre(10, 10));  // the lone brick 2 emptied
-    EXPECT_EQ(Editor().Document->board(1).cell(10, 10), 0);
     EXPECT_EQ(Stack().count(), 2);
     EXPECT_TRUE(PaintedRight());
     Stack().undo();
     Stack().undo();
     EXPECT_TRUE(Changed().empty());
-}
-
-TEST_F(BoardToolsTest, FlipsMoveTheCellsAndThePressStaysTheOriginalOne) {
+    // The flips, whose cells BoardEditsTest pins: the undo text and the pixels.
     window->Action("flipLeftRight")->trigger();
-    EXPECT_EQ(Editor().Document->board(1).cell(9, 10), 2);
     window->Action("flipTopBottom")->trigger();
     EXPECT_EQ(Editor().Document->board(1).cell(9, 9), 2);
     EXPECT_EQ(Stack().undoText(), "Flip Top-Bottom");

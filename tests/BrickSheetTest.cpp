@@ -82,39 +82,35 @@ std::vector<ImageSpec> Bricks(int count) {
     return bricks;
 }
 
-TEST(BrickSheetTest, WholeSetsAreDrawnAsThePlainWalkDrawsThem) {
-    ExpectSameAsReference(BuildImageFile(Bricks(119), GreyPalette()), "119 bricks");
-    ExpectSameAsReference(BuildImageFile(Bricks(130), GreyPalette()), "more than 119 bricks");
-    ExpectSameAsReference(BuildImageFile(Bricks(5), GreyPalette()), "5 bricks");
-    ExpectSameAsReference(BuildImageFile({}, GreyPalette()), "no brick");
-}
-
-TEST(BrickSheetTest, ASetLargerThanIsReadWholeIsDrawnTheSame) {
-    auto bytes = BuildImageFile(Bricks(119), GreyPalette());
-    bytes.resize(bytes.size() + (5u << 20), 0xAB);  // read a block at a time
-    ExpectSameAsReference(bytes, "119 bricks and 5 MB after them");
-}
-
-TEST(BrickSheetTest, ASetCutShortAnywhereIsDrawnAsThePlainWalkDrawsIt) {
-    const auto whole = BuildImageFile(Bricks(4), GreyPalette());
-    for (std::size_t size = 0; size < whole.size(); size += size < 1100 ? 97 : 1) {
-        ExpectSameAsReference({whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(size)},
+TEST(BrickSheetTest, WholeCutAndDamagedSetsAreDrawnAsThePlainWalkDrawsThem) {
+    // Whole sets: 119 bricks, more than 119, a few, none; then 5 MB after them, read a block
+    // at a time.
+    for (const int count : {119, 130, 5, 0}) {
+        ExpectSameAsReference(BuildImageFile(Bricks(count), GreyPalette()),
+                              std::to_string(count) + " bricks");
+    }
+    auto large = BuildImageFile(Bricks(119), GreyPalette());
+    large.resize(large.size() + (5u << 20), 0xAB);
+    ExpectSameAsReference(large, "119 bricks and 5 MB after them");
+    // Cut short anywhere.
+    const auto four = BuildImageFile(Bricks(4), GreyPalette());
+    for (std::size_t size = 0; size < four.size(); size += size < 1100 ? 97 : 1) {
+        ExpectSameAsReference({four.begin(), four.begin() + static_cast<std::ptrdiff_t>(size)},
                               "cut at " + std::to_string(size));
     }
-}
-
-TEST(BrickSheetTest, DamagedNumbersEndTheSetWhereThePlainWalkEndsIt) {
-    const auto whole = BuildImageFile(Bricks(6), GreyPalette());
-    const auto record2 = static_cast<std::size_t>(
-        WalkImageRecords(MemorySource(whole), {.count = 6}).at(1).PaletteOffset);
-    // The second record's name length, then its palette count, then the header's image count.
+    // Damaged numbers: the second record's name length, then its palette count, then the
+    // header's image count.
+    const auto six = BuildImageFile(Bricks(6), GreyPalette());
+    RecordWalk walk;
+    walk.count = 6;
+    const auto record2 =
+        static_cast<std::size_t>(WalkImageRecords(MemorySource(six), walk).at(1).PaletteOffset);
     const std::size_t nameLength = record2 - 20 - std::strlen("Brick 2") - 1 - 4;
     for (const std::int32_t value : {0, -1, 1, 2, 1 << 30, 300, 257}) {
         for (const std::size_t at : {nameLength, record2 - 4, std::size_t{8}}) {
-            auto bytes = whole;
+            auto bytes = six;
             std::memcpy(bytes.data() + at, &value, 4);
-            ExpectSameAsReference(bytes,
-                                  std::to_string(value) + " at " + std::to_string(at));
+            ExpectSameAsReference(bytes, std::to_string(value) + " at " + std::to_string(at));
         }
     }
 }

@@ -97,6 +97,12 @@ TEST_F(ExplorerTest, ActivationListsTheFolderAndReadsTheFileAgain) {
     EXPECT_EQ(Shared().ImageCount, 3);
     EXPECT_EQ(Shared().CurrentImage, 3);
     EXPECT_EQ(e.windowTitle(), "Krellon IMG Explorer  - image 3 of 3");
+    // The image shown is no longer in the file: its last one is shown.
+    WriteImages("assorted.img", {TestBrick("only"), TestBrick("two")});
+    e.Form_Activate();
+    EXPECT_EQ(e.windowTitle(), "Krellon IMG Explorer  - image 2 of 2");
+    EXPECT_TRUE(e.Command1->isEnabled());
+    EXPECT_EQ(e.Combo2->Text(), "two");
 }
 
 TEST_F(ExplorerTest, StepsRingAndListsPickImagesAndFiles) {
@@ -125,36 +131,28 @@ TEST_F(ExplorerTest, StepsRingAndListsPickImagesAndFiles) {
     EXPECT_EQ(Shared().ImageCount, 2);
 }
 
-TEST_F(ExplorerTest, BitmapNamesAndButtonCaptions) {
+TEST_F(ExplorerTest, BitmapNamesButtonCaptionsScaleAndPlacement) {
     OpenFolder();
     Form2& e = Explore("assorted.img", 1);
-    const std::vector<QString> expected = {"wall.bmp", "wall.bmp", "wall.BMP.bmp", ".bmp.bmp",
-                                           ".bmp"};
-    for (int i = 0; i < 5; ++i) {
-        Shared().CurrentImage = i + 1;
-        e.ShowImage();
-        EXPECT_EQ(Shared().BitmapFile(), expected[static_cast<std::size_t>(i)]) << i;
-    }
-    Shared().CurrentImage = 1;
-    e.ShowImage();
     EXPECT_EQ(e.Command1->Caption(), "<-  Export to  wall.bmp  ->");
     EXPECT_EQ(e.Command2->Caption(), "->  Import from  wall.bmp  <-");
-}
-
-TEST_F(ExplorerTest, ScaleAndPlacement) {
-    OpenFolder();
-    Form2& e = Explore("assorted.img", 1);
-    EXPECT_EQ(e.Scale, 8);
-    EXPECT_EQ(e.Picture1->geometry(), QRect(15, 78, 240, 120));
-    e.Command4->click();
-    EXPECT_EQ(e.Scale, 4);
-    EXPECT_EQ(e.Picture1->geometry(), QRect(7, 10, 256, 256));
-    e.Command4->click();
-    EXPECT_EQ(e.Scale, 2);
-    EXPECT_EQ(e.Picture1->geometry(), QRect(7, 10, 256, 256));
-    e.Command4->click();
-    EXPECT_EQ(e.Scale, 1);
-    EXPECT_EQ(e.Picture1->geometry(), QRect(-15, 128, 300, 20));
+    int image = 0;
+    for (const QString bitmap : {"wall.bmp", "wall.bmp", "wall.BMP.bmp", ".bmp.bmp", ".bmp"}) {
+        Shared().CurrentImage = ++image;
+        e.ShowImage();
+        EXPECT_EQ(Shared().BitmapFile(), bitmap) << image;
+    }
+    // Each step of the scale button, with the image's place.
+    Shared().CurrentImage = 1;
+    e.ShowImage();
+    for (const auto& [scale, place] : {std::pair{8, QRect(15, 78, 240, 120)},
+                                       {4, QRect(7, 10, 256, 256)},
+                                       {2, QRect(7, 10, 256, 256)},
+                                       {1, QRect(-15, 128, 300, 20)}}) {
+        EXPECT_EQ(e.Scale, scale);
+        EXPECT_EQ(e.Picture1->geometry(), place);
+        e.Command4->click();
+    }
 }
 
 TEST_F(ExplorerTest, TheImageAndItsPaletteArDrawnExactly) {
@@ -193,11 +191,10 @@ TEST_F(ExplorerTest, NothingToShowDisablesTheControls) {
              {"empty.img", 1}, {"", 1}, {"gone.img", 1}, {"bricks.img", 0}}) {
         Form2& e = Explore(file, image);
         EXPECT_EQ(e.windowTitle(), "Krellon IMG Explorer") << file.toStdString() << image;
-        EXPECT_FALSE(e.Command1->isEnabled());
-        EXPECT_FALSE(e.Command2->isEnabled());
-        EXPECT_FALSE(e.Command3->isEnabled());
-        EXPECT_FALSE(e.Command4->isEnabled());
-        EXPECT_FALSE(e.Combo2->isEnabled());
+        for (QWidget* control : std::initializer_list<QWidget*>{e.Command1, e.Command2, e.Command3,
+                                                                e.Command4, e.Combo2}) {
+            EXPECT_FALSE(control->isEnabled());
+        }
         e.Command1_Click();  // harmless all the same
         e.Command2_Click();
         e.Command4_Click();

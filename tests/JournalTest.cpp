@@ -16,9 +16,9 @@
 #include <QTest>
 #include <QUndoStack>
 
+#include "CliRun.h"
 #include "EditorFixture.h"
 #include "JournalSteps.h"
-#include "cli/Commands.h"
 #include "document/BoardSetDocument.h"
 #include "document/EditJournalKeeper.h"
 #include "formats/NameHash.h"
@@ -133,9 +133,15 @@ TEST_F(JournalTest, WorkLeftByAClosedWindowIsOfferedAndRestoredAsOneStep) {
     EXPECT_TRUE(f.CurrentBoardSet() == TestSet(2));
 }
 
-TEST_F(JournalTest, SavingEmptiesTheJournalAndPickingAnotherSetKeepsIt) {
+TEST_F(JournalTest, SavingOrUndoingEmptiesTheJournalAndPickingAnotherSetKeepsIt) {
+    // Undoing back to the file leaves nothing to offer.
+    Editor().Picture1_MouseDown(1, 5, 5);
+    Editor().Document->undoStack()->undo();
+    window.reset();
+    EXPECT_EQ(Journals(), 0u);
     WriteBoardSet("other.bds", TestSet(1));
     window = std::make_unique<MainWindow>(nullptr, "set.bds");
+    EXPECT_TRUE(window->UnsavedStatus->isHidden());
     Form1& f = Editor();
     f.Picture1_MouseDown(1, 5, 5);
     EXPECT_EQ(Journals(), 1u);
@@ -154,16 +160,6 @@ TEST_F(JournalTest, SavingEmptiesTheJournalAndPickingAnotherSetKeepsIt) {
     EXPECT_FALSE(window->UnsavedStatus->isHidden());
     window->Action("restoreUnsaved")->trigger();
     EXPECT_TRUE(f.CurrentBoardSet() == edited);
-}
-
-TEST_F(JournalTest, UndoingBackToTheFileLeavesNothingToOffer) {
-    Form1& f = Editor();
-    f.Picture1_MouseDown(1, 5, 5);
-    f.Document->undoStack()->undo();
-    window.reset();
-    window = std::make_unique<MainWindow>();
-    EXPECT_TRUE(window->UnsavedStatus->isHidden());
-    EXPECT_EQ(Journals(), 0u);
 }
 
 TEST_F(JournalTest, AJournalThatCannotBeWrittenNeverBlocksEditing) {
@@ -396,20 +392,8 @@ TEST_F(JournalTest, JournalsOfAFolderRenamedSinceAreListedAndRecoveredByTheComma
     EXPECT_TRUE(window->UnsavedStatus->isHidden());  // another folder: nothing offered
     window.reset();
 
-    const auto run = [](QStringList arguments, QString* output = nullptr) {
-        QString out;
-        QString err;
-        QTextStream outStream(&out);
-        QTextStream errStream(&err);
-        arguments.prepend("krellon");
-        const int status = cli::Run(arguments, outStream, errStream);
-        if (output != nullptr) {
-            *output = out + err;
-        }
-        return status;
-    };
     QString listing;
-    ASSERT_EQ(run({"journals"}, &listing), 0);
+    ASSERT_EQ(Krellon({"journals"}, &listing), 0);
     const QStringList lines = listing.split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 1) << listing.toStdString();
     const QStringList fields = lines[0].split('\t');
@@ -418,13 +402,13 @@ TEST_F(JournalTest, JournalsOfAFolderRenamedSinceAreListedAndRecoveredByTheComma
     EXPECT_EQ(fields[3], QString::fromStdString((folder.path() / "set.bds").string()));
     EXPECT_EQ(fields[4], "folder gone");
 
-    ASSERT_EQ(run({"recover", fields[0], "-o", "recovered.bds"}), 0);
+    ASSERT_EQ(Krellon({"recover", fields[0], "-o", "recovered.bds"}), 0);
     FileSource recovered;
     ASSERT_TRUE(recovered.open(moved / "recovered.bds"));
     EXPECT_EQ(DecodeBoardSet(recovered).value(), edited);
-    EXPECT_EQ(run({"recover", fields[0], "-o", fields[0]}), 1);  // its own input
-    ASSERT_EQ(run({"discard", fields[0]}), 0);
-    ASSERT_EQ(run({"journals"}, &listing), 0);
+    EXPECT_EQ(Krellon({"recover", fields[0], "-o", fields[0]}), 1);  // its own input
+    ASSERT_EQ(Krellon({"discard", fields[0]}), 0);
+    ASSERT_EQ(Krellon({"journals"}, &listing), 0);
     EXPECT_TRUE(listing.isEmpty());
     std::filesystem::rename(moved, folder.path());
 }

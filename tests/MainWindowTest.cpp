@@ -39,10 +39,30 @@ protected:
         SetMessageHandlerForTesting(nullptr);
     }
 
+    // Works File > Backups…, modal, while it is open: the rows it lists, a restore of the
+    // newest version, closed.
+    QStringList RestoreNewestBackup() {
+        QStringList rows;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<BackupsDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            for (int i = 0; i < dialog->List->topLevelItemCount(); ++i) {
+                QTreeWidgetItem* item = dialog->List->topLevelItem(i);
+                rows << item->text(0) + "|" + item->text(3);
+            }
+            dialog->List->setCurrentItem(dialog->List->topLevelItem(0));
+            dialog->Restore->click();
+            dialog->reject();
+        });
+        window->Action("backups")->trigger();
+        return rows;
+    }
+
     std::unique_ptr<MainWindow> window;
 };
 
-TEST_F(MainWindowTest, TheEditorKeepsItsClientAreaAndTheStatusBarCarriesNotices) {
+TEST_F(MainWindowTest,
+       TheEditorKeepsItsClientAreaAndTheStatusBarCarriesNoticesAndThePointersPlace) {
     window->show();
     EXPECT_EQ(window->windowTitle(), "Krellon Boards Editor");
     Form1& f = *window->Editor();
@@ -53,6 +73,11 @@ TEST_F(MainWindowTest, TheEditorKeepsItsClientAreaAndTheStatusBarCarriesNotices)
     ShowStatus("No backup of KrelEdit.bds could be kept: Permission denied");
     EXPECT_EQ(window->statusBar()->currentMessage(),
               "No backup of KrelEdit.bds could be kept: Permission denied");
+    // What lies under the pointer, on the board and on the palette.
+    QTest::mouseMove(f.Picture1, QPoint(65, 35));
+    EXPECT_EQ(window->PointerStatus->text(), "Column 3, row 3: brick 1, brick 1");
+    QTest::mouseMove(f.Picture2, QPoint(40, 5));
+    EXPECT_EQ(window->PointerStatus->text(), "Brick 2: brick 2");
 }
 
 TEST_F(MainWindowTest, BackupsListsTheFolderVersionsAndRestoresOne) {
@@ -62,24 +87,7 @@ TEST_F(MainWindowTest, BackupsListsTheFolderVersionsAndRestoresOne) {
     f.Command4->click();  // set.bds saved over the older KrelEdit.bds
     ASSERT_NE(folder.read("KrelEdit.bds"), older);
 
-    QStringList rows;
-    bool restored = false;
-    // The dialog is modal: it is worked while it is open, then closed.
-    QTimer::singleShot(0, [&] {
-        auto* dialog = qobject_cast<BackupsDialog*>(QApplication::activeModalWidget());
-        ASSERT_NE(dialog, nullptr);
-        for (int i = 0; i < dialog->List->topLevelItemCount(); ++i) {
-            QTreeWidgetItem* item = dialog->List->topLevelItem(i);
-            rows << item->text(0) + "|" + item->text(3);
-        }
-        dialog->List->setCurrentItem(dialog->List->topLevelItem(0));
-        dialog->Restore->click();
-        restored = true;
-        dialog->reject();
-    });
-    window->Action("backups")->trigger();
-    ASSERT_TRUE(restored);
-    EXPECT_EQ(rows, QStringList{"KrelEdit.bds|Save of set.bds"});
+    EXPECT_EQ(RestoreNewestBackup(), QStringList{"KrelEdit.bds|Save of set.bds"});
     EXPECT_EQ(folder.read("KrelEdit.bds"), older);
     EXPECT_TRUE(
         window->statusBar()->currentMessage().startsWith("Restored KrelEdit.bds as it was on "));
@@ -106,13 +114,7 @@ TEST_F(MainWindowTest, AnImageFileOfAnOddNameRestoredFromTheBackupsIsReadAgain) 
         ReplaceFile(PathFromName(name), BuildImageFile(repainted, GreyPalette()), "Test").ok());
     f.ImageFileChanged(name);
     ASSERT_NE(f.Picture1->image(), before);
-    QTimer::singleShot(0, [&] {
-        auto* dialog = qobject_cast<BackupsDialog*>(QApplication::activeModalWidget());
-        ASSERT_NE(dialog, nullptr);
-        dialog->Restore->click();  // the newest: the bricks as they were
-        dialog->reject();
-    });
-    window->Action("backups")->trigger();
+    RestoreNewestBackup();  // the bricks as they were
     EXPECT_EQ(f.Picture1->image(), before);
 }
 
@@ -178,14 +180,4 @@ TEST_F(MainWindowTest, TheViewMenuAndTheControlsStayInStep) {
     EXPECT_TRUE(window->Action("showHidden")->isChecked());
     // Views are not steps.
     EXPECT_EQ(f.Document->undoStack()->count(), 0);
-}
-
-TEST_F(MainWindowTest, TheStatusBarTellsWhatLiesUnderThePointer) {
-    window->show();
-    Form1& f = *window->Editor();
-    QTest::mouseMove(f.Picture1, QPoint(65, 35));
-    EXPECT_EQ(window->PointerStatus->text(), f.BoardToolTip(65, 35));
-    EXPECT_EQ(window->PointerStatus->text(), "Column 3, row 3: brick 1, brick 1");
-    QTest::mouseMove(f.Picture2, QPoint(40, 5));
-    EXPECT_EQ(window->PointerStatus->text(), "Brick 2: brick 2");
 }

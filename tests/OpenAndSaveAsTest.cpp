@@ -39,21 +39,18 @@ protected:
 
 TEST_F(OpenAndSaveAsTest, TheCommandLineNamesAFolderOrASetAndRefusesMissingPaths) {
     const QString dir = QString::fromStdString(folder.path().string());
-    EditorStart start = ReadEditorCommandLine({"krellon-editor", dir});
-    EXPECT_FALSE(start.exitStatus);
-    EXPECT_EQ(start.folder, folder.path());
-    EXPECT_EQ(start.startSet, "");
-    start = ReadEditorCommandLine({"krellon-editor", dir + "/b.bds"});
-    EXPECT_FALSE(start.exitStatus);
-    EXPECT_EQ(start.folder, folder.path());
-    EXPECT_EQ(start.startSet, "b.bds");
     // A name that is not UTF-8 keeps its bytes.
     folder.write("S\xe9t.bds", EncodeBoardSet(TestSet(1)));
-    start = ReadEditorCommandLine(
-        {"krellon-editor", NameFromBytes(folder.path().native() + "/S\xe9t.bds")});
-    EXPECT_FALSE(start.exitStatus);
-    EXPECT_EQ(BytesFromName(start.startSet), "S\xe9t.bds");
-    start = ReadEditorCommandLine({"krellon-editor", dir + "/missing.bds"});
+    for (const auto& [argument, startSet] :
+         {std::pair{dir, QString()},
+          {dir + "/b.bds", QString("b.bds")},
+          {NameFromBytes(folder.path().native() + "/S\xe9t.bds"), NameFromBytes("S\xe9t.bds")}}) {
+        const EditorStart start = ReadEditorCommandLine({"krellon-editor", argument});
+        EXPECT_FALSE(start.exitStatus);
+        EXPECT_EQ(start.folder, folder.path());
+        EXPECT_EQ(start.startSet, startSet);
+    }
+    EditorStart start = ReadEditorCommandLine({"krellon-editor", dir + "/missing.bds"});
     EXPECT_EQ(start.exitStatus, 2);
     EXPECT_EQ(start.error, dir + "/missing.bds: no such file or folder");
     start = ReadEditorCommandLine({"krellon-editor", "--version"});
@@ -63,13 +60,6 @@ TEST_F(OpenAndSaveAsTest, TheCommandLineNamesAFolderOrASetAndRefusesMissingPaths
     EXPECT_EQ(start.exitStatus, 0);
     EXPECT_TRUE(start.output.contains("[FOLDER | FILE.bds]"));
     EXPECT_FALSE(ReadEditorCommandLine({"krellon-editor"}).exitStatus);
-}
-
-TEST_F(OpenAndSaveAsTest, AStartSetIsOpenedInsteadOfTheFirstListed) {
-    window = std::make_unique<MainWindow>(nullptr, "b.bds");
-    EXPECT_EQ(window->Editor()->BoardSetFile, "b.bds");
-    EXPECT_EQ(window->Editor()->BoardCount(), 2);
-    EXPECT_EQ(window->Editor()->Combo3->Text(), "b.bds");
 }
 
 TEST_F(OpenAndSaveAsTest, OpenFolderAndOpenBoardSetWorkInTheirFolder) {
@@ -96,9 +86,11 @@ TEST_F(OpenAndSaveAsTest, OpenFolderAndOpenBoardSetWorkInTheirFolder) {
     EXPECT_TRUE(messages.isEmpty());
 }
 
-TEST_F(OpenAndSaveAsTest, SaveAsWritesInTheWorkingFolderAndRefusesOthers) {
-    window = std::make_unique<MainWindow>(nullptr, "b.bds");
+TEST_F(OpenAndSaveAsTest, AStartSetOpensAndSaveAsWritesInTheWorkingFolderAndRefusesOthers) {
+    window = std::make_unique<MainWindow>(nullptr, "b.bds");  // not the first listed
     Form1& f = *window->Editor();
+    EXPECT_EQ(f.BoardCount(), 2);
+    EXPECT_EQ(f.Combo3->Text(), "b.bds");
     f.Command2_Click();
     f.Picture1_MouseDown(1, 5, 5);
     Answer(folder / "mine");

@@ -122,40 +122,26 @@ TEST_F(UndoTest, RandomStepsUndoneGiveTheFirstBytesAndRedoneTheLast) {
         };
         const auto first = EncodeBoardSet(f.CurrentBoardSet());
         for (int step = 0; step < 60; ++step) {
-            switch (pick(9)) {
-                case 0:
-                case 1:
-                case 2:
+            const int kind = pick(9);
+            if (kind <= 3) {  // three in four presses place the brick picked, one removes
+                if (kind < 3) {
                     Pick(f.Combo2, pick(f.Combo2->ListCount()));
-                    f.Picture1_MouseDown(1, static_cast<float>(pick(600)),
-                                         static_cast<float>(pick(300)));
-                    break;
-                case 3:
-                    f.Picture1_MouseDown(2, static_cast<float>(pick(600)),
-                                         static_cast<float>(pick(300)));
-                    break;
-                case 4:
-                    pick(2) ? f.Command2->click() : f.Command1->click();
-                    break;
-                case 5:
-                    if (pick(3) == 0) {
-                        f.Command3->click();
-                    } else if (f.Combo1->ListCount() > 0) {
-                        Pick(f.Combo1, pick(f.Combo1->ListCount()));
-                    }
-                    break;
-                case 6: {
-                    const QString name = "name " + QString::number(pick(4));
-                    SetInputHandlerForTesting([name](auto&&...) { return name; });
-                    pick(2) ? f.Label1_Click() : f.Label2_Click();
-                    break;
                 }
-                case 7:
-                    Pick(f.Combo4, pick(f.Combo4->ListCount()));
-                    break;
-                default:
-                    Pick(f.Combo5, pick(f.Combo5->ListCount()));
-                    break;
+                f.Picture1_MouseDown(kind < 3 ? 1 : 2, static_cast<float>(pick(600)),
+                                     static_cast<float>(pick(300)));
+            } else if (kind == 4) {
+                pick(2) ? f.Command2->click() : f.Command1->click();
+            } else if (kind == 5 && pick(3) == 0) {
+                f.Command3->click();
+            } else if (kind == 5 && f.Combo1->ListCount() > 0) {
+                Pick(f.Combo1, pick(f.Combo1->ListCount()));
+            } else if (kind == 6) {
+                const QString name = "name " + QString::number(pick(4));
+                SetInputHandlerForTesting([name](auto&&...) { return name; });
+                pick(2) ? f.Label1_Click() : f.Label2_Click();
+            } else if (kind >= 7) {
+                ComboBox* files = kind == 7 ? f.Combo4 : f.Combo5;
+                Pick(files, pick(files->ListCount()));
             }
         }
         const auto last = EncodeBoardSet(f.CurrentBoardSet());
