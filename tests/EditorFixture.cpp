@@ -19,6 +19,8 @@ EditorTest::EditorTest() : previous_(std::filesystem::current_path()) {
 EditorTest::~EditorTest() {
     // The explorer and the shared state outlive a window; each test starts without them.
     delete Shared().Explorer.data();
+    // The tools go first, as in the main window.
+    tools.reset();
     form.reset();
     Shared() = Module1{};
     std::filesystem::current_path(previous_);

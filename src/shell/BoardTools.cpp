@@ -23,8 +23,9 @@ constexpr ColourValue kOutline = MakeColour(255, 255, 0);
 
 }  // namespace
 
-BoardTools::BoardTools(Form1* editor, QObject* parent) : QObject(parent), editor_(editor) {
-    PictureBox* board = editor_->Picture1;
+BoardTools::BoardTools(Form1* editor, QObject* parent)
+    : QObject(parent), editor_(editor), board_(editor->Picture1) {
+    PictureBox* board = board_;
     connect(board, &PictureBox::mouseDown, this, qOverload<int, float, float>(&BoardTools::Press));
     connect(board, &PictureBox::mouseMoved, this, &BoardTools::Move);
     connect(board, &PictureBox::mouseUp, this, &BoardTools::Release);
@@ -231,7 +232,8 @@ void BoardTools::OutlineRectangle(QPoint a, QPoint b) {
 }
 
 bool BoardTools::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != editor_->Picture1 || tool_ == Tool::Press) {
+    // The board's own pointer, not the editor's: a board going with its window still tells.
+    if (watched != board_ || tool_ == Tool::Press) {
         return QObject::eventFilter(watched, event);
     }
     switch (event->type()) {

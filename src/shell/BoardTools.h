@@ -14,6 +14,7 @@ class QMouseEvent;
 namespace krellon {
 
 class Form1;
+class PictureBox;
 
 // The painting tools of the board picture: the one route of presses on the board. Press is
 // the original's press, the editor's own handler, untouched; Brush
@@ -66,6 +67,7 @@ private:
     void OutlineRectangle(QPoint a, QPoint b);
 
     Form1* editor_;
+    PictureBox* board_;  // the editor's board picture
     Tool tool_ = Tool::Press;
     int button_ = 0;        // the button of the stroke under way; 0 for none
     QPoint last_;           // the brush's last cell, the rectangle's anchor
