@@ -35,10 +35,10 @@ int Command::usage(Streams& io, const QString& error) const {
     return kUsage;
 }
 
-std::optional<int> Command::parseInputAndOutput(const QStringList& arguments,
-                                                const QCommandLineOption& output,
-                                                const QString& what, Streams& io, QString& file,
-                                                QString& out) {
+std::optional<int> Command::parseInputAndOutput(const QStringList& arguments, const QString& what,
+                                                Streams& io, QString& file, QString& out) {
+    const QCommandLineOption output(
+        {"o", "output"}, "The board set file to write (-: the standard output).", "SET.bds");
     parser.addOption(output);
     if (const auto status = parse(arguments, io)) {
         return status;

@@ -38,11 +38,11 @@ public:
     std::optional<int> parse(const QStringList& arguments, Streams& io);
     // Tells a usage error, with the usage; returns kUsage.
     int usage(Streams& io, const QString& error) const;
-    // For a command of one input file and a required output (output, "-o"): parses arguments
-    // into file and out. Returns the exit status to end with (--help, a usage error, an output
-    // that is also the input) or nothing to go on. what names the input ("one JSON file").
-    std::optional<int> parseInputAndOutput(const QStringList& arguments,
-                                           const QCommandLineOption& output, const QString& what,
+    // For a command of one input file and a required board set file to write ("-o SET.bds"):
+    // parses arguments into file and out. Returns the exit status to end with (--help, a usage
+    // error, an output that is also the input) or nothing to go on. what names the input ("one
+    // JSON file").
+    std::optional<int> parseInputAndOutput(const QStringList& arguments, const QString& what,
                                            Streams& io, QString& file, QString& out);
     // The arguments after the command's name.
     QStringList files() const { return parser.positionalArguments().mid(1); }

@@ -84,12 +84,10 @@ int Recover(const QStringList& arguments, Streams& io) {
                     "Writes the board set an edit journal holds, its start with every step that "
                     "can be read, to a board set file; the journal stays until discarded.",
                     "JOURNAL");
-    const QCommandLineOption output(
-        {"o", "output"}, "The board set file to write (-: the standard output).", "SET.bds");
     QString file;
     QString out;
     if (const auto status =
-            command.parseInputAndOutput(arguments, output, "one journal file", io, file, out)) {
+            command.parseInputAndOutput(arguments, "one journal file", io, file, out)) {
         return *status;
     }
     const auto read = ReadJournalFile(PathOf(file));

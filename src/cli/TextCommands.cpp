@@ -54,12 +54,10 @@ int Build(const QStringList& arguments, Streams& io) {
                     "Builds a board set file from the JSON text that dump writes; refuses text "
                     "that a board set file cannot hold.",
                     "SET.json");
-    const QCommandLineOption output(
-        {"o", "output"}, "The board set file to write (-: the standard output).", "SET.bds");
     QString file;
     QString out;
     if (const auto status =
-            command.parseInputAndOutput(arguments, output, "one JSON file", io, file, out)) {
+            command.parseInputAndOutput(arguments, "one JSON file", io, file, out)) {
         return *status;
     }
     const auto bytes = ReadWholeFile(PathOf(file), kMaxJsonBytes);
