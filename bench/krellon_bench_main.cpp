@@ -285,27 +285,27 @@ void RegisterActions() {
     // Lives as long as the editor, which the benchmark never closes.
     static BoardTools& tools = *new BoardTools(&f);
     Register(
-        "brush stroke event across 20 cells", [] { tools.Move(QPoint(19 * 30 + 15, 7)); },
+        "brush stroke event across 20 cells", [] { tools.move(QPoint(19 * 30 + 15, 7)); },
         "copy board", {}, 0,
         [&f] {
-            tools.Release(QPoint(0, 0));
-            tools.SetTool(BoardTools::Tool::Brush);
+            tools.release(QPoint(0, 0));
+            tools.setTool(BoardTools::Tool::Brush);
             f.CurrentBoard = 3;
             static bool place = true;
-            tools.Press(place ? 1 : 2, QPoint(15, 7));
+            tools.press(place ? 1 : 2, QPoint(15, 7));
             place = !place;
         });
     Register(
         "fill of 400 cells",
         [&f] {
             static bool place = true;
-            tools.Press(place ? 1 : 2, QPoint(15, 7));
+            tools.press(place ? 1 : 2, QPoint(15, 7));
             place = !place;
         },
         "copy board", {}, 0,
         [&f] {
-            tools.Release(QPoint(0, 0));
-            tools.SetTool(BoardTools::Tool::Fill);
+            tools.release(QPoint(0, 0));
+            tools.setTool(BoardTools::Tool::Fill);
             f.CurrentBoard = 3;
         });
     Register(
@@ -313,7 +313,7 @@ void RegisterActions() {
         [&f] { f.Document->insertBoard(2, f.Document->board(1), "Duplicate Board"); },
         "read tile, copy board", {}, 0,
         [&f] {
-            tools.SetTool(BoardTools::Tool::Press);
+            tools.setTool(BoardTools::Tool::Press);
             while (f.Document->boardCount() >= 100) {
                 if (f.Document->undoStack()->canUndo() &&
                     f.Document->undoStack()->undoText() == "Duplicate Board") {
@@ -660,7 +660,7 @@ int main(int argc, char** argv) {
     // an earlier run left there is not this run's.
     fs::remove_all(JournalFolder());
     EditJournalKeeper journal(editor->Document);
-    journal.Opened(folder, bench::kBoardSet);
+    journal.opened(folder, bench::kBoardSet);
 
     // A history of 10,000 steps: what it costs in memory, and its journal read back.
     const long beforeHistory = bench::ResidentKilobytes();
@@ -668,9 +668,9 @@ int main(int argc, char** argv) {
         editor->Document->setCells(1, {{i % 20, (i / 20) % 20, 200 + i / 400}}, "Place Brick");
     }
     const long history = bench::ResidentKilobytes() - beforeHistory;
-    journal.Flush();
+    journal.flush();
     const fs::path journal10k = folder / "Journal10k.krj";
-    fs::copy_file(EditJournalKeeper::Journals(folder, bench::kBoardSet).front(), journal10k,
+    fs::copy_file(EditJournalKeeper::journals(folder, bench::kBoardSet).front(), journal10k,
                   fs::copy_options::overwrite_existing);
     editor->BoardSetFile = bench::kBoardSet;
     editor->ReadBoardSet();  // the set as read, with a new history

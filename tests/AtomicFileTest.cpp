@@ -164,7 +164,7 @@ TEST(AtomicFileTest, PatchedCopyWritesThePatchesOverTheCurrentBytesAcrossBlocks)
     ASSERT_EQ(kept.size(), 1u);
     EXPECT_EQ(kept[0].reason, "Import from x.bmp");
     EXPECT_EQ(kept[0].size, bytes.size());
-    const auto stored = BackupStore::Read(kept[0]);
+    const auto stored = BackupStore::read(kept[0]);
     ASSERT_TRUE(stored.ok());
     EXPECT_TRUE(stored.value() == bytes);
 }
@@ -319,7 +319,7 @@ TEST(BackupStoreTest, KeepsTheNewestVersionsOfEachFileWithinTheLimits) {
     ASSERT_EQ(kept.size(), 3u);
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(kept[static_cast<std::size_t>(i)].reason, "Save " + std::to_string(5 - i));
-        const auto bytes = BackupStore::Read(kept[static_cast<std::size_t>(i)]);
+        const auto bytes = BackupStore::read(kept[static_cast<std::size_t>(i)]);
         ASSERT_TRUE(bytes.ok());
         EXPECT_EQ(bytes.value(), Text("version " + std::to_string(4 - i)));
     }
@@ -423,7 +423,7 @@ TEST(AtomicFileTest, ABatchChangesNothingUntilItCommitsAndLeavesNothingWhenDropp
     EXPECT_EQ(folder.read("b.png"), newB);
     const auto kept = store.list();
     ASSERT_EQ(kept.size(), 1u);
-    const auto bytes = BackupStore::Read(kept[0]);
+    const auto bytes = BackupStore::read(kept[0]);
     ASSERT_TRUE(bytes.ok());
     EXPECT_EQ(bytes.value(), Bytes().raw("old a").data);
     EXPECT_EQ(Others(folder, {"a.png", "b.png", "c.png", "store"}), std::vector<std::string>{});

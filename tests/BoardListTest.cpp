@@ -44,7 +44,7 @@ protected:
         window = std::make_unique<MainWindow>();
     }
     void TearDown() override { window.reset(); }
-    Form1& Editor() { return *window->Editor(); }
+    Form1& Editor() { return *window->editor(); }
 
     // The set, its captions and its board picture are what reading expected would show on
     // board `shown`.
@@ -73,34 +73,34 @@ TEST_F(BoardListTest, EachBoardOperationLeavesTheSetAsIfReadSoAndUndoesExactly) 
     BoardSetContent expected = NumberedSet(3);
     QImage before = f.Picture1->image().copy();
 
-    window->Action("newBoard")->trigger();
+    window->action("newBoard")->trigger();
     Board empty;
     empty.background = Numbered(2).background;
     expected.boards.insert(expected.boards.begin() + 2, empty);
     ExpectShown(expected, 3);
-    EXPECT_EQ(window->Action("undo")->text(), "Undo New Board");
+    EXPECT_EQ(window->action("undo")->text(), "Undo New Board");
     f.Document->undoStack()->undo();
     ExpectShown(NumberedSet(3), 2);
     EXPECT_TRUE(f.Picture1->image() == before);
 
-    window->Action("duplicateBoard")->trigger();
+    window->action("duplicateBoard")->trigger();
     expected = NumberedSet(3);
     expected.boards.insert(expected.boards.begin() + 2, Numbered(2));
     ExpectShown(expected, 3);
 
-    window->Action("moveBoardEarlier")->trigger();  // the copy to place 2, showing it
+    window->action("moveBoardEarlier")->trigger();  // the copy to place 2, showing it
     ExpectShown(expected, 2);                       // the two are equal: the order reads the same
-    window->Action("moveBoardLater")->trigger();
-    window->Action("moveBoardLater")->trigger();  // board 3 (the copy) to place 4
+    window->action("moveBoardLater")->trigger();
+    window->action("moveBoardLater")->trigger();  // board 3 (the copy) to place 4
     std::swap(expected.boards[2], expected.boards[3]);
     ExpectShown(expected, 4);
 
-    window->Action("deleteBoard")->trigger();  // the last: the one before it shows
+    window->action("deleteBoard")->trigger();  // the last: the one before it shows
     expected.boards.pop_back();
     ExpectShown(expected, 3);
     f.Command1_Click();
     f.Command1_Click();                        // board 1
-    window->Action("deleteBoard")->trigger();  // its place is taken by the next
+    window->action("deleteBoard")->trigger();  // its place is taken by the next
     expected.boards.erase(expected.boards.begin());
     ExpectShown(expected, 1);
 
@@ -120,36 +120,36 @@ TEST_F(BoardListTest, EachBoardOperationLeavesTheSetAsIfReadSoAndUndoesExactly) 
 
 TEST_F(BoardListTest, ASetKeepsOneToAHundredBoards) {
     Form1& f = Editor();
-    window->Action("deleteBoard")->trigger();
-    window->Action("deleteBoard")->trigger();
+    window->action("deleteBoard")->trigger();
+    window->action("deleteBoard")->trigger();
     EXPECT_EQ(f.BoardCount(), 1);
-    EXPECT_FALSE(window->Action("deleteBoard")->isEnabled());
+    EXPECT_FALSE(window->action("deleteBoard")->isEnabled());
 
     WriteBoardSet("full.bds", NumberedSet(100));
     window = std::make_unique<MainWindow>(nullptr, "full.bds");
     Form1& g = Editor();
     EXPECT_EQ(g.BoardCount(), 100);
-    EXPECT_FALSE(window->Action("newBoard")->isEnabled());
-    EXPECT_FALSE(window->Action("duplicateBoard")->isEnabled());
-    EXPECT_FALSE(window->Action("pasteAsNewBoard")->isEnabled());
+    EXPECT_FALSE(window->action("newBoard")->isEnabled());
+    EXPECT_FALSE(window->action("duplicateBoard")->isEnabled());
+    EXPECT_FALSE(window->action("pasteAsNewBoard")->isEnabled());
 }
 
 TEST_F(BoardListTest, TheClipboardEntriesEditTheBoardShownAndSayWhatTheyDid) {
     Form1& f = Editor();
     f.Command2_Click();
-    window->Action("copyBoard")->trigger();
+    window->action("copyBoard")->trigger();
     EXPECT_TRUE(BoardFromJson(QApplication::clipboard()->text().toUtf8()).value() == Numbered(2));
     f.Command2_Click();  // board 3
-    window->Action("pasteBoard")->trigger();
+    window->action("pasteBoard")->trigger();
     EXPECT_EQ(window->statusBar()->currentMessage(), "Pasted over board 3");
-    window->Action("pasteAsNewBoard")->trigger();
+    window->action("pasteAsNewBoard")->trigger();
     EXPECT_EQ(window->statusBar()->currentMessage(), "Pasted as new board 4");
     BoardSetContent expected = NumberedSet(3);
     expected.boards[2] = Numbered(2);
     expected.boards.push_back(Numbered(2));
     ExpectShown(expected, 4);
     QApplication::clipboard()->setText("hello");
-    window->Action("pasteBoard")->trigger();
+    window->action("pasteBoard")->trigger();
     EXPECT_EQ(window->statusBar()->currentMessage(),
               "Nothing pasted: the clipboard holds no board");
     EXPECT_TRUE(f.CurrentBoardSet() == expected);

@@ -34,11 +34,11 @@ protected:
         }
         WriteBoardSet("set.bds", set);
         window = std::make_unique<MainWindow>();
-        strip = window->Strip();
+        strip = window->strip();
         strip->refresh();
     }
     void TearDown() override { window.reset(); }
-    Form1& Editor() { return *window->Editor(); }
+    Form1& Editor() { return *window->editor(); }
 
     // Every thumbnail is the editor's picture of its board at a fifth of its size: the
     // current board as it is on screen, then each other one as showing it paints it.
@@ -61,11 +61,11 @@ protected:
     }
     void ExpectThumbnailsAsShownInEveryLook() {
         ExpectThumbnailsAsShown();
-        window->Action("modeHalfBright")->trigger();
+        window->action("modeHalfBright")->trigger();
         ExpectThumbnailsAsShown();
-        window->Action("showHidden")->trigger();
+        window->action("showHidden")->trigger();
         ExpectThumbnailsAsShown();
-        window->Action("modeBlack")->trigger();
+        window->action("modeBlack")->trigger();
         ExpectThumbnailsAsShown();
     }
 
@@ -98,11 +98,11 @@ TEST_F(BoardStripTest, TheDockLeavesTheEditorsControlsWhereTheyAre) {
     window->show();
     QApplication::processEvents();
     EXPECT_TRUE(strip->isVisibleTo(window.get()));
-    EXPECT_TRUE(window->Action("boards")->isChecked());
+    EXPECT_TRUE(window->action("boards")->isChecked());
     EXPECT_EQ(window->centralWidget(), &f);
     EXPECT_EQ(f.Picture1->geometry(), QRect(0, 56, 600, 300));
     EXPECT_FALSE(f.geometry().intersects(strip->geometry()));
-    window->Action("boards")->trigger();
+    window->action("boards")->trigger();
     EXPECT_FALSE(strip->isVisibleTo(window.get()));
     EXPECT_EQ(f.Picture1->geometry(), QRect(0, 56, 600, 300));
 }
@@ -122,7 +122,7 @@ TEST_F(BoardStripTest, OnlyTheBoardsAStepChangedAreDrawnAgain) {
     ExpectThumbnailsAsShown();
     // A new look draws them all: those in view at once, the others once events are handled.
     strip->list->resize(strip->list->width(), 0);
-    window->Action("modeHalfBright")->trigger();
+    window->action("modeHalfBright")->trigger();
     strip->refreshVisible();
     EXPECT_EQ(strip->lastDrawn(), 2);  // the current board, 5, and the one before it
     EXPECT_FALSE(strip->list->item(0)->data(Qt::UserRole).isValid());
@@ -139,7 +139,7 @@ TEST_F(BoardStripTest, AClickShowsABoardAndTheCurrentOneIsHighlighted) {
     EXPECT_EQ(f.CurrentBoard, 4);
     f.Command2_Click();
     EXPECT_EQ(strip->list->currentRow(), 4);
-    window->Action("newBoard")->trigger();
+    window->action("newBoard")->trigger();
     strip->refresh();
     EXPECT_EQ(strip->list->count(), 6);
     EXPECT_EQ(strip->list->currentRow(), 5);

@@ -26,12 +26,12 @@ protected:
         WriteBoardSet("set.bds", set);
         window = std::make_unique<MainWindow>();
         window->show();
-        Pick(window->Editor()->Combo2, 2);  // brick 3
+        Pick(window->editor()->Combo2, 2);  // brick 3
     }
     void TearDown() override { window.reset(); }
 
-    Form1& Editor() { return *window->Editor(); }
-    BoardTools& Tools() { return *window->Tools(); }
+    Form1& Editor() { return *window->editor(); }
+    BoardTools& Tools() { return *window->tools(); }
     QUndoStack& Stack() { return *Editor().Document->undoStack(); }
     static QPoint Centre(int c, int r) { return QPoint(30 * c + 15, 15 * r + 7); }
     // Every cell whose code is not the one the set was read with.
@@ -58,8 +58,8 @@ protected:
 };
 
 TEST_F(BoardToolsTest, AFastBrushStrokeLeavesNoGapsAndIsOneStep) {
-    window->Action("toolBrush")->trigger();
-    EXPECT_EQ(window->ToolStatus->text(), "Tool: Brush");
+    window->action("toolBrush")->trigger();
+    EXPECT_EQ(window->toolStatus->text(), "Tool: Brush");
     const QImage before = Editor().Picture1->image().copy();
     // Through the real events: a press, two far-apart moves with the button held, a release.
     QWidget* board = Editor().Picture1;
@@ -89,19 +89,19 @@ TEST_F(BoardToolsTest, AFastBrushStrokeLeavesNoGapsAndIsOneStep) {
 }
 
 TEST_F(BoardToolsTest, MirrorPaintingChangesTheMirrorCellsToo) {
-    Tools().SetTool(BoardTools::Tool::Brush);
-    window->Action("mirror")->trigger();
-    Tools().Press(1, Centre(0, 2));
-    Tools().Move(Centre(3, 2));
-    Tools().Release(Centre(3, 2));
+    Tools().setTool(BoardTools::Tool::Brush);
+    window->action("mirror")->trigger();
+    Tools().press(1, Centre(0, 2));
+    Tools().move(Centre(3, 2));
+    Tools().release(Centre(3, 2));
     std::set<std::pair<int, int>> expected;
     for (int c : {0, 1, 2, 3, 16, 17, 18, 19}) {
         expected.insert({c, 2});
     }
     EXPECT_EQ(Changed(), expected);
     // A right stroke empties, mirrored as well.
-    Tools().Press(2, Centre(1, 2));
-    Tools().Release(Centre(1, 2));
+    Tools().press(2, Centre(1, 2));
+    Tools().release(Centre(1, 2));
     expected.erase({1, 2});
     expected.erase({18, 2});
     EXPECT_EQ(Changed(), expected);
@@ -109,22 +109,22 @@ TEST_F(BoardToolsTest, MirrorPaintingChangesTheMirrorCellsToo) {
 }
 
 TEST_F(BoardToolsTest, ARectangleFillsOnReleaseAndEscapeCancelsIt) {
-    Tools().SetTool(BoardTools::Tool::Rectangle);
+    Tools().setTool(BoardTools::Tool::Rectangle);
     const QImage before = Editor().Picture1->image().copy();
-    Tools().Press(1, Centre(2, 2));
-    Tools().Move(Centre(5, 4));
+    Tools().press(1, Centre(2, 2));
+    Tools().move(Centre(5, 4));
     EXPECT_TRUE(Changed().empty());  // only outlined while dragging
     EXPECT_FALSE(Editor().Picture1->image() == before);
-    Tools().Cancel();
-    Tools().Release(Centre(5, 4));
+    Tools().cancel();
+    Tools().release(Centre(5, 4));
     EXPECT_TRUE(Changed().empty());
     EXPECT_TRUE(Editor().Picture1->image() == before);
     EXPECT_EQ(Stack().count(), 0);
 
-    Tools().Press(1, Centre(5, 4));
-    Tools().Move(Centre(40, 2));  // past the board's edge: its last column
-    Tools().Move(Centre(2, 2));
-    Tools().Release(Centre(2, 2));
+    Tools().press(1, Centre(5, 4));
+    Tools().move(Centre(40, 2));  // past the board's edge: its last column
+    Tools().move(Centre(2, 2));
+    Tools().release(Centre(2, 2));
     std::set<std::pair<int, int>> expected;
     for (int c = 2; c <= 5; ++c) {
         for (int r = 2; r <= 4; ++r) {
@@ -137,23 +137,23 @@ TEST_F(BoardToolsTest, ARectangleFillsOnReleaseAndEscapeCancelsIt) {
 }
 
 TEST_F(BoardToolsTest, FillTakesLikeCellsFlipsMoveThemAndThePressStaysTheOriginalOne) {
-    Tools().SetTool(BoardTools::Tool::Fill);
-    Tools().Press(1, Centre(0, 0));  // every empty cell: all but (10, 10)
+    Tools().setTool(BoardTools::Tool::Fill);
+    Tools().press(1, Centre(0, 0));  // every empty cell: all but (10, 10)
     EXPECT_EQ(Changed().size(), 399u);
-    Tools().Press(2, Centre(10, 10));  // the lone brick 2 emptied
+    Tools().press(2, Centre(10, 10));  // the lone brick 2 emptied
     EXPECT_EQ(Stack().count(), 2);
     EXPECT_TRUE(PaintedRight());
     Stack().undo();
     Stack().undo();
     EXPECT_TRUE(Changed().empty());
     // The flips, whose cells BoardEditsTest pins: the undo text and the pixels.
-    window->Action("flipLeftRight")->trigger();
-    window->Action("flipTopBottom")->trigger();
+    window->action("flipLeftRight")->trigger();
+    window->action("flipTopBottom")->trigger();
     EXPECT_EQ(Editor().Document->board(1).cell(9, 9), 2);
     EXPECT_EQ(Stack().undoText(), "Flip Top-Bottom");
     EXPECT_TRUE(PaintedRight());
     // Press, the default: one cell a press; moving with the button held does nothing.
-    window->Action("toolPress")->trigger();
+    window->action("toolPress")->trigger();
     QTest::mousePress(Editor().Picture1, Qt::LeftButton, {}, Centre(0, 0));
     QTest::mouseMove(Editor().Picture1, Centre(5, 0));
     QTest::mouseRelease(Editor().Picture1, Qt::LeftButton, {}, Centre(5, 0));
@@ -162,34 +162,34 @@ TEST_F(BoardToolsTest, FillTakesLikeCellsFlipsMoveThemAndThePressStaysTheOrigina
 }
 
 TEST_F(BoardToolsTest, AStrokeCutShortByLostFocusLeavesOneWholeStep) {
-    Tools().SetTool(BoardTools::Tool::Brush);
-    Tools().Press(1, Centre(0, 5));
-    Tools().Move(Centre(4, 5));
+    Tools().setTool(BoardTools::Tool::Brush);
+    Tools().press(1, Centre(0, 5));
+    Tools().move(Centre(4, 5));
     // A dialog takes the focus mid-stroke: the stroke ends as it stands.
     QFocusEvent out(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
     QApplication::sendEvent(Editor().Picture1, &out);
-    Tools().Move(Centre(9, 5));  // the button is no longer down as far as the tools know
+    Tools().move(Centre(9, 5));  // the button is no longer down as far as the tools know
     EXPECT_EQ(Changed().size(), 5u);
     EXPECT_EQ(Stack().count(), 1);
     EXPECT_TRUE(Stack().canUndo());
     Stack().undo();
     EXPECT_TRUE(Changed().empty());
     // A rectangle cut short the same way is dropped, its outline with it.
-    Tools().SetTool(BoardTools::Tool::Rectangle);
+    Tools().setTool(BoardTools::Tool::Rectangle);
     const QImage before = Editor().Picture1->image().copy();
-    Tools().Press(1, Centre(1, 1));
-    Tools().Move(Centre(3, 3));
+    Tools().press(1, Centre(1, 1));
+    Tools().move(Centre(3, 3));
     QApplication::sendEvent(Editor().Picture1, &out);
-    Tools().Release(Centre(3, 3));
+    Tools().release(Centre(3, 3));
     EXPECT_TRUE(Changed().empty());
     EXPECT_TRUE(Editor().Picture1->image() == before);
 }
 
 TEST_F(BoardToolsTest, AStepOrAnUndoDuringABrushDragEndsTheStrokeBeforeIt) {
-    Tools().SetTool(BoardTools::Tool::Brush);
-    Tools().Press(1, Centre(0, 5));
-    Tools().Move(Centre(4, 5));
-    window->Action("newBoard")->trigger();  // Ctrl+M mid-drag: a step of its own
+    Tools().setTool(BoardTools::Tool::Brush);
+    Tools().press(1, Centre(0, 5));
+    Tools().move(Centre(4, 5));
+    window->action("newBoard")->trigger();  // Ctrl+M mid-drag: a step of its own
     EXPECT_EQ(Stack().count(), 2);
     EXPECT_EQ(Stack().undoText(), "New Board");
     Stack().undo();
@@ -198,11 +198,11 @@ TEST_F(BoardToolsTest, AStepOrAnUndoDuringABrushDragEndsTheStrokeBeforeIt) {
     Stack().undo();
     EXPECT_TRUE(Changed().empty());
     // Ctrl+Z mid-drag undoes the stroke so far, and the drag paints no more.
-    Tools().Press(1, Centre(0, 7));
-    Tools().Move(Centre(3, 7));
-    window->Action("undo")->trigger();
-    Tools().Move(Centre(9, 7));
-    Tools().Release(Centre(9, 7));
+    Tools().press(1, Centre(0, 7));
+    Tools().move(Centre(3, 7));
+    window->action("undo")->trigger();
+    Tools().move(Centre(9, 7));
+    Tools().release(Centre(9, 7));
     EXPECT_TRUE(Changed().empty());
     EXPECT_FALSE(Stack().canUndo());
 }

@@ -52,7 +52,7 @@ protected:
     }
 
     static std::vector<std::uint8_t> Stored(const BackupEntry& entry) {
-        auto bytes = BackupStore::Read(entry);
+        auto bytes = BackupStore::read(entry);
         return bytes.ok() ? bytes.value() : std::vector<std::uint8_t>();
     }
 

@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationName("krellon-journal-child");
     QDir::setCurrent(QString::fromLocal8Bit(argv[1]));
     krellon::MainWindow window;
-    DoJournalSteps(*window.Editor(), std::atoi(argv[2]));
+    DoJournalSteps(*window.editor(), std::atoi(argv[2]));
     std::printf("ready\n");
     std::fflush(stdout);
     return app.exec();

@@ -79,7 +79,7 @@ protected:
         window.reset();
         SetInputHandlerForTesting(nullptr);
     }
-    Form1& Editor() { return *window->Editor(); }
+    Form1& Editor() { return *window->editor(); }
     // Some edits of every kind.
     void Edit() {
         Form1& f = Editor();
@@ -97,7 +97,7 @@ protected:
     }
     // How many journals of name the data location holds.
     std::size_t Journals(const QString& name = "set.bds") {
-        return EditJournalKeeper::Journals(folder.path(), name).size();
+        return EditJournalKeeper::journals(folder.path(), name).size();
     }
 
     std::unique_ptr<MainWindow> window;
@@ -117,18 +117,18 @@ TEST_F(JournalTest, WorkLeftByAClosedWindowIsOfferedAndRestoredAsOneStep) {
     // Nothing changes by itself; the work is offered.
     EXPECT_TRUE(f.CurrentBoardSet() == TestSet(2));
     EXPECT_FALSE(f.Document->isModified());
-    EXPECT_FALSE(window->UnsavedStatus->isHidden());
-    EXPECT_TRUE(window->UnsavedStatus->text().startsWith("Unsaved changes of set.bds from "));
-    EXPECT_TRUE(window->UnsavedStatus->text().endsWith(" can be restored"));
-    EXPECT_TRUE(window->Action("restoreUnsaved")->isEnabled());
+    EXPECT_FALSE(window->unsavedStatus->isHidden());
+    EXPECT_TRUE(window->unsavedStatus->text().startsWith("Unsaved changes of set.bds from "));
+    EXPECT_TRUE(window->unsavedStatus->text().endsWith(" can be restored"));
+    EXPECT_TRUE(window->action("restoreUnsaved")->isEnabled());
 
-    window->RestoreButton->click();
+    window->restoreButton->click();
     EXPECT_TRUE(f.CurrentBoardSet() == edited);
     EXPECT_EQ(f.BoardSetName(), "Renamed");
     EXPECT_TRUE(f.Document->isModified());
     EXPECT_EQ(f.Document->undoStack()->undoText(), "Restore Unsaved Changes");
-    EXPECT_TRUE(window->UnsavedStatus->isHidden());
-    EXPECT_FALSE(window->Action("restoreUnsaved")->isEnabled());
+    EXPECT_TRUE(window->unsavedStatus->isHidden());
+    EXPECT_FALSE(window->action("restoreUnsaved")->isEnabled());
     f.Document->undoStack()->undo();
     EXPECT_TRUE(f.CurrentBoardSet() == TestSet(2));
 }
@@ -141,7 +141,7 @@ TEST_F(JournalTest, SavingOrUndoingEmptiesTheJournalAndPickingAnotherSetKeepsIt)
     EXPECT_EQ(Journals(), 0u);
     WriteBoardSet("other.bds", TestSet(1));
     window = std::make_unique<MainWindow>(nullptr, "set.bds");
-    EXPECT_TRUE(window->UnsavedStatus->isHidden());
+    EXPECT_TRUE(window->unsavedStatus->isHidden());
     Form1& f = Editor();
     f.Picture1_MouseDown(1, 5, 5);
     EXPECT_EQ(Journals(), 1u);
@@ -155,10 +155,10 @@ TEST_F(JournalTest, SavingOrUndoingEmptiesTheJournalAndPickingAnotherSetKeepsIt)
     Pick(f.Combo3, f.Combo3->findText("other.bds"));  // at once, no question
     EXPECT_EQ(Journals("KrelEdit.bds"), 1u) << "after other";
     EXPECT_EQ(f.BoardSetFile, "other.bds");
-    EXPECT_TRUE(window->UnsavedStatus->isHidden());
+    EXPECT_TRUE(window->unsavedStatus->isHidden());
     Pick(f.Combo3, f.Combo3->findText("KrelEdit.bds"));
-    EXPECT_FALSE(window->UnsavedStatus->isHidden());
-    window->Action("restoreUnsaved")->trigger();
+    EXPECT_FALSE(window->unsavedStatus->isHidden());
+    window->action("restoreUnsaved")->trigger();
     EXPECT_TRUE(f.CurrentBoardSet() == edited);
 }
 
@@ -170,12 +170,12 @@ TEST_F(JournalTest, AJournalThatCannotBeWrittenNeverBlocksEditing) {
     f.Picture1_MouseDown(1, 5, 5);
     f.Picture1_MouseDown(1, 35, 5);
     EXPECT_EQ(f.BrickGrid(1, 1, 0), 1);
-    EXPECT_TRUE(window->ProtectionStatus->text().startsWith(
+    EXPECT_TRUE(window->protectionStatus->text().startsWith(
         "Unsaved changes are not protected: the edit journal cannot be written (Not a "));
-    EXPECT_FALSE(window->ProtectionStatus->isHidden());
+    EXPECT_FALSE(window->protectionStatus->isHidden());
     f.Command4->click();
     EXPECT_EQ(folder.read("KrelEdit.bds"), EncodeBoardSet(f.CurrentBoardSet()));
-    EXPECT_TRUE(window->ProtectionStatus->isHidden());  // nothing unsaved any more
+    EXPECT_TRUE(window->protectionStatus->isHidden());  // nothing unsaved any more
 }
 
 TEST_F(JournalTest, AKilledEditorLosesNoStep) {
@@ -202,18 +202,18 @@ TEST_F(JournalTest, AKilledEditorLosesNoStep) {
         // The same steps here, for what the set must be.
         {
             MainWindow expected;
-            DoJournalSteps(*expected.Editor(), n);
-            const BoardSetContent afterSteps = expected.Editor()->CurrentBoardSet();
-            expected.Editor()->Document->undoStack()->clear();  // leaves no work behind
+            DoJournalSteps(*expected.editor(), n);
+            const BoardSetContent afterSteps = expected.editor()->CurrentBoardSet();
+            expected.editor()->Document->undoStack()->clear();  // leaves no work behind
             // The child's data location: its name under the same data folder.
             std::filesystem::current_path(childFolder.path());
             const QString name = QCoreApplication::applicationName();
             QCoreApplication::setApplicationName("krellon-journal-child");
             MainWindow restored;
-            ASSERT_FALSE(restored.UnsavedStatus->isHidden()) << n;
-            restored.Action("restoreUnsaved")->trigger();
-            EXPECT_TRUE(restored.Editor()->CurrentBoardSet() == afterSteps) << n;
-            restored.Editor()->Command4_Click();  // saved: nothing left to offer
+            ASSERT_FALSE(restored.unsavedStatus->isHidden()) << n;
+            restored.action("restoreUnsaved")->trigger();
+            EXPECT_TRUE(restored.editor()->CurrentBoardSet() == afterSteps) << n;
+            restored.editor()->Command4_Click();  // saved: nothing left to offer
             QCoreApplication::setApplicationName(name);
         }
         std::filesystem::current_path(folder.path());
@@ -225,14 +225,14 @@ TEST_F(JournalTest, TwoEditorsOnOneSetKeepAJournalEachAndLeaveTheOthersAlone) {
     const BoardSetContent workOfA = Editor().CurrentBoardSet();
     auto second = std::make_unique<MainWindow>();
     // A is still writing its journal: B neither offers nor overwrites it.
-    EXPECT_TRUE(second->UnsavedStatus->isHidden());
-    second->Editor()->Picture1_MouseDown(1, 35, 5);  // B's work
+    EXPECT_TRUE(second->unsavedStatus->isHidden());
+    second->editor()->Picture1_MouseDown(1, 35, 5);  // B's work
     EXPECT_EQ(Journals(), 2u);
     window.reset();  // A closes with its work unsaved
     auto third = std::make_unique<MainWindow>();
-    EXPECT_FALSE(third->UnsavedStatus->isHidden());
-    third->Action("restoreUnsaved")->trigger();
-    EXPECT_TRUE(third->Editor()->CurrentBoardSet() == workOfA);
+    EXPECT_FALSE(third->unsavedStatus->isHidden());
+    third->action("restoreUnsaved")->trigger();
+    EXPECT_TRUE(third->editor()->CurrentBoardSet() == workOfA);
     EXPECT_EQ(Journals(), 2u);  // B's, still open, and the third's with the restored work
 }
 
@@ -262,10 +262,10 @@ TEST_F(JournalOnASmallDiskTest, ARestoreOnAFullDiskChangesNothingAndKeepsTheOldJ
     window.reset();
     disk->Fill();
     window = std::make_unique<MainWindow>();
-    window->RestoreButton->click();
+    window->restoreButton->click();
     EXPECT_TRUE(Editor().CurrentBoardSet() == TestSet(2));
     EXPECT_EQ(Editor().Document->undoStack()->count(), 0);
-    EXPECT_FALSE(window->UnsavedStatus->isHidden());
+    EXPECT_FALSE(window->unsavedStatus->isHidden());
     EXPECT_EQ(window->statusBar()->currentMessage(),
               "Nothing restored: the edit journal cannot be written (No space left on device); "
               "the unsaved changes stay where they are");
@@ -274,7 +274,7 @@ TEST_F(JournalOnASmallDiskTest, ARestoreOnAFullDiskChangesNothingAndKeepsTheOldJ
 
     disk->Free();
     window = std::make_unique<MainWindow>();
-    window->RestoreButton->click();
+    window->restoreButton->click();
     EXPECT_TRUE(Editor().CurrentBoardSet() == edited);
     EXPECT_EQ(Journals(), 1u);  // the restored work, now in this session's journal
 }
@@ -283,34 +283,34 @@ TEST_F(JournalOnASmallDiskTest, StepsMadeWhileTheDiskIsFullAreJournalledAfreshOn
     Form1& f = Editor();
     f.Picture1_MouseDown(1, 5, 5);  // A on board 1
     disk->Fill();
-    window->Action("duplicateBoard")->trigger();  // a whole set: more than the disk has
-    EXPECT_EQ(window->ProtectionStatus->text(),
+    window->action("duplicateBoard")->trigger();  // a whole set: more than the disk has
+    EXPECT_EQ(window->protectionStatus->text(),
               "Unsaved changes are not protected: the edit journal cannot be written (No space "
               "left on device)");
-    EXPECT_FALSE(window->ProtectionStatus->isHidden());
+    EXPECT_FALSE(window->protectionStatus->isHidden());
     disk->Free();
     f.Picture1_MouseDown(1, 35, 5);  // C on the new board 2
-    EXPECT_TRUE(window->ProtectionStatus->isHidden());
+    EXPECT_TRUE(window->protectionStatus->isHidden());
     EXPECT_EQ(window->statusBar()->currentMessage(), "Unsaved changes are protected again");
     const BoardSetContent edited = f.CurrentBoardSet();
     ASSERT_EQ(edited.boards.size(), 3u);
     window.reset();  // closed or killed: the journal is all that is left
     window = std::make_unique<MainWindow>();
-    window->Action("restoreUnsaved")->trigger();
+    window->action("restoreUnsaved")->trigger();
     EXPECT_TRUE(Editor().CurrentBoardSet() == edited);
 
     // Without a step, the timer starts it afresh; a save ends the warning, which is then
     // no longer true.
     disk->Fill();
-    window->Action("duplicateBoard")->trigger();
-    EXPECT_FALSE(window->ProtectionStatus->isHidden());
+    window->action("duplicateBoard")->trigger();
+    EXPECT_FALSE(window->protectionStatus->isHidden());
     disk->Free();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return window->ProtectionStatus->isHidden(); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->protectionStatus->isHidden(); }, 5000));
     disk->Fill();
-    window->Action("duplicateBoard")->trigger();
-    EXPECT_FALSE(window->ProtectionStatus->isHidden());
+    window->action("duplicateBoard")->trigger();
+    EXPECT_FALSE(window->protectionStatus->isHidden());
     Editor().Command4->click();
-    EXPECT_TRUE(window->ProtectionStatus->isHidden());
+    EXPECT_TRUE(window->protectionStatus->isHidden());
     disk->Free();
 }
 
@@ -339,10 +339,10 @@ TEST_F(JournalTest, DamagedJournalsAreRestoredAsFarAsTheyReadAndMovedAsideNeverD
 
     window = std::make_unique<MainWindow>();
     EXPECT_TRUE(
-        window->UnsavedStatus->text().endsWith("can be restored; 1 of 3 steps could not be read"));
+        window->unsavedStatus->text().endsWith("can be restored; 1 of 3 steps could not be read"));
     EXPECT_TRUE(window->statusBar()->currentMessage().startsWith(
         "An edit journal of set.bds could not be read; it was moved aside to "));
-    window->RestoreButton->click();
+    window->restoreButton->click();
     BoardSetContent expected = TestSet(2);
     expected.boards[0].cells[1] = expected.boards[0].cells[3] = 2;
     EXPECT_TRUE(Editor().CurrentBoardSet() == expected);
@@ -359,23 +359,23 @@ TEST_F(JournalTest, EveryUnsavedSessionIsOfferedInTurnAndAFileChangedSinceIsTold
     Editor().Picture1_MouseDown(1, 5, 5);
     const BoardSetContent first = Editor().CurrentBoardSet();
     auto second = std::make_unique<MainWindow>();
-    second->Editor()->Picture1_MouseDown(1, 35, 5);
-    const BoardSetContent newest = second->Editor()->CurrentBoardSet();
+    second->editor()->Picture1_MouseDown(1, 35, 5);
+    const BoardSetContent newest = second->editor()->CurrentBoardSet();
     second.reset();
     window.reset();
     WriteBoardSet("set.bds", TestSet(3));  // replaced since, by a checkout say
 
     window = std::make_unique<MainWindow>();
-    EXPECT_TRUE(window->UnsavedStatus->text().endsWith(
+    EXPECT_TRUE(window->unsavedStatus->text().endsWith(
         " (and 1 more) can be restored; the file has changed on disk since"));
-    window->RestoreButton->click();
+    window->restoreButton->click();
     EXPECT_TRUE(Editor().CurrentBoardSet() == newest);
-    EXPECT_TRUE(window->UnsavedStatus->text().endsWith(
+    EXPECT_TRUE(window->unsavedStatus->text().endsWith(
         " can be restored; the file has changed on disk since"));
-    EXPECT_FALSE(window->UnsavedStatus->text().contains("more"));
-    window->RestoreButton->click();
+    EXPECT_FALSE(window->unsavedStatus->text().contains("more"));
+    window->restoreButton->click();
     EXPECT_TRUE(Editor().CurrentBoardSet() == first);
-    EXPECT_TRUE(window->UnsavedStatus->isHidden());
+    EXPECT_TRUE(window->unsavedStatus->isHidden());
     Editor().Document->undoStack()->undo();
     EXPECT_TRUE(Editor().CurrentBoardSet() == newest);
 }
@@ -389,7 +389,7 @@ TEST_F(JournalTest, JournalsOfAFolderRenamedSinceAreListedAndRecoveredByTheComma
     std::filesystem::rename(folder.path(), moved);
     std::filesystem::current_path(moved);
     window = std::make_unique<MainWindow>();
-    EXPECT_TRUE(window->UnsavedStatus->isHidden());  // another folder: nothing offered
+    EXPECT_TRUE(window->unsavedStatus->isHidden());  // another folder: nothing offered
     window.reset();
 
     QString listing;

@@ -54,7 +54,7 @@ protected:
             dialog->Restore->click();
             dialog->reject();
         });
-        window->Action("backups")->trigger();
+        window->action("backups")->trigger();
         return rows;
     }
 
@@ -65,7 +65,7 @@ TEST_F(MainWindowTest,
        TheEditorKeepsItsClientAreaAndTheStatusBarCarriesNoticesAndThePointersPlace) {
     window->show();
     EXPECT_EQ(window->windowTitle(), "Krellon Boards Editor");
-    Form1& f = *window->Editor();
+    Form1& f = *window->editor();
     EXPECT_EQ(f.size(), QSize(754, 575));
     EXPECT_EQ(f.Picture1->geometry(), QRect(0, 56, 600, 300));
     EXPECT_EQ(window->centralWidget(), &f);
@@ -75,15 +75,15 @@ TEST_F(MainWindowTest,
               "No backup of KrelEdit.bds could be kept: Permission denied");
     // What lies under the pointer, on the board and on the palette.
     QTest::mouseMove(f.Picture1, QPoint(65, 35));
-    EXPECT_EQ(window->PointerStatus->text(), "Column 3, row 3: brick 1, brick 1");
+    EXPECT_EQ(window->pointerStatus->text(), "Column 3, row 3: brick 1, brick 1");
     QTest::mouseMove(f.Picture2, QPoint(40, 5));
-    EXPECT_EQ(window->PointerStatus->text(), "Brick 2: brick 2");
+    EXPECT_EQ(window->pointerStatus->text(), "Brick 2: brick 2");
 }
 
 TEST_F(MainWindowTest, BackupsListsTheFolderVersionsAndRestoresOne) {
     folder.write("KrelEdit.bds", EncodeBoardSet(TestSet(5)));
     const auto older = folder.read("KrelEdit.bds");
-    Form1& f = *window->Editor();
+    Form1& f = *window->editor();
     f.Command4->click();  // set.bds saved over the older KrelEdit.bds
     ASSERT_NE(folder.read("KrelEdit.bds"), older);
 
@@ -106,7 +106,7 @@ TEST_F(MainWindowTest, AnImageFileOfAnOddNameRestoredFromTheBackupsIsReadAgain) 
     set.boards[0].cell(0, 0) = 1;
     WriteBoardSet("odd.bds", set);
     window = std::make_unique<MainWindow>(nullptr, "odd.bds");
-    Form1& f = *window->Editor();
+    Form1& f = *window->editor();
     const QImage before = f.Picture1->image().copy();
     std::vector<ImageSpec> repainted = TestBricks(3);
     repainted[0] = TestBrick("Red", 9);
@@ -122,7 +122,7 @@ TEST_F(MainWindowTest, TheMenusKeysDoWhatTheControlsDo) {
     window->show();
     QApplication::setActiveWindow(window.get());
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    Form1& f = *window->Editor();
+    Form1& f = *window->editor();
     EXPECT_EQ(QApplication::focusWidget(), f.Picture1);
     const auto key = [&](QKeyCombination combination) {
         QTest::keyClick(QApplication::focusWidget(), combination.key(),
@@ -136,25 +136,25 @@ TEST_F(MainWindowTest, TheMenusKeysDoWhatTheControlsDo) {
 
     QTest::mouseClick(f.Picture1, Qt::LeftButton, {}, QPoint(95, 50));  // brick 1 at (3, 3)
     EXPECT_EQ(f.BrickGrid(1, 3, 3), 1);
-    EXPECT_EQ(window->Action("undo")->text(), "Undo Place Brick");
-    EXPECT_EQ(window->ModifiedStatus->text(), "modified");
-    EXPECT_EQ(window->FileStatus->text(), "set.bds");
+    EXPECT_EQ(window->action("undo")->text(), "Undo Place Brick");
+    EXPECT_EQ(window->modifiedStatus->text(), "modified");
+    EXPECT_EQ(window->fileStatus->text(), "set.bds");
     key(Qt::CTRL | Qt::Key_Z);
     EXPECT_EQ(f.BrickGrid(1, 3, 3), 0);
-    EXPECT_EQ(window->Action("redo")->text(), "Redo Place Brick");
-    EXPECT_EQ(window->ModifiedStatus->text(), "");
+    EXPECT_EQ(window->action("redo")->text(), "Redo Place Brick");
+    EXPECT_EQ(window->modifiedStatus->text(), "");
     key(Qt::CTRL | Qt::Key_Y);
     EXPECT_EQ(f.BrickGrid(1, 3, 3), 1);
     key(Qt::CTRL | Qt::SHIFT | Qt::Key_Z);  // nothing left to redo
     EXPECT_EQ(f.BrickGrid(1, 3, 3), 1);
 
-    window->Action("clearBoard")->trigger();
-    EXPECT_EQ(window->Action("undo")->text(), "Undo Clear Board");
+    window->action("clearBoard")->trigger();
+    EXPECT_EQ(window->action("undo")->text(), "Undo Clear Board");
     EXPECT_EQ(f.BrickGrid(1, 2, 2), 0);
     key(Qt::CTRL | Qt::Key_S);
     EXPECT_EQ(f.BoardSetFile, "KrelEdit.bds");
-    EXPECT_EQ(window->FileStatus->text(), "KrelEdit.bds");
-    EXPECT_EQ(window->ModifiedStatus->text(), "");
+    EXPECT_EQ(window->fileStatus->text(), "KrelEdit.bds");
+    EXPECT_EQ(window->modifiedStatus->text(), "");
     EXPECT_EQ(folder.read("KrelEdit.bds"), EncodeBoardSet(f.CurrentBoardSet()));
 
     // Inside a list's text field, keys keep their text meaning.
@@ -167,17 +167,17 @@ TEST_F(MainWindowTest, TheMenusKeysDoWhatTheControlsDo) {
 }
 
 TEST_F(MainWindowTest, TheViewMenuAndTheControlsStayInStep) {
-    Form1& f = *window->Editor();
-    window->Action("modeBlack")->trigger();
+    Form1& f = *window->editor();
+    window->action("modeBlack")->trigger();
     EXPECT_TRUE(f.Option1->Button(2)->isChecked());
     EXPECT_EQ(f.Option1->Selected(), 2);
     f.Option1->Button(1)->click();
-    EXPECT_TRUE(window->Action("modeHalfBright")->isChecked());
-    EXPECT_TRUE(window->Action("showHidden")->isChecked());
-    window->Action("showHidden")->trigger();
+    EXPECT_TRUE(window->action("modeHalfBright")->isChecked());
+    EXPECT_TRUE(window->action("showHidden")->isChecked());
+    window->action("showHidden")->trigger();
     EXPECT_FALSE(f.Check1->isChecked());
     f.Check1->click();
-    EXPECT_TRUE(window->Action("showHidden")->isChecked());
+    EXPECT_TRUE(window->action("showHidden")->isChecked());
     // Views are not steps.
     EXPECT_EQ(f.Document->undoStack()->count(), 0);
 }

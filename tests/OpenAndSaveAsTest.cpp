@@ -67,16 +67,16 @@ TEST_F(OpenAndSaveAsTest, OpenFolderAndOpenBoardSetWorkInTheirFolder) {
     other.write("set one.bds", EncodeBoardSet(TestSet(3)));
     other.write("set two.bds", EncodeBoardSet(TestSet(4)));
     window = std::make_unique<MainWindow>();
-    Form1& f = *window->Editor();
+    Form1& f = *window->editor();
     Answer(other.path());
-    window->Action("openFolder")->trigger();
+    window->action("openFolder")->trigger();
     EXPECT_EQ(QDir::current(), QDir(QString::fromStdString(other.path().string())));
     EXPECT_EQ(f.Combo3->ListCount(), 2);
     EXPECT_EQ(f.Combo4->ListCount(), 0);  // no image files there
     EXPECT_TRUE(f.BoardSetFile == "set one.bds" || f.BoardSetFile == "set two.bds");
 
     Answer(folder / "b.bds");
-    window->Action("openBoardSet")->trigger();
+    window->action("openBoardSet")->trigger();
     EXPECT_EQ(QDir::current(), QDir(QString::fromStdString(folder.path().string())));
     EXPECT_EQ(f.BoardSetFile, "b.bds");
     EXPECT_EQ(f.BoardCount(), 2);
@@ -88,13 +88,13 @@ TEST_F(OpenAndSaveAsTest, OpenFolderAndOpenBoardSetWorkInTheirFolder) {
 
 TEST_F(OpenAndSaveAsTest, AStartSetOpensAndSaveAsWritesInTheWorkingFolderAndRefusesOthers) {
     window = std::make_unique<MainWindow>(nullptr, "b.bds");  // not the first listed
-    Form1& f = *window->Editor();
+    Form1& f = *window->editor();
     EXPECT_EQ(f.BoardCount(), 2);
     EXPECT_EQ(f.Combo3->Text(), "b.bds");
     f.Command2_Click();
     f.Picture1_MouseDown(1, 5, 5);
     Answer(folder / "mine");
-    window->Action("saveAs")->trigger();
+    window->action("saveAs")->trigger();
     EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
     EXPECT_EQ(folder.read("mine.bds"), EncodeBoardSet(f.CurrentBoardSet()));
     EXPECT_EQ(f.BoardSetFile, "mine.bds");
@@ -106,14 +106,14 @@ TEST_F(OpenAndSaveAsTest, AStartSetOpensAndSaveAsWritesInTheWorkingFolderAndRefu
 
     TempFolder other;
     Answer(other / "elsewhere.bds");
-    window->Action("saveAs")->trigger();
+    window->action("saveAs")->trigger();
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].startsWith("A board set names its image files without a folder"));
     EXPECT_FALSE(std::filesystem::exists(other / "elsewhere.bds"));
     EXPECT_EQ(f.BoardSetFile, "mine.bds");
 
     // Save to KrelEdit.bds goes on writing KrelEdit.bds.
-    window->Action("save")->trigger();
+    window->action("save")->trigger();
     EXPECT_EQ(f.BoardSetFile, "KrelEdit.bds");
     EXPECT_EQ(folder.read("KrelEdit.bds"), folder.read("mine.bds"));
 }

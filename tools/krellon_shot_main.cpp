@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     krellon::MainWindow window;
-    krellon::Form1& form = *window.Editor();
+    krellon::Form1& form = *window.editor();
     for (int i = 3; i < argc; ++i) {
         const QString step = QString::fromLocal8Bit(argv[i]);
         const QString value = step.section('=', 1);
@@ -82,7 +82,7 @@ int main(int argc, char** argv) {
     }
     window.show();
     app.processEvents();
-    window.Strip()->refresh();
+    window.strip()->refresh();
     app.processEvents();
     if (krellon::Form2* explorer = krellon::Shared().Explorer) {
         app.processEvents();

@@ -69,44 +69,44 @@ EditJournalKeeper::EditJournalKeeper(BoardSetDocument* document, QObject* parent
     base_ = document_->content();
     fileCheck_ = JournalFileCheck(base_);
     modified_ = document_->isModified();
-    connect(document_, &BoardSetDocument::changed, this, &EditJournalKeeper::Changed);
-    connect(document_, &BoardSetDocument::saved, this, &EditJournalKeeper::Saved);
+    connect(document_, &BoardSetDocument::changed, this, &EditJournalKeeper::documentChanged);
+    connect(document_, &BoardSetDocument::saved, this, &EditJournalKeeper::documentSaved);
     // Whether the set holds unsaved work is known once a step has moved the history: while a
     // step is being done or undone, the history has not moved yet.
     connect(document_->undoStack(), &QUndoStack::cleanChanged, this, [this](bool clean) {
         modified_ = !clean;
-        UpdateProtection();
+        updateProtection();
     });
     // Another set: this one's journal stays only while it holds unsaved work.
     // The next set shown is looked up for unsaved work.
     connect(document_, &BoardSetDocument::aboutToReset, this, [this] {
-        Close(!modified_);
+        close(!modified_);
         path_.clear();
         reset_ = true;
     });
     // At most one flush to disk a second, after the edits, never on an edit.
     syncTimer_.setSingleShot(true);
     syncTimer_.setInterval(1000);
-    connect(&syncTimer_, &QTimer::timeout, this, &EditJournalKeeper::Flush);
+    connect(&syncTimer_, &QTimer::timeout, this, &EditJournalKeeper::flush);
     retryTimer_.setInterval(2000);
-    connect(&retryTimer_, &QTimer::timeout, this, &EditJournalKeeper::Retry);
+    connect(&retryTimer_, &QTimer::timeout, this, &EditJournalKeeper::retry);
 }
 
 EditJournalKeeper::~EditJournalKeeper() {
-    Close(!modified_);
+    close(!modified_);
 }
 
-std::vector<fs::path> EditJournalKeeper::Journals(const fs::path& folder, const QString& fileName) {
+std::vector<fs::path> EditJournalKeeper::journals(const fs::path& folder, const QString& fileName) {
     return JournalFilesOf(JournalKey(folder, fileName));
 }
 
-void EditJournalKeeper::Opened(const fs::path& folder, const QString& fileName) {
+void EditJournalKeeper::opened(const fs::path& folder, const QString& fileName) {
     const std::string key = JournalKey(folder, fileName);
     folder_ = folder;
     fileName_ = fileName;
     if (key != key_ && file_.isOpen() && !modified_) {
         // Saved under another name: the next step starts the new name's journal.
-        Close(true);
+        close(true);
     }
     key_ = key;
     if (!reset_) {
@@ -126,7 +126,7 @@ void EditJournalKeeper::Opened(const fs::path& folder, const QString& fileName) 
         auto content = ReadJournal(file);
         file.close();
         if (!content) {
-            MoveAside(journal, "could not be read");
+            moveAside(journal, "could not be read");
             continue;
         }
         if (content->key != key) {
@@ -135,7 +135,7 @@ void EditJournalKeeper::Opened(const fs::path& folder, const QString& fileName) 
         if (content->set == shown) {
             // Nothing unsaved in what could be read; what could not stays aside.
             if (content->damaged()) {
-                MoveAside(journal, "could not be read whole");
+                moveAside(journal, "could not be read whole");
             } else {
                 Remove(journal);
             }
@@ -156,7 +156,7 @@ void EditJournalKeeper::Opened(const fs::path& folder, const QString& fileName) 
     emit offerChanged();
 }
 
-QString EditJournalKeeper::OfferText() const {
+QString EditJournalKeeper::offerText() const {
     if (offers_.empty()) {
         return {};
     }
@@ -179,7 +179,7 @@ QString EditJournalKeeper::OfferText() const {
     return text;
 }
 
-bool EditJournalKeeper::RestoreUnsavedWork() {
+bool EditJournalKeeper::restoreUnsavedWork() {
     if (offers_.empty()) {
         return false;
     }
@@ -189,18 +189,16 @@ bool EditJournalKeeper::RestoreUnsavedWork() {
     record.kind = JournalRecord::Kind::Whole;
     record.timeNs = NowNs();
     record.whole = offer.set;
-    std::string failure;
-    bool safe = Write(record, offer.set, failure);
-    if (const std::error_code flushed = safe ? sys::flushToDisk(file_) : std::error_code()) {
-        failure = flushed.message();
-        Close(false);
-        Failed(failure);
-        safe = false;
+    Status safe = write(record, offer.set);
+    if (const std::error_code flushed = safe.ok() ? sys::flushToDisk(file_) : std::error_code()) {
+        safe = Status::failure(flushed.message());
+        close(false);
+        fail(safe.error());
     }
-    if (!safe) {
-        UpdateProtection();
+    if (!safe.ok()) {
+        updateProtection();
         emit notice("Nothing restored: the edit journal cannot be written (" +
-                    QString::fromLocal8Bit(failure.c_str()) +
+                    QString::fromLocal8Bit(safe.error().c_str()) +
                     "); the unsaved changes stay where they are");
         return false;
     }
@@ -208,7 +206,7 @@ bool EditJournalKeeper::RestoreUnsavedWork() {
     document_->setWhole(offer.set, "Restore Unsaved Changes");
     restoring_ = false;
     if (offer.unreadable > 0) {
-        MoveAside(offer.journal, "could not be read whole");
+        moveAside(offer.journal, "could not be read whole");
     } else {
         Remove(offer.journal);
     }
@@ -217,7 +215,7 @@ bool EditJournalKeeper::RestoreUnsavedWork() {
     return true;
 }
 
-void EditJournalKeeper::Changed(const DocumentChange& change) {
+void EditJournalKeeper::documentChanged(const DocumentChange& change) {
     if (change.kind == DocumentChange::Kind::Reset) {
         // Another set, with nothing unsaved yet: whatever failed before was about the last.
         base_ = document_->content();
@@ -225,124 +223,110 @@ void EditJournalKeeper::Changed(const DocumentChange& change) {
         modified_ = false;
         failed_ = false;
         retryTimer_.stop();
-        UpdateProtection();
+        updateProtection();
         return;
     }
     if (restoring_) {
         return;
     }
-    std::string failure;
     const bool lagged = failed_;
-    if (Write(RecordOf(change, document_->content()), document_->content(), failure) && lagged) {
-        UpdateProtection("Unsaved changes are protected again");
+    if (write(RecordOf(change, document_->content()), document_->content()).ok() && lagged) {
+        updateProtection("Unsaved changes are protected again");
     }
 }
 
-void EditJournalKeeper::Saved() {
+void EditJournalKeeper::documentSaved() {
     // The file holds the set now: its journal is emptied, and the next step starts anew.
-    Close(true);
+    close(true);
     base_ = document_->content();
     fileCheck_ = JournalFileCheck(base_);
     modified_ = false;
     failed_ = false;
     retryTimer_.stop();
-    UpdateProtection();
+    updateProtection();
 }
 
-bool EditJournalKeeper::Write(JournalRecord record, const BoardSetContent& after,
-                              std::string& failure) {
+Status EditJournalKeeper::write(JournalRecord record, const BoardSetContent& after) {
     if (failed_) {
         // The journal lags the set: a new one starts from the set as it is after this step,
         // and the lagging one goes once the new one is on disk.
         const fs::path lagging = path_;
         path_.clear();
         base_ = after;
-        if (!Start(failure) || FlushFailed(failure)) {
-            Close(true);
+        Status started = start();
+        if (const std::error_code flushed =
+                started.ok() ? sys::flushToDisk(file_) : std::error_code()) {
+            started = Status::failure(flushed.message());
+        }
+        if (!started.ok()) {
+            close(true);
             path_ = lagging;
-            Failed(failure);
-            return false;
+            fail(started.error());
+            return started;
         }
         Remove(lagging);
         failed_ = false;
         retryTimer_.stop();
-        return true;
+        return Status::success();
     }
-    if (!file_.isOpen() && !Start(failure)) {
-        Failed(failure);
-        return false;
+    if (!file_.isOpen()) {
+        if (Status started = start(); !started.ok()) {
+            fail(started.error());
+            return started;
+        }
     }
     record.number = ++number_;
     const auto bytes = EncodeJournalRecord(record);
-    if (bytes.empty()) {
-        failure = kTooLarge;
+    Status written = bytes.empty() ? Status::failure(kTooLarge) : append(bytes);
+    if (!written.ok()) {
+        close(false);
+        fail(written.error());
     }
-    if (!failure.empty() || !Append(bytes, failure)) {
-        Close(false);
-        Failed(failure);
-        return false;
-    }
-    return true;
+    return written;
 }
 
-bool EditJournalKeeper::Start(std::string& failure) {
+Status EditJournalKeeper::start() {
     // A journal of this session's own, locked while it is written, so that another editor on
     // the same set neither overwrites it nor offers it.
     const std::string key = key_.empty() ? JournalKey(fs::current_path(), fileName_) : key_;
     path_ = NewJournalPath(key);
     std::error_code ec;
     fs::create_directories(path_.parent_path(), ec);
-    if (ec) {
-        failure = ec.message();
-        path_.clear();
-        return false;
+    if (!ec) {
+        file_ = sys::createNew(path_, sys::NewFileAccess::Private, ec);
     }
-    file_ = sys::createNew(path_, sys::NewFileAccess::Private, ec);
     if (ec) {
-        failure = ec.message();
         path_.clear();
-        return false;
+        return Status::failure(ec.message());
     }
     sys::tryLockExclusive(file_);
     number_ = 0;
-    const auto start = EncodeJournalStart(NowNs(), key, fileCheck_, base_);
-    if (start.empty()) {
-        failure = kTooLarge;
+    const auto head = EncodeJournalStart(NowNs(), key, fileCheck_, base_);
+    Status written = head.empty() ? Status::failure(kTooLarge) : append(head);
+    if (!written.ok()) {
+        close(true);
     }
-    if (!failure.empty() || !Append(start, failure)) {
-        Close(true);
-        return false;
-    }
-    return true;
+    return written;
 }
 
-bool EditJournalKeeper::Append(const std::vector<std::uint8_t>& bytes, std::string& failure) {
+Status EditJournalKeeper::append(const std::vector<std::uint8_t>& bytes) {
     // One write a record: once it returns, the bytes survive the process being killed.
     if (const std::error_code written = sys::writeAll(file_, bytes)) {
-        failure = written.message();
-        return false;
+        return Status::failure(written.message());
     }
     if (!syncTimer_.isActive()) {
         syncTimer_.start();
     }
-    return true;
+    return Status::success();
 }
 
-void EditJournalKeeper::Flush() {
+void EditJournalKeeper::flush() {
     if (file_.isOpen()) {
         sys::flushToDisk(file_);
     }
 }
 
-bool EditJournalKeeper::FlushFailed(std::string& failure) {
-    const std::error_code flushed = sys::flushToDisk(file_);
-    if (flushed && failure.empty()) {
-        failure = flushed.message();
-    }
-    return static_cast<bool>(flushed);
-}
-
-void EditJournalKeeper::Close(bool removeFile) {
+void EditJournalKeeper::close(bool removeFile) {
     syncTimer_.stop();
     if (file_.isOpen()) {
         sys::flushToDisk(file_);
@@ -354,17 +338,17 @@ void EditJournalKeeper::Close(bool removeFile) {
     }
 }
 
-void EditJournalKeeper::Failed(const std::string& reason) {
+void EditJournalKeeper::fail(const std::string& reason) {
     failed_ = true;
     failure_ = reason;
     if (!retryTimer_.isActive()) {
         retryTimer_.start();
     }
-    UpdateProtection();
+    updateProtection();
 }
 
-void EditJournalKeeper::UpdateProtection(const QString& resumedText) {
-    const bool now = IsProtected();
+void EditJournalKeeper::updateProtection(const QString& resumedText) {
+    const bool now = isProtected();
     if (now == wasProtected_) {
         return;
     }
@@ -375,7 +359,7 @@ void EditJournalKeeper::UpdateProtection(const QString& resumedText) {
                        QString::fromLocal8Bit(failure_.c_str()) + ")");
 }
 
-void EditJournalKeeper::Retry() {
+void EditJournalKeeper::retry() {
     if (!failed_) {
         retryTimer_.stop();
         return;
@@ -383,13 +367,12 @@ void EditJournalKeeper::Retry() {
     if (!modified_) {
         return;  // nothing to protect until the next step
     }
-    std::string failure;
-    if (Write({}, document_->content(), failure)) {
-        UpdateProtection("Unsaved changes are protected again");
+    if (write({}, document_->content()).ok()) {
+        updateProtection("Unsaved changes are protected again");
     }
 }
 
-void EditJournalKeeper::MoveAside(const fs::path& journal, const QString& why) {
+void EditJournalKeeper::moveAside(const fs::path& journal, const QString& why) {
     const auto moved = MoveJournalAside(journal);
     const QString name = fileName_.isEmpty() ? QString("the new set") : ShownFileName(fileName_);
     emit notice(moved.ok() ? QString("An edit journal of %1 %2; it was moved aside to %3")

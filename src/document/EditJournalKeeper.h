@@ -13,6 +13,7 @@
 
 #include "formats/BoardSetFile.h"
 #include "formats/EditJournal.h"
+#include "formats/Result.h"
 
 namespace krellon {
 
@@ -38,26 +39,26 @@ public:
 
     // The open set is fileName (empty for a new set) in folder. Called after each set is
     // shown: read, read back after saving, or saved under another name.
-    void Opened(const std::filesystem::path& folder, const QString& fileName);
+    void opened(const std::filesystem::path& folder, const QString& fileName);
 
     // True while unsaved work of the open set is on offer.
-    bool HasUnsavedWork() const { return !offers_.empty(); }
+    bool hasUnsavedWork() const { return !offers_.empty(); }
     // What is on offer, as the status bar tells it; empty when nothing is.
-    QString OfferText() const;
+    QString offerText() const;
     // Puts the newest offered work back as one undoable step, once it is safe in this
     // session's journal; the next offer, if any, follows. False, changing nothing, when there
     // is none or the journal cannot be written (told through notice).
-    bool RestoreUnsavedWork();
+    bool restoreUnsavedWork();
 
     // True unless the set holds unsaved work that the journal could not take.
-    bool IsProtected() const { return !failed_ || !modified_; }
+    bool isProtected() const { return !failed_ || !modified_; }
 
     // The journal files of a set: one per editor session that changed it and did not save.
-    static std::vector<std::filesystem::path> Journals(const std::filesystem::path& folder,
+    static std::vector<std::filesystem::path> journals(const std::filesystem::path& folder,
                                                        const QString& fileName);
 
     // Writes what is written to disk now.
-    void Flush();
+    void flush();
 
 signals:
     // What is on offer changed (OfferText).
@@ -78,26 +79,22 @@ private:
         bool fileChanged = false;  // the file is not what the journal began from
     };
 
-    void Changed(const DocumentChange& change);
-    void Saved();
+    void documentChanged(const DocumentChange& change);
+    void documentSaved();
     // Writes record, numbered, to the journal, opening one on base_ first when none is open;
-    // after a failed write, starts afresh from after, the set as the record leaves it. False,
-    // with the reason, when it cannot.
-    bool Write(JournalRecord record, const BoardSetContent& after, std::string& failure);
+    // after a failed write, starts afresh from after, the set as the record leaves it.
+    Status write(JournalRecord record, const BoardSetContent& after);
     // Opens a new journal file holding base_ as its start.
-    bool Start(std::string& failure);
-    bool Append(const std::vector<std::uint8_t>& bytes, std::string& failure);
-    // Flushes the journal to disk; true, with the reason in failure unless it holds one, when
-    // that fails.
-    bool FlushFailed(std::string& failure);
+    Status start();
+    Status append(const std::vector<std::uint8_t>& bytes);
     // Closes the journal; removes its file when removeFile is set.
-    void Close(bool removeFile);
-    void Failed(const std::string& reason);
+    void close(bool removeFile);
+    void fail(const std::string& reason);
     // Tells the status bar when IsProtected changed.
-    void UpdateProtection(const QString& resumedText = {});
+    void updateProtection(const QString& resumedText = {});
     // Tries the journal again while it cannot be written.
-    void Retry();
-    void MoveAside(const std::filesystem::path& journal, const QString& why);
+    void retry();
+    void moveAside(const std::filesystem::path& journal, const QString& why);
 
     BoardSetDocument* document_;
     std::filesystem::path folder_;

@@ -49,15 +49,15 @@ BackupsDialog::BackupsDialog(QWidget* parent) : QDialog(parent) {
     connect(Restore, &QPushButton::clicked, this, [this] {
         const QModelIndex current = List->currentIndex();
         if (current.isValid()) {
-            RestoreRow(current.row());
+            restoreRow(current.row());
         }
     });
     connect(List, &QTreeWidget::itemSelectionChanged, this,
             [this] { Restore->setEnabled(List->currentIndex().isValid()); });
-    Reload();
+    reload();
 }
 
-void BackupsDialog::Reload() {
+void BackupsDialog::reload() {
     entries_ = Backups().list(std::filesystem::current_path());
     List->clear();
     const QLocale locale;
@@ -76,7 +76,7 @@ void BackupsDialog::Reload() {
     Restore->setEnabled(List->currentItem() != nullptr);
 }
 
-bool BackupsDialog::RestoreRow(int row) {
+bool BackupsDialog::restoreRow(int row) {
     if (row < 0 || row >= static_cast<int>(entries_.size())) {
         return false;
     }
@@ -89,7 +89,7 @@ bool BackupsDialog::RestoreRow(int row) {
     }
     ShowStatus("Restored " + name + " as it was on " + WhenText(entry.timeNs));
     emit restored(NameFromPath(entry.original.filename()));  // the name itself, not as shown
-    Reload();
+    reload();
     return true;
 }
 

@@ -20,10 +20,10 @@ public:
     explicit BackupsDialog(QWidget* parent = nullptr);
 
     // Lists the versions kept for the working folder as it is now.
-    void Reload();
+    void reload();
     // Puts the version of row (0-based) back in place of its file; false, with the reason
     // shown, when it cannot.
-    bool RestoreRow(int row);
+    bool restoreRow(int row);
 
     QTreeWidget* List = nullptr;
     QPushButton* Restore = nullptr;

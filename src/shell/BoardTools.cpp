@@ -26,20 +26,20 @@ constexpr ColourValue kOutline = MakeColour(255, 255, 0);
 BoardTools::BoardTools(Form1* editor, QObject* parent)
     : QObject(parent), editor_(editor), board_(editor->Picture1) {
     PictureBox* board = board_;
-    connect(board, &PictureBox::mouseDown, this, qOverload<int, float, float>(&BoardTools::Press));
-    connect(board, &PictureBox::mouseMoved, this, &BoardTools::Move);
-    connect(board, &PictureBox::mouseUp, this, &BoardTools::Release);
+    connect(board, &PictureBox::mouseDown, this, qOverload<int, float, float>(&BoardTools::press));
+    connect(board, &PictureBox::mouseMoved, this, &BoardTools::move);
+    connect(board, &PictureBox::mouseUp, this, &BoardTools::release);
     board->installEventFilter(this);
     // Any other step, undo or redo during a drag ends the stroke there: what the drag paints
     // afterwards never joins a step made before it.
     connect(editor_->Document->undoStack(), &QUndoStack::indexChanged, this, [this] {
         if (!pushing_) {
-            EndStroke();
+            endStroke();
         }
     });
 }
 
-QString BoardTools::Name(Tool tool) {
+QString BoardTools::name(Tool tool) {
     switch (tool) {
         case Tool::Press:
             return "Press";
@@ -53,24 +53,25 @@ QString BoardTools::Name(Tool tool) {
     return {};
 }
 
-void BoardTools::SetTool(Tool tool) {
-    EndStroke();
+void BoardTools::setTool(Tool tool) {
+    endStroke();
     tool_ = tool;
     emit toolChanged(tool);
 }
 
-std::optional<QPoint> BoardTools::CellAt(QPoint at) {
+std::optional<QPoint> BoardTools::cellAt(QPoint at) {
     if (at.x() < 0 || at.y() < 0 || at.x() >= 30 * kBoardColumns || at.y() >= 15 * kBoardRows) {
         return std::nullopt;
     }
     return QPoint(at.x() / 30, at.y() / 15);
 }
 
-std::int32_t BoardTools::Code() const {
+std::int32_t BoardTools::selectedCode() const {
     return button_ == 1 ? editor_->SelectedBrick : 0;
 }
 
-std::vector<CellEdit> BoardTools::Edits(const std::vector<QPoint>& cells, std::int32_t code) const {
+std::vector<CellEdit> BoardTools::editsFor(const std::vector<QPoint>& cells,
+                                           std::int32_t code) const {
     std::vector<CellEdit> edits;
     std::array<bool, kBoardColumns * kBoardRows> seen{};
     const auto add = [&](int c, int r) {
@@ -80,36 +81,36 @@ std::vector<CellEdit> BoardTools::Edits(const std::vector<QPoint>& cells, std::i
     };
     for (const QPoint& cell : cells) {
         add(cell.x(), cell.y());
-        if (Mirror) {
+        if (mirror) {
             add(kBoardColumns - 1 - cell.x(), cell.y());
         }
     }
     return edits;
 }
 
-void BoardTools::PaintCells(const std::vector<QPoint>& cells) {
+void BoardTools::paintCells(const std::vector<QPoint>& cells) {
     // One stroke, one step: its cells merge into the stroke's first step.
     pushing_ = true;
-    editor_->Document->setCells(editor_->CurrentBoard, Edits(cells, Code()), "Brush Stroke",
-                                stroke_);
+    editor_->Document->setCells(editor_->CurrentBoard, editsFor(cells, selectedCode()),
+                                "Brush Stroke", stroke_);
     pushing_ = false;
 }
 
-void BoardTools::Press(int button, float x, float y) {
+void BoardTools::press(int button, float x, float y) {
     if (tool_ == Tool::Press) {
         editor_->Picture1_MouseDown(button, x, y);
         return;
     }
     editor_->Picture1->setFocus();
-    Press(button, QPointF(x, y).toPoint());
+    press(button, QPointF(x, y).toPoint());
 }
 
-void BoardTools::Press(int button, QPoint at) {
-    const auto cell = CellAt(at);
+void BoardTools::press(int button, QPoint at) {
+    const auto cell = cellAt(at);
     if (!cell || (button != 1 && button != 2)) {
         return;
     }
-    EndStroke();
+    endStroke();
     button_ = button;
     switch (tool_) {
         case Tool::Press:
@@ -118,11 +119,11 @@ void BoardTools::Press(int button, QPoint at) {
         case Tool::Brush:
             ++stroke_;
             last_ = *cell;
-            PaintCells({*cell});
+            paintCells({*cell});
             return;
         case Tool::Rectangle:
             last_ = corner_ = *cell;
-            OutlineRectangle(last_, corner_);
+            outlineRectangle(last_, corner_);
             return;
         case Tool::Fill: {
             // The 4-connected region of cells holding the pressed cell's code.
@@ -148,21 +149,22 @@ void BoardTools::Press(int button, QPoint at) {
                     }
                 }
             }
-            editor_->Document->setCells(editor_->CurrentBoard, Edits(region, Code()), "Fill");
+            editor_->Document->setCells(editor_->CurrentBoard, editsFor(region, selectedCode()),
+                                        "Fill");
             button_ = 0;
             return;
         }
     }
 }
 
-void BoardTools::Move(QPoint at) {
+void BoardTools::move(QPoint at) {
     if (button_ == 0) {
         return;
     }
     // A drag that leaves the board stays at its edge.
     const QPoint clamped(std::clamp(at.x(), 0, 30 * kBoardColumns - 1),
                          std::clamp(at.y(), 0, 15 * kBoardRows - 1));
-    const QPoint cell = *CellAt(clamped);
+    const QPoint cell = *cellAt(clamped);
     if (tool_ == Tool::Brush) {
         if (cell == last_) {
             return;
@@ -177,17 +179,17 @@ void BoardTools::Move(QPoint at) {
                     static_cast<int>(std::lround(double(cell.y() - last_.y()) * i / steps)));
         }
         last_ = cell;
-        PaintCells(line);
+        paintCells(line);
     } else if (tool_ == Tool::Rectangle && cell != corner_) {
-        RedrawRectangle(last_, corner_);
+        redrawRectangle(last_, corner_);
         corner_ = cell;
-        OutlineRectangle(last_, corner_);
+        outlineRectangle(last_, corner_);
     }
 }
 
-void BoardTools::Release(QPoint) {
+void BoardTools::release(QPoint) {
     if (tool_ == Tool::Rectangle && button_ != 0) {
-        RedrawRectangle(last_, corner_);
+        redrawRectangle(last_, corner_);
         std::vector<QPoint> cells;
         for (int c = std::min(last_.x(), corner_.x()); c <= std::max(last_.x(), corner_.x()); ++c) {
             for (int r = std::min(last_.y(), corner_.y()); r <= std::max(last_.y(), corner_.y());
@@ -195,27 +197,27 @@ void BoardTools::Release(QPoint) {
                 cells.emplace_back(c, r);
             }
         }
-        const auto edits = Edits(cells, Code());
+        const auto edits = editsFor(cells, selectedCode());
         button_ = 0;
         editor_->Document->setCells(editor_->CurrentBoard, edits, "Rectangle");
         return;
     }
-    EndStroke();
+    endStroke();
 }
 
-void BoardTools::Cancel() {
+void BoardTools::cancel() {
     if (tool_ == Tool::Rectangle && button_ != 0) {
-        RedrawRectangle(last_, corner_);
+        redrawRectangle(last_, corner_);
         button_ = 0;
     }
 }
 
-void BoardTools::EndStroke() {
-    Cancel();
+void BoardTools::endStroke() {
+    cancel();
     button_ = 0;
 }
 
-void BoardTools::RedrawRectangle(QPoint a, QPoint b) {
+void BoardTools::redrawRectangle(QPoint a, QPoint b) {
     for (int c = std::min(a.x(), b.x()); c <= std::max(a.x(), b.x()); ++c) {
         for (int r = std::min(a.y(), b.y()); r <= std::max(a.y(), b.y()); ++r) {
             editor_->DrawCell(c, r);
@@ -224,7 +226,7 @@ void BoardTools::RedrawRectangle(QPoint a, QPoint b) {
     editor_->Picture1->Refresh();
 }
 
-void BoardTools::OutlineRectangle(QPoint a, QPoint b) {
+void BoardTools::outlineRectangle(QPoint a, QPoint b) {
     editor_->Picture1->Box(std::min(a.x(), b.x()) * 30, std::min(a.y(), b.y()) * 15,
                            std::max(a.x(), b.x()) * 30 + 29, std::max(a.y(), b.y()) * 15 + 14,
                            kOutline);
@@ -239,13 +241,13 @@ bool BoardTools::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
         case QEvent::KeyPress:
             if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
-                Cancel();
+                cancel();
                 return true;
             }
             break;
         case QEvent::FocusOut:
         case QEvent::Hide:
-            EndStroke();
+            endStroke();
             break;
         default:
             break;

@@ -30,23 +30,23 @@ public:
 
     explicit BoardTools(Form1* editor, QObject* parent = nullptr);
 
-    Tool Current() const { return tool_; }
-    void SetTool(Tool tool);
-    static QString Name(Tool tool);
+    Tool current() const { return tool_; }
+    void setTool(Tool tool);
+    static QString name(Tool tool);
 
-    bool Mirror = false;
+    bool mirror = false;  // Mirror Painting is on
 
     // Ends a stroke under way as it stands (focus lost, a dialog opened); cancels a rectangle.
-    void EndStroke();
+    void endStroke();
 
     // The mouse on the board picture, at a position in its pixels; button 1 left, 2 right.
     // The raw position goes to the editor's handler under Press, as the toolkit delivered it.
-    void Press(int button, float x, float y);
-    void Press(int button, QPoint at);
-    void Move(QPoint at);
-    void Release(QPoint at);
+    void press(int button, float x, float y);
+    void press(int button, QPoint at);
+    void move(QPoint at);
+    void release(QPoint at);
     // Escape: the rectangle under way is dropped.
-    void Cancel();
+    void cancel();
 
 signals:
     void toolChanged(BoardTools::Tool tool);
@@ -57,14 +57,14 @@ protected:
 
 private:
     // The cell under a position, if it is on the board.
-    static std::optional<QPoint> CellAt(QPoint at);
+    static std::optional<QPoint> cellAt(QPoint at);
     // The edits that set cells (and, with Mirror Painting, their mirror cells) to code.
-    std::vector<CellEdit> Edits(const std::vector<QPoint>& cells, std::int32_t code) const;
-    std::int32_t Code() const;
-    void PaintCells(const std::vector<QPoint>& cells);
+    std::vector<CellEdit> editsFor(const std::vector<QPoint>& cells, std::int32_t code) const;
+    std::int32_t selectedCode() const;
+    void paintCells(const std::vector<QPoint>& cells);
     // Redraws the cells of the rectangle between two cells as they are, without an outline.
-    void RedrawRectangle(QPoint a, QPoint b);
-    void OutlineRectangle(QPoint a, QPoint b);
+    void redrawRectangle(QPoint a, QPoint b);
+    void outlineRectangle(QPoint a, QPoint b);
 
     Form1* editor_;
     PictureBox* board_;  // the editor's board picture

@@ -48,8 +48,8 @@ MainWindow::MainWindow(QWidget* parent, const QString& startSet)
     setCentralWidget(editor_.get());
     LinkExplorer(editor_.get());
     setWindowTitle(editor_->windowTitle());
-    CreateMenus();
-    CreateStatusBar();
+    createMenus();
+    createStatusBar();
     // The board strip stands beside the client area, which keeps its size and its controls.
     strip_ = std::make_unique<BoardStrip>(editor_.get(), boardMenu_, this);
     addDockWidget(Qt::RightDockWidgetArea, strip_.get());
@@ -72,14 +72,14 @@ MainWindow::MainWindow(QWidget* parent, const QString& startSet)
 
     // Every set shown tells the journal which set is open; the first was read already.
     connect(editor_.get(), &Form1::SetShown, this, [this] {
-        session_->journal()->Opened(std::filesystem::current_path(), editor_->BoardSetFile);
+        session_->journal()->opened(std::filesystem::current_path(), editor_->BoardSetFile);
     });
-    session_->journal()->Opened(std::filesystem::current_path(), editor_->BoardSetFile);
+    session_->journal()->opened(std::filesystem::current_path(), editor_->BoardSetFile);
 }
 
 MainWindow::~MainWindow() = default;
 
-QAction* MainWindow::AddEntry(QMenu* menu, const char* id, const QString& text,
+QAction* MainWindow::addEntry(QMenu* menu, const char* id, const QString& text,
                               const QKeySequence& key, std::function<void()> handler) {
     QAction* action = menu->addAction(text);
     action->setObjectName(id);
@@ -91,38 +91,38 @@ QAction* MainWindow::AddEntry(QMenu* menu, const char* id, const QString& text,
     return action;
 }
 
-QAction* MainWindow::Action(const char* id) const {
+QAction* MainWindow::action(const char* id) const {
     return findChild<QAction*>(id);
 }
 
-void MainWindow::CreateMenus() {
-    CreateFileMenu();
-    CreateEditMenu();
-    CreateBoardMenu();
-    CreateViewMenu();
-    CreateToolsMenu();
+void MainWindow::createMenus() {
+    createFileMenu();
+    createEditMenu();
+    createBoardMenu();
+    createViewMenu();
+    createToolsMenu();
     QMenu* help = menuBar()->addMenu("&Help");
-    AddEntry(help, "about", "&About", {}, [this] { ShowAbout(); });
+    addEntry(help, "about", "&About", {}, [this] { showAbout(); });
 }
 
-void MainWindow::CreateFileMenu() {
+void MainWindow::createFileMenu() {
     QMenu* file = menuBar()->addMenu("&File");
-    AddEntry(file, "openBoardSet", "&Open Board Set…", QKeySequence(Qt::CTRL | Qt::Key_O),
-             [this] { OpenBoardSet(); });
-    AddEntry(file, "openFolder", "Open &Folder…", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O),
-             [this] { OpenFolder(); });
+    addEntry(file, "openBoardSet", "&Open Board Set…", QKeySequence(Qt::CTRL | Qt::Key_O),
+             [this] { openBoardSet(); });
+    addEntry(file, "openFolder", "Open &Folder…", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O),
+             [this] { openFolder(); });
     file->addSeparator();
-    AddEntry(file, "save", "&Save to KrelEdit.bds", QKeySequence(Qt::CTRL | Qt::Key_S),
+    addEntry(file, "save", "&Save to KrelEdit.bds", QKeySequence(Qt::CTRL | Qt::Key_S),
              [this] { editor_->Command4_Click(); });
-    AddEntry(file, "saveAs", "Save &As…", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
-             [this] { SaveAs(); });
+    addEntry(file, "saveAs", "Save &As…", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
+             [this] { saveAs(); });
     file->addSeparator();
-    AddEntry(file, "restoreUnsaved", "&Restore Unsaved Changes",
+    addEntry(file, "restoreUnsaved", "&Restore Unsaved Changes",
              QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R),
-             [this] { session_->journal()->RestoreUnsavedWork(); })
+             [this] { session_->journal()->restoreUnsavedWork(); })
         ->setEnabled(false);
     file->addSeparator();
-    AddEntry(file, "backups", "&Backups…", {}, [this] { ShowBackups(); });
+    addEntry(file, "backups", "&Backups…", {}, [this] { showBackups(); });
     file->addSeparator();
     QAction* quit = file->addAction("&Quit");
     quit->setObjectName("quit");
@@ -130,9 +130,9 @@ void MainWindow::CreateFileMenu() {
     connect(quit, &QAction::triggered, this, &QWidget::close);
 }
 
-void MainWindow::CreateEditMenu() {
+void MainWindow::createEditMenu() {
     QMenu* edit = menuBar()->addMenu("&Edit");
-    QUndoStack* stack = Document()->undoStack();
+    QUndoStack* stack = document()->undoStack();
     QAction* undo = stack->createUndoAction(this, "Undo");
     undo->setObjectName("undo");
     undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
@@ -145,50 +145,50 @@ void MainWindow::CreateEditMenu() {
     edit->addSeparator();
     // Inside a list's text field these keys keep their text meaning: the field takes them
     // before the window's shortcuts see them.
-    AddEntry(edit, "copyBoard", "&Copy Board", QKeySequence(Qt::CTRL | Qt::Key_C), [this] {
+    addEntry(edit, "copyBoard", "&Copy Board", QKeySequence(Qt::CTRL | Qt::Key_C), [this] {
         QGuiApplication::clipboard()->setText(
-            QString::fromUtf8(BoardEdits::copyBoard(*Document(), editor_->CurrentBoard)));
+            QString::fromUtf8(BoardEdits::copyBoard(*document(), editor_->CurrentBoard)));
     });
-    AddEntry(edit, "pasteBoard", "&Paste Board", QKeySequence(Qt::CTRL | Qt::Key_V),
-             [this] { PasteBoard(false); });
-    AddEntry(edit, "pasteAsNewBoard", "Paste as &New Board",
-             QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V), [this] { PasteBoard(true); });
+    addEntry(edit, "pasteBoard", "&Paste Board", QKeySequence(Qt::CTRL | Qt::Key_V),
+             [this] { pasteBoard(false); });
+    addEntry(edit, "pasteAsNewBoard", "Paste as &New Board",
+             QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V), [this] { pasteBoard(true); });
 }
 
-void MainWindow::CreateBoardMenu() {
+void MainWindow::createBoardMenu() {
     QMenu* board = menuBar()->addMenu("&Board");
     boardMenu_ = board;
     Form1* f = editor_.get();
-    BoardSetDocument* d = Document();
-    AddEntry(board, "nextBoard", "&Next Board", QKeySequence(Qt::Key_PageDown),
+    BoardSetDocument* d = document();
+    addEntry(board, "nextBoard", "&Next Board", QKeySequence(Qt::Key_PageDown),
              [f] { f->Command2_Click(); });
-    AddEntry(board, "previousBoard", "&Previous Board", QKeySequence(Qt::Key_PageUp),
+    addEntry(board, "previousBoard", "&Previous Board", QKeySequence(Qt::Key_PageUp),
              [f] { f->Command1_Click(); });
     board->addSeparator();
     // Each entry edits the board shown.
     const auto onShown = [f, d](void (*edit)(BoardSetDocument&, int)) {
         return [f, d, edit] { edit(*d, f->CurrentBoard); };
     };
-    AddEntry(board, "newBoard", "Ne&w Board", QKeySequence(Qt::CTRL | Qt::Key_M),
+    addEntry(board, "newBoard", "Ne&w Board", QKeySequence(Qt::CTRL | Qt::Key_M),
              onShown(BoardEdits::newBoard));
-    AddEntry(board, "duplicateBoard", "&Duplicate Board", QKeySequence(Qt::CTRL | Qt::Key_D),
+    addEntry(board, "duplicateBoard", "&Duplicate Board", QKeySequence(Qt::CTRL | Qt::Key_D),
              onShown(BoardEdits::duplicateBoard));
-    AddEntry(board, "deleteBoard", "De&lete Board", QKeySequence(Qt::CTRL | Qt::Key_Delete),
+    addEntry(board, "deleteBoard", "De&lete Board", QKeySequence(Qt::CTRL | Qt::Key_Delete),
              onShown(BoardEdits::deleteBoard));
-    AddEntry(board, "moveBoardEarlier", "Move Board &Earlier",
+    addEntry(board, "moveBoardEarlier", "Move Board &Earlier",
              QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_PageUp),
              onShown(BoardEdits::moveBoardEarlier));
-    AddEntry(board, "moveBoardLater", "Move Board &Later",
+    addEntry(board, "moveBoardLater", "Move Board &Later",
              QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_PageDown),
              onShown(BoardEdits::moveBoardLater));
     board->addSeparator();
-    AddEntry(board, "clearBoard", "&Clear Board", {}, [f] { f->Command3_Click(); });
+    addEntry(board, "clearBoard", "&Clear Board", {}, [f] { f->Command3_Click(); });
     board->addSeparator();
-    AddEntry(board, "renameSet", "Rename &Set…", {}, [f] { f->Label1_Click(); });
-    AddEntry(board, "renameAuthor", "Rename &Author…", {}, [f] { f->Label2_Click(); });
+    addEntry(board, "renameSet", "Rename &Set…", {}, [f] { f->Label1_Click(); });
+    addEntry(board, "renameAuthor", "Rename &Author…", {}, [f] { f->Label2_Click(); });
 }
 
-void MainWindow::CreateViewMenu() {
+void MainWindow::createViewMenu() {
     // The view entries click the editor's own controls, so that both always agree.
     QMenu* view = menuBar()->addMenu("&View");
     viewMenu_ = view;
@@ -225,7 +225,7 @@ void MainWindow::CreateViewMenu() {
     connect(check, &QCheckBox::toggled, showHidden, &QAction::setChecked);
 }
 
-void MainWindow::CreateToolsMenu() {
+void MainWindow::createToolsMenu() {
     QMenu* tools = menuBar()->addMenu("&Tools");
     // Plain letters: inside a list's text field they are typed, not taken.
     auto* toolGroup = new QActionGroup(this);
@@ -237,8 +237,8 @@ void MainWindow::CreateToolsMenu() {
     std::array<QAction*, 4> toolActions{};
     for (std::size_t i = 0; i < toolKeys.size(); ++i) {
         const auto [tool, key, id] = toolKeys[i];
-        QAction* action = AddEntry(tools, id, BoardTools::Name(tool), QKeySequence(key),
-                                   [this, tool] { tools_->SetTool(tool); });
+        QAction* action = addEntry(tools, id, BoardTools::name(tool), QKeySequence(key),
+                                   [this, tool] { tools_->setTool(tool); });
         action->setCheckable(true);
         action->setActionGroup(toolGroup);
         toolActions[i] = action;
@@ -247,86 +247,86 @@ void MainWindow::CreateToolsMenu() {
     connect(tools_.get(), &BoardTools::toolChanged, this,
             [this, toolActions](BoardTools::Tool tool) {
                 toolActions[static_cast<std::size_t>(tool)]->setChecked(true);
-                ToolStatus->setText("Tool: " + BoardTools::Name(tool));
+                toolStatus->setText("Tool: " + BoardTools::name(tool));
             });
     QAction* mirror = tools->addAction("&Mirror Painting");
     mirror->setObjectName("mirror");
     mirror->setShortcut(QKeySequence(Qt::Key_M));
     mirror->setCheckable(true);
-    connect(mirror, &QAction::toggled, this, [this](bool on) { tools_->Mirror = on; });
-    AddEntry(tools, "flipLeftRight", "Flip &Left-Right", QKeySequence(Qt::Key_X),
-             [this] { BoardEdits::flipLeftRight(*Document(), editor_->CurrentBoard); });
-    AddEntry(tools, "flipTopBottom", "Flip &Top-Bottom", QKeySequence(Qt::Key_Y),
-             [this] { BoardEdits::flipTopBottom(*Document(), editor_->CurrentBoard); });
+    connect(mirror, &QAction::toggled, this, [this](bool on) { tools_->mirror = on; });
+    addEntry(tools, "flipLeftRight", "Flip &Left-Right", QKeySequence(Qt::Key_X),
+             [this] { BoardEdits::flipLeftRight(*document(), editor_->CurrentBoard); });
+    addEntry(tools, "flipTopBottom", "Flip &Top-Bottom", QKeySequence(Qt::Key_Y),
+             [this] { BoardEdits::flipTopBottom(*document(), editor_->CurrentBoard); });
     tools->addSeparator();
-    AddEntry(tools, "imageExplorer", "&Image Explorer", {}, [this] { editor_->Picture4_Click(); });
+    addEntry(tools, "imageExplorer", "&Image Explorer", {}, [this] { editor_->Picture4_Click(); });
 }
 
-void MainWindow::CreateStatusBar() {
+void MainWindow::createStatusBar() {
     statusBar()->setSizeGripEnabled(false);
-    FileStatus = new QLabel(this);
-    ModifiedStatus = new QLabel(this);
-    PointerStatus = new QLabel(this);
-    ToolStatus = new QLabel("Tool: Press", this);
-    UnsavedStatus = new QLabel(this);
-    RestoreButton = new QPushButton("Restore", this);
-    RestoreButton->setAutoDefault(false);
-    RestoreButton->setFocusPolicy(Qt::NoFocus);
-    statusBar()->addWidget(UnsavedStatus);
-    statusBar()->addWidget(RestoreButton);
-    UnsavedStatus->hide();
-    RestoreButton->hide();
-    connect(RestoreButton, &QPushButton::clicked, Action("restoreUnsaved"), &QAction::trigger);
+    fileStatus = new QLabel(this);
+    modifiedStatus = new QLabel(this);
+    pointerStatus = new QLabel(this);
+    toolStatus = new QLabel("Tool: Press", this);
+    unsavedStatus = new QLabel(this);
+    restoreButton = new QPushButton("Restore", this);
+    restoreButton->setAutoDefault(false);
+    restoreButton->setFocusPolicy(Qt::NoFocus);
+    statusBar()->addWidget(unsavedStatus);
+    statusBar()->addWidget(restoreButton);
+    unsavedStatus->hide();
+    restoreButton->hide();
+    connect(restoreButton, &QPushButton::clicked, action("restoreUnsaved"), &QAction::trigger);
     // Unsaved work found for the open set, with its button, while there is any.
     connect(session_->journal(), &EditJournalKeeper::offerChanged, this, [this] {
-        const QString text = session_->journal()->OfferText();
-        UnsavedStatus->setText(text);
-        UnsavedStatus->setVisible(!text.isEmpty());
-        RestoreButton->setVisible(!text.isEmpty());
-        Action("restoreUnsaved")->setEnabled(!text.isEmpty());
+        const QString text = session_->journal()->offerText();
+        unsavedStatus->setText(text);
+        unsavedStatus->setVisible(!text.isEmpty());
+        restoreButton->setVisible(!text.isEmpty());
+        action("restoreUnsaved")->setEnabled(!text.isEmpty());
     });
     // Whether unsaved work is protected stands in the bar for as long as it is true.
-    ProtectionStatus = new QLabel(this);
-    ProtectionStatus->hide();
-    statusBar()->addPermanentWidget(ProtectionStatus);
+    protectionStatus = new QLabel(this);
+    protectionStatus->hide();
+    statusBar()->addPermanentWidget(protectionStatus);
     connect(session_->journal(), &EditJournalKeeper::protectionChanged, this,
             [this](bool isProtected, const QString& text) {
-                ProtectionStatus->setText(isProtected ? QString() : text);
-                ProtectionStatus->setVisible(!isProtected);
+                protectionStatus->setText(isProtected ? QString() : text);
+                protectionStatus->setVisible(!isProtected);
                 if (isProtected && !text.isEmpty()) {
                     statusBar()->showMessage(text, 10000);
                 }
             });
     connect(session_->journal(), &EditJournalKeeper::notice, this,
             [this](const QString& text) { statusBar()->showMessage(text); });
-    statusBar()->addPermanentWidget(PointerStatus);
-    statusBar()->addPermanentWidget(ToolStatus);
-    statusBar()->addPermanentWidget(FileStatus);
-    statusBar()->addPermanentWidget(ModifiedStatus);
+    statusBar()->addPermanentWidget(pointerStatus);
+    statusBar()->addPermanentWidget(toolStatus);
+    statusBar()->addPermanentWidget(fileStatus);
+    statusBar()->addPermanentWidget(modifiedStatus);
     connect(&Notices(), &StatusNotices::message, this,
             [this](const QString& text) { statusBar()->showMessage(text); });
     QUndoStack* stack = editor_->Document->undoStack();
-    connect(stack, &QUndoStack::cleanChanged, this, &MainWindow::UpdateStatus);
-    connect(editor_->Document, &BoardSetDocument::changed, this, &MainWindow::UpdateStatus);
-    connect(editor_.get(), &Form1::SetShown, this, &MainWindow::UpdateStatus);
-    UpdateStatus();
+    connect(stack, &QUndoStack::cleanChanged, this, &MainWindow::updateStatus);
+    connect(editor_->Document, &BoardSetDocument::changed, this, &MainWindow::updateStatus);
+    connect(editor_.get(), &Form1::SetShown, this, &MainWindow::updateStatus);
+    updateStatus();
 }
 
-void MainWindow::UpdateStatus() {
+void MainWindow::updateStatus() {
     const QString& file = editor_->BoardSetFile;
-    FileStatus->setText(file.isEmpty() ? QString("new set") : ShownFileName(file));
-    ModifiedStatus->setText(editor_->Document->isModified() ? QString("modified") : QString());
+    fileStatus->setText(file.isEmpty() ? QString("new set") : ShownFileName(file));
+    modifiedStatus->setText(editor_->Document->isModified() ? QString("modified") : QString());
     // A set holds 1 to 100 boards.
     const int count = editor_->Document->boardCount();
     for (const char* id : {"newBoard", "duplicateBoard", "pasteAsNewBoard"}) {
-        Action(id)->setEnabled(count < kMaxBoards);
+        action(id)->setEnabled(count < kMaxBoards);
     }
-    Action("deleteBoard")->setEnabled(count > 1);
+    action("deleteBoard")->setEnabled(count > 1);
 }
 
-void MainWindow::PasteBoard(bool asNew) {
+void MainWindow::pasteBoard(bool asNew) {
     const Result<int> pasted = BoardEdits::pasteBoard(
-        *Document(), editor_->CurrentBoard, QGuiApplication::clipboard()->text().toUtf8(), asNew);
+        *document(), editor_->CurrentBoard, QGuiApplication::clipboard()->text().toUtf8(), asNew);
     // The outcome replaces whatever the bar said last, a refused paste among it.
     if (!pasted.ok()) {
         statusBar()->showMessage("Nothing pasted: " + QString::fromStdString(pasted.error()));
@@ -341,17 +341,17 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseMove) {
         const QPoint p = static_cast<QMouseEvent*>(event)->position().toPoint();
         if (watched == editor_->Picture1) {
-            PointerStatus->setText(editor_->BoardToolTip(p.x(), p.y()));
+            pointerStatus->setText(editor_->BoardToolTip(p.x(), p.y()));
         } else if (watched == editor_->Picture2) {
-            PointerStatus->setText(editor_->PaletteToolTip(p.x(), p.y()));
+            pointerStatus->setText(editor_->PaletteToolTip(p.x(), p.y()));
         }
     } else if (event->type() == QEvent::Leave) {
-        PointerStatus->clear();
+        pointerStatus->clear();
     }
     return QMainWindow::eventFilter(watched, event);
 }
 
-void MainWindow::ShowAbout() {
+void MainWindow::showAbout() {
     MsgBox(this,
            QString("Krellon Boards Editor %1\n\nEdits the board sets (.bds) of the Krellon "
                    "brick-breaking game and moves its palette images (.img) in and out.")
@@ -359,7 +359,7 @@ void MainWindow::ShowAbout() {
            kCaption);
 }
 
-bool MainWindow::SwitchFolder(const QString& folder, const QString& set) {
+bool MainWindow::switchFolder(const QString& folder, const QString& set) {
     if (!QDir::setCurrent(folder)) {
         MsgBox(this, "Could not work in " + folder + ".", kCaption);
         return false;
@@ -368,26 +368,26 @@ bool MainWindow::SwitchFolder(const QString& folder, const QString& set) {
     return true;
 }
 
-void MainWindow::OpenFolder() {
+void MainWindow::openFolder() {
     const QString folder =
         FileDialog(this, FileDialogKind::Folder, "Open Folder", QDir::currentPath());
     if (!folder.isEmpty()) {
-        SwitchFolder(folder);
+        switchFolder(folder);
     }
 }
 
-void MainWindow::OpenBoardSet() {
+void MainWindow::openBoardSet() {
     const QString path = FileDialog(this, FileDialogKind::Open, "Open Board Set",
                                     QDir::currentPath(), "Board sets (*.bds *.BDS)");
     if (path.isEmpty()) {
         return;
     }
     const QFileInfo file(path);
-    SwitchFolder(file.absolutePath(),
+    switchFolder(file.absolutePath(),
                  NameFromBytes(QFile::encodeName(file.fileName()).toStdString()));
 }
 
-void MainWindow::SaveAs() {
+void MainWindow::saveAs() {
     QString path = FileDialog(this, FileDialogKind::Save, "Save As", QDir::currentPath(),
                               "Board sets (*.bds)");
     if (path.isEmpty()) {
@@ -410,13 +410,13 @@ void MainWindow::SaveAs() {
     editor_->SaveAs(file.fileName());
 }
 
-void MainWindow::ShowBackups() {
+void MainWindow::showBackups() {
     BackupsDialog dialog(this);
-    connect(&dialog, &BackupsDialog::restored, this, &MainWindow::FileRestored);
+    connect(&dialog, &BackupsDialog::restored, this, &MainWindow::fileRestored);
     dialog.exec();
 }
 
-void MainWindow::FileRestored(const QString& fileName) {
+void MainWindow::fileRestored(const QString& fileName) {
     Form1& f = *editor_;
     // A restored image file in use shows at once, as after an import; a restored board set
     // file appears in the list and is read when it is picked.

@@ -32,59 +32,59 @@ public:
     explicit MainWindow(QWidget* parent = nullptr, const QString& startSet = {});
     ~MainWindow() override;
 
-    BoardSetDocument* Document() const { return session_->document(); }
-    Form1* Editor() const { return editor_.get(); }
-    EditJournalKeeper* Journal() const { return session_->journal(); }
-    BoardTools* Tools() const { return tools_.get(); }
-    BoardStrip* Strip() const { return strip_.get(); }
+    BoardSetDocument* document() const { return session_->document(); }
+    Form1* editor() const { return editor_.get(); }
+    EditJournalKeeper* journal() const { return session_->journal(); }
+    BoardTools* tools() const { return tools_.get(); }
+    BoardStrip* strip() const { return strip_.get(); }
 
     // File > Open Board Set…, Open Folder…, Save As….
-    void OpenBoardSet();
-    void OpenFolder();
-    void SaveAs();
+    void openBoardSet();
+    void openFolder();
+    void saveAs();
     // Makes folder the working folder and runs the start-up scans again, then opens set (a
     // file of that folder) or the first listed one. False, changing nothing, when folder
     // cannot be entered.
-    bool SwitchFolder(const QString& folder, const QString& set = {});
+    bool switchFolder(const QString& folder, const QString& set = {});
     // File > Backups…: the kept earlier versions of the working folder's files.
-    void ShowBackups();
+    void showBackups();
     // Help > About.
-    void ShowAbout();
+    void showAbout();
 
     // The menus' entries by their ids ("save", "newBoard", "modeBlack", "toolBrush"…).
-    QAction* Action(const char* id) const;
+    QAction* action(const char* id) const;
 
     // The status bar's three parts: the open file, "modified", what lies under the pointer.
-    QLabel* FileStatus = nullptr;
-    QLabel* ModifiedStatus = nullptr;
-    QLabel* PointerStatus = nullptr;
-    QLabel* ToolStatus = nullptr;
+    QLabel* fileStatus = nullptr;
+    QLabel* modifiedStatus = nullptr;
+    QLabel* pointerStatus = nullptr;
+    QLabel* toolStatus = nullptr;
     // The offer of unsaved work found for the open set, with its button.
-    QLabel* UnsavedStatus = nullptr;
-    QPushButton* RestoreButton = nullptr;
+    QLabel* unsavedStatus = nullptr;
+    QPushButton* restoreButton = nullptr;
     // Shown while the set holds unsaved work that the edit journal could not take.
-    QLabel* ProtectionStatus = nullptr;
+    QLabel* protectionStatus = nullptr;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void CreateMenus();
-    void CreateFileMenu();
-    void CreateEditMenu();
-    void CreateBoardMenu();
-    void CreateViewMenu();
-    void CreateToolsMenu();
-    void CreateStatusBar();
+    void createMenus();
+    void createFileMenu();
+    void createEditMenu();
+    void createBoardMenu();
+    void createViewMenu();
+    void createToolsMenu();
+    void createStatusBar();
     // An entry of menu, found by id, that runs handler as an event handler of the editor.
-    QAction* AddEntry(QMenu* menu, const char* id, const QString& text, const QKeySequence& key,
+    QAction* addEntry(QMenu* menu, const char* id, const QString& text, const QKeySequence& key,
                       std::function<void()> handler);
     // Shows the open file and whether it is modified, and enables what the set allows.
-    void UpdateStatus();
+    void updateStatus();
     // Edit > Paste Board and Paste as New Board: the clipboard's board, if it holds one.
-    void PasteBoard(bool asNew);
+    void pasteBoard(bool asNew);
     // Brings the editor up to date after a file of the working folder was restored.
-    void FileRestored(const QString& fileName);
+    void fileRestored(const QString& fileName);
 
     // The members go in reverse order: the strip, the tools and the editor while the session
     // they work on is whole, then the session.

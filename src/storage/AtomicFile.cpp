@@ -224,7 +224,7 @@ void KeepReplaced(const fs::path& target, BackupStore::Writer& backup) {
                            return backup.append(part);
                        });
     if (!whole) {
-        backup.Fail("the replaced file could not be read");
+        backup.fail("the replaced file could not be read");
     }
 }
 
@@ -437,7 +437,7 @@ Status AtomicBatch::commit() {
     const Status unflushed = store ? FlushFileSystem(*store, "flush backups") : Status::success();
     for (Entry& entry : entries_) {
         if (!unflushed.ok() && entry.pending.backup.active()) {
-            entry.pending.backup.Fail(unflushed.error());
+            entry.pending.backup.fail(unflushed.error());
         }
         Report(entry.pending.keep, entry.pending.backup, false);
     }

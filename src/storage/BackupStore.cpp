@@ -140,14 +140,14 @@ std::vector<BackupEntry> AllEntries(const fs::path& root) {
 
 }  // namespace
 
-fs::path BackupStore::Key(const fs::path& original) {
+fs::path BackupStore::key(const fs::path& original) {
     std::error_code ec;
     const fs::path absolute = fs::absolute(original, ec);
     const fs::path folder = fs::weakly_canonical(absolute.parent_path(), ec);
     return (ec ? absolute.parent_path() : folder) / absolute.filename();
 }
 
-Result<std::vector<std::uint8_t>> BackupStore::Read(const BackupEntry& entry) {
+Result<std::vector<std::uint8_t>> BackupStore::read(const BackupEntry& entry) {
     using R = Result<std::vector<std::uint8_t>>;
     FileSource source;
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(entry.size));
@@ -192,7 +192,7 @@ void BackupStore::Writer::abandon() {
     }
 }
 
-void BackupStore::Writer::Fail(std::string reason) {
+void BackupStore::Writer::fail(std::string reason) {
     abandon();
     error_ = std::move(reason);
 }
@@ -258,9 +258,9 @@ Status BackupStore::Writer::commit(bool flush) {
 BackupStore::Writer BackupStore::begin(const fs::path& original, std::string_view reason) {
     Writer writer;
     writer.store_ = this;
-    const fs::path key = Key(original);
+    const fs::path known = key(original);
     // One sub-folder an original, named by a hash of its key.
-    writer.dir_ = root_ / NameHash(key.native());
+    writer.dir_ = root_ / NameHash(known.native());
     std::error_code ec;
     if (!fs::is_directory(writer.dir_, ec)) {
         fs::create_directories(writer.dir_, ec);
@@ -279,7 +279,7 @@ BackupStore::Writer BackupStore::begin(const fs::path& original, std::string_vie
         writer.error_ = error.message();
         return writer;
     }
-    const std::string head = std::string(kMagic) + "\noriginal=" + Escape(key.native()) +
+    const std::string head = std::string(kMagic) + "\noriginal=" + Escape(known.native()) +
                              "\nreason=" + Escape(reason) + "\n\n";
     if (const std::error_code written = sys::writeAll(
             writer.file_, {reinterpret_cast<const std::uint8_t*>(head.data()), head.size()})) {

@@ -65,7 +65,7 @@ public:
         Status commit(bool flush = true);
         bool active() const { return file_.isOpen() || finished_ || !error_.empty(); }
         // Drops what was written; commit then gives reason.
-        void Fail(std::string reason);
+        void fail(std::string reason);
         // The folder the version is written in.
         const std::filesystem::path& folder() const { return dir_; }
 
@@ -90,11 +90,11 @@ public:
     std::vector<BackupEntry> list(const std::filesystem::path& folder = {}) const;
 
     // The kept bytes of entry; a failure when they can no longer be read.
-    static Result<std::vector<std::uint8_t>> Read(const BackupEntry& entry);
+    static Result<std::vector<std::uint8_t>> read(const BackupEntry& entry);
 
     // The form in which original is known to the store: its folder with every link resolved,
     // and its own name as given.
-    static std::filesystem::path Key(const std::filesystem::path& original);
+    static std::filesystem::path key(const std::filesystem::path& original);
 
 private:
     // Drops what the limits no longer allow, after a version of newestSize bytes was added
