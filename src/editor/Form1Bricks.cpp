@@ -13,6 +13,8 @@ namespace krellon {
 
 void Form1::LoadBricks() {
     Combo5->SetText(BrickSetFile());
+    // The palette lets go of the last sheet first, so that the new one is drawn in its place.
+    Picture2->image() = QImage();
     Look->readBricks(BrickSetFile());
     // The palette shows the look's sheet: the bricks on the surface colour.
     Picture2->image() = Look->sheet();

@@ -37,10 +37,9 @@ bool Form2::ExportShown(const QString& name, ImageFormat format) {
     }
     const ImageRecord& slot = m.ImageTable[m.CurrentImage];
     FileSource source;
-    std::optional<std::vector<std::uint8_t>> pixels;
-    if (OpenInFolder(m.ExplorerFile, source)) {
-        pixels = ReadImagePixels(source, slot);
-    }
+    const auto pixels = OpenInFolder(m.ExplorerFile, source)
+                            ? ReadImagePixels(source, slot)
+                            : Result<std::vector<std::uint8_t>>::failure("it cannot be opened");
     if (!pixels) {
         MsgBox(this, "Image file is damaged.", kCaption);
         return false;

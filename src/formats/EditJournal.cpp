@@ -281,15 +281,15 @@ namespace {
 
 // The first frame: when the journal began, its key, its file check and the set it starts from;
 // nothing when it cannot be read. numbered tells the layout.
-std::optional<JournalContent> ReadJournalStart(const ByteSource& source, std::uint64_t& position,
-                                               bool& numbered) {
+Result<JournalContent> ReadJournalStart(const ByteSource& source, std::uint64_t& position,
+                                        bool& numbered) {
     std::vector<std::uint8_t> payload;
     if (!ReadFrame(source, position, payload) || payload.size() < kMagic.size() + 8) {
-        return std::nullopt;
+        return Result<JournalContent>::failure("its first frame cannot be read");
     }
     const std::string_view magic(reinterpret_cast<const char*>(payload.data()), kMagic.size());
     if (magic != kMagic && magic != kMagicV1) {
-        return std::nullopt;
+        return Result<JournalContent>::failure("it is not an edit journal");
     }
     numbered = magic == kMagic;
     JournalContent content;
@@ -297,7 +297,7 @@ std::optional<JournalContent> ReadJournalStart(const ByteSource& source, std::ui
     ByteReader in(start, kMagic.size());
     content.startedNs = ReadInt64(in);
     if (!ReadText(in, content.key)) {
-        return std::nullopt;
+        return Result<JournalContent>::failure("its key cannot be read");
     }
     if (numbered) {
         content.fileCheck = static_cast<std::uint32_t>(in.readInt32());
@@ -306,12 +306,12 @@ std::optional<JournalContent> ReadJournalStart(const ByteSource& source, std::ui
         static_cast<std::size_t>(std::min(in.position(), start.size()))));
     auto set = DecodeBoardSet(rest);
     if (!in.ok() || !set.ok()) {
-        return std::nullopt;
+        return Result<JournalContent>::failure("the set it starts from cannot be read");
     }
     content.start = std::move(set.value());
     content.set = content.start;
     content.lastNs = content.startedNs;
-    return content;
+    return Result<JournalContent>::success(std::move(content));
 }
 
 // The records of a journal after its first frame, whole frames found past damage.
@@ -363,14 +363,14 @@ private:
 
 }  // namespace
 
-std::optional<JournalContent> ReadJournal(const ByteSource& file) {
+Result<JournalContent> ReadJournal(const ByteSource& file) {
     // Records are a few dozen bytes each: they are read in blocks, not one by one.
     const BufferedSource source(file, 65536);
     std::uint64_t position = 0;
     bool numbered = false;
-    std::optional<JournalContent> content = ReadJournalStart(source, position, numbered);
+    Result<JournalContent> content = ReadJournalStart(source, position, numbered);
     if (!content) {
-        return std::nullopt;
+        return content;
     }
     RecordFrames frames(source, numbered);
     std::uint32_t lastNumber = 0;

@@ -10,6 +10,7 @@
 
 #include "BoardSetFile.h"
 #include "ByteSource.h"
+#include "Result.h"
 
 namespace krellon {
 
@@ -79,8 +80,8 @@ struct JournalContent {
 
 // Reads a journal: the first frame, then every record that can be read, in order, each
 // applied to the set; a damaged or torn frame, or one that does not fit the set, is counted
-// and passed over. Nothing when the first frame itself cannot be read.
-std::optional<JournalContent> ReadJournal(const ByteSource& source);
+// and passed over. A failure when the first frame itself cannot be read.
+Result<JournalContent> ReadJournal(const ByteSource& source);
 
 // Applies record to set; false, leaving set as it was, when the record does not fit it.
 bool ApplyJournalRecord(BoardSetContent& set, const JournalRecord& record);

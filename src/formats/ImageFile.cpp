@@ -4,6 +4,7 @@
 #include <array>
 
 #include "ByteReader.h"
+#include "ImageRecordWalk.h"
 
 namespace krellon {
 
@@ -21,10 +22,11 @@ void DecodePalette(std::span<const std::uint8_t> bytes, std::size_t count, Palet
 
 }  // namespace
 
-std::optional<ImageFileHeader> ReadImageHeader(const ByteSource& source) {
+Result<ImageFileHeader> ReadImageHeader(const ByteSource& source) {
+    const auto endsEarly = Result<ImageFileHeader>::failure("the file ends before its header");
     ByteReader in(source);
     if (in.remaining() < 16) {
-        return std::nullopt;
+        return endsEarly;
     }
     ImageFileHeader header;
     in.skip(4);
@@ -35,78 +37,29 @@ std::optional<ImageFileHeader> ReadImageHeader(const ByteSource& source) {
         static_cast<std::size_t>(std::clamp(header.filePaletteCount, 0, kPaletteSize));
     std::array<std::uint8_t, 4 * kPaletteSize> bytes{};
     if (!ReadBlock(source, kFilePaletteOffset, {bytes.data(), 4 * entries})) {
-        return std::nullopt;
+        return endsEarly;
     }
     DecodePalette(bytes, entries, header.filePalette);
-    return header;
+    return Result<ImageFileHeader>::success(header);
 }
 
 WalkedRecords WalkImageRecordsChecked(const ByteSource& source, const RecordWalk& walk) {
     WalkedRecords walked;
-    std::vector<ImageRecord>& records = walked.records;
-    const std::int32_t count = std::clamp(walk.count, 0, std::max(walk.limit, 0));
-    records.reserve(static_cast<std::size_t>(count));
+    walked.records.reserve(
+        static_cast<std::size_t>(std::clamp(walk.count, 0, std::max(walk.limit, 0))));
     ByteReader in(source, walk.start);
-    std::array<std::uint8_t, 4 * kPaletteSize> paletteBytes{};
-    const auto stop = [&](const std::string& why) {
-        walked.complete =
-            Status::failure("image " + std::to_string(records.size() + 1) + ": " + why);
-    };
-    for (std::int32_t i = 0; i < count && in.ok(); ++i) {
-        if (in.remaining() < 4) {
-            stop("the file ends before it");
-            break;
-        }
-        const std::int32_t nameLength = in.readInt32();
-        // The name, its terminator and the five numbers after it must all be there.
-        if (nameLength < 1) {
-            stop("its name length is " + std::to_string(nameLength));
-            break;
-        }
-        if (static_cast<std::uint64_t>(nameLength) + 20 > in.remaining()) {
-            stop("the file ends inside its name or size");
-            break;
-        }
-        ImageRecord record;
-        record.Name = in.readBytes(static_cast<std::uint64_t>(nameLength) - 1);
-        in.skip(1);
-        record.Width = in.readInt32();
-        record.Height = in.readInt32();
-        in.readInt32();  // not interpreted
-        in.readInt32();  // not interpreted
-        record.PaletteCount = in.readInt32();
-        if (record.PaletteCount < 0 || record.PaletteCount > kPaletteSize) {
-            stop("its palette count " + std::to_string(record.PaletteCount) +
-                 " is outside 0 to 256");
-            break;
-        }
-        const auto paletteSize = 4 * static_cast<std::size_t>(record.PaletteCount);
-        record.PaletteOffset = in.position();
-        if (!in.readInto({paletteBytes.data(), paletteSize})) {
-            stop("the file ends inside its palette");
-            break;
-        }
-        DecodePalette(paletteBytes, static_cast<std::size_t>(record.PaletteCount), record.Palette);
-        record.PixelOffset = in.position();
-
-        std::uint64_t pixels = 0;
-        if (walk.fixedPixelBytes) {
-            pixels = *walk.fixedPixelBytes;
-        } else {
-            if (record.Width < 0 || record.Height < 0) {
-                stop("its size " + std::to_string(record.Width) + " x " +
-                     std::to_string(record.Height) + " is negative");
-                break;
-            }
-            pixels = record.pixelBytes();
-        }
-        if (pixels > in.remaining()) {
-            stop("the file ends inside its pixels");
-            break;
-        }
-        in.skip(pixels);
-        records.push_back(std::move(record));
-    }
+    walked.complete = WalkRecordHeads(in, walk, [&](const RecordHead& head) {
+        ImageRecord& record = walked.records.emplace_back();
+        record.Name = head.name;
+        record.Width = head.width;
+        record.Height = head.height;
+        record.PaletteCount = head.paletteCount;
+        DecodePalette({head.palette, 4 * static_cast<std::size_t>(head.paletteCount)},
+                      static_cast<std::size_t>(head.paletteCount), record.Palette);
+        record.PaletteOffset = head.paletteOffset;
+        record.PixelOffset = head.pixelOffset;
+        return true;
+    });
     return walked;
 }
 

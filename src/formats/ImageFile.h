@@ -46,9 +46,9 @@ struct ImageRecord {
     }
 };
 
-// Reads ImageCount, FilePaletteCount and the file palette. Returns nothing for a file shorter
-// than the 16 header bytes, or one that cannot be read as long as it is.
-std::optional<ImageFileHeader> ReadImageHeader(const ByteSource& source);
+// Reads ImageCount, FilePaletteCount and the file palette. A failure for a file shorter than
+// the 16 header bytes, or one that cannot be read as long as it is.
+Result<ImageFileHeader> ReadImageHeader(const ByteSource& source);
 
 // How a walk over the records goes.
 struct RecordWalk {

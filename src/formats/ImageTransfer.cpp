@@ -16,51 +16,52 @@ bool Inside(std::uint64_t offset, std::uint64_t size, std::uint64_t fileSize) {
 
 }  // namespace
 
-std::optional<ImageFileIndex> IndexImageFile(const ByteSource& file) {
+Result<ImageFileIndex> IndexImageFile(const ByteSource& file) {
     // The walk reads each record's header and palette (some 1,100 bytes) and skips its
     // pixels: one small block a record.
     const BufferedSource source(file, 2048);
     const auto header = ReadImageHeader(source);
     if (!header) {
-        return std::nullopt;
+        return Result<ImageFileIndex>::failure(header.error());
     }
     ImageFileIndex index;
     index.header = *header;
     index.records = WalkImageFile(source, *header, kMaxExplorerImages);
-    return index;
+    return Result<ImageFileIndex>::success(std::move(index));
 }
 
 const Palette& DrawnPalette(const ImageFileIndex& index, const ImageRecord& record) {
     return record.PaletteCount != 0 ? record.Palette : index.header.filePalette;
 }
 
-std::optional<std::vector<std::uint8_t>> ReadImagePixels(const ByteSource& file,
-                                                         const ImageRecord& record) {
+Result<std::vector<std::uint8_t>> ReadImagePixels(const ByteSource& file,
+                                                  const ImageRecord& record) {
+    using Pixels = Result<std::vector<std::uint8_t>>;
     if (!Inside(record.PixelOffset, record.pixelBytes(), file.size())) {
-        return std::nullopt;
+        return Pixels::failure("the file ends inside its pixels");
     }
     std::vector<std::uint8_t> pixels(static_cast<std::size_t>(record.pixelBytes()));
     if (!ReadBlock(file, record.PixelOffset, pixels)) {
-        return std::nullopt;
+        return Pixels::failure("its pixels cannot be read");
     }
-    return pixels;
+    return Pixels::success(std::move(pixels));
 }
 
-std::optional<ImportChange> PlanImport(const ByteSource& file, const ImageRecord& record,
-                                       DecodedBitmap decoded) {
+Result<ImportChange> PlanImport(const ByteSource& file, const ImageRecord& record,
+                                DecodedBitmap decoded) {
     ImportChange change;
     std::int32_t paletteCount = 0;
     if (record.PaletteCount != 0) {
         paletteCount = record.PaletteCount;
         if (record.PixelOffset < 4 * static_cast<std::uint64_t>(paletteCount)) {
-            return std::nullopt;
+            return Result<ImportChange>::failure("its palette lies before the file's start");
         }
         change.paletteStart = record.PixelOffset - 4 * static_cast<std::uint64_t>(paletteCount);
     } else {
         // The file palette: the count stands at offset 12.
         std::array<std::uint8_t, 4> count{};
         if (!ReadBlock(file, 12, count)) {
-            return std::nullopt;
+            return Result<ImportChange>::failure("the file ends before its header");
         }
         paletteCount = std::clamp(DecodeInt32(count.data()), 0, kPaletteSize);
         change.paletteStart = kFilePaletteOffset;
@@ -68,18 +69,18 @@ std::optional<ImportChange> PlanImport(const ByteSource& file, const ImageRecord
     if (!Inside(record.PixelOffset, record.pixelBytes(), file.size()) ||
         !Inside(change.paletteStart, 4 * static_cast<std::uint64_t>(paletteCount), file.size()) ||
         decoded.pixelsTopDown.size() != record.pixelBytes()) {
-        return std::nullopt;
+        return Result<ImportChange>::failure("the picture or the image does not fit the file");
     }
     change.palette.resize(4 * static_cast<std::size_t>(paletteCount));
     if (!ReadBlock(file, change.paletteStart, change.palette)) {
-        return std::nullopt;
+        return Result<ImportChange>::failure("its palette cannot be read");
     }
     for (int k = 0; k < std::min(paletteCount, decoded.colourCount); ++k) {
         WritePaletteEntry(change.palette, 4 * static_cast<std::uint64_t>(k), decoded.colours[k]);
     }
     change.pixelOffset = record.PixelOffset;
     change.pixels = std::move(decoded.pixelsTopDown);
-    return change;
+    return Result<ImportChange>::success(std::move(change));
 }
 
 bool RecordIsAsListed(const ByteSource& file, int number, const ImageRecord& listed) {

@@ -21,16 +21,16 @@ struct ImageFileIndex {
     std::vector<ImageRecord> records;
 };
 
-// Nothing for a file shorter than its header.
-std::optional<ImageFileIndex> IndexImageFile(const ByteSource& file);
+// A failure for a file shorter than its header.
+Result<ImageFileIndex> IndexImageFile(const ByteSource& file);
 
 // The palette an image is drawn with: its own, or the file's when it has none.
 const Palette& DrawnPalette(const ImageFileIndex& index, const ImageRecord& record);
 
-// The width x height palette indices of a record, top row first; nothing when its pixels do
-// not lie wholly inside the file.
-std::optional<std::vector<std::uint8_t>> ReadImagePixels(const ByteSource& file,
-                                                         const ImageRecord& record);
+// The width x height palette indices of a record, top row first; a failure when its pixels
+// do not lie wholly inside the file.
+Result<std::vector<std::uint8_t>> ReadImagePixels(const ByteSource& file,
+                                                  const ImageRecord& record);
 
 // What an import writes into an image file: the palette entries both the image's palette
 // and the imported colours have (red, green and blue only; each entry's fourth byte stays),
@@ -47,9 +47,9 @@ struct ImportChange {
 };
 
 // The change that importing decoded (indices of the record's size, colourCount colours) makes
-// to record of file; nothing when the record's palette or pixels do not lie inside the file.
-std::optional<ImportChange> PlanImport(const ByteSource& file, const ImageRecord& record,
-                                       DecodedBitmap decoded);
+// to record of file; a failure when the record's palette or pixels do not lie inside the file.
+Result<ImportChange> PlanImport(const ByteSource& file, const ImageRecord& record,
+                                DecodedBitmap decoded);
 
 // True when record still is the file's image number (1-based) as it was listed: the same
 // name, size, palette count and pixel offset.

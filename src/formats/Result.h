@@ -35,6 +35,13 @@ public:
     }
     const E& error() const { return error_; }
 
+    // As std::expected reads: a test for success, and the value behind * and ->.
+    explicit operator bool() const { return ok(); }
+    T& operator*() { return value(); }
+    const T& operator*() const { return value(); }
+    T* operator->() { return &value(); }
+    const T* operator->() const { return &value(); }
+
 private:
     std::optional<T> value_;
     E error_{};

@@ -98,13 +98,15 @@ BoardLook::BoardLook(QObject* parent)
 }
 
 void BoardLook::readBricks(const QString& name, const std::filesystem::path& folder) {
-    // A fresh sheet: the surfaces showing the last one keep it.
-    sheet_ = QImage(kSheetWidth, kSheetHeight, QImage::Format_RGB32);
+    // A fresh sheet unless nobody else shows the last one: the surfaces showing it keep it.
+    if (!sheet_.isDetached()) {
+        sheet_ = QImage(kSheetWidth, kSheetHeight, QImage::Format_RGB32);
+    }
     sheet_.fill(kSheetGround);
     brickCount_ = 0;
     FileSource file;
     if (OpenInFolder(name, file, folder)) {
-        for (const std::string& brick : DrawBrickSet(file, sheet_)) {
+        for (const std::string& brick : DrawBrickSet(file, sheet_, brickFileBytes_)) {
             brickNames_[static_cast<std::size_t>(++brickCount_)] = FromCp1252(brick);
         }
     }

@@ -78,6 +78,7 @@ private:
     const QImage& scaledBricks();
 
     QImage sheet_;
+    std::vector<std::uint8_t> brickFileBytes_;  // kept between reads of brick sets
     int brickCount_ = 0;
     std::array<QString, kMaxBrickCode + 1> brickNames_;
     QString backgroundFile_;

@@ -4,6 +4,7 @@
 #include "Raster.h"
 #include "formats/BufferedSource.h"
 #include "formats/ByteReader.h"
+#include "formats/ImageRecordWalk.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -58,32 +59,19 @@ void ToPixels(const std::uint8_t* entries, std::size_t count, QRgb* out) {
 // brick's is not converted again.
 class BrickColours {
 public:
-    explicit BrickColours(const Palette& filePalette) {
-        static_assert(sizeof(ColourValue) == 4);
-        // A colour value's bytes in memory are red, green, blue, 0 on a little-endian machine;
-        // elsewhere each value is converted on its own.
-        if constexpr (std::endian::native == std::endian::little) {
-            ToPixels(reinterpret_cast<const std::uint8_t*>(filePalette.data()),
-                     filePalette.size(), fileColours_.data());
-        } else {
-            for (std::size_t p = 0; p < filePalette.size(); ++p) {
-                fileColours_[p] = PixelOfValue(static_cast<std::uint32_t>(filePalette[p]));
-            }
-        }
-    }
+    explicit BrickColours(const Palette& filePalette) : fileColours_(Colours(filePalette)) {}
 
-    // entries: the record's count palette entries of 4 bytes each, inside the file.
+    // entries: the record's count palette entries of 4 bytes each.
     const std::array<QRgb, 256>& of(const std::uint8_t* entries, std::size_t count) {
         if (count == 0) {
             return fileColours_;
         }
-        if (entries_ == nullptr || count != count_ ||
-            std::memcmp(entries, entries_, 4 * count) != 0) {
+        if (count != count_ || std::memcmp(entries, entries_.data(), 4 * count) != 0) {
+            std::memcpy(entries_.data(), entries, 4 * count);
+            count_ = count;
             ToPixels(entries, count, colours_.data());
             std::fill(colours_.begin() + static_cast<std::ptrdiff_t>(count), colours_.end(),
                       PixelOfValue(0));
-            entries_ = entries;
-            count_ = count;
         }
         return colours_;
     }
@@ -91,118 +79,67 @@ public:
 private:
     std::array<QRgb, 256> fileColours_{};
     std::array<QRgb, 256> colours_{};
-    const std::uint8_t* entries_ = nullptr;
-    std::size_t count_ = 0;
+    std::array<std::uint8_t, 4 * 256> entries_{};
+    std::size_t count_ = 0;  // none converted yet
 };
 
-// The brick records of a file held in memory, walked as WalkImageRecords walks them with 30 x 15
-// pixel bytes a record, from kFirstRecordOffset on; draw(name, palette entries, palette count,
-// pixels) is called for each. The walk ends before a record that is not wholly inside the file.
-template <typename Draw>
-void WalkBricksInMemory(std::span<const std::uint8_t> file, std::int32_t count, Draw draw) {
-    std::uint64_t at = kFirstRecordOffset;
-    const auto remaining = [&] { return at < file.size() ? file.size() - at : 0; };
-    const auto int32 = [&] {
-        const std::int32_t v = DecodeInt32(file.data() + at);
-        at += 4;
-        return v;
-    };
-    for (std::int32_t i = 0; i < count; ++i) {
-        if (remaining() < 4) {
-            return;
-        }
-        const std::int32_t nameLength = int32();
-        // The name, its terminator and the five numbers after it must all be there.
-        if (nameLength < 1 || static_cast<std::uint64_t>(nameLength) + 20 > remaining()) {
-            return;
-        }
-        const auto* name = reinterpret_cast<const char*>(file.data() + at);
-        at += static_cast<std::uint64_t>(nameLength);
-        at += 16;  // width, height and two numbers not interpreted
-        const std::int32_t paletteCount = int32();
-        if (paletteCount < 0 || paletteCount > kPaletteSize ||
-            4 * static_cast<std::uint64_t>(paletteCount) > remaining()) {
-            return;
-        }
-        const std::uint8_t* palette = file.data() + at;
-        at += 4 * static_cast<std::uint64_t>(paletteCount);
-        if (kBrickPixelBytes > remaining()) {
-            return;
-        }
-        draw(std::string(name, static_cast<std::size_t>(nameLength) - 1), palette,
-             static_cast<std::size_t>(paletteCount), file.data() + at);
-        at += kBrickPixelBytes;
-    }
-}
-
-void DrawBrick(QImage& sheet, int k, const std::uint8_t* pixels,
-               const std::array<QRgb, 256>& colours) {
-    raster::PutIndexed(sheet, SlotLeft(k), SlotTop(k), kCellWidth, kCellHeight, pixels, colours);
-}
-
-// Draws the bricks of a brick set held in memory.
-std::vector<std::string> DrawBricksInMemory(std::span<const std::uint8_t> file, QImage& sheet) {
+// Draws the bricks the walk over in finds, 30 x 15 pixel bytes a record, each from the pixels
+// that pixelsOf(head) gives (nothing: the file ends there, and so does the set).
+template <typename Reader, typename PixelsOf>
+std::vector<std::string> DrawBricks(Reader& in, const ImageFileHeader& header, QImage& sheet,
+                                    PixelsOf pixelsOf) {
     std::vector<std::string> names;
-    const MemorySource source(file);
-    const auto header = ReadImageHeader(source);
-    if (!header) {
-        return names;
-    }
-    const std::int32_t count = std::clamp(header->imageCount, 0, kMaxBrickCode);
-    names.reserve(static_cast<std::size_t>(count));
-    BrickColours colours(header->filePalette);
-    WalkBricksInMemory(file, count,
-                       [&](std::string name, const std::uint8_t* palette, std::size_t paletteCount,
-                           const std::uint8_t* pixels) {
-                           names.push_back(std::move(name));
-                           DrawBrick(sheet, static_cast<int>(names.size()), pixels,
-                                     colours.of(palette, paletteCount));
-                       });
-    return names;
-}
-
-// Draws the bricks of a brick set read a block at a time.
-std::vector<std::string> DrawBricksFromFile(const ByteSource& file, QImage& sheet) {
-    std::vector<std::string> names;
-    const BufferedSource source(file, 16384);
-    const auto header = ReadImageHeader(source);
-    if (!header) {
-        return names;
-    }
+    names.reserve(static_cast<std::size_t>(std::clamp(header.imageCount, 0, kMaxBrickCode)));
+    BrickColours colours(header.filePalette);
     RecordWalk walk;
-    walk.count = header->imageCount;
+    walk.count = header.imageCount;
     walk.limit = kMaxBrickCode;
     walk.fixedPixelBytes = kBrickPixelBytes;
-    const auto records = WalkImageRecords(source, walk);
-    std::array<std::uint8_t, kBrickPixelBytes> pixels{};
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        const ImageRecord& record = records[i];
-        // A brick whose pixels cannot be read ends the set, as a record past its end does.
-        if (!ReadBlock(source, record.PixelOffset, pixels)) {
-            break;
+    WalkRecordHeads(in, walk, [&](const RecordHead& head) {
+        const std::uint8_t* pixels = pixelsOf(head);
+        if (pixels == nullptr) {
+            return false;
         }
-        names.push_back(record.Name);
-        const Palette& palette = record.PaletteCount > 0 ? record.Palette : header->filePalette;
-        DrawBrick(sheet, static_cast<int>(i) + 1, pixels.data(), Colours(palette));
-    }
+        names.push_back(head.name);
+        const int k = static_cast<int>(names.size());
+        raster::PutIndexed(sheet, SlotLeft(k), SlotTop(k), kCellWidth, kCellHeight, pixels,
+                           colours.of(head.palette, static_cast<std::size_t>(head.paletteCount)));
+        return true;
+    });
     return names;
 }
 
 }  // namespace
 
-std::vector<std::string> DrawBrickSet(const ByteSource& file, QImage& sheet) {
+std::vector<std::string> DrawBrickSet(const ByteSource& file, QImage& sheet,
+                                      std::vector<std::uint8_t>& buffer) {
     // Record headers, palettes and pixels lie side by side: a usual brick set is read in one
-    // read and walked in memory. A file that gives fewer bytes than it holds (cut short while
+    // read and walked in place. A file that gives fewer bytes than it holds (cut short while
     // read) is read again a block at a time, so that the walk stops where the file does.
     if (file.size() <= kWholeBrickFileBytes) {
-        const auto size = static_cast<std::size_t>(file.size());
-        // Not zeroed first: the read fills every byte, or the bytes are not used.
-        const auto bytes = std::make_unique_for_overwrite<std::uint8_t[]>(size);
-        if (ReadBlock(file, 0, {bytes.get(), size})) {
-            return DrawBricksInMemory({bytes.get(), size}, sheet);
+        buffer.resize(static_cast<std::size_t>(file.size()));
+        if (ReadBlock(file, 0, buffer)) {
+            const MemorySource whole(buffer);
+            const auto header = ReadImageHeader(whole);
+            if (!header) {
+                return {};
+            }
+            SpanReader in(buffer, kFirstRecordOffset);
+            return DrawBricks(in, *header, sheet, [&](const RecordHead& head) {
+                return buffer.data() + head.pixelOffset;
+            });
         }
     }
-    return DrawBricksFromFile(file, sheet);
+    const BufferedSource source(file, 16384);
+    const auto header = ReadImageHeader(source);
+    if (!header) {
+        return {};
+    }
+    ByteReader in(source, kFirstRecordOffset);
+    std::array<std::uint8_t, kBrickPixelBytes> pixels{};
+    return DrawBricks(in, *header, sheet, [&](const RecordHead& head) {
+        return ReadBlock(source, head.pixelOffset, pixels) ? pixels.data() : nullptr;
+    });
 }
 
 std::vector<ImageRecord> ReadBackgroundSet(const ByteSource& file) {

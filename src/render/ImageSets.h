@@ -15,7 +15,14 @@ namespace krellon::render {
 // Draws every brick of a brick set file (at most 119) into its slot of sheet and returns their
 // names in the file's code page. Each record gives exactly 30 x 15 pixel bytes, whatever size
 // it states; a record without a palette of its own is drawn with the file's.
-std::vector<std::string> DrawBrickSet(const ByteSource& file, QImage& sheet);
+// buffer holds the file's bytes while they are drawn; a caller that loads sets again and
+// again keeps it between calls.
+std::vector<std::string> DrawBrickSet(const ByteSource& file, QImage& sheet,
+                                      std::vector<std::uint8_t>& buffer);
+inline std::vector<std::string> DrawBrickSet(const ByteSource& file, QImage& sheet) {
+    std::vector<std::uint8_t> buffer;
+    return DrawBrickSet(file, sheet, buffer);
+}
 
 // The records of a background set file (at most 69), each with the palette it is drawn with
 // (the file's, for a record without one of its own).

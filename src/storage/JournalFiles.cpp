@@ -81,11 +81,12 @@ std::vector<fs::path> AllJournalFiles() {
 
 Result<JournalContent> ReadJournalFile(const fs::path& path) {
     FileSource file;
-    auto content = file.open(path) ? ReadJournal(file) : std::nullopt;
+    auto content = file.open(path) ? ReadJournal(file) : Result<JournalContent>::failure({});
     if (!content) {
+        // One text for every way a start fails, as `krellon journals` lists it.
         return Result<JournalContent>::failure("not an edit journal, or its start cannot be read");
     }
-    return Result<JournalContent>::success(std::move(*content));
+    return content;
 }
 
 bool JournalInUse(const fs::path& path) {

@@ -83,10 +83,10 @@ TransferStatus WriteImage(const ListedImages& images, const QString& imageFile, 
 
 // The bytes an import into record writes over, as file holds them now: an import of the
 // record's own pixels that brings no colours changes nothing.
-std::optional<ImportChange> BytesUnder(const ByteSource& file, const ImageRecord& record) {
+Result<ImportChange> BytesUnder(const ByteSource& file, const ImageRecord& record) {
     auto pixels = ReadImagePixels(file, record);
     if (!pixels) {
-        return std::nullopt;
+        return Result<ImportChange>::failure(pixels.error());
     }
     DecodedBitmap asIs;
     asIs.pixelsTopDown = std::move(*pixels);
