@@ -43,28 +43,21 @@ protected:
         WriteBoardSet("set.bds", NumberedSet(3));
         window = std::make_unique<MainWindow>();
     }
-    void TearDown() override { window.reset(); }
-    Form1& Editor() { return *window->editor(); }
 
     // The set, its captions and its board picture are what reading expected would show on
     // board `shown`.
     void ExpectShown(const BoardSetContent& expected, int shown) {
         Form1& f = Editor();
         ASSERT_TRUE(f.CurrentBoardSet() == expected);
-        EXPECT_EQ(f.BoardCount(), static_cast<int>(expected.boards.size()));
+        const int n = static_cast<int>(expected.boards.size());
         EXPECT_EQ(f.CurrentBoard, shown);
         EXPECT_EQ(f.Label5->Caption(), "Board " + QString::number(shown));
+        EXPECT_EQ(f.Command2->Caption(), QString("Board %1 >").arg(shown % n + 1));
+        EXPECT_EQ(f.Command1->Caption(), QString("< Board %1").arg((shown + n - 2) % n + 1));
         const QImage board = f.Picture1->image().copy();
-        const QString next = f.Command2->Caption();
-        const QString previous = f.Command1->Caption();
-        f.SetNavigationCaptions();
-        EXPECT_EQ(next, f.Command2->Caption());
-        EXPECT_EQ(previous, f.Command1->Caption());
         f.PaintBoard();
         EXPECT_TRUE(board == f.Picture1->image());
     }
-
-    std::unique_ptr<MainWindow> window;
 };
 
 TEST_F(BoardListTest, EachBoardOperationLeavesTheSetAsIfReadSoAndUndoesExactly) {
@@ -106,10 +99,7 @@ TEST_F(BoardListTest, EachBoardOperationLeavesTheSetAsIfReadSoAndUndoesExactly) 
 
     // Saving writes the new number of boards in that order.
     f.Command4_Click();
-    const auto saved = folder.read("KrelEdit.bds");
-    EXPECT_EQ(saved, EncodeBoardSet(expected));
-    EXPECT_EQ(Bytes().i32(2).data,
-              std::vector<std::uint8_t>(saved.begin() + 8, saved.begin() + 12));
+    EXPECT_EQ(folder.read("KrelEdit.bds"), EncodeBoardSet(expected));
 
     // Every step undoes back to the set as it was read.
     while (f.Document->undoStack()->canUndo()) {

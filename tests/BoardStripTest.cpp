@@ -37,8 +37,6 @@ protected:
         strip = window->strip();
         strip->refresh();
     }
-    void TearDown() override { window.reset(); }
-    Form1& Editor() { return *window->editor(); }
 
     // Every thumbnail is the editor's picture of its board at a fifth of its size: the
     // current board as it is on screen, then each other one as showing it paints it.
@@ -59,17 +57,6 @@ protected:
         }
         f.ShowBoard(current);
     }
-    void ExpectThumbnailsAsShownInEveryLook() {
-        ExpectThumbnailsAsShown();
-        window->action("modeHalfBright")->trigger();
-        ExpectThumbnailsAsShown();
-        window->action("showHidden")->trigger();
-        ExpectThumbnailsAsShown();
-        window->action("modeBlack")->trigger();
-        ExpectThumbnailsAsShown();
-    }
-
-    std::unique_ptr<MainWindow> window;
     BoardStrip* strip = nullptr;
 };
 
@@ -90,21 +77,10 @@ TEST_F(BoardStripTest, ThumbnailsAreTheBoardsAsShownAlsoWithStaleNamesInEveryLoo
     }
     Pick(f.Combo5, f.Combo5->findText("bricks.img"));
     ASSERT_EQ(f.BrickCount(), 4);
-    ExpectThumbnailsAsShownInEveryLook();
-}
-
-TEST_F(BoardStripTest, TheDockLeavesTheEditorsControlsWhereTheyAre) {
-    Form1& f = Editor();
-    window->show();
-    QApplication::processEvents();
-    EXPECT_TRUE(strip->isVisibleTo(window.get()));
-    EXPECT_TRUE(window->action("boards")->isChecked());
-    EXPECT_EQ(window->centralWidget(), &f);
-    EXPECT_EQ(f.Picture1->geometry(), QRect(0, 56, 600, 300));
-    EXPECT_FALSE(f.geometry().intersects(strip->geometry()));
-    window->action("boards")->trigger();
-    EXPECT_FALSE(strip->isVisibleTo(window.get()));
-    EXPECT_EQ(f.Picture1->geometry(), QRect(0, 56, 600, 300));
+    for (const char* look : {"modeTextured", "modeHalfBright", "showHidden", "modeBlack"}) {
+        window->action(look)->trigger();
+        ExpectThumbnailsAsShown();
+    }
 }
 
 TEST_F(BoardStripTest, OnlyTheBoardsAStepChangedAreDrawnAgain) {

@@ -11,20 +11,7 @@ namespace {
 
 constexpr ColourValue kWhiteColour = MakeColour(255, 255, 255);
 constexpr ColourValue kRedColour = MakeColour(255, 0, 0);
-
-// True when every board pixel shows tile pixel (x mod w, y mod h) of Picture3.
-::testing::AssertionResult BoardIsTiled(Form1& f, int w, int h) {
-    const QImage& board = f.Picture1->image();
-    const QImage& tile = f.Picture3->image();
-    for (int y = 0; y < 300; ++y) {
-        for (int x = 0; x < 600; ++x) {
-            if (board.pixel(x, y) != tile.pixel(x % w, y % h)) {
-                return ::testing::AssertionFailure() << "board pixel " << x << ", " << y;
-            }
-        }
-    }
-    return ::testing::AssertionSuccess();
-}
+constexpr QRect kBoard(0, 0, 600, 300);
 
 }  // namespace
 
@@ -40,8 +27,9 @@ protected:
     }
 };
 
-TEST_F(BackgroundTest, TexturedPreviewHoldsTheFilePixelsInTheirPalette) {
-    SetUpSet(64);
+TEST_F(BackgroundTest, ThePreviewHoldsTheFilePixelsAndEverySizeIsPlacedAndTilesTheBoard) {
+    SetUpSet(64, {TestBackground("tiny", 7, 5), TestBackground("tall", 64, 128),
+                  TestBackground("wide", 128, 64), TestBackground("large", 128, 128, 3)});
     Form1& f = Open();
     EXPECT_EQ(f.Picture3->geometry(), QRect(648, 200, 64, 64));
     for (int y = 0; y < 64; ++y) {
@@ -50,18 +38,16 @@ TEST_F(BackgroundTest, TexturedPreviewHoldsTheFilePixelsInTheirPalette) {
                 << x << "," << y;
         }
     }
-}
-
-TEST_F(BackgroundTest, Tiles64And128AcrossTheWholeBoard) {
-    SetUpSet(64, {TestBackground("tiny", 7, 5)});
-    EXPECT_TRUE(BoardIsTiled(Open(), 64, 64));
-    Pick(form->Combo1, 2);  // a small one by the same rule
-    EXPECT_TRUE(BoardIsTiled(*form, 7, 5));
-    form.reset();
-    SetUpSet(128);
-    Form1& f = Open();
-    EXPECT_EQ(f.Picture3->geometry(), QRect(616, 168, 128, 128));
-    EXPECT_TRUE(BoardIsTiled(f, 128, 128));
+    EXPECT_TRUE(ShowsBackground(f, kBoard, {64, 64}));
+    // Each side is placed on its own.
+    for (const auto& [index, place] : {std::pair{2, QRect(616, 168, 7, 5)},
+                                       {3, QRect(648, 168, 64, 128)},
+                                       {4, QRect(616, 200, 128, 64)},
+                                       {5, QRect(616, 168, 128, 128)}}) {
+        Pick(f.Combo1, index);
+        EXPECT_EQ(f.Picture3->geometry(), place) << index;
+        EXPECT_TRUE(ShowsBackground(f, kBoard, place.size())) << index;
+    }
 }
 
 TEST_F(BackgroundTest, OneClearBrickAtATileCornerMatchesAFullRepaint) {
@@ -100,24 +86,10 @@ TEST_F(BackgroundTest, HalfBrightHalvesEachComponentAndBlackIsBlack) {
     EXPECT_EQ(PixelAt(f.Picture1->image(), 64, 0), MakeColour(127, 127, 127));
     f.Option1->Button(2)->click();
     EXPECT_EQ(f.Picture3->geometry(), QRect(648, 200, 64, 64));
-    EXPECT_EQ(f.Picture3->image(), [] {
-        QImage black(64, 64, QImage::Format_RGB32);
-        black.fill(0xFF000000u);
-        return black;
-    }());
+    QImage black(64, 64, QImage::Format_RGB32);
+    black.fill(Qt::black);
+    EXPECT_EQ(f.Picture3->image(), black);
     EXPECT_EQ(PixelAt(f.Picture1->image(), 300, 150), 0);
-    f.Option1->Button(0)->click();
-    EXPECT_EQ(PixelAt(f.Picture3->image(), 0, 0), MakeColour(255, 255, 255));
-}
-
-TEST_F(BackgroundTest, EachSideIsPlacedOnItsOwn) {
-    SetUpSet(64, {TestBackground("tall", 64, 128), TestBackground("wide", 128, 64)});
-    Form1& f = Open();
-    Pick(f.Combo1, 2);
-    EXPECT_EQ(f.Picture3->geometry(), QRect(648, 168, 64, 128));
-    EXPECT_TRUE(BoardIsTiled(f, 64, 128));
-    Pick(f.Combo1, 3);
-    EXPECT_EQ(f.Picture3->geometry(), QRect(616, 200, 128, 64));
 }
 
 TEST_F(BackgroundTest, APlaceholderStandsInForABackgroundTheSetLacks) {
@@ -144,45 +116,25 @@ TEST_F(BackgroundTest, APlaceholderStandsInForABackgroundTheSetLacks) {
     EXPECT_EQ(PixelAt(sign, 32, 17), 0);
     EXPECT_EQ(PixelAt(sign, 32, 18), kWhiteColour);
     EXPECT_EQ(PixelAt(sign, 32, 19), 0);
-    EXPECT_TRUE(BoardIsTiled(f, 64, 64));
+    EXPECT_TRUE(ShowsBackground(f, kBoard, {64, 64}));
 
     // A negative number shows the placeholder too and stays stored as it is.
     f.CurrentBoard = 2;
     f.PaintBoard();
     EXPECT_EQ(f.BoardBackground(2), -3);
     EXPECT_EQ(f.Combo1->Text(), "Select from list...");
-    EXPECT_TRUE(BoardIsTiled(f, 64, 64));
+    EXPECT_TRUE(ShowsBackground(f, kBoard, {64, 64}));
 
     // Choosing a background stores it and renders it.
     Pick(f.Combo1, 1);
     EXPECT_EQ(f.BoardBackground(2), 1);
     EXPECT_EQ(f.Picture3->geometry(), QRect(616, 168, 128, 128));
-    EXPECT_TRUE(BoardIsTiled(f, 128, 128));
+    EXPECT_TRUE(ShowsBackground(f, kBoard, {128, 128}));
 }
 
-TEST_F(BackgroundTest, ChoosingTheSameBackgroundOrSetDoesNothing) {
+TEST_F(BackgroundTest, APickRepaintsOnlyBackgroundCellsAndTheSameBackgroundOrSetDoesNothing) {
     SetUpSet(64);
-    WriteImages("other.img", {TestBackground("o", 128, 128, 9)});
-    Form1& f = Open();
-    // Damage the file on disk: a handler that reads it again would show the damage.
-    folder.write("backs.img", std::vector<std::uint8_t>(10, 0));
-    const QImage before = f.Picture3->image().copy();
-    Pick(f.Combo1, 0);
-    EXPECT_EQ(f.Picture3->image(), before);
-    Pick(f.Combo4, f.Combo4->findText("backs.img"));
-    EXPECT_EQ(f.BackgroundCount(), 2);
-    EXPECT_EQ(f.Picture3->image(), before);
-
-    // Another set keeps every board's number and renders from the new file.
-    Pick(f.Combo4, f.Combo4->findText("other.img"));
-    EXPECT_EQ(f.BackgroundSetFile(), "other.img");
-    EXPECT_EQ(f.BackgroundCount(), 1);
-    EXPECT_EQ(f.BoardBackground(1), 0);
-    EXPECT_TRUE(BoardIsTiled(f, 128, 128));
-}
-
-TEST_F(BackgroundTest, AChangeOfBackgroundRepaintsOnlyTheBackgroundCells) {
-    SetUpSet(64);
+    WriteImages("other.img", {TestBackground("o", 64, 64, 9), TestBackground("p", 128, 128, 9)});
     BoardSetContent set = TestSet();
     set.boards[0].cell(3, 3) = 4;
     set.boards[0].cell(4, 4) = 99;  // a missing brick
@@ -194,9 +146,23 @@ TEST_F(BackgroundTest, AChangeOfBackgroundRepaintsOnlyTheBackgroundCells) {
     EXPECT_EQ(f.Picture1->image().pixel(95, 50), brick);
     EXPECT_EQ(f.Picture1->image().pixel(125, 65), mark);
     EXPECT_EQ(PixelAt(f.Picture1->image(), 0, 0), TestColour((BackgroundIndex(0, 0) + 40) % 256));
+
+    // Damage the file on disk: a handler that reads it again would show the damage.
+    folder.write("backs.img", std::vector<std::uint8_t>(10, 0));
+    const QImage before = f.Picture3->image().copy();
+    Pick(f.Combo1, 1);
+    EXPECT_EQ(f.Picture3->image(), before);
+    Pick(f.Combo4, f.Combo4->findText("backs.img"));
+    EXPECT_EQ(f.BackgroundCount(), 2);
+    EXPECT_EQ(f.Picture3->image(), before);
+    // Another set keeps every board's number and renders from the new file.
+    Pick(f.Combo4, f.Combo4->findText("other.img"));
+    EXPECT_EQ(f.BackgroundSetFile(), "other.img");
+    EXPECT_EQ(f.BoardBackground(1), 1);
+    EXPECT_TRUE(ShowsBackground(f, QRect(0, 90, 600, 210), {128, 128}));  // below the bricks
 }
 
-TEST_F(BackgroundTest, MissingOrDamagedSetsLoadWhatTheyHold) {
+TEST_F(BackgroundTest, AMissingOrZeroSizedBackgroundShowsThePlaceholder) {
     WriteImages("bricks.img", TestBricks(2));
     BoardSetContent set = TestSet();
     set.backgroundSetFile = "gone.img";
@@ -205,21 +171,12 @@ TEST_F(BackgroundTest, MissingOrDamagedSetsLoadWhatTheyHold) {
     EXPECT_EQ(f.BackgroundCount(), 0);
     EXPECT_EQ(f.Combo1->ListCount(), 0);
     EXPECT_EQ(f.Combo4->Text(), "gone.img");
-    EXPECT_TRUE(BoardIsTiled(f, 64, 64));
+    EXPECT_TRUE(ShowsBackground(f, kBoard, {64, 64}));
 
-    // A file cut inside its second image keeps the first; a zero-sized one is not drawn.
-    auto bytes = BuildImageFile({TestBackground("whole", 64, 64), TestBackground("cut", 64, 64)},
-                                GreyPalette());
-    bytes.resize(bytes.size() - 100);
-    folder.write("cut.img", bytes);
-    f.Combo4->AddItem("cut.img");
-    Pick(f.Combo4, f.Combo4->findText("cut.img"));
-    EXPECT_EQ(f.BackgroundCount(), 1);
-    EXPECT_EQ(f.Combo1->ListCount(), 1);
-    EXPECT_TRUE(BoardIsTiled(f, 64, 64));
+    // A zero-sized one is not drawn. Cut files are ImageFileHostile's.
     WriteImages("zero.img", {ImageSpec{"empty", 0, 64, {}, {}}});
     f.Combo4->AddItem("zero.img");
     Pick(f.Combo4, f.Combo4->findText("zero.img"));
     EXPECT_EQ(f.Combo1->Text(), "Select from list...");
-    EXPECT_TRUE(BoardIsTiled(f, 64, 64));
+    EXPECT_TRUE(ShowsBackground(f, kBoard, {64, 64}));
 }

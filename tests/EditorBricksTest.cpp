@@ -30,18 +30,6 @@ ColourValue BrickColour(int seed, int x, int y) {
     return ::testing::AssertionSuccess();
 }
 
-// True when cell (c, r) shows the background tile (64 x 64 here).
-::testing::AssertionResult ShowsBackground(Form1& f, int c, int r) {
-    for (int y = 15 * r; y < 15 * r + 15; ++y) {
-        for (int x = 30 * c; x < 30 * c + 30; ++x) {
-            if (f.Picture1->image().pixel(x, y) != f.Picture3->image().pixel(x % 64, y % 64)) {
-                return ::testing::AssertionFailure() << "pixel " << x << ", " << y;
-            }
-        }
-    }
-    return ::testing::AssertionSuccess();
-}
-
 }  // namespace
 
 class BrickTest : public EditorTest {
@@ -54,8 +42,11 @@ protected:
     }
 };
 
-TEST_F(BrickTest, EveryBrickLiesInItsPaletteSlot) {
-    Form1& f = OpenWith(TestBricks(119), TestSet());
+TEST_F(BrickTest, EveryBrickLiesInItsPaletteSlotAndTakesExactly450PixelBytes) {
+    std::vector<ImageSpec> bricks = TestBricks(119);
+    bricks[0].width = 10;
+    bricks[0].height = 10;  // states 100 pixels, holds 450
+    Form1& f = OpenWith(bricks, TestSet());
     EXPECT_EQ(f.BrickCount(), 119);
     EXPECT_EQ(f.Combo2->ListCount(), 119);
     EXPECT_EQ(f.BrickNames()[119], "brick 119");
@@ -66,15 +57,6 @@ TEST_F(BrickTest, EveryBrickLiesInItsPaletteSlot) {
     for (int k = 1; k <= 119; ++k) {
         ASSERT_TRUE(ShowsBrick(f.Picture2->image(), Form1::SlotLeft(k), Form1::SlotTop(k), k));
     }
-}
-
-TEST_F(BrickTest, BricksTakeExactly450PixelBytesWhateverTheirStatedSize) {
-    std::vector<ImageSpec> bricks = TestBricks(2);
-    bricks[0].width = 10;
-    bricks[0].height = 10;  // states 100 pixels, holds 450
-    Form1& f = OpenWith(bricks, TestSet());
-    EXPECT_EQ(f.BrickCount(), 2);
-    EXPECT_TRUE(ShowsBrick(f.Picture2->image(), Form1::SlotLeft(2), Form1::SlotTop(2), 2));
 }
 
 TEST_F(BrickTest, BoardShowsBricksMarksAndBackground) {
@@ -98,59 +80,54 @@ TEST_F(BrickTest, BoardShowsBricksMarksAndBackground) {
         EXPECT_EQ(PixelAt(board, x0 + 29, y0 + 14), kRedColour);
         EXPECT_EQ(PixelAt(board, x0 + 14, y0 + 7), kRedColour);
     }
-    EXPECT_TRUE(ShowsBackground(f, 1, 0));
+    EXPECT_TRUE(ShowsBackground(f, CellArea(1, 0)));
 }
 
-TEST_F(BrickTest, HiddenBricksFollowTheCheckBox) {
-    std::vector<ImageSpec> bricks = TestBricks(5);
+TEST_F(BrickTest, HiddenBricksFollowTheCheckBoxAlsoByANameALargerSetLeft) {
+    std::vector<ImageSpec> bricks = TestBricks(10);
     bricks[1].name = "Hidden";
     bricks[2].name = "hidden";  // another name: an ordinary brick
+    bricks[7].name = "Hidden";  // code 8, which the smaller set lacks
+    WriteImages("small.img", TestBricks(4));
     BoardSetContent set = TestSet();
     set.boards[0].cell(1, 1) = 2;
     set.boards[0].cell(2, 1) = 3;
-    set.boards[0].cell(3, 1) = 7;  // missing
+    set.boards[0].cell(3, 1) = 11;  // missing
+    set.boards[0].cell(0, 0) = 8;
     Form1& f = OpenWith(bricks, set);
     EXPECT_TRUE(ShowsBrick(f.Picture1->image(), 30, 15, 2));
 
     f.Check1->click();  // off
     EXPECT_FALSE(f.Check1->Checked());
-    EXPECT_TRUE(ShowsBackground(f, 1, 1));
+    EXPECT_TRUE(ShowsBackground(f, CellArea(1, 1)));
     EXPECT_TRUE(ShowsBrick(f.Picture1->image(), 60, 15, 3));
     EXPECT_EQ(PixelAt(f.Picture1->image(), 90, 15), kRedColour);
-
     f.PaintBoard();  // a full repaint agrees
-    EXPECT_TRUE(ShowsBackground(f, 1, 1));
-
+    EXPECT_TRUE(ShowsBackground(f, CellArea(1, 1)));
     f.Check1->click();  // on again
     EXPECT_TRUE(ShowsBrick(f.Picture1->image(), 30, 15, 2));
     EXPECT_EQ(PixelAt(f.Picture1->image(), 90, 15), kRedColour);
-}
 
-TEST_F(BrickTest, AHiddenNameLeftByALargerSetIsStillTreatedAsHidden) {
-    std::vector<ImageSpec> large = TestBricks(10);
-    large[7].name = "Hidden";  // code 8
-    WriteImages("small.img", TestBricks(4));
-    BoardSetContent set = TestSet();
-    set.boards[0].cell(0, 0) = 8;
-    Form1& f = OpenWith(large, set);
-    f.Combo5->AddItem("small.img");
+    // The set of four keeps the name of code 8.
     Pick(f.Combo5, f.Combo5->findText("small.img"));
     EXPECT_EQ(f.BrickCount(), 4);
     EXPECT_EQ(f.BrickNames()[8], "Hidden");
     EXPECT_EQ(PixelAt(f.Picture1->image(), 10, 2), kWhiteColour);  // the mark after PaintBoard
     f.Check1->click();  // off: the cell shows its background
-    EXPECT_TRUE(ShowsBackground(f, 0, 0));
+    EXPECT_TRUE(ShowsBackground(f, CellArea(0, 0)));
     f.Check1->click();  // on: the blank slot of code 8 is copied in
     EXPECT_EQ(f.Picture1->image().copy(0, 0, 30, 15),
               f.Picture2->image().copy(Form1::SlotLeft(8), Form1::SlotTop(8), 30, 15));
 }
 
-TEST_F(BrickTest, ASmallerSetLowersTheSelectedBrick) {
+TEST_F(BrickTest, ASmallerSetLowersTheSelectedBrickAndOneWithoutBricksLeavesNone) {
     WriteImages("ten.img", TestBricks(10));
-    Form1& f = OpenWith(TestBricks(40), TestSet());
+    WriteImages("none.img", {});
+    BoardSetContent set = TestSet();
+    set.boards[0].cell(0, 0) = 1;
+    Form1& f = OpenWith(TestBricks(40), set);
     Pick(f.Combo2, 24);
     EXPECT_EQ(f.SelectedBrick, 25);
-    f.Combo5->AddItem("ten.img");
     Pick(f.Combo5, f.Combo5->findText("ten.img"));
     EXPECT_EQ(f.SelectedBrick, 10);
     EXPECT_EQ(f.Combo2->ListIndex(), 9);
@@ -161,24 +138,14 @@ TEST_F(BrickTest, ASmallerSetLowersTheSelectedBrick) {
                 << x << "," << y;
         }
     }
-}
-
-TEST_F(BrickTest, ASetWithoutBricksLeavesNoBrickSelected) {
-    WriteImages("none.img", {});
-    BoardSetContent set = TestSet();
-    set.boards[0].cell(0, 0) = 1;
-    Form1& f = OpenWith(TestBricks(3), set);
+    // No brick at all: every code is missing and the preview is blank. The list and presses
+    // with no brick selected are EditingTest's.
     f.Combo5->AddItem("none.img");
     Pick(f.Combo5, f.Combo5->findText("none.img"));
     EXPECT_EQ(f.BrickCount(), 0);
     EXPECT_EQ(f.SelectedBrick, 0);
-    EXPECT_EQ(f.Combo2->ListIndex(), -1);
-    EXPECT_EQ(PixelAt(f.Picture1->image(), 10, 2), kWhiteColour);  // every code is missing now
-    const QRgb blank = f.Picture4->image().pixel(0, 0);
-    EXPECT_EQ(f.Picture4->image().pixel(45, 22), blank);
-    // Loading a set with bricks again keeps the selection at 0 until the user picks one.
-    Pick(f.Combo5, f.Combo5->findText("bricks.img"));
-    EXPECT_EQ(f.SelectedBrick, 0);
+    EXPECT_EQ(PixelAt(f.Picture1->image(), 10, 2), kWhiteColour);
+    EXPECT_EQ(f.Picture4->image().pixel(45, 22), f.Picture4->image().pixel(0, 0));
 }
 
 TEST_F(BrickTest, ChoosingTheSameBrickOrSetDoesNothing) {
@@ -194,12 +161,4 @@ TEST_F(BrickTest, ChoosingTheSameBrickOrSetDoesNothing) {
     Pick(f.Combo2, 2);
     EXPECT_EQ(f.SelectedBrick, 3);
     EXPECT_EQ(PixelAt(f.Picture4->image(), 0, 0), BrickColour(3, 0, 0));
-}
-
-TEST_F(BrickTest, ARecordWithoutAPaletteUsesTheFilePalette) {
-    std::vector<ImageSpec> bricks = TestBricks(1);
-    bricks[0].palette.clear();
-    Form1& f = OpenWith(bricks, TestSet());
-    // The file palette is a grey ramp: entry p is (p, p, p).
-    EXPECT_EQ(PixelAt(f.Picture2->image(), 2 + 5, 2), MakeColour(6, 6, 6));
 }

@@ -4,10 +4,14 @@
 #include "explorer/Form2.h"
 #include "explorer/Module1.h"
 #include "platform/ComboBox.h"
+#include "platform/Dialogs.h"
+#include "platform/PictureBox.h"
 #include "render/Colours.h"
 #include "shell/BoardTools.h"
 #include "shell/ExplorerLink.h"
+#include "shell/MainWindow.h"
 #include "storage/AtomicFile.h"
+#include "storage/FileNames.h"
 
 using namespace krellon;
 
@@ -17,12 +21,16 @@ EditorTest::EditorTest() : previous_(std::filesystem::current_path()) {
 }
 
 EditorTest::~EditorTest() {
+    window.reset();
     // The explorer and the shared state outlive a window; each test starts without them.
     delete Shared().Explorer.data();
     // The tools go first, as in the main window.
     tools.reset();
     form.reset();
     Shared() = Module1{};
+    SetMessageHandlerForTesting(nullptr);
+    SetFileDialogHandlerForTesting(nullptr);
+    SetInputHandlerForTesting(nullptr);
     std::filesystem::current_path(previous_);
 }
 
@@ -35,6 +43,8 @@ void EditorTest::WriteBoardSet(const std::string& name, const BoardSetContent& s
 }
 
 Form1& EditorTest::Open() {
+    tools.reset();
+    form.reset();
     document = std::make_unique<BoardSetDocument>();
     look = std::make_unique<render::BoardLook>();
     form = std::make_unique<Form1>(document.get(), look.get());
@@ -52,6 +62,20 @@ void EditorTest::Pick(ComboBox* combo, int index) {
 
 Form2& EditorTest::Explore(const QString& file, int image) {
     return *OpenExplorer(form.get(), file, image);
+}
+
+void EditorTest::CatchMessages() {
+    SetMessageHandlerForTesting(
+        [this](const QString& text, const QString& title) { messages << title + "|" + text; });
+}
+
+void EditorTest::AnswerDialogs(const std::filesystem::path& path) {
+    const QString answer = NameFromPath(path);
+    SetFileDialogHandlerForTesting([answer](FileDialogKind, const QString&) { return answer; });
+}
+
+Form1& EditorTest::Editor() {
+    return *window->editor();
 }
 
 ColourValue TestColour(int p) {
@@ -111,7 +135,30 @@ ColourValue PixelAt(const QImage& image, int x, int y) {
     return FromRgb(image.pixel(x, y));
 }
 
-// The bitmap of a width x height image by hand: the colour table from palette, rows bottom up.
+::testing::AssertionResult ShowsBackground(const Form1& f, QRect area, QSize tile) {
+    const QImage& board = f.Picture1->image();
+    const QImage& preview = f.Picture3->image();
+    const int w = tile.isValid() ? tile.width() : preview.width();
+    const int h = tile.isValid() ? tile.height() : preview.height();
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            if (board.pixel(x, y) != preview.pixel(x % w, y % h)) {
+                return ::testing::AssertionFailure() << "board pixel " << x << ", " << y;
+            }
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+QStringList Entries(const ComboBox* combo) {
+    QStringList entries;
+    for (int i = 0; i < combo->ListCount(); ++i) {
+        entries << combo->List(i);
+    }
+    entries.sort();
+    return entries;
+}
+
 Bytes BitmapOf(int w, int h, const std::vector<krellon::ColourValue>& palette,
                const std::vector<std::uint8_t>& pixels) {
     const int pad = (4 - w % 4) % 4;

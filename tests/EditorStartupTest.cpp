@@ -4,24 +4,10 @@
 #include "EditorFixture.h"
 #include "platform/ComboBox.h"
 #include "platform/Controls.h"
-#include "platform/Dialogs.h"
 #include "platform/Label.h"
 #include "platform/PictureBox.h"
 
 using namespace krellon;
-
-namespace {
-
-QStringList Entries(ComboBox* combo) {
-    QStringList entries;
-    for (int i = 0; i < combo->ListCount(); ++i) {
-        entries << combo->List(i);
-    }
-    entries.sort();
-    return entries;
-}
-
-}  // namespace
 
 TEST_F(EditorTest, ImageFilesAreSortedByTheirFirstImageOnly) {
     WriteImages("bricks.img", {TestBrick("a"), TestBackground("big", 64, 64)});
@@ -42,9 +28,21 @@ TEST_F(EditorTest, ImageFilesAreSortedByTheirFirstImageOnly) {
     EXPECT_EQ(Entries(form->Combo3), QStringList({"set.BDS"}));
 }
 
-TEST_F(EditorTest, StartUpOpensTheFirstBoardSet) {
+TEST_F(EditorTest, StartUpOpensTheFirstBoardSetOrWithoutOneANewSet) {
     WriteImages("bricks.img", TestBricks(20));
     WriteImages("backs.img", {TestBackground("one", 64, 64)});
+    folder.write("broken.bds", {'B', 'D', 'S', 'T', 2, 0, 0, 0});
+    Open();  // no set that reads: one empty board over the image files listed
+    EXPECT_EQ(form->BoardSetFile, "");
+    EXPECT_EQ(form->BoardCount(), 1);
+    EXPECT_EQ(form->BoardBackground(1), 0);
+    EXPECT_EQ(form->BrickSetFile(), "bricks.img");
+    EXPECT_EQ(form->BackgroundSetFile(), "backs.img");
+    EXPECT_EQ(form->BrickCount(), 20);
+    EXPECT_EQ(form->Label1->Caption(), "");
+    EXPECT_EQ(form->Command2->Caption(), "Board 1 >");
+    EXPECT_EQ(form->Combo3->ListCount(), 1);  // the broken file stays listed
+
     BoardSetContent set = TestSet(3);
     set.boards[0].cell(2, 3) = 5;
     WriteBoardSet("only.bds", set);
@@ -56,9 +54,6 @@ TEST_F(EditorTest, StartUpOpensTheFirstBoardSet) {
     EXPECT_EQ(f.BoardCount(), 3);
     EXPECT_EQ(f.CurrentBoard, 1);
     EXPECT_EQ(f.BrickGrid(1, 2, 3), 5);
-    EXPECT_EQ(f.Label1->Caption(), "Test Set");
-    EXPECT_EQ(f.Label2->Caption(), "Tester");
-    EXPECT_EQ(f.Command1->Caption(), "< Board 3");
     EXPECT_TRUE(f.Check1->Checked());
     EXPECT_EQ(f.Option1->Selected(), 0);
     EXPECT_EQ(f.Combo5->Text(), "bricks.img");
@@ -88,61 +83,27 @@ TEST_F(EditorTest, WindowHoldsEveryControlWhereItBelongs) {
     }
 }
 
-TEST_F(EditorTest, AFolderWithoutBoardSetsGivesANewSet) {
-    WriteImages("bricks.img", TestBricks(3));
-    WriteImages("backs.img", {TestBackground("one", 64, 64)});
-    folder.write("broken.bds", {'B', 'D', 'S', 'T', 2, 0, 0, 0});
-    Form1& f = Open();
-    EXPECT_EQ(f.BoardSetFile, "");
-    EXPECT_EQ(f.BoardCount(), 1);
-    EXPECT_EQ(f.BoardBackground(1), 0);
-    EXPECT_EQ(f.BrickSetFile(), "bricks.img");
-    EXPECT_EQ(f.BackgroundSetFile(), "backs.img");
-    EXPECT_EQ(f.BrickCount(), 3);
-    EXPECT_EQ(f.Label1->Caption(), "");
-    EXPECT_EQ(f.Command2->Caption(), "Board 1 >");
-    // The broken file stays listed and can be picked; it is refused with a message.
-    ASSERT_EQ(f.Combo3->ListCount(), 1);
-}
-
-TEST_F(EditorTest, UnreadableFilesArePassedOverAtStartAndRefusedWhenPicked) {
+TEST_F(EditorTest, AnUnreadableSetIsPassedOverAndRefusedAndOnlyAnotherSetReadDropsTheEdits) {
     WriteImages("bricks.img", TestBricks(3));
     WriteImages("backs.img", {TestBackground("one", 64, 64)});
     folder.write("a-broken.bds", {1, 2, 3});
-    WriteBoardSet("good.bds", TestSet(2));
-    Form1& f = Open();
-    EXPECT_EQ(f.BoardSetFile, "good.bds");
-    f.Combo2->SetListIndex(2);
-    f.Picture1_MouseDown(1, 5, 5);  // an unsaved edit: brick 3 at (0, 0)
-
-    QStringList messages;
-    SetMessageHandlerForTesting(
-        [&](const QString& text, const QString& title) { messages << title + "|" + text; });
-    const int broken = f.Combo3->findText("a-broken.bds");
-    Pick(f.Combo3, broken);
-    SetMessageHandlerForTesting(nullptr);
-    EXPECT_EQ(messages,
-              QStringList({"Krellon Boards Editor|a-broken.bds is not a valid board set file: "
-                           "the file ends before the board count."}));
-    EXPECT_EQ(f.BoardSetFile, "good.bds");
-    EXPECT_EQ(f.Combo3->Text(), "good.bds");
-    EXPECT_EQ(f.BoardCount(), 2);
-    EXPECT_EQ(f.BrickGrid(1, 0, 0), 3);
-    EXPECT_EQ(f.CurrentBoardSet().boards[0].cell(0, 0), 3);
-}
-
-TEST_F(EditorTest, PickingTheOpenSetKeepsItsEditsAndAnotherDiscardsThem) {
-    WriteImages("bricks.img", TestBricks(3));
-    WriteImages("backs.img", {TestBackground("one", 64, 64)});
     WriteBoardSet("a.bds", TestSet(1));
     WriteBoardSet("b.bds", TestSet(4));
     Form1& f = Open();
-    const QString first = f.BoardSetFile;
+    const QString first = f.BoardSetFile;  // in the folder's order, but never the broken one
+    ASSERT_TRUE(first == "a.bds" || first == "b.bds") << first.toStdString();
     f.Combo2->SetListIndex(1);
-    f.Picture1_MouseDown(1, 5, 5);  // brick 2 at (0, 0)
-    Pick(f.Combo3, f.Combo3->findText(first));
+    f.Picture1_MouseDown(1, 5, 5);  // an unsaved edit: brick 2 at (0, 0)
+    CatchMessages();
+    Pick(f.Combo3, f.Combo3->findText("a-broken.bds"));
+    EXPECT_EQ(messages,
+              QStringList({"Krellon Boards Editor|a-broken.bds is not a valid board set file: "
+                           "the file ends before the board count."}));
+    EXPECT_EQ(f.BoardSetFile, first);
+    EXPECT_EQ(f.Combo3->Text(), first);
     EXPECT_EQ(f.BrickGrid(1, 0, 0), 2);
-    EXPECT_EQ(f.CurrentBoardSet().boards[0].cell(0, 0), 2);
+    Pick(f.Combo3, f.Combo3->findText(first));  // the open set: nothing is read again
+    EXPECT_EQ(f.BrickGrid(1, 0, 0), 2);
     const QString other = first == "a.bds" ? "b.bds" : "a.bds";
     Pick(f.Combo3, f.Combo3->findText(other));
     EXPECT_EQ(f.BoardSetFile, other);

@@ -6,9 +6,6 @@
 
 #include "EditorFixture.h"
 #include "explorer/Form2.h"
-#include "explorer/Module1.h"
-#include "platform/ComboBox.h"
-#include "platform/Controls.h"
 #include "platform/Dialogs.h"
 #include "platform/PictureBox.h"
 #include "storage/FileNames.h"
@@ -33,35 +30,18 @@ protected:
         set.boards[0].cell(0, 0) = 2;
         WriteBoardSet("set.bds", set);
         Open();
-        SetMessageHandlerForTesting(
-            [this](const QString& text, const QString&) { messages << text; });
+        CatchMessages();
     }
-    void TearDown() override {
-        SetMessageHandlerForTesting(nullptr);
-        SetFileDialogHandlerForTesting(nullptr);
-    }
-
-    QStringList messages;
 };
 
 }  // namespace
 
-TEST_F(ExplorerPngTest, ExportWritesAPalettePngOfTheIndicesNamedAfterTheImage) {
-    Form2& e = Explore("backs.img", 1);
-    e.ExportPngAction->trigger();
-    const QImage png("stone.png");
-    ASSERT_EQ(png.format(), QImage::Format_Indexed8);
-    // The indices and palette are CliTest's to pin, the same writer for both.
-    EXPECT_EQ(png.pixelIndex(5, 3), TestBackground("stone", 64, 64).pixels[3 * 64 + 5]);
+TEST_F(ExplorerPngTest, ExportAndImportKeepEveryIndexAndUpdateTheEditorAtOnce) {
     // A name that ends in ".png" already is the file name.
-    Form2& sky = Explore("backs.img", 2);
-    sky.ExportPngAction->trigger();
+    Explore("backs.img", 2).ExportPngAction->trigger();
     EXPECT_TRUE(std::filesystem::exists("sky.png"));
     EXPECT_FALSE(std::filesystem::exists("sky.png.png"));
-    EXPECT_TRUE(messages.isEmpty());
-}
-
-TEST_F(ExplorerPngTest, ImportKeepsEveryIndexAndUpdatesTheEditorAtOnce) {
+    // The indices and palette written are CliTest's to pin, the same writer for both.
     const auto before = folder.read("bricks.img");
     Form2& e = Explore("bricks.img", 2);
     QSignalSpy notes(&Notices(), &StatusNotices::message);
@@ -69,6 +49,7 @@ TEST_F(ExplorerPngTest, ImportKeepsEveryIndexAndUpdatesTheEditorAtOnce) {
     e.ImportPngAction->trigger();
     EXPECT_EQ(folder.read("bricks.img"), before);
     ASSERT_EQ(notes.size(), 2);
+    EXPECT_EQ(notes[0][0].toString(), "Exported brick 2.png");
     EXPECT_EQ(notes[1][0].toString(), "Imported brick 2.png into bricks.img");
 
     // New indices through a palette of 4 entries: the entries it has replace the brick's first
@@ -89,69 +70,41 @@ TEST_F(ExplorerPngTest, ImportKeepsEveryIndexAndUpdatesTheEditorAtOnce) {
     EXPECT_EQ(PixelAt(form->Picture1->image(), 1, 0), MakeColour(250, 0, 0));
 }
 
-TEST_F(ExplorerPngTest, RefusalsNameWhatIsWrongAndChangeNothing) {
-    const auto before = folder.read("backs.img");
-    Form2& e = Explore("backs.img", 1);
-    e.ImportPngAction->trigger();
-    QImage rgb(64, 64, QImage::Format_RGB32);
-    rgb.fill(Qt::blue);
-    rgb.save("stone.png");
-    e.ImportPngAction->trigger();
-    // The other reasons are the command line's to pin (CliTest).
-    EXPECT_EQ(messages, QStringList({"File not found.", "PNG is not a palette image."}));
-    EXPECT_EQ(folder.read("backs.img"), before);
-}
-
-TEST_F(ExplorerPngTest, AllImagesOutToAFolderAndBackInAtOnce) {
-    const auto before = folder.read("bricks.img");
-    SetFileDialogHandlerForTesting([this](FileDialogKind kind, const QString&) {
-        EXPECT_EQ(kind, FileDialogKind::Folder);
-        return QString::fromStdString((folder / "all").string());
-    });
-    Form2& e = Explore("bricks.img", 1);
-    e.ExportAllAction->trigger();
-    for (int k = 1; k <= 3; ++k) {
-        EXPECT_TRUE(std::filesystem::exists(folder / "all" / AllName(k))) << k;
-    }
-    e.ImportAllAction->trigger();
-    EXPECT_TRUE(messages.isEmpty()) << messages.join("; ").toStdString();
-    EXPECT_EQ(folder.read("bricks.img"), before);
-
-    // One file that does not fit, and nothing is imported.
-    QImage wrong(31, 15, QImage::Format_Indexed8);
-    wrong.setColorTable({qRgb(200, 0, 0)});
-    wrong.fill(0);
-    wrong.save(QString::fromStdString((folder / "all" / AllName(3)).string()));
-    QImage other(30, 15, QImage::Format_Indexed8);
-    other.setColorTable({qRgb(200, 0, 0)});
-    other.fill(0);
-    other.save(QString::fromStdString((folder / "all" / AllName(1)).string()));
-    e.ImportAllAction->trigger();
-    ASSERT_EQ(messages.size(), 1);
-    EXPECT_TRUE(messages[0].startsWith("Nothing was imported.")) << messages[0].toStdString();
-    EXPECT_TRUE(messages[0].endsWith("Wrong image width.")) << messages[0].toStdString();
-    EXPECT_EQ(folder.read("bricks.img"), before);
-}
-
-TEST_F(ExplorerPngTest, AllImagesOfAFileWhoseNameIsNotUtf8) {
+TEST_F(ExplorerPngTest, AllImagesOutToAFolderAndBackInAtOnceIntoAFileWhoseNameIsNotUtf8) {
     const std::string name =
         "Br\xe9"
         "cks.img";
     WriteImages(name, TestBricks(3));
-    SetFileDialogHandlerForTesting(
-        [this](FileDialogKind, const QString&) { return NameFromPath(folder / "all"); });
+    const auto before = folder.read(name);
+    SetFileDialogHandlerForTesting([this](FileDialogKind kind, const QString&) {
+        EXPECT_EQ(kind, FileDialogKind::Folder);
+        return NameFromPath(folder / "all");
+    });
     Form2& e = Explore(NameFromBytes(name), 2);
     e.ExportAllAction->trigger();
     for (int k = 1; k <= 3; ++k) {
         EXPECT_TRUE(std::filesystem::exists(folder / "all" / AllName(k))) << k;
     }
-    // A red brick 2 goes back into that very file.
-    QImage red(30, 15, QImage::Format_Indexed8);
-    red.setColorTable({qRgb(200, 0, 0)});
-    red.fill(0);
-    red.save(QString::fromStdString((folder / "all" / AllName(2)).string()));
+
+    // A red brick 2 and a brick 3 that does not fit: nothing is imported.
+    const auto redBrick = [&](int k, int width) {
+        QImage red(width, 15, QImage::Format_Indexed8);
+        red.setColorTable({qRgb(200, 0, 0)});
+        red.fill(0);
+        ASSERT_TRUE(red.save(NameFromPath(folder / "all" / AllName(k))));
+    };
+    redBrick(2, 30);
+    redBrick(3, 31);
     e.ImportAllAction->trigger();
-    EXPECT_TRUE(messages.isEmpty()) << messages.join("; ").toStdString();
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith("Krellon IMG Explorer|Nothing was imported."))
+        << messages[0].toStdString();
+    EXPECT_TRUE(messages[0].endsWith("Wrong image width.")) << messages[0].toStdString();
+    EXPECT_EQ(folder.read(name), before);
+    // Without brick 3 the red brick goes into that very file.
+    std::filesystem::remove(folder / "all" / AllName(3));
+    e.ImportAllAction->trigger();
+    EXPECT_EQ(messages.size(), 1);
     EXPECT_EQ(PixelAt(e.Picture1->image(), 0, 0), MakeColour(200, 0, 0));
     EXPECT_EQ(folder.snapshot().size(), 5u);  // the set's three files, the folder and this one
 }

@@ -41,7 +41,6 @@ TEST_F(ExplorerTest, PreviewClicksOpenTheExplorerAtTheirImage) {
     ASSERT_TRUE(Shared().Explorer);
     Form2& explorer = *Shared().Explorer;
     EXPECT_EQ(Shared().ExplorerFile, "backs.img");
-    EXPECT_EQ(Shared().CurrentImage, 2);
     EXPECT_EQ(explorer.windowTitle(), "Krellon IMG Explorer  - image 2 of 2");
     EXPECT_EQ(explorer.Combo1->Text(), "backs.img");
     EXPECT_EQ(explorer.Combo2->ListIndex(), 1);
@@ -86,26 +85,7 @@ TEST_F(ExplorerTest, WindowLayoutAndTabOrder) {
     EXPECT_EQ(e.focusWidget(), e.Command4);
 }
 
-TEST_F(ExplorerTest, ActivationListsTheFolderAndReadsTheFileAgain) {
-    OpenFolder();
-    Form2& e = Explore("assorted.img", 3);
-    EXPECT_EQ(e.Combo1->ListCount(), 3);
-    WriteImages("new.img", {TestBrick("n")});
-    WriteImages("assorted.img", {TestBrick("only"), TestBrick("two"), TestBrick("three")});
-    Form2::ShowExplorer();
-    EXPECT_EQ(e.Combo1->ListCount(), 4);
-    EXPECT_EQ(Shared().ImageCount, 3);
-    EXPECT_EQ(Shared().CurrentImage, 3);
-    EXPECT_EQ(e.windowTitle(), "Krellon IMG Explorer  - image 3 of 3");
-    // The image shown is no longer in the file: its last one is shown.
-    WriteImages("assorted.img", {TestBrick("only"), TestBrick("two")});
-    e.Form_Activate();
-    EXPECT_EQ(e.windowTitle(), "Krellon IMG Explorer  - image 2 of 2");
-    EXPECT_TRUE(e.Command1->isEnabled());
-    EXPECT_EQ(e.Combo2->Text(), "two");
-}
-
-TEST_F(ExplorerTest, StepsRingAndListsPickImagesAndFiles) {
+TEST_F(ExplorerTest, StepsRingListsPickAndActivationReadsTheFolderAndTheFileAgain) {
     OpenFolder();
     Form2& e = Explore("assorted.img", 5);
     EXPECT_EQ(e.windowTitle(), "Krellon IMG Explorer  - image 5 of 7");
@@ -117,14 +97,27 @@ TEST_F(ExplorerTest, StepsRingAndListsPickImagesAndFiles) {
     e.Command3->click();
     EXPECT_EQ(Shared().CurrentImage, 7);
     EXPECT_EQ(e.Combo2->ListIndex(), 6);
-    Pick(e.Combo2, 1);
-    EXPECT_EQ(Shared().CurrentImage, 2);
+    Pick(e.Combo2, 2);
+    EXPECT_EQ(Shared().CurrentImage, 3);
 
     // The file already open: nothing is read again and the image stays.
-    WriteImages("assorted.img", {TestBrick("changed")});
+    WriteImages("assorted.img", {TestBrick("only"), TestBrick("two"), TestBrick("three")});
     Pick(e.Combo1, e.Combo1->findText("assorted.img"));
-    EXPECT_EQ(Shared().CurrentImage, 2);
+    EXPECT_EQ(Shared().CurrentImage, 3);
     EXPECT_EQ(Shared().ImageCount, 7);
+    // Activation lists the folder and reads the file again, keeping the image shown.
+    EXPECT_EQ(e.Combo1->ListCount(), 3);
+    WriteImages("new.img", {TestBrick("n")});
+    Form2::ShowExplorer();
+    EXPECT_EQ(e.Combo1->ListCount(), 4);
+    EXPECT_EQ(Shared().ImageCount, 3);
+    EXPECT_EQ(e.windowTitle(), "Krellon IMG Explorer  - image 3 of 3");
+    // The image shown is no longer in the file: its last one is shown.
+    WriteImages("assorted.img", {TestBrick("only"), TestBrick("two")});
+    e.Form_Activate();
+    EXPECT_EQ(e.windowTitle(), "Krellon IMG Explorer  - image 2 of 2");
+    EXPECT_TRUE(e.Command1->isEnabled());
+    EXPECT_EQ(e.Combo2->Text(), "two");
     Pick(e.Combo1, e.Combo1->findText("backs.img"));
     EXPECT_EQ(Shared().ExplorerFile, "backs.img");
     EXPECT_EQ(Shared().CurrentImage, 1);

@@ -14,9 +14,9 @@
 #include "document/BoardSetDocument.h"
 #include "platform/ComboBox.h"
 #include "platform/Controls.h"
-#include "platform/Dialogs.h"
 #include "platform/PictureBox.h"
 #include "shell/BackupsDialog.h"
+#include "shell/BoardStrip.h"
 #include "shell/MainWindow.h"
 #include "storage/FileNames.h"
 #include "storage/FileWrites.h"
@@ -27,16 +27,13 @@ using namespace krellon;
 class MainWindowTest : public EditorTest {
 protected:
     void SetUp() override {
-        WriteImages("bricks.img", TestBricks(3));
+        WriteImages("bricks.img", TestBricks(20));
         WriteImages("backs.img", {TestBackground("stone", 64, 64)});
         BoardSetContent set = TestSet(2);
         set.boards[0].cell(2, 2) = 1;
+        set.boards[0].cell(1, 0) = 99;
         WriteBoardSet("set.bds", set);
         window = std::make_unique<MainWindow>();
-    }
-    void TearDown() override {
-        window.reset();
-        SetMessageHandlerForTesting(nullptr);
     }
 
     // Works File > Backups…, modal, while it is open: the rows it lists, a restore of the
@@ -57,33 +54,58 @@ protected:
         window->action("backups")->trigger();
         return rows;
     }
-
-    std::unique_ptr<MainWindow> window;
 };
 
-TEST_F(MainWindowTest,
-       TheEditorKeepsItsClientAreaAndTheStatusBarCarriesNoticesAndThePointersPlace) {
+TEST_F(MainWindowTest, TheEditorKeepsItsPlaceBesideTheStripInStepWithTheViewMenuAndStatusBar) {
     window->show();
+    QApplication::processEvents();
     EXPECT_EQ(window->windowTitle(), "Krellon Boards Editor");
-    Form1& f = *window->editor();
+    Form1& f = Editor();
     EXPECT_EQ(f.size(), QSize(754, 575));
-    EXPECT_EQ(f.Picture1->geometry(), QRect(0, 56, 600, 300));
     EXPECT_EQ(window->centralWidget(), &f);
     EXPECT_GE(f.mapTo(window.get(), QPoint(0, 0)).y(), window->menuBar()->height());
+    // The strip beside the editor, shown or not, leaves its controls where they are.
+    BoardStrip* strip = window->strip();
+    EXPECT_TRUE(strip->isVisibleTo(window.get()));
+    EXPECT_TRUE(window->action("boards")->isChecked());
+    EXPECT_FALSE(f.geometry().intersects(strip->geometry()));
+    EXPECT_EQ(f.Picture1->geometry(), QRect(0, 56, 600, 300));
+    window->action("boards")->trigger();
+    EXPECT_FALSE(strip->isVisibleTo(window.get()));
+    EXPECT_EQ(f.Picture1->geometry(), QRect(0, 56, 600, 300));
+    // The View menu and the controls stay in step; views are not steps.
+    window->action("modeBlack")->trigger();
+    EXPECT_TRUE(f.Option1->Button(2)->isChecked());
+    EXPECT_EQ(f.Option1->Selected(), 2);
+    f.Option1->Button(1)->click();
+    EXPECT_TRUE(window->action("modeHalfBright")->isChecked());
+    EXPECT_TRUE(window->action("showHidden")->isChecked());
+    window->action("showHidden")->trigger();
+    EXPECT_FALSE(f.Check1->isChecked());
+    f.Check1->click();
+    EXPECT_TRUE(window->action("showHidden")->isChecked());
+    EXPECT_EQ(f.Document->undoStack()->count(), 0);
     ShowStatus("No backup of KrelEdit.bds could be kept: Permission denied");
     EXPECT_EQ(window->statusBar()->currentMessage(),
               "No backup of KrelEdit.bds could be kept: Permission denied");
     // What lies under the pointer, on the board and on the palette.
-    QTest::mouseMove(f.Picture1, QPoint(65, 35));
-    EXPECT_EQ(window->pointerStatus->text(), "Column 3, row 3: brick 1, brick 1");
-    QTest::mouseMove(f.Picture2, QPoint(40, 5));
-    EXPECT_EQ(window->pointerStatus->text(), "Brick 2: brick 2");
+    for (const auto& [picture, at, text] :
+         {std::tuple{f.Picture1, QPoint(65, 35), "Column 3, row 3: brick 1, brick 1"},
+          {f.Picture1, QPoint(35, 5), "Column 2, row 1: brick 99, not in the brick set"},
+          {f.Picture1, QPoint(599, 299), "Column 20, row 20: empty"},
+          {f.Picture2, QPoint(40, 5), "Brick 2: brick 2"},
+          {f.Picture2, QPoint(2, 22), "Brick 17: brick 17"},
+          {f.Picture2, QPoint(140, 20), ""},  // past the last brick
+          {f.Picture2, QPoint(560, 2), ""}}) {
+        QTest::mouseMove(picture, at);
+        EXPECT_EQ(window->pointerStatus->text(), text);
+    }
 }
 
 TEST_F(MainWindowTest, BackupsListsTheFolderVersionsAndRestoresOne) {
     folder.write("KrelEdit.bds", EncodeBoardSet(TestSet(5)));
     const auto older = folder.read("KrelEdit.bds");
-    Form1& f = *window->editor();
+    Form1& f = Editor();
     f.Command4->click();  // set.bds saved over the older KrelEdit.bds
     ASSERT_NE(folder.read("KrelEdit.bds"), older);
 
@@ -106,7 +128,7 @@ TEST_F(MainWindowTest, AnImageFileOfAnOddNameRestoredFromTheBackupsIsReadAgain) 
     set.boards[0].cell(0, 0) = 1;
     WriteBoardSet("odd.bds", set);
     window = std::make_unique<MainWindow>(nullptr, "odd.bds");
-    Form1& f = *window->editor();
+    Form1& f = Editor();
     const QImage before = f.Picture1->image().copy();
     std::vector<ImageSpec> repainted = TestBricks(3);
     repainted[0] = TestBrick("Red", 9);
@@ -122,7 +144,7 @@ TEST_F(MainWindowTest, TheMenusKeysDoWhatTheControlsDo) {
     window->show();
     QApplication::setActiveWindow(window.get());
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    Form1& f = *window->editor();
+    Form1& f = Editor();
     EXPECT_EQ(QApplication::focusWidget(), f.Picture1);
     const auto key = [&](QKeyCombination combination) {
         QTest::keyClick(QApplication::focusWidget(), combination.key(),
@@ -156,6 +178,11 @@ TEST_F(MainWindowTest, TheMenusKeysDoWhatTheControlsDo) {
     EXPECT_EQ(window->fileStatus->text(), "KrelEdit.bds");
     EXPECT_EQ(window->modifiedStatus->text(), "");
     EXPECT_EQ(folder.read("KrelEdit.bds"), EncodeBoardSet(f.CurrentBoardSet()));
+    // Saving keeps the history: an undo is unsaved again, its redo saved.
+    key(Qt::CTRL | Qt::Key_Z);
+    EXPECT_EQ(window->modifiedStatus->text(), "modified");
+    key(Qt::CTRL | Qt::Key_Y);
+    EXPECT_EQ(window->modifiedStatus->text(), "");
 
     // Inside a list's text field, keys keep their text meaning.
     f.Combo3->lineEdit()->setFocus();
@@ -164,20 +191,4 @@ TEST_F(MainWindowTest, TheMenusKeysDoWhatTheControlsDo) {
     key(Qt::CTRL | Qt::Key_Z);
     EXPECT_TRUE(f.CurrentBoardSet() == before);
     EXPECT_EQ(f.Combo3->lineEdit()->text(), "KrelEdit.bds");
-}
-
-TEST_F(MainWindowTest, TheViewMenuAndTheControlsStayInStep) {
-    Form1& f = *window->editor();
-    window->action("modeBlack")->trigger();
-    EXPECT_TRUE(f.Option1->Button(2)->isChecked());
-    EXPECT_EQ(f.Option1->Selected(), 2);
-    f.Option1->Button(1)->click();
-    EXPECT_TRUE(window->action("modeHalfBright")->isChecked());
-    EXPECT_TRUE(window->action("showHidden")->isChecked());
-    window->action("showHidden")->trigger();
-    EXPECT_FALSE(f.Check1->isChecked());
-    f.Check1->click();
-    EXPECT_TRUE(window->action("showHidden")->isChecked());
-    // Views are not steps.
-    EXPECT_EQ(f.Document->undoStack()->count(), 0);
 }

@@ -5,7 +5,6 @@
 #include "EditorFixture.h"
 #include "document/BoardSetDocument.h"
 #include "platform/ComboBox.h"
-#include "platform/Dialogs.h"
 #include "shell/CommandLine.h"
 #include "shell/MainWindow.h"
 #include "storage/FileNames.h"
@@ -19,22 +18,8 @@ protected:
         WriteImages("backs.img", {TestBackground("a", 64, 64)});
         WriteBoardSet("a.bds", TestSet(1));
         WriteBoardSet("b.bds", TestSet(2));
-        SetMessageHandlerForTesting(
-            [this](const QString& text, const QString&) { messages << text; });
+        CatchMessages();
     }
-    void TearDown() override {
-        window.reset();
-        SetMessageHandlerForTesting(nullptr);
-        SetFileDialogHandlerForTesting(nullptr);
-    }
-    // The file dialogs answer path.
-    void Answer(const std::filesystem::path& path) {
-        const QString answer = QString::fromStdString(path.string());
-        SetFileDialogHandlerForTesting([answer](FileDialogKind, const QString&) { return answer; });
-    }
-
-    std::unique_ptr<MainWindow> window;
-    QStringList messages;
 };
 
 TEST_F(OpenAndSaveAsTest, TheCommandLineNamesAFolderOrASetAndRefusesMissingPaths) {
@@ -67,15 +52,15 @@ TEST_F(OpenAndSaveAsTest, OpenFolderAndOpenBoardSetWorkInTheirFolder) {
     other.write("set one.bds", EncodeBoardSet(TestSet(3)));
     other.write("set two.bds", EncodeBoardSet(TestSet(4)));
     window = std::make_unique<MainWindow>();
-    Form1& f = *window->editor();
-    Answer(other.path());
+    Form1& f = Editor();
+    AnswerDialogs(other.path());
     window->action("openFolder")->trigger();
     EXPECT_EQ(QDir::current(), QDir(QString::fromStdString(other.path().string())));
     EXPECT_EQ(f.Combo3->ListCount(), 2);
     EXPECT_EQ(f.Combo4->ListCount(), 0);  // no image files there
     EXPECT_TRUE(f.BoardSetFile == "set one.bds" || f.BoardSetFile == "set two.bds");
 
-    Answer(folder / "b.bds");
+    AnswerDialogs(folder / "b.bds");
     window->action("openBoardSet")->trigger();
     EXPECT_EQ(QDir::current(), QDir(QString::fromStdString(folder.path().string())));
     EXPECT_EQ(f.BoardSetFile, "b.bds");
@@ -88,12 +73,12 @@ TEST_F(OpenAndSaveAsTest, OpenFolderAndOpenBoardSetWorkInTheirFolder) {
 
 TEST_F(OpenAndSaveAsTest, AStartSetOpensAndSaveAsWritesInTheWorkingFolderAndRefusesOthers) {
     window = std::make_unique<MainWindow>(nullptr, "b.bds");  // not the first listed
-    Form1& f = *window->editor();
+    Form1& f = Editor();
     EXPECT_EQ(f.BoardCount(), 2);
     EXPECT_EQ(f.Combo3->Text(), "b.bds");
     f.Command2_Click();
     f.Picture1_MouseDown(1, 5, 5);
-    Answer(folder / "mine");
+    AnswerDialogs(folder / "mine");
     window->action("saveAs")->trigger();
     EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
     EXPECT_EQ(folder.read("mine.bds"), EncodeBoardSet(f.CurrentBoardSet()));
@@ -105,10 +90,11 @@ TEST_F(OpenAndSaveAsTest, AStartSetOpensAndSaveAsWritesInTheWorkingFolderAndRefu
     EXPECT_EQ(folder.read("b.bds"), EncodeBoardSet(TestSet(2)));
 
     TempFolder other;
-    Answer(other / "elsewhere.bds");
+    AnswerDialogs(other / "elsewhere.bds");
     window->action("saveAs")->trigger();
     ASSERT_EQ(messages.size(), 1);
-    EXPECT_TRUE(messages[0].startsWith("A board set names its image files without a folder"));
+    EXPECT_TRUE(messages[0].startsWith(
+        "Krellon Boards Editor|A board set names its image files without a folder"));
     EXPECT_FALSE(std::filesystem::exists(other / "elsewhere.bds"));
     EXPECT_EQ(f.BoardSetFile, "mine.bds");
 

