@@ -12,19 +12,8 @@
 // Builds byte layouts by hand in tests, independently of the program's own writers.
 class Bytes {
 public:
-    Bytes& i32(std::int32_t v) {
-        const auto u = static_cast<std::uint32_t>(v);
-        for (int s = 0; s < 32; s += 8) {
-            data.push_back(static_cast<std::uint8_t>(u >> s));
-        }
-        return *this;
-    }
-    Bytes& i16(std::int16_t v) {
-        const auto u = static_cast<std::uint16_t>(v);
-        data.push_back(static_cast<std::uint8_t>(u));
-        data.push_back(static_cast<std::uint8_t>(u >> 8));
-        return *this;
-    }
+    Bytes& i32(std::int32_t v) { return le(static_cast<std::uint32_t>(v), 4); }
+    Bytes& i16(std::int16_t v) { return le(static_cast<std::uint16_t>(v), 2); }
     Bytes& u8(std::uint8_t v) {
         data.push_back(v);
         return *this;
@@ -49,6 +38,15 @@ public:
     std::size_t size() const { return data.size(); }
 
     std::vector<std::uint8_t> data;
+
+private:
+    // The low n bytes of u, least significant first.
+    Bytes& le(std::uint32_t u, int n) {
+        for (int s = 0; s < 8 * n; s += 8) {
+            data.push_back(static_cast<std::uint8_t>(u >> s));
+        }
+        return *this;
+    }
 };
 
 // A fresh, empty folder for one test, removed when the test ends.
