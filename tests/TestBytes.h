@@ -14,10 +14,7 @@ class Bytes {
 public:
     Bytes& i32(std::int32_t v) { return le(static_cast<std::uint32_t>(v), 4); }
     Bytes& i16(std::int16_t v) { return le(static_cast<std::uint16_t>(v), 2); }
-    Bytes& u8(std::uint8_t v) {
-        data.push_back(v);
-        return *this;
-    }
+    Bytes& u8(std::uint8_t v) { return le(v, 1); }
     Bytes& raw(std::string_view s) {
         // One byte at a time: GCC 12 warns falsely on a range insert into an empty vector.
         for (const char c : s) {
@@ -31,9 +28,7 @@ public:
     }
     // A counted text: count (length + 1), the characters, a 0 byte.
     Bytes& text(std::string_view s) {
-        i32(static_cast<std::int32_t>(s.size() + 1));
-        raw(s);
-        return u8(0);
+        return i32(static_cast<std::int32_t>(s.size() + 1)).raw(s).u8(0);
     }
     std::size_t size() const { return data.size(); }
 
@@ -76,7 +71,7 @@ private:
 class PipeReader {
 public:
     explicit PipeReader(const std::filesystem::path& pipe);
-    ~PipeReader();
+    ~PipeReader() { finish(); }
     PipeReader(const PipeReader&) = delete;
     PipeReader& operator=(const PipeReader&) = delete;
 
