@@ -59,8 +59,16 @@ std::vector<std::string> Others(const TempFolder& folder, std::vector<std::strin
 
 }  // namespace
 
-TEST(AtomicFileTest, ReplacementsGoThroughLinksTakeLongNamesAndMakeFilesWithTheUsualMode) {
+// A folder to write in, and a store for the versions of what is replaced there.
+class AtomicFileTest : public ::testing::Test {
+protected:
     TempFolder folder;
+    TempFolder storeFolder;
+    BackupStore store{storeFolder.path()};
+};
+using BackupStoreTest = AtomicFileTest;
+
+TEST_F(AtomicFileTest, ReplacementsGoThroughLinksTakeLongNamesAndMakeFilesWithTheUsualMode) {
     TempFolder elsewhere;
     elsewhere.write("real.bds", Text("old"));
     // A relative link to a relative link in another folder.
@@ -100,11 +108,10 @@ TEST(AtomicFileTest, ReplacementsGoThroughLinksTakeLongNamesAndMakeFilesWithTheU
     EXPECT_EQ(StatOf(folder / "fresh.bds").st_mode & 0777, 0666u & ~mask);
 }
 
-TEST(AtomicFileTest, AGroupMemberSavingAGroupFileKeepsItTheGroups) {
+TEST_F(AtomicFileTest, AGroupMemberSavingAGroupFileKeepsItTheGroups) {
     if (::geteuid() != 0) {
         GTEST_SKIP() << "needs root to act as another user";
     }
-    TempFolder folder;
     // root:users 660 in a folder the group may write, saved by nobody, a member of users.
     const gid_t users = 100;
     const uid_t nobody = 65534;
@@ -132,8 +139,7 @@ TEST(AtomicFileTest, AGroupMemberSavingAGroupFileKeepsItTheGroups) {
     EXPECT_EQ(after.st_mode & 07777, 0660u);
 }
 
-TEST(AtomicFileTest, PatchedCopyWritesThePatchesOverTheCurrentBytesAcrossBlocks) {
-    TempFolder folder;
+TEST_F(AtomicFileTest, PatchedCopyWritesThePatchesOverTheCurrentBytesAcrossBlocks) {
     // Larger than one copy block, with a patch across the block boundary.
     std::vector<std::uint8_t> bytes(3 * 1024 * 1024 + 17);
     for (std::size_t i = 0; i < bytes.size(); ++i) {
@@ -143,8 +149,6 @@ TEST(AtomicFileTest, PatchedCopyWritesThePatchesOverTheCurrentBytesAcrossBlocks)
     const std::vector<std::uint8_t> a(10, 0xAA);
     const std::vector<std::uint8_t> b(100, 0xBB);
     const std::vector<Patch> patches{{3, a}, {(1 << 20) - 50, b}};
-    TempFolder storeFolder;
-    BackupStore store(storeFolder.path());
     FileSource current;
     ASSERT_TRUE(current.open(folder / "big.img"));
     std::string problem;
@@ -163,10 +167,7 @@ TEST(AtomicFileTest, PatchedCopyWritesThePatchesOverTheCurrentBytesAcrossBlocks)
     EXPECT_TRUE(Stored(kept[0]) == bytes);
 }
 
-TEST(AtomicFileTest, PipesAndDevicesAreWrittenAsStreamsAndNothingElseIsReplacedOrKept) {
-    TempFolder folder;
-    TempFolder storeFolder;
-    BackupStore store(storeFolder.path());
+TEST_F(AtomicFileTest, PipesAndDevicesAreWrittenAsStreamsAndNothingElseIsReplacedOrKept) {
     ASSERT_EQ(::mkfifo((folder / "out.fifo").c_str(), 0600), 0);
     fs::create_symlink("out.fifo", folder / "link.bds");
     // A pipe with a reader gets the bytes, in a batch and through a link too (CliTest writes
@@ -223,10 +224,7 @@ TEST(AtomicFileTest, PipesAndDevicesAreWrittenAsStreamsAndNothingElseIsReplacedO
     EXPECT_TRUE(store.list().empty());
 }
 
-TEST(AtomicFileTest, AKeptVersionIsOnDiskFirstABatchIsAllOrNothingAndNoFailureLosesAFile) {
-    TempFolder folder;
-    TempFolder storeFolder;
-    BackupStore store(storeFolder.path());
+TEST_F(AtomicFileTest, AKeptVersionIsOnDiskFirstABatchIsAllOrNothingAndNoFailureLosesAFile) {
     folder.write("a.bds", Text("old a"));
     folder.write("b.png", Text("old b"));
     // A replacement that fails keeps no version and leaves the old file.
@@ -305,17 +303,15 @@ TEST(AtomicFileTest, AKeptVersionIsOnDiskFirstABatchIsAllOrNothingAndNoFailureLo
     EXPECT_EQ(problem, "Not a directory");
 }
 
-TEST(BackupStoreTest, KeepsTheNewestVersionsOfEachFileWithinTheLimits) {
-    TempFolder folder;
-    TempFolder storeFolder;
-    BackupStore store(storeFolder.path(), {3, 1000, std::chrono::milliseconds(0)});
+TEST_F(BackupStoreTest, KeepsTheNewestVersionsOfEachFileWithinTheLimits) {
+    BackupStore capped(storeFolder.path(), {3, 1000, std::chrono::milliseconds(0)});
     // Five saves over one file: the last three earlier versions are kept, newest first.
     for (int i = 0; i < 6; ++i) {
         ASSERT_TRUE(WriteFileAtomically(folder / "a.bds", Text("version " + std::to_string(i)),
-                                        {&store, "Save " + std::to_string(i)})
+                                        {&capped, "Save " + std::to_string(i)})
                         .ok());
     }
-    auto kept = store.list(folder.path());
+    auto kept = capped.list(folder.path());
     ASSERT_EQ(kept.size(), 3u);
     for (std::size_t i = 0; i < 3; ++i) {
         EXPECT_EQ(kept[i].reason, "Save " + std::to_string(5 - i));
@@ -325,8 +321,8 @@ TEST(BackupStoreTest, KeepsTheNewestVersionsOfEachFileWithinTheLimits) {
 
     // Over the size cap the oldest go first, but every file keeps its newest version.
     folder.write("b.img", std::vector<std::uint8_t>(900, 1));
-    ASSERT_TRUE(WriteFileAtomically(folder / "b.img", Text("small"), {&store, "Import"}).ok());
-    kept = store.list(folder.path());
+    ASSERT_TRUE(WriteFileAtomically(folder / "b.img", Text("small"), {&capped, "Import"}).ok());
+    kept = capped.list(folder.path());
     std::uint64_t total = 0;
     for (const auto& entry : kept) {
         total += entry.size;
@@ -339,13 +335,12 @@ TEST(BackupStoreTest, KeepsTheNewestVersionsOfEachFileWithinTheLimits) {
 
     // A file bigger than the cap still keeps its newest version.
     folder.write("huge.img", std::vector<std::uint8_t>(5000, 2));
-    ASSERT_TRUE(WriteFileAtomically(folder / "huge.img", Text("x"), {&store, "Import"}).ok());
-    EXPECT_EQ(store.list(folder.path()).front().size, 5000u);
+    ASSERT_TRUE(WriteFileAtomically(folder / "huge.img", Text("x"), {&capped, "Import"}).ok());
+    EXPECT_EQ(capped.list(folder.path()).front().size, 5000u);
 }
 
-TEST(BackupStoreTest, EachStoreMeasuresItsSizeOnAClockOfItsOwn) {
+TEST_F(BackupStoreTest, EachStoreMeasuresItsSizeOnAClockOfItsOwn) {
     // Twelve versions in one store, copied into a second whose cap they exceed.
-    TempFolder folder;
     TempFolder stores;
     const BackupStore::Limits roomy{20, 1 << 30, std::chrono::minutes(1)};
     BackupStore first(stores / "first", roomy);
@@ -368,11 +363,8 @@ TEST(BackupStoreTest, EachStoreMeasuresItsSizeOnAClockOfItsOwn) {
     EXPECT_EQ(first.list().size(), 11u);
 }
 
-TEST(BackupStoreTest, ListsTheFilesOfOneFolderWhateverTheirNames) {
-    TempFolder folder;
+TEST_F(BackupStoreTest, ListsTheFilesOfOneFolderWhateverTheirNames) {
     TempFolder other;
-    TempFolder storeFolder;
-    BackupStore store(storeFolder.path());
     const std::string odd = "new\nline %41 \xff.bds";
     folder.write(odd, Text("old"));
     other.write("KrelEdit.bds", Text("other"));
