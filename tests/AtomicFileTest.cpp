@@ -28,6 +28,12 @@ std::vector<std::uint8_t> Text(std::string_view s) {
     return {s.begin(), s.end()};
 }
 
+// The bytes of a kept version; none when it cannot be read.
+std::vector<std::uint8_t> Stored(const BackupEntry& entry) {
+    const auto bytes = BackupStore::read(entry);
+    return bytes.ok() ? bytes.value() : std::vector<std::uint8_t>{};
+}
+
 // A notKept that keeps the reason in problem.
 auto Into(std::string& problem) {
     return [&problem](const std::string& why) { problem = why; };
@@ -53,8 +59,16 @@ std::vector<std::string> Others(const TempFolder& folder, std::vector<std::strin
 
 }  // namespace
 
-TEST(AtomicFileTest, ReplacementsGoThroughLinksKeepModeAndOwnerAndTakeLongNames) {
+// A folder to write in, and a store for the versions of what is replaced there.
+class AtomicFileTest : public ::testing::Test {
+protected:
     TempFolder folder;
+    TempFolder storeFolder;
+    BackupStore store{storeFolder.path()};
+};
+using BackupStoreTest = AtomicFileTest;
+
+TEST_F(AtomicFileTest, ReplacementsGoThroughLinksTakeLongNamesAndMakeFilesWithTheUsualMode) {
     TempFolder elsewhere;
     elsewhere.write("real.bds", Text("old"));
     // A relative link to a relative link in another folder.
@@ -86,29 +100,18 @@ TEST(AtomicFileTest, ReplacementsGoThroughLinksKeepModeAndOwnerAndTakeLongNames)
     EXPECT_EQ(elsewhere.read(name), Text("two"));
     EXPECT_TRUE(Others(elsewhere, {"real.bds", "middle.bds", "new.img", name}).empty());
 
-    // The replaced file's mode, owner and group stay; a new file gets the usual mode, not the
-    // private one of a replacement under way.
-    folder.write("shared.img", Text("old"));
-    fs::permissions(folder / "shared.img", fs::perms(0640));
-    const bool root = ::geteuid() == 0;
-    if (root) {
-        ASSERT_EQ(::chown((folder / "shared.img").c_str(), 1234, 100), 0);
-    }
-    ASSERT_TRUE(WriteFileAtomically(folder / "shared.img", Text("new")).ok());
-    const struct stat after = StatOf(folder / "shared.img");
-    EXPECT_EQ(after.st_mode & 07777, 0640u);
-    EXPECT_TRUE(!root || (after.st_uid == 1234u && after.st_gid == 100u));
+    // A new file gets the usual mode, not the private one of a replacement under way (a
+    // replaced file's mode and owner stay: FileSafetyTest).
     ASSERT_TRUE(WriteFileAtomically(folder / "fresh.bds", Text("x")).ok());
     const mode_t mask = ::umask(0);
     ::umask(mask);
     EXPECT_EQ(StatOf(folder / "fresh.bds").st_mode & 0777, 0666u & ~mask);
 }
 
-TEST(AtomicFileTest, AGroupMemberSavingAGroupFileKeepsItTheGroups) {
+TEST_F(AtomicFileTest, AGroupMemberSavingAGroupFileKeepsItTheGroups) {
     if (::geteuid() != 0) {
         GTEST_SKIP() << "needs root to act as another user";
     }
-    TempFolder folder;
     // root:users 660 in a folder the group may write, saved by nobody, a member of users.
     const gid_t users = 100;
     const uid_t nobody = 65534;
@@ -136,8 +139,7 @@ TEST(AtomicFileTest, AGroupMemberSavingAGroupFileKeepsItTheGroups) {
     EXPECT_EQ(after.st_mode & 07777, 0660u);
 }
 
-TEST(AtomicFileTest, PatchedCopyWritesThePatchesOverTheCurrentBytesAcrossBlocks) {
-    TempFolder folder;
+TEST_F(AtomicFileTest, PatchedCopyWritesThePatchesOverTheCurrentBytesAcrossBlocks) {
     // Larger than one copy block, with a patch across the block boundary.
     std::vector<std::uint8_t> bytes(3 * 1024 * 1024 + 17);
     for (std::size_t i = 0; i < bytes.size(); ++i) {
@@ -147,8 +149,6 @@ TEST(AtomicFileTest, PatchedCopyWritesThePatchesOverTheCurrentBytesAcrossBlocks)
     const std::vector<std::uint8_t> a(10, 0xAA);
     const std::vector<std::uint8_t> b(100, 0xBB);
     const std::vector<Patch> patches{{3, a}, {(1 << 20) - 50, b}};
-    TempFolder storeFolder;
-    BackupStore store(storeFolder.path());
     FileSource current;
     ASSERT_TRUE(current.open(folder / "big.img"));
     std::string problem;
@@ -164,53 +164,22 @@ TEST(AtomicFileTest, PatchedCopyWritesThePatchesOverTheCurrentBytesAcrossBlocks)
     ASSERT_EQ(kept.size(), 1u);
     EXPECT_EQ(kept[0].reason, "Import from x.bmp");
     EXPECT_EQ(kept[0].size, bytes.size());
-    const auto stored = BackupStore::read(kept[0]);
-    ASSERT_TRUE(stored.ok());
-    EXPECT_TRUE(stored.value() == bytes);
+    EXPECT_TRUE(Stored(kept[0]) == bytes);
 }
 
-TEST(AtomicFileTest, AFailedWriteKeepsNoVersionAndAFailedBackupStopsNothing) {
-    TempFolder folder;
-    TempFolder storeFolder;
-    folder.write("KrelEdit.bds", Text("old"));
-    BackupStore store(storeFolder.path());
-    SetWriteFailureAfterBytesForTesting(2);
-    EXPECT_FALSE(WriteFileAtomically(folder / "KrelEdit.bds", Text("new"), {&store, "Save"}).ok());
-    SetWriteFailureAfterBytesForTesting(std::nullopt);
-    EXPECT_TRUE(store.list().empty());
-    EXPECT_EQ(folder.read("KrelEdit.bds"), Text("old"));
-
-    // A store that cannot be made: the save goes through and says why nothing was kept.
-    storeFolder.write("blocked", Text("a file where the store's folder would go"));
-    BackupStore blocked(storeFolder / "blocked" / "store");
-    std::string problem;
-    EXPECT_TRUE(
-        WriteFileAtomically(folder / "KrelEdit.bds", Text("new"), {&blocked, "Save", Into(problem)})
-            .ok());
-    EXPECT_EQ(folder.read("KrelEdit.bds"), Text("new"));
-    EXPECT_EQ(problem, "Not a directory");
-}
-
-TEST(AtomicFileTest, PipesAndDevicesAreWrittenAsStreamsAndNothingElseIsReplacedOrKept) {
-    TempFolder folder;
-    TempFolder storeFolder;
-    BackupStore store(storeFolder.path());
+TEST_F(AtomicFileTest, PipesAndDevicesAreWrittenAsStreamsAndNothingElseIsReplacedOrKept) {
     ASSERT_EQ(::mkfifo((folder / "out.fifo").c_str(), 0600), 0);
     fs::create_symlink("out.fifo", folder / "link.bds");
-    // A pipe with a reader gets the bytes, alone or in a batch, also through a link.
-    {
-        PipeReader reader(folder / "out.fifo");
-        EXPECT_TRUE(
-            WriteFileAtomically(folder / "link.bds", Text("to a pipe"), {&store, "Save"}).ok());
-        EXPECT_EQ(reader.finish(), Text("to a pipe"));
-    }
+    // A pipe with a reader gets the bytes, in a batch and through a link too (CliTest writes
+    // each command's output to one).
     {
         PipeReader reader(folder / "out.fifo");
         AtomicBatch batch;
-        EXPECT_TRUE(batch.add(folder / "out.fifo", Text("batched"), {&store, "Render"}).ok());
+        EXPECT_TRUE(batch.add(folder / "link.bds", Text("batched"), {&store, "Render"}).ok());
         EXPECT_TRUE(batch.add(folder / "b.png", Text("b")).ok());
         EXPECT_TRUE(batch.commit().ok());
         EXPECT_EQ(reader.finish(), Text("batched"));
+        EXPECT_EQ(folder.read("b.png"), Text("b"));
     }
     // A reader that goes away fails the write with its reason, and ends nothing else.
     {
@@ -229,22 +198,19 @@ TEST(AtomicFileTest, PipesAndDevicesAreWrittenAsStreamsAndNothingElseIsReplacedO
     EXPECT_TRUE(fs::is_fifo(folder / "out.fifo"));
     EXPECT_TRUE(fs::is_symlink(folder / "link.bds"));
 
-    // A socket, a folder: refused, left as they are.
+    // A socket is refused and left as it is (a folder: EditorEditingTest).
     const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     std::strncpy(address.sun_path, (folder / "s.bds").c_str(), sizeof address.sun_path - 1);
     ASSERT_EQ(::bind(sock, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-    fs::create_directory(folder / "dir.bds");
     const Status toSocket = WriteFileAtomically(folder / "s.bds", Text("x"), {&store, "Save"});
     EXPECT_EQ(toSocket.error(), "a socket of that name is in the way");
-    EXPECT_EQ(WriteFileAtomically(folder / "dir.bds", Text("x")).error(),
-              "a folder of that name is in the way");
     ::close(sock);
     EXPECT_EQ(fs::status(folder / "s.bds").type(), fs::file_type::socket);
     EXPECT_TRUE(store.list().empty());
     if (::geteuid() != 0) {
-        GTEST_SKIP() << "devices are made only as root; pipes, sockets and folders were checked";
+        GTEST_SKIP() << "devices are made only as root; pipes and sockets were checked";
     }
     // Devices made here: writes to a full one fail with its reason, a block device is refused.
     ASSERT_EQ(::mknod((folder / "full").c_str(), S_IFCHR | 0600, ::makedev(1, 7)), 0);
@@ -258,24 +224,42 @@ TEST(AtomicFileTest, PipesAndDevicesAreWrittenAsStreamsAndNothingElseIsReplacedO
     EXPECT_TRUE(store.list().empty());
 }
 
-TEST(AtomicFileTest, AKeptVersionIsOnDiskBeforeTheFileItKeepsIsReplaced) {
-    TempFolder folder;
-    TempFolder storeFolder;
-    BackupStore store(storeFolder.path());
+TEST_F(AtomicFileTest, AKeptVersionIsOnDiskFirstABatchIsAllOrNothingAndNoFailureLosesAFile) {
+    folder.write("a.bds", Text("old a"));
+    folder.write("b.png", Text("old b"));
+    // A replacement that fails keeps no version and leaves the old file.
+    SetWriteFailureAfterBytesForTesting(2);
+    EXPECT_FALSE(WriteFileAtomically(folder / "a.bds", Text("new"), {&store, "Save"}).ok());
+    SetWriteFailureAfterBytesForTesting(std::nullopt);
+    EXPECT_TRUE(store.list().empty());
+    EXPECT_EQ(folder.read("a.bds"), Text("old a"));
+
     std::vector<std::string> steps;
     std::string failing;
     SetDiskStepHookForTesting([&](std::string_view step) {
         steps.emplace_back(step);
         return step != failing;
     });
-    folder.write("a.bds", Text("old a"));
-    folder.write("b.png", Text("old b"));
     std::string problem;
     ASSERT_TRUE(
         WriteFileAtomically(folder / "a.bds", Text("new a"), {&store, "Save", Into(problem)}).ok());
     EXPECT_EQ(steps, (std::vector<std::string>{"flush file", "flush backup", "rename backup",
                                                "flush backup folder", "rename file"}));
-    // A batch flushes its files, then its versions' bytes, then their names, then replaces.
+    // A batch changes nothing until it commits, and dropped leaves nothing behind; a file it
+    // cannot write fails alone.
+    {
+        AtomicBatch dropped;
+        ASSERT_TRUE(dropped.add(folder / "a.bds", Text("x"), {&store, "Render"}).ok());
+        ASSERT_TRUE(dropped.add(folder / "c.png", Text("x")).ok());
+        fs::create_directory(folder / "d.png");
+        EXPECT_FALSE(dropped.add(folder / "d.png", Text("x")).ok());
+        EXPECT_EQ(folder.read("a.bds"), Text("new a"));
+        EXPECT_FALSE(fs::exists(folder / "c.png"));
+    }
+    EXPECT_EQ(Others(folder, {"a.bds", "b.png", "d.png"}), std::vector<std::string>{});
+    ASSERT_EQ(store.list().size(), 1u);
+    // Committed, it flushes its files, then its versions' bytes, then their names, then
+    // replaces.
     steps.clear();
     {
         AtomicBatch batch;
@@ -286,7 +270,14 @@ TEST(AtomicFileTest, AKeptVersionIsOnDiskBeforeTheFileItKeepsIsReplaced) {
     EXPECT_EQ(steps, (std::vector<std::string>{"flush files", "flush backups", "rename backup",
                                                "rename backup", "flush backups", "rename file",
                                                "rename file"}));
+    EXPECT_EQ(folder.read("a.bds"), Text("newer a"));
+    EXPECT_EQ(folder.read("b.png"), Text("new b"));
+    EXPECT_EQ(Others(folder, {"a.bds", "b.png", "d.png"}), std::vector<std::string>{});
     ASSERT_EQ(store.list().size(), 3u);
+    for (const BackupEntry& entry : store.list()) {
+        const bool b = entry.original.filename() == "b.png";
+        EXPECT_EQ(Stored(entry), Text(entry.reason == "Save" ? "old a" : b ? "old b" : "new a"));
+    }
 
     // A version whose bytes cannot be flushed is not kept; the replacement goes on, and says so.
     for (const char* step : {"flush backup", "flush backup folder"}) {
@@ -303,32 +294,35 @@ TEST(AtomicFileTest, AKeptVersionIsOnDiskBeforeTheFileItKeepsIsReplaced) {
     for (const auto& entry : fs::recursive_directory_iterator(storeFolder.path())) {
         EXPECT_NE(entry.path().extension(), ".part");
     }
+    // Nor does a store that cannot be made.
+    storeFolder.write("blocked", Text("a file where the store's folder would go"));
+    BackupStore blocked(storeFolder / "blocked" / "store");
+    EXPECT_TRUE(
+        WriteFileAtomically(folder / "a.bds", Text("new"), {&blocked, "Save", Into(problem)}).ok());
+    EXPECT_EQ(folder.read("a.bds"), Text("new"));
+    EXPECT_EQ(problem, "Not a directory");
 }
 
-TEST(BackupStoreTest, KeepsTheNewestVersionsOfEachFileWithinTheLimits) {
-    TempFolder folder;
-    TempFolder storeFolder;
-    BackupStore store(storeFolder.path(), {3, 1000, std::chrono::milliseconds(0)});
+TEST_F(BackupStoreTest, KeepsTheNewestVersionsOfEachFileWithinTheLimits) {
+    BackupStore capped(storeFolder.path(), {3, 1000, std::chrono::milliseconds(0)});
     // Five saves over one file: the last three earlier versions are kept, newest first.
     for (int i = 0; i < 6; ++i) {
         ASSERT_TRUE(WriteFileAtomically(folder / "a.bds", Text("version " + std::to_string(i)),
-                                        {&store, "Save " + std::to_string(i)})
+                                        {&capped, "Save " + std::to_string(i)})
                         .ok());
     }
-    auto kept = store.list(folder.path());
+    auto kept = capped.list(folder.path());
     ASSERT_EQ(kept.size(), 3u);
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(kept[static_cast<std::size_t>(i)].reason, "Save " + std::to_string(5 - i));
-        const auto bytes = BackupStore::read(kept[static_cast<std::size_t>(i)]);
-        ASSERT_TRUE(bytes.ok());
-        EXPECT_EQ(bytes.value(), Text("version " + std::to_string(4 - i)));
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(kept[i].reason, "Save " + std::to_string(5 - i));
+        EXPECT_EQ(Stored(kept[i]), Text("version " + std::to_string(4 - i)));
     }
     EXPECT_GE(kept[0].timeNs, kept[1].timeNs);
 
     // Over the size cap the oldest go first, but every file keeps its newest version.
     folder.write("b.img", std::vector<std::uint8_t>(900, 1));
-    ASSERT_TRUE(WriteFileAtomically(folder / "b.img", Text("small"), {&store, "Import"}).ok());
-    kept = store.list(folder.path());
+    ASSERT_TRUE(WriteFileAtomically(folder / "b.img", Text("small"), {&capped, "Import"}).ok());
+    kept = capped.list(folder.path());
     std::uint64_t total = 0;
     for (const auto& entry : kept) {
         total += entry.size;
@@ -341,13 +335,12 @@ TEST(BackupStoreTest, KeepsTheNewestVersionsOfEachFileWithinTheLimits) {
 
     // A file bigger than the cap still keeps its newest version.
     folder.write("huge.img", std::vector<std::uint8_t>(5000, 2));
-    ASSERT_TRUE(WriteFileAtomically(folder / "huge.img", Text("x"), {&store, "Import"}).ok());
-    EXPECT_EQ(store.list(folder.path()).front().size, 5000u);
+    ASSERT_TRUE(WriteFileAtomically(folder / "huge.img", Text("x"), {&capped, "Import"}).ok());
+    EXPECT_EQ(capped.list(folder.path()).front().size, 5000u);
 }
 
-TEST(BackupStoreTest, EachStoreMeasuresItsSizeOnAClockOfItsOwn) {
+TEST_F(BackupStoreTest, EachStoreMeasuresItsSizeOnAClockOfItsOwn) {
     // Twelve versions in one store, copied into a second whose cap they exceed.
-    TempFolder folder;
     TempFolder stores;
     const BackupStore::Limits roomy{20, 1 << 30, std::chrono::minutes(1)};
     BackupStore first(stores / "first", roomy);
@@ -370,11 +363,8 @@ TEST(BackupStoreTest, EachStoreMeasuresItsSizeOnAClockOfItsOwn) {
     EXPECT_EQ(first.list().size(), 11u);
 }
 
-TEST(BackupStoreTest, ListsTheFilesOfOneFolderWhateverTheirNames) {
-    TempFolder folder;
+TEST_F(BackupStoreTest, ListsTheFilesOfOneFolderWhateverTheirNames) {
     TempFolder other;
-    TempFolder storeFolder;
-    BackupStore store(storeFolder.path());
     const std::string odd = "new\nline %41 \xff.bds";
     folder.write(odd, Text("old"));
     other.write("KrelEdit.bds", Text("other"));
@@ -393,38 +383,4 @@ TEST(BackupStoreTest, ListsTheFilesOfOneFolderWhateverTheirNames) {
     fs::create_symlink(other / "KrelEdit.bds", folder / "linked.bds");
     ASSERT_TRUE(WriteFileAtomically(folder / "linked.bds", Text("y"), {&store, "Save"}).ok());
     EXPECT_EQ(store.list(folder.path()).front().original.filename(), "linked.bds");
-}
-
-TEST(AtomicFileTest, ABatchChangesNothingUntilItCommitsAndLeavesNothingWhenDropped) {
-    TempFolder folder;
-    folder.write("a.png", Bytes().raw("old a").data);
-    BackupStore store(folder / "store");
-    const std::vector<std::uint8_t> newA = Bytes().raw("new a").data;
-    const std::vector<std::uint8_t> newB = Bytes().raw("new b").data;
-    {
-        AtomicBatch batch;
-        ASSERT_TRUE(batch.add(folder / "a.png", newA, KeepPrevious{&store, "Render"}).ok());
-        ASSERT_TRUE(batch.add(folder / "b.png", newB).ok());
-        // A file that cannot be written fails alone, leaving nothing of itself.
-        fs::create_directory(folder / "c.png");
-        EXPECT_FALSE(batch.add(folder / "c.png", newB).ok());
-        EXPECT_EQ(folder.read("a.png"), Bytes().raw("old a").data);
-        EXPECT_FALSE(fs::exists(folder / "b.png"));
-    }
-    // Dropped without a commit: no new file, no temporary file, no kept version.
-    EXPECT_EQ(Others(folder, {"a.png", "c.png", "store"}), std::vector<std::string>{});
-    EXPECT_TRUE(store.list().empty());
-
-    AtomicBatch batch;
-    ASSERT_TRUE(batch.add(folder / "a.png", newA, KeepPrevious{&store, "Render"}).ok());
-    ASSERT_TRUE(batch.add(folder / "b.png", newB).ok());
-    ASSERT_TRUE(batch.commit().ok());
-    EXPECT_EQ(folder.read("a.png"), newA);
-    EXPECT_EQ(folder.read("b.png"), newB);
-    const auto kept = store.list();
-    ASSERT_EQ(kept.size(), 1u);
-    const auto bytes = BackupStore::read(kept[0]);
-    ASSERT_TRUE(bytes.ok());
-    EXPECT_EQ(bytes.value(), Bytes().raw("old a").data);
-    EXPECT_EQ(Others(folder, {"a.png", "b.png", "c.png", "store"}), std::vector<std::string>{});
 }

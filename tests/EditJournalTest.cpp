@@ -1,6 +1,8 @@
 // The edit journal's layout, read back whole, cut off anywhere or damaged anywhere.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "TestBytes.h"
 #include "formats/EditJournal.h"
 
@@ -8,17 +10,22 @@ using namespace krellon;
 
 namespace {
 
-BoardSetContent SmallSet() {
-    BoardSetContent set;
-    set.brickSetFile = "bricks.img";
-    set.backgroundSetFile = "backs.img";
-    set.boardSetName = "Set";
-    set.authorName = "Me";
-    set.boards.resize(2);
-    return set;
+using K = JournalRecord::Kind;
+
+BoardSetContent SmallSet(std::size_t boards = 2) {
+    return {"bricks.img", "backs.img", "Set", "Me", std::vector<Board>(boards)};
 }
 
-// A journal of the small set and five records, with the set after each record.
+// A frame by hand: the payload's length, its CRC-32, the payload.
+Bytes Framed(const Bytes& payload) {
+    Bytes frame;
+    frame.i32(static_cast<std::int32_t>(payload.size()))
+        .i32(static_cast<std::int32_t>(Crc32(payload.data.data(), payload.size())));
+    frame.data.insert(frame.data.end(), payload.data.begin(), payload.data.end());
+    return frame;
+}
+
+// A journal of the small set and a record of every kind, with the set after each record.
 struct Sample {
     std::vector<std::uint8_t> bytes;
     std::vector<std::size_t> frameEnds;      // where each frame ends
@@ -28,6 +35,26 @@ struct Sample {
 
 Sample MakeSample() {
     Sample sample;
+    std::vector<JournalRecord>& r = sample.records;
+    r.resize(7);
+    r[0].board = 2;  // cells, the default kind
+    r[0].cells = {{0, 5}, {399, -3}};
+    r[1].kind = K::Background;
+    r[1].board = 1;
+    r[1].value = 4;
+    r[2].kind = K::BoardSetName;
+    r[2].text = "New \xe9 name";
+    r[3].kind = K::Whole;
+    r[3].whole = SmallSet(3);
+    r[3].whole.boards[2].cell(1, 1) = 7;
+    r[4].kind = K::BrickSetFile;
+    r[4].text = "other.img";
+    r[5].kind = K::Board;
+    r[5].board = 3;
+    r[5].boardIs.background = -2;
+    r[5].boardIs.cell(19, 19) = 118;
+    r[6].kind = K::Texts;
+    r[6].texts = {"Name", "", "b.img", "\xff.img"};
     BoardSetContent set = SmallSet();
     const auto add = [&](const std::vector<std::uint8_t>& frame) {
         sample.bytes.insert(sample.bytes.end(), frame.begin(), frame.end());
@@ -35,29 +62,6 @@ Sample MakeSample() {
         sample.afterEach.push_back(set);
     };
     add(EncodeJournalStart(1000, "/work/set.bds", 77, set));
-    using K = JournalRecord::Kind;
-    std::vector<JournalRecord>& records = sample.records;
-    records.resize(7);
-    records[0].kind = K::Cells;
-    records[0].board = 2;
-    records[0].cells = {{0, 5}, {399, -3}};
-    records[1].kind = K::Background;
-    records[1].board = 1;
-    records[1].value = 4;
-    records[2].kind = K::BoardSetName;
-    records[2].text = "New \xe9 name";
-    records[3].kind = K::Whole;
-    records[3].whole = SmallSet();
-    records[3].whole.boards.resize(3);
-    records[3].whole.boards[2].cell(1, 1) = 7;
-    records[4].kind = K::BrickSetFile;
-    records[4].text = "other.img";
-    records[5].kind = K::Board;
-    records[5].board = 3;
-    records[5].boardIs.background = -2;
-    records[5].boardIs.cell(19, 19) = 118;
-    records[6].kind = K::Texts;
-    records[6].texts = {"Name", "", "b.img", "\xff.img"};
     for (std::size_t i = 0; i < sample.records.size(); ++i) {
         JournalRecord& record = sample.records[i];
         record.number = static_cast<std::uint32_t>(i + 1);
@@ -76,30 +80,16 @@ TEST(EditJournal, ARecordIsItsLengthItsCrcAndItsValues) {
     record.timeNs = 0x0102030405060708;
     record.board = 3;
     record.cells = {{21, 9}};
-    Bytes payload;
-    payload.u8(1).i32(12).i32(0x05060708).i32(0x01020304).i32(3).i32(1).u8(21).u8(0).i32(9);
-    Bytes frame;
-    frame.i32(static_cast<std::int32_t>(payload.size()))
-        .i32(static_cast<std::int32_t>(Crc32(payload.data.data(), payload.size())));
-    frame.data.insert(frame.data.end(), payload.data.begin(), payload.data.end());
-    EXPECT_EQ(EncodeJournalRecord(record), frame.data);
-    // The four texts now, each its length and its bytes.
-    record.kind = JournalRecord::Kind::Texts;
+    Bytes cells;
+    cells.u8(1).i32(12).i32(0x05060708).i32(0x01020304).i32(3).i32(1).u8(21).u8(0).i32(9);
+    EXPECT_EQ(EncodeJournalRecord(record), Framed(cells).data);
+    // The four texts, each its length and its bytes.
+    record.kind = K::Texts;
     record.texts = {"N", "", "b", "g"};
-    const auto texts = EncodeJournalRecord(record);
-    Bytes expected;
-    expected.u8(9)
-        .i32(12)
-        .i32(0x05060708)
-        .i32(0x01020304)
-        .i32(1)
-        .raw("N")
-        .i32(0)
-        .i32(1)
-        .raw("b")
-        .i32(1)
-        .raw("g");
-    EXPECT_EQ(std::vector<std::uint8_t>(texts.begin() + 8, texts.end()), expected.data);
+    Bytes texts;
+    texts.u8(9).i32(12).i32(0x05060708).i32(0x01020304);
+    texts.i32(1).raw("N").i32(0).i32(1).raw("b").i32(1).raw("g");
+    EXPECT_EQ(EncodeJournalRecord(record), Framed(texts).data);
     // The CRC-32 of zlib and PNG.
     const std::string check = "123456789";
     EXPECT_EQ(Crc32(reinterpret_cast<const std::uint8_t*>(check.data()), check.size()),
@@ -129,10 +119,9 @@ TEST(EditJournal, AJournalCutAnywhereGivesTheRecordsThatAreWhole) {
             continue;
         }
         ASSERT_TRUE(content) << length;
-        std::size_t whole = 0;
-        while (whole + 1 < sample.frameEnds.size() && sample.frameEnds[whole + 1] <= length) {
-            ++whole;
-        }
+        const auto whole = static_cast<std::size_t>(
+            std::count_if(sample.frameEnds.begin() + 1, sample.frameEnds.end(),
+                          [&](auto e) { return e <= length; }));
         ASSERT_EQ(content->records, whole) << length;
         ASSERT_TRUE(content->set == sample.afterEach[whole]) << length;
         ASSERT_EQ(content->unreadable, sample.frameEnds[whole] != length ? 1u : 0u) << length;
@@ -145,19 +134,16 @@ TEST(EditJournal, AFlippedByteAnywhereLosesThatStepAlone) {
         for (std::uint8_t flip : {0x01, 0x80, 0xFF}) {
             std::vector<std::uint8_t> bytes = sample.bytes;
             bytes[at] ^= flip;
-            const MemorySource source(bytes);
-            const auto content = ReadJournal(source);
+            const auto content = ReadJournal(MemorySource(bytes));
             if (at < sample.frameEnds[0]) {
                 ASSERT_FALSE(content) << at;  // the start fails its check
                 continue;
             }
             ASSERT_TRUE(content) << at;
-            // Records hold values: every other record still applies.
-            std::size_t frame = 0;
-            while (sample.frameEnds[frame] <= at) {
-                ++frame;
-            }
-            // A record that no longer fits (a board the lost step added) is lost with it.
+            // Records hold values: every other record still applies, but one that no longer
+            // fits (a board the lost step added) is lost with it.
+            const auto frame = static_cast<std::size_t>(std::count_if(
+                sample.frameEnds.begin(), sample.frameEnds.end(), [&](auto e) { return e <= at; }));
             BoardSetContent expected = sample.afterEach[0];
             std::size_t applied = 0;
             for (std::size_t k = 0; k < sample.records.size(); ++k) {
@@ -177,7 +163,6 @@ TEST(EditJournal, LostAndMisfitRecordsAreCountedAndPassedOver) {
     std::vector<std::uint8_t> bytes = EncodeJournalStart(1, "k", 0, set);
     const auto add = [&](std::uint32_t number, int board, std::uint16_t index) {
         JournalRecord record;
-        record.kind = JournalRecord::Kind::Cells;
         record.number = number;
         record.board = board;
         record.cells = {{index, static_cast<std::int32_t>(number)}};
@@ -189,8 +174,7 @@ TEST(EditJournal, LostAndMisfitRecordsAreCountedAndPassedOver) {
     add(2, 1, 400);  // a board has 400 cells
     EXPECT_FALSE(ApplyJournalRecord(set, add(3, 1, 400)));
     add(6, 2, 7);  // 4 and 5 never reached the disk
-    const MemorySource source(bytes);
-    const auto content = ReadJournal(source);
+    const auto content = ReadJournal(MemorySource(bytes));
     ASSERT_TRUE(content);
     EXPECT_EQ(content->records, 1u);
     EXPECT_EQ(content->unreadable, 5u);
@@ -201,8 +185,7 @@ TEST(EditJournal, LostAndMisfitRecordsAreCountedAndPassedOver) {
 TEST(EditJournal, FramesAsLargeAsTheLargestSetAndTheFirstLayoutAreRead) {
     BoardSetContent set = SmallSet();
     set.authorName.assign(21u << 20, 'a');  // over 16 MiB
-    auto bytes = EncodeJournalStart(5, "k", 0, set);
-    const auto content = ReadJournal(MemorySource(bytes));
+    const auto content = ReadJournal(MemorySource(EncodeJournalStart(5, "k", 0, set)));
     ASSERT_TRUE(content);
     EXPECT_TRUE(content->set == set);
 
@@ -211,14 +194,9 @@ TEST(EditJournal, FramesAsLargeAsTheLargestSetAndTheFirstLayoutAreRead) {
     start.raw("KRJ1").i32(9).i32(0).i32(1).raw("k");
     const auto setBytes = EncodeBoardSet(SmallSet());
     start.data.insert(start.data.end(), setBytes.begin(), setBytes.end());
-    Bytes record;
-    record.u8(4).i32(11).i32(0).i32(2).raw("Yo");
-    Bytes old;
-    for (const Bytes* payload : {&start, &record}) {
-        old.i32(static_cast<std::int32_t>(payload->size()))
-            .i32(static_cast<std::int32_t>(Crc32(payload->data.data(), payload->size())));
-        old.data.insert(old.data.end(), payload->data.begin(), payload->data.end());
-    }
+    Bytes old = Framed(start);
+    const Bytes record = Framed(Bytes().u8(4).i32(11).i32(0).i32(2).raw("Yo"));
+    old.data.insert(old.data.end(), record.data.begin(), record.data.end());
     const auto first = ReadJournal(MemorySource(old.data));
     ASSERT_TRUE(first);
     EXPECT_FALSE(first->fileCheck);

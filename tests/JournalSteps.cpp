@@ -11,25 +11,19 @@ using namespace krellon;
 
 void DoJournalSteps(Form1& f, int n) {
     for (int i = 0; i < n; ++i) {
-        const float x = static_cast<float>((i * 7) % 20 * 30 + 5);
-        const float y = static_cast<float>((i * 3) % 20 * 15 + 5);
-        switch (i % 6) {
-            case 4:
-                f.Picture1_MouseDown(2, x, y);
-                break;
-            case 5:
-                if (i % 12 == 5) {
-                    f.Document->undoStack()->undo();
-                } else {
-                    SetInputHandlerForTesting([i](auto&&...) { return QString("Name %1").arg(i); });
-                    f.Label1_Click();
-                    SetInputHandlerForTesting(nullptr);
-                }
-                break;
-            default:
-                f.Combo2->SetListIndex(i % f.Combo2->ListCount());
-                f.Picture1_MouseDown(1, x, y);
-                break;
+        const auto x = static_cast<float>((i * 7) % 20 * 30 + 5);
+        const auto y = static_cast<float>((i * 3) % 20 * 15 + 5);
+        if (i % 12 == 5) {
+            f.Document->undoStack()->undo();
+        } else if (i % 6 == 5) {
+            SetInputHandlerForTesting([i](auto&&...) { return QString("Name %1").arg(i); });
+            f.Label1_Click();
+            SetInputHandlerForTesting(nullptr);
+        } else if (i % 6 == 4) {
+            f.Picture1_MouseDown(2, x, y);
+        } else {
+            f.Combo2->SetListIndex(i % f.Combo2->ListCount());
+            f.Picture1_MouseDown(1, x, y);
         }
     }
 }

@@ -32,41 +32,6 @@
 
 using namespace krellon;
 
-namespace {
-
-// A small tmpfs mounted over the user's data location, filled and freed at will: the full
-// disk under the journal.
-class SmallDisk {
-public:
-    SmallDisk() {
-        at_ = QFile::encodeName(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))
-                  .toStdString();
-        std::filesystem::create_directories(at_);
-        mounted_ = ::mount("tmpfs", at_.c_str(), "tmpfs", 0, "size=256k") == 0;
-    }
-    ~SmallDisk() {
-        if (mounted_) {
-            ::umount2(at_.c_str(), MNT_DETACH);
-        }
-    }
-    bool mounted() const { return mounted_; }
-    // Takes every free block.
-    void Fill() {
-        const int fd = ::open((at_ / "filler").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-        const std::vector<char> block(4096);
-        while (::write(fd, block.data(), block.size()) > 0) {
-        }
-        ::close(fd);
-    }
-    void Free() { std::filesystem::remove(at_ / "filler"); }
-
-private:
-    std::filesystem::path at_;
-    bool mounted_ = false;
-};
-
-}  // namespace
-
 class JournalTest : public EditorTest {
 protected:
     void SetUp() override {
@@ -186,10 +151,7 @@ TEST_F(JournalTest, AKilledEditorLosesNoStep) {
         for (const char* name : {"bricks.img", "backs.img", "set.bds"}) {
             childFolder.write(name, folder.read(name));
         }
-        QProcess child;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("XDG_DATA_HOME", QString::fromStdString(data.path().string()));
-        child.setProcessEnvironment(environment);
+        QProcess child;  // with this test's data location in its environment
         child.start(KRELLON_JOURNAL_CHILD,
                     {QString::fromStdString(childFolder.path().string()), QString::number(n)});
         ASSERT_TRUE(child.waitForStarted(10000));
@@ -220,47 +182,47 @@ TEST_F(JournalTest, AKilledEditorLosesNoStep) {
     }
 }
 
-TEST_F(JournalTest, TwoEditorsOnOneSetKeepAJournalEachAndLeaveTheOthersAlone) {
-    Editor().Picture1_MouseDown(1, 5, 5);  // A's work
-    const BoardSetContent workOfA = Editor().CurrentBoardSet();
-    auto second = std::make_unique<MainWindow>();
-    // A is still writing its journal: B neither offers nor overwrites it.
-    EXPECT_TRUE(second->unsavedStatus->isHidden());
-    second->editor()->Picture1_MouseDown(1, 35, 5);  // B's work
-    EXPECT_EQ(Journals(), 2u);
-    window.reset();  // A closes with its work unsaved
-    auto third = std::make_unique<MainWindow>();
-    EXPECT_FALSE(third->unsavedStatus->isHidden());
-    third->action("restoreUnsaved")->trigger();
-    EXPECT_TRUE(third->editor()->CurrentBoardSet() == workOfA);
-    EXPECT_EQ(Journals(), 2u);  // B's, still open, and the third's with the restored work
-}
-
-// The journal's data location on a small disk of its own, mounted before the editor starts.
+// The journal's data location on a small tmpfs of its own, mounted before the editor starts,
+// and filled and freed at will: the full disk under the journal.
 class JournalOnASmallDiskTest : public JournalTest {
 protected:
     void SetUp() override {
         JournalTest::SetUp();
         window.reset();
-        disk.emplace();
-        if (!disk->mounted()) {
+        std::filesystem::create_directories(at);
+        if (::mount("tmpfs", at.c_str(), "tmpfs", 0, "size=256k") != 0) {
             GTEST_SKIP() << "mounting a small tmpfs as the data location needs root";
         }
+        mounted = true;
         window = std::make_unique<MainWindow>();
     }
     void TearDown() override {
         JournalTest::TearDown();
-        disk.reset();
+        if (mounted) {
+            ::umount2(at.c_str(), MNT_DETACH);
+        }
     }
+    void Fill() {  // takes every free block
+        const int fd = ::open((at / "filler").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+        const std::vector<char> block(4096);
+        while (::write(fd, block.data(), block.size()) > 0) {
+        }
+        ::close(fd);
+    }
+    void Free() { std::filesystem::remove(at / "filler"); }
 
-    std::optional<SmallDisk> disk;
+    const std::filesystem::path at =
+        QFile::encodeName(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))
+            .toStdString();
+    bool mounted = false;
 };
 
-TEST_F(JournalOnASmallDiskTest, ARestoreOnAFullDiskChangesNothingAndKeepsTheOldJournal) {
+TEST_F(JournalOnASmallDiskTest, AFullDiskLosesNoJournalAndStepsMadeMeanwhileAreJournalledAfresh) {
+    // A restore that cannot be written changes nothing and keeps the old journal.
     Editor().Picture1_MouseDown(1, 5, 5);
     const BoardSetContent edited = Editor().CurrentBoardSet();
     window.reset();
-    disk->Fill();
+    Fill();
     window = std::make_unique<MainWindow>();
     window->restoreButton->click();
     EXPECT_TRUE(Editor().CurrentBoardSet() == TestSet(2));
@@ -271,47 +233,43 @@ TEST_F(JournalOnASmallDiskTest, ARestoreOnAFullDiskChangesNothingAndKeepsTheOldJ
               "the unsaved changes stay where they are");
     window.reset();
     EXPECT_EQ(Journals(), 1u);
-
-    disk->Free();
+    Free();
     window = std::make_unique<MainWindow>();
     window->restoreButton->click();
-    EXPECT_TRUE(Editor().CurrentBoardSet() == edited);
-    EXPECT_EQ(Journals(), 1u);  // the restored work, now in this session's journal
-}
-
-TEST_F(JournalOnASmallDiskTest, StepsMadeWhileTheDiskIsFullAreJournalledAfreshOnceItIsNot) {
     Form1& f = Editor();
-    f.Picture1_MouseDown(1, 5, 5);  // A on board 1
-    disk->Fill();
+    EXPECT_TRUE(f.CurrentBoardSet() == edited);
+    EXPECT_EQ(Journals(), 1u);  // the restored work, now in this session's journal
+
+    Fill();
     window->action("duplicateBoard")->trigger();  // a whole set: more than the disk has
     EXPECT_EQ(window->protectionStatus->text(),
               "Unsaved changes are not protected: the edit journal cannot be written (No space "
               "left on device)");
     EXPECT_FALSE(window->protectionStatus->isHidden());
-    disk->Free();
-    f.Picture1_MouseDown(1, 35, 5);  // C on the new board 2
+    Free();
+    f.Picture1_MouseDown(1, 35, 5);  // on the new board 2
     EXPECT_TRUE(window->protectionStatus->isHidden());
     EXPECT_EQ(window->statusBar()->currentMessage(), "Unsaved changes are protected again");
-    const BoardSetContent edited = f.CurrentBoardSet();
-    ASSERT_EQ(edited.boards.size(), 3u);
+    const BoardSetContent again = f.CurrentBoardSet();
+    ASSERT_EQ(again.boards.size(), 3u);
     window.reset();  // closed or killed: the journal is all that is left
     window = std::make_unique<MainWindow>();
     window->action("restoreUnsaved")->trigger();
-    EXPECT_TRUE(Editor().CurrentBoardSet() == edited);
+    EXPECT_TRUE(Editor().CurrentBoardSet() == again);
 
     // Without a step, the timer starts it afresh; a save ends the warning, which is then
     // no longer true.
-    disk->Fill();
+    Fill();
     window->action("duplicateBoard")->trigger();
     EXPECT_FALSE(window->protectionStatus->isHidden());
-    disk->Free();
+    Free();
     EXPECT_TRUE(QTest::qWaitFor([&] { return window->protectionStatus->isHidden(); }, 5000));
-    disk->Fill();
+    Fill();
     window->action("duplicateBoard")->trigger();
     EXPECT_FALSE(window->protectionStatus->isHidden());
     Editor().Command4->click();
     EXPECT_TRUE(window->protectionStatus->isHidden());
-    disk->Free();
+    Free();
 }
 
 TEST_F(JournalTest, DamagedJournalsAreRestoredAsFarAsTheyReadAndMovedAsideNeverDeleted) {
@@ -346,38 +304,44 @@ TEST_F(JournalTest, DamagedJournalsAreRestoredAsFarAsTheyReadAndMovedAsideNeverD
     BoardSetContent expected = TestSet(2);
     expected.boards[0].cells[1] = expected.boards[0].cells[3] = 2;
     EXPECT_TRUE(Editor().CurrentBoardSet() == expected);
-    std::size_t aside = 0;
-    for ([[maybe_unused]] const auto& entry :
-         std::filesystem::directory_iterator(DamagedJournalFolder())) {
-        ++aside;
-    }
-    EXPECT_EQ(aside, 2u);
+    using Entries = std::filesystem::directory_iterator;
+    EXPECT_EQ(std::distance(Entries(DamagedJournalFolder()), Entries()), 2);
     EXPECT_EQ(Journals(), 1u);
 }
 
-TEST_F(JournalTest, EveryUnsavedSessionIsOfferedInTurnAndAFileChangedSinceIsTold) {
-    Editor().Picture1_MouseDown(1, 5, 5);
-    const BoardSetContent first = Editor().CurrentBoardSet();
+TEST_F(JournalTest, EditorsOnOneSetKeepAJournalEachAndEveryOneLeftIsOfferedInTurn) {
+    Editor().Picture1_MouseDown(1, 5, 5);  // A's work
+    const BoardSetContent workOfA = Editor().CurrentBoardSet();
     auto second = std::make_unique<MainWindow>();
-    second->editor()->Picture1_MouseDown(1, 35, 5);
-    const BoardSetContent newest = second->editor()->CurrentBoardSet();
+    // A is still writing its journal: B neither offers nor overwrites it.
+    EXPECT_TRUE(second->unsavedStatus->isHidden());
+    second->editor()->Picture1_MouseDown(1, 35, 5);  // B's work
+    const BoardSetContent workOfB = second->editor()->CurrentBoardSet();
+    EXPECT_EQ(Journals(), 2u);
+    window.reset();  // A closes with its work unsaved
+    window = std::make_unique<MainWindow>();
+    EXPECT_FALSE(window->unsavedStatus->isHidden());
+    window->action("restoreUnsaved")->trigger();
+    EXPECT_TRUE(Editor().CurrentBoardSet() == workOfA);
+    EXPECT_EQ(Journals(), 2u);  // B's, still open, and this one's with the restored work
+
+    // Both closed, and the file replaced since (by a checkout, say): the newest work first.
     second.reset();
     window.reset();
-    WriteBoardSet("set.bds", TestSet(3));  // replaced since, by a checkout say
-
+    WriteBoardSet("set.bds", TestSet(3));
     window = std::make_unique<MainWindow>();
     EXPECT_TRUE(window->unsavedStatus->text().endsWith(
         " (and 1 more) can be restored; the file has changed on disk since"));
     window->restoreButton->click();
-    EXPECT_TRUE(Editor().CurrentBoardSet() == newest);
+    EXPECT_TRUE(Editor().CurrentBoardSet() == workOfA);
     EXPECT_TRUE(window->unsavedStatus->text().endsWith(
         " can be restored; the file has changed on disk since"));
     EXPECT_FALSE(window->unsavedStatus->text().contains("more"));
     window->restoreButton->click();
-    EXPECT_TRUE(Editor().CurrentBoardSet() == first);
+    EXPECT_TRUE(Editor().CurrentBoardSet() == workOfB);
     EXPECT_TRUE(window->unsavedStatus->isHidden());
     Editor().Document->undoStack()->undo();
-    EXPECT_TRUE(Editor().CurrentBoardSet() == newest);
+    EXPECT_TRUE(Editor().CurrentBoardSet() == workOfA);
 }
 
 TEST_F(JournalTest, JournalsOfAFolderRenamedSinceAreListedAndRecoveredByTheCommandLine) {

@@ -80,10 +80,6 @@ PipeReader::PipeReader(const std::filesystem::path& pipe)
     });
 }
 
-PipeReader::~PipeReader() {
-    finish();
-}
-
 std::vector<std::uint8_t> PipeReader::finish() {
     done_ = true;
     if (thread_.joinable()) {

@@ -12,23 +12,9 @@
 // Builds byte layouts by hand in tests, independently of the program's own writers.
 class Bytes {
 public:
-    Bytes& i32(std::int32_t v) {
-        const auto u = static_cast<std::uint32_t>(v);
-        for (int s = 0; s < 32; s += 8) {
-            data.push_back(static_cast<std::uint8_t>(u >> s));
-        }
-        return *this;
-    }
-    Bytes& i16(std::int16_t v) {
-        const auto u = static_cast<std::uint16_t>(v);
-        data.push_back(static_cast<std::uint8_t>(u));
-        data.push_back(static_cast<std::uint8_t>(u >> 8));
-        return *this;
-    }
-    Bytes& u8(std::uint8_t v) {
-        data.push_back(v);
-        return *this;
-    }
+    Bytes& i32(std::int32_t v) { return le(static_cast<std::uint32_t>(v), 4); }
+    Bytes& i16(std::int16_t v) { return le(static_cast<std::uint16_t>(v), 2); }
+    Bytes& u8(std::uint8_t v) { return le(v, 1); }
     Bytes& raw(std::string_view s) {
         // One byte at a time: GCC 12 warns falsely on a range insert into an empty vector.
         for (const char c : s) {
@@ -42,13 +28,20 @@ public:
     }
     // A counted text: count (length + 1), the characters, a 0 byte.
     Bytes& text(std::string_view s) {
-        i32(static_cast<std::int32_t>(s.size() + 1));
-        raw(s);
-        return u8(0);
+        return i32(static_cast<std::int32_t>(s.size() + 1)).raw(s).u8(0);
     }
     std::size_t size() const { return data.size(); }
 
     std::vector<std::uint8_t> data;
+
+private:
+    // The low n bytes of u, least significant first.
+    Bytes& le(std::uint32_t u, int n) {
+        for (int s = 0; s < 8 * n; s += 8) {
+            data.push_back(static_cast<std::uint8_t>(u >> s));
+        }
+        return *this;
+    }
 };
 
 // A fresh, empty folder for one test, removed when the test ends.
@@ -78,7 +71,7 @@ private:
 class PipeReader {
 public:
     explicit PipeReader(const std::filesystem::path& pipe);
-    ~PipeReader();
+    ~PipeReader() { finish(); }
     PipeReader(const PipeReader&) = delete;
     PipeReader& operator=(const PipeReader&) = delete;
 
