@@ -68,7 +68,7 @@ protected:
 };
 using BackupStoreTest = AtomicFileTest;
 
-TEST_F(AtomicFileTest, ReplacementsGoThroughLinksTakeLongNamesAndMakeFilesWithTheUsualMode) {
+TEST_F(AtomicFileTest, ReplacementsGoThroughLinksKeepModeAndOwnerAndTakeLongNames) {
     TempFolder elsewhere;
     elsewhere.write("real.bds", Text("old"));
     // A relative link to a relative link in another folder.
@@ -100,8 +100,18 @@ TEST_F(AtomicFileTest, ReplacementsGoThroughLinksTakeLongNamesAndMakeFilesWithTh
     EXPECT_EQ(elsewhere.read(name), Text("two"));
     EXPECT_TRUE(Others(elsewhere, {"real.bds", "middle.bds", "new.img", name}).empty());
 
-    // A new file gets the usual mode, not the private one of a replacement under way (a
-    // replaced file's mode and owner stay: FileSafetyTest).
+    // The replaced file's mode, owner and group stay; a new file gets the usual mode, not the
+    // private one of a replacement under way.
+    folder.write("shared.img", Text("old"));
+    fs::permissions(folder / "shared.img", fs::perms(0640));
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown((folder / "shared.img").c_str(), 1234, 100), 0);
+    }
+    ASSERT_TRUE(WriteFileAtomically(folder / "shared.img", Text("new")).ok());
+    const struct stat after = StatOf(folder / "shared.img");
+    EXPECT_EQ(after.st_mode & 07777, 0640u);
+    EXPECT_TRUE(!root || (after.st_uid == 1234u && after.st_gid == 100u));
     ASSERT_TRUE(WriteFileAtomically(folder / "fresh.bds", Text("x")).ok());
     const mode_t mask = ::umask(0);
     ::umask(mask);
