@@ -22,13 +22,9 @@ protected:
         BoardSetContent set = TestSet(2);
         set.boards[0].cell(3, 4) = 2;
         WriteBoardSet("set.bds", set);
-        SetMessageHandlerForTesting(
-            [this](const QString& text, const QString& title) { messages << title + "|" + text; });
+        CatchMessages();
     }
-    void TearDown() override {
-        SetWriteFailureAfterBytesForTesting(std::nullopt);
-        SetMessageHandlerForTesting(nullptr);
-    }
+    void TearDown() override { SetWriteFailureAfterBytesForTesting(std::nullopt); }
 
     // Clicks button with the disk stopping after n bytes, for every n below size: each time
     // one message that starts with said, the folder as it was, and unchanged() holds. Then the
@@ -50,8 +46,6 @@ protected:
         button->click();
         EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
     }
-
-    QStringList messages;
 };
 
 TEST_F(FailingDiskTest, ASaveCutOffAtAnyByteLeavesTheOldFileAndTheEditorAsTheyWere) {

@@ -11,11 +11,7 @@ using namespace krellon;
 
 class FileNamesTest : public EditorTest {
 protected:
-    void SetUp() override {
-        SetMessageHandlerForTesting(
-            [this](const QString& text, const QString&) { messages << text; });
-    }
-    void TearDown() override { SetMessageHandlerForTesting(nullptr); }
+    void SetUp() override { CatchMessages(); }
 
     static int Find(ComboBox* list, const std::string& bytes) {
         for (int i = 0; i < list->ListCount(); ++i) {
@@ -25,8 +21,6 @@ protected:
         }
         return -1;
     }
-
-    QStringList messages;
 };
 
 TEST_F(FileNamesTest, FilesABoardSetCannotNameAreRefusedAndPassedOverByANewSet) {
@@ -46,7 +40,7 @@ TEST_F(FileNamesTest, FilesABoardSetCannotNameAreRefusedAndPassedOverByANewSet) 
     Pick(f.Combo4, Find(f.Combo4, cyrillicBacks));
     ASSERT_EQ(messages.size(), 2);
     EXPECT_EQ(messages[0].toStdString(),
-              cyrillicBricks +
+              "Krellon Boards Editor|" + cyrillicBricks +
                   " cannot be used: a board set file can only name files whose names are "
                   "written in the Windows-1252 character set. Rename the file to use it.");
     EXPECT_EQ(f.BrickSetFile(), "bricks.img");

@@ -31,10 +31,8 @@ protected:
         BoardSetContent set = TestSet(2);
         set.boards[0].cell(0, 0) = 1;
         WriteBoardSet("set.bds", set);
-        SetMessageHandlerForTesting(
-            [this](const QString& text, const QString& title) { messages << title + "|" + text; });
+        CatchMessages();
     }
-    void TearDown() override { SetMessageHandlerForTesting(nullptr); }
 
     // other.img: a brick named first, then a 5 x 3 image without a palette of its own.
     void WriteOther(const std::string& first) {
@@ -58,8 +56,6 @@ protected:
         auto bytes = BackupStore::read(entry);
         return bytes.ok() ? bytes.value() : std::vector<std::uint8_t>();
     }
-
-    QStringList messages;
 };
 
 TEST_F(FileSafetyTest, ExportAndImportKeepWhatTheyReplacedEvenUnderNamesAsLongAsAFileName) {

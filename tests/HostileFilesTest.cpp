@@ -87,10 +87,8 @@ protected:
         WriteImages("bricks.img", TestBricks(5));
         WriteImages("backs.img", {TestBackground("stone", 64, 64)});
         WriteBoardSet("good.bds", TestSet(3));
-        SetMessageHandlerForTesting(
-            [this](const QString& text, const QString&) { messages << text; });
+        CatchMessages();
     }
-    void TearDown() override { SetMessageHandlerForTesting(nullptr); }
 
     // The editor's lists, counts and surfaces agree with what it holds; the board shown is
     // exactly what a full repaint draws.
@@ -243,8 +241,6 @@ protected:
         DriveEditor("hostile.bds", what);
         EXPECT_TRUE(folder.snapshot() == before) << what << ": a file changed";
     }
-
-    QStringList messages;
 };
 
 TEST_F(HostileFilesTest, BoardSetsCutShortOrWithNumbersOutOfRange) {
@@ -254,8 +250,11 @@ TEST_F(HostileFilesTest, BoardSetsCutShortOrWithNumbersOutOfRange) {
     folder.write("cut.bds", {valid.begin(), valid.end() - 1});
     const Snapshot files = folder.snapshot();
     DriveEditor("cut.bds", "a set cut short");
-    EXPECT_EQ(messages, QStringList("cut.bds is not a valid board set file: the file ends inside "
-                                    "board 2 of 2."));
+    EXPECT_EQ(
+        messages,
+        QStringList(
+            "Krellon Boards Editor|cut.bds is not a valid board set file: the file ends inside "
+            "board 2 of 2."));
     EXPECT_EQ(form->BoardSetFile, "good.bds");
     EXPECT_TRUE(folder.snapshot() == files);
     // Numbers no editor writes are shown safely and kept.
@@ -337,8 +336,9 @@ TEST_F(HostileFilesTest, DirectoriesAndPipesNamedLikeDataFiles) {
     const Snapshot before = folder.snapshot();
     messages.clear();
     DriveEditor("adir.bds", "a folder as board set");
-    EXPECT_TRUE(messages.empty() ||
-                messages[0].startsWith("adir.bds is not a valid board set file: "));
+    EXPECT_TRUE(
+        messages.empty() ||
+        messages[0].startsWith("Krellon Boards Editor|adir.bds is not a valid board set file: "));
     EXPECT_NE(form->BoardSetFile, "adir.bds");
     DriveEditor("uses-dir.bds", "a folder as image file");
     EXPECT_EQ(form->BrickCount(), 0);

@@ -40,11 +40,8 @@ protected:
         WriteBoardSet("set.bds", TestSet(2));
         window = std::make_unique<MainWindow>();
     }
-    void TearDown() override {
-        window.reset();
-        SetInputHandlerForTesting(nullptr);
-    }
-    Form1& Editor() { return *window->editor(); }
+    // The window goes before a file system mounted for the test does.
+    void TearDown() override { window.reset(); }
     // Some edits of every kind.
     void Edit() {
         Form1& f = Editor();
@@ -64,8 +61,6 @@ protected:
     std::size_t Journals(const QString& name = "set.bds") {
         return EditJournalKeeper::journals(folder.path(), name).size();
     }
-
-    std::unique_ptr<MainWindow> window;
 };
 
 TEST_F(JournalTest, WorkLeftByAClosedWindowIsOfferedAndRestoredAsOneStep) {
