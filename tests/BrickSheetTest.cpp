@@ -6,8 +6,10 @@
 #include <cstring>
 
 #include "ImageFileBuilder.h"
+#include "TestBytes.h"
 #include "formats/ByteSource.h"
 #include "formats/ImageFile.h"
+#include "render/BoardLook.h"
 #include "render/ImageSets.h"
 #include "render/Raster.h"
 
@@ -113,6 +115,31 @@ TEST(BrickSheetTest, WholeCutAndDamagedSetsAreDrawnAsThePlainWalkDrawsThem) {
             ExpectSameAsReference(bytes, std::to_string(value) + " at " + std::to_string(at));
         }
     }
+}
+
+TEST(BrickSheetTest, ALookReadingSetAfterSetDrawsEachAsAFreshLookDoes) {
+    // The sheet is drawn again in place: the slots of a larger set read before must not stay,
+    // whether a surface still shows the last sheet or not.
+    TempFolder folder;
+    for (const int count : {9, 3, 0, 7}) {
+        folder.write(std::to_string(count) + ".img", BuildImageFile(Bricks(count), GreyPalette()));
+    }
+    render::BoardLook look;
+    QImage shown;
+    for (const int count : {9, 3, 9, 0, 7, 3}) {
+        const QString name = QString::number(count) + ".img";
+        look.readBricks(name, folder.path());
+        render::BoardLook fresh;
+        fresh.readBricks(name, folder.path());
+        EXPECT_EQ(look.brickCount(), count);
+        EXPECT_TRUE(look.sheet() == fresh.sheet()) << count;
+        if (count == 9) {
+            shown = look.sheet();  // a surface keeps the sheet of the first 9
+        }
+    }
+    render::BoardLook nine;
+    nine.readBricks("9.img", folder.path());
+    EXPECT_TRUE(shown == nine.sheet());
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "BoardLook.h"
 
+#include "Raster.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -98,17 +100,24 @@ BoardLook::BoardLook(QObject* parent)
 }
 
 void BoardLook::readBricks(const QString& name, const std::filesystem::path& folder) {
-    // A fresh sheet unless nobody else shows the last one: the surfaces showing it keep it.
+    // The sheet is drawn again in place unless another surface still shows it: only the
+    // slots change, so the ground between them stays, and the slots the last set filled and
+    // this one does not go back to the ground.
+    const int lastCount = sheet_.isDetached() ? brickCount_ : 0;
     if (!sheet_.isDetached()) {
         sheet_ = QImage(kSheetWidth, kSheetHeight, QImage::Format_RGB32);
+        sheet_.fill(kSheetGround);
     }
-    sheet_.fill(kSheetGround);
     brickCount_ = 0;
     FileSource file;
     if (OpenInFolder(name, file, folder)) {
         for (const std::string& brick : DrawBrickSet(file, sheet_, brickFileBytes_)) {
             brickNames_[static_cast<std::size_t>(++brickCount_)] = FromCp1252(brick);
         }
+    }
+    for (int k = brickCount_ + 1; k <= lastCount; ++k) {
+        raster::FillBox(sheet_, SlotLeft(k), SlotTop(k), SlotLeft(k) + kCellWidth - 1,
+                        SlotTop(k) + kCellHeight - 1, kSheetGround);
     }
     scaledBricks_ = QImage();
     emit changed();
