@@ -90,6 +90,34 @@ TEST(EditJournal, ARecordIsItsLengthItsCrcAndItsValues) {
     texts.u8(9).i32(12).i32(0x05060708).i32(0x01020304);
     texts.i32(1).raw("N").i32(0).i32(1).raw("b").i32(1).raw("g");
     EXPECT_EQ(EncodeJournalRecord(record), Framed(texts).data);
+    // A board in runs of like cells (16-bit length, code), row after row: a row of bricks,
+    // the empty cells, the last cell alone; one whose cells all differ as its 400 codes.
+    record.kind = K::Board;
+    record.boardIs.background = 6;
+    for (int c = 0; c < 20; ++c) {
+        record.boardIs.cell(c, 0) = 5;
+    }
+    record.boardIs.cell(19, 19) = 118;
+    Bytes runs;
+    runs.u8(10).i32(12).i32(0x05060708).i32(0x01020304).i32(3).i32(6);
+    runs.i32(3).u8(20).u8(0).i32(5).u8(123).u8(1).i32(0).u8(1).u8(0).i32(118);
+    EXPECT_EQ(EncodeJournalRecord(record), Framed(runs).data);
+    Bytes codes;
+    codes.u8(8).i32(12).i32(0x05060708).i32(0x01020304).i32(3).i32(6);
+    for (int k = 0; k < 400; ++k) {
+        record.boardIs.cells[static_cast<std::size_t>(k)] = k % 2 ? -k : k;
+        codes.i32(k % 2 ? -k : k);
+    }
+    EXPECT_EQ(EncodeJournalRecord(record), Framed(codes).data);
+    for (const Bytes& form : {runs, codes}) {
+        auto journal = EncodeJournalStart(1, "k", 0, SmallSet(3));
+        const auto frame = Framed(form).data;
+        journal.insert(journal.end(), frame.begin(), frame.end());
+        const auto read = ReadJournal(MemorySource(journal));
+        ASSERT_TRUE(read.ok());
+        EXPECT_EQ(read->records, 1u);
+        EXPECT_EQ(read->set.boards[2].cell(19, 19), form.data[0] == 10 ? 118 : -399);
+    }
     // The CRC-32 of zlib and PNG.
     const std::string check = "123456789";
     EXPECT_EQ(Crc32(reinterpret_cast<const std::uint8_t*>(check.data()), check.size()),

@@ -7,6 +7,7 @@
 #include "BufferedSource.h"
 #include "ByteReader.h"
 #include "ByteWriter.h"
+#include "SpanReader.h"
 
 namespace krellon {
 
@@ -15,7 +16,11 @@ namespace {
 // The first layout had no record numbers and no file check; it is still read.
 constexpr std::string_view kMagicV1 = "KRJ1";
 constexpr std::string_view kMagic = "KRJ2";
-constexpr std::uint8_t kLastKind = static_cast<std::uint8_t>(JournalRecord::Kind::Texts);
+// A Board record is written in runs of like cells (kind 10) when that is shorter than the
+// 400 codes one after another (kind 8): most boards are mostly empty, so a step costs a few
+// dozen bytes, not 1.6 KB.
+constexpr std::uint8_t kBoardRuns = 10;
+constexpr std::uint8_t kLastKind = kBoardRuns;
 // A frame is as long as its length says, up to what the file holds: a set of any size the
 // board set reader takes fits, and a damaged length never reserves more than the file's size.
 constexpr std::uint64_t kMaxFrame = 0xFFFFFFFFu;
@@ -26,7 +31,8 @@ void WriteInt64(ByteWriter& out, std::int64_t value) {
     out.writeInt32(static_cast<std::int32_t>(v >> 32));
 }
 
-std::int64_t ReadInt64(ByteReader& in) {
+template <typename Reader>
+std::int64_t ReadInt64(Reader& in) {
     const auto low = static_cast<std::uint32_t>(in.readInt32());
     const auto high = static_cast<std::uint32_t>(in.readInt32());
     return static_cast<std::int64_t>((static_cast<std::uint64_t>(high) << 32) | low);
@@ -37,7 +43,8 @@ void WriteText(ByteWriter& out, std::string_view text) {
     out.writeBytes(text);
 }
 
-bool ReadText(ByteReader& in, std::string& text) {
+template <typename Reader>
+bool ReadText(Reader& in, std::string& text) {
     const std::int32_t size = in.readInt32();
     if (!in.ok() || size < 0 || static_cast<std::uint64_t>(size) > in.remaining()) {
         return false;
@@ -76,14 +83,61 @@ bool ReadFrame(const ByteSource& source, std::uint64_t& position,
     return true;
 }
 
+using Cells = std::array<std::int32_t, kBoardColumns * kBoardRows>;
+using Runs = std::vector<std::pair<std::uint16_t, std::int32_t>>;
+
+// The cells as runs of like codes in row order (row after row, each from the left, where
+// boards hold their rows of bricks: a row of like bricks is one run): each run a 16-bit
+// length and the code.
+Runs RunsOf(const Cells& cells) {
+    Runs runs;
+    for (std::size_t r = 0; r < kBoardRows; ++r) {
+        for (std::size_t c = 0; c < kBoardColumns; ++c) {
+            const std::int32_t code = cells[kBoardRows * c + r];
+            if (runs.empty() || runs.back().second != code) {
+                runs.emplace_back(0, code);
+            }
+            ++runs.back().first;
+        }
+    }
+    return runs;
+}
+
+// Runs that cover every cell exactly; false for any others.
+bool ReadRuns(SpanReader& in, Cells& cells) {
+    const std::int32_t count = in.readInt32();
+    if (!in.ok() || count < 1 || static_cast<std::size_t>(count) > cells.size()) {
+        return false;
+    }
+    Cells rows;  // the cells in row order
+    std::size_t at = 0;
+    for (std::int32_t r = 0; r < count; ++r) {
+        const std::uint8_t low = in.readByte();
+        const std::size_t length = low | (static_cast<std::size_t>(in.readByte()) << 8);
+        const std::int32_t code = in.readInt32();
+        if (!in.ok() || length == 0 || length > rows.size() - at) {
+            return false;
+        }
+        std::fill_n(rows.begin() + static_cast<std::ptrdiff_t>(at), length, code);
+        at += length;
+    }
+    for (std::size_t r = 0; r < kBoardRows; ++r) {
+        for (std::size_t c = 0; c < kBoardColumns; ++c) {
+            cells[kBoardRows * c + r] = rows[kBoardColumns * r + c];
+        }
+    }
+    return at == rows.size();
+}
+
 bool DecodeRecord(const std::vector<std::uint8_t>& payload, bool numbered, JournalRecord& record) {
-    const MemorySource source(payload);
-    ByteReader in(source);
+    // Records are many and small: read in place, without a call through the source per number.
+    SpanReader in(payload);
     const std::uint8_t kind = in.readByte();
     if (!in.ok() || kind < 1 || kind > kLastKind) {
         return false;
     }
-    record.kind = static_cast<JournalRecord::Kind>(kind);
+    record.kind =
+        kind == kBoardRuns ? JournalRecord::Kind::Board : static_cast<JournalRecord::Kind>(kind);
     if (numbered) {
         record.number = static_cast<std::uint32_t>(in.readInt32());
     }
@@ -112,6 +166,9 @@ bool DecodeRecord(const std::vector<std::uint8_t>& payload, bool numbered, Journ
         case Kind::Board:
             record.board = in.readInt32();
             record.boardIs.background = in.readInt32();
+            if (kind == kBoardRuns) {
+                return ReadRuns(in, record.boardIs.cells) && in.ok() && in.remaining() == 0;
+            }
             for (std::int32_t& code : record.boardIs.cells) {
                 code = in.readInt32();
             }
@@ -172,11 +229,13 @@ std::vector<std::uint8_t> EncodeJournalStart(std::int64_t timeNs, std::string_vi
 }
 
 std::vector<std::uint8_t> EncodeJournalRecord(const JournalRecord& record) {
+    using Kind = JournalRecord::Kind;
+    const auto runs = record.kind == Kind::Board ? RunsOf(record.boardIs.cells) : Runs();
+    const bool inRuns = !runs.empty() && 4 + 6 * runs.size() < 4 * record.boardIs.cells.size();
     ByteWriter out;
-    out.writeByte(static_cast<std::uint8_t>(record.kind));
+    out.writeByte(inRuns ? kBoardRuns : static_cast<std::uint8_t>(record.kind));
     out.writeInt32(static_cast<std::int32_t>(record.number));
     WriteInt64(out, record.timeNs);
-    using Kind = JournalRecord::Kind;
     switch (record.kind) {
         case Kind::Cells:
             out.writeInt32(record.board);
@@ -194,6 +253,15 @@ std::vector<std::uint8_t> EncodeJournalRecord(const JournalRecord& record) {
         case Kind::Board:
             out.writeInt32(record.board);
             out.writeInt32(record.boardIs.background);
+            if (inRuns) {
+                out.writeInt32(static_cast<std::int32_t>(runs.size()));
+                for (const auto& [length, code] : runs) {
+                    out.writeByte(static_cast<std::uint8_t>(length));
+                    out.writeByte(static_cast<std::uint8_t>(length >> 8));
+                    out.writeInt32(code);
+                }
+                break;
+            }
             for (const std::int32_t code : record.boardIs.cells) {
                 out.writeInt32(code);
             }
@@ -374,8 +442,9 @@ Result<JournalContent> ReadJournal(const ByteSource& file) {
     }
     RecordFrames frames(source, numbered);
     std::uint32_t lastNumber = 0;
+    // One record read into again and again: a board record is 1.6 KB to clear.
+    JournalRecord record;
     while (position < source.size()) {
-        JournalRecord record;
         std::uint64_t end = position;
         if (!frames.recordAt(position, end, record)) {
             const bool found = frames.nextAfterDamage(position, lastNumber, end, record);

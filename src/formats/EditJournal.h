@@ -34,7 +34,7 @@ struct JournalRecord {
         BackgroundSetFile = 6,
         // Written now.
         Whole = 7,  // the whole set is now this
-        Board = 8,  // board n is now this (background and cells)
+        Board = 8,  // board n is now this (background and cells); in runs when shorter
         Texts = 9,  // the four texts are now these
     };
     Kind kind = Kind::Cells;

@@ -29,6 +29,10 @@ public:
             ok_ = false;
         }
     }
+    std::uint8_t readByte() {
+        const std::uint8_t* p = take(1);
+        return p ? *p : 0;
+    }
     std::int32_t readInt32() {
         const std::uint8_t* p = take(4);
         return p ? DecodeInt32(p) : 0;
