@@ -8,7 +8,7 @@
 
 // The few calls into the operating system that storage makes beyond std::filesystem: open
 // files, read and write them at offsets, flush them to disk, rename over, lock, and tell what
-// a file is. PosixSystem.cpp implements them for POSIX; another platform is one more file.
+// a file is. PosixSystem.cpp implements them for POSIX, WindowsSystem.cpp for Windows.
 // Errors come back as std::error_code, whose message is the system's own text.
 namespace krellon::sys {
 

@@ -1,0 +1,304 @@
+// The Windows side of System.h.
+#include "System.h"
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <algorithm>
+#include <utility>
+
+namespace krellon::sys {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The system's error as the POSIX one of the same meaning where there is one, so that a
+// message reads the same on both systems ("No space left on device"); else the system's own.
+std::error_code ErrorOf(DWORD code) {
+    switch (code) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_DRIVE:
+        case ERROR_BAD_NETPATH:
+            return std::make_error_code(std::errc::no_such_file_or_directory);
+        case ERROR_ACCESS_DENIED:
+        case ERROR_CURRENT_DIRECTORY:
+            return std::make_error_code(std::errc::permission_denied);
+        case ERROR_FILE_EXISTS:
+        case ERROR_ALREADY_EXISTS:
+            return std::make_error_code(std::errc::file_exists);
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            return std::make_error_code(std::errc::no_space_on_device);
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+        case ERROR_USER_MAPPED_FILE:
+            // A file another program holds open: Windows refuses to replace it.
+            return std::make_error_code(std::errc::device_or_resource_busy);
+        case ERROR_BROKEN_PIPE:
+        case ERROR_NO_DATA:
+            return std::make_error_code(std::errc::broken_pipe);
+        case ERROR_DIRECTORY:
+            return std::make_error_code(std::errc::not_a_directory);
+        case ERROR_FILENAME_EXCED_RANGE:
+            return std::make_error_code(std::errc::filename_too_long);
+        case ERROR_INVALID_NAME:
+            return std::make_error_code(std::errc::invalid_argument);
+        case ERROR_WRITE_PROTECT:
+            return std::make_error_code(std::errc::read_only_file_system);
+        case ERROR_NOT_READY:
+        case ERROR_CRC:
+        case ERROR_SECTOR_NOT_FOUND:
+        case ERROR_READ_FAULT:
+        case ERROR_WRITE_FAULT:
+        case ERROR_GEN_FAILURE:
+            return std::make_error_code(std::errc::io_error);
+        default:
+            return {static_cast<int>(code), std::system_category()};
+    }
+}
+
+std::error_code LastError() {
+    return ErrorOf(::GetLastError());
+}
+
+HANDLE Handle(const File& file) {
+    return reinterpret_cast<HANDLE>(file.handle());
+}
+
+File FromHandle(HANDLE handle, std::error_code& error) {
+    error = handle == INVALID_HANDLE_VALUE ? LastError() : std::error_code();
+    return File(reinterpret_cast<std::intptr_t>(handle));
+}
+
+// Others may read, write, rename and delete a file while it is open here, as on POSIX.
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// Seconds and nanoseconds since 1970 of a time in 100 ns steps since 1601.
+std::pair<std::int64_t, std::int64_t> UnixTime(FILETIME time) {
+    constexpr std::int64_t kStepsTo1970 = 116444736000000000LL;
+    const std::int64_t steps =
+        static_cast<std::int64_t>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) |
+                                  time.dwLowDateTime) -
+        kStepsTo1970;
+    std::int64_t seconds = steps / 10000000;
+    std::int64_t rest = steps % 10000000;
+    if (rest < 0) {
+        --seconds;
+        rest += 10000000;
+    }
+    return {seconds, rest * 100};
+}
+
+FileInfo InfoOfHandle(HANDLE handle) {
+    FileInfo info;
+    switch (::GetFileType(handle)) {
+        case FILE_TYPE_PIPE:
+            info.kind = FileKind::Pipe;
+            return info;
+        case FILE_TYPE_CHAR:
+            info.kind = FileKind::CharDevice;
+            return info;
+        case FILE_TYPE_DISK:
+            break;
+        default:
+            info.kind = FileKind::Other;
+            return info;
+    }
+    BY_HANDLE_FILE_INFORMATION data{};
+    if (!::GetFileInformationByHandle(handle, &data)) {
+        return {};
+    }
+    info.kind = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? FileKind::Folder
+                                                                        : FileKind::Regular;
+    info.id = {data.dwVolumeSerialNumber,
+               (static_cast<std::uint64_t>(data.nFileIndexHigh) << 32) | data.nFileIndexLow};
+    info.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    const auto [seconds, nanoseconds] = UnixTime(data.ftLastWriteTime);
+    info.modifiedSeconds = seconds;
+    info.modifiedNanoseconds = nanoseconds;
+    info.readOnly = (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+    // The attributes a replacement takes over; owners and groups are a POSIX matter.
+    info.mode = data.dwFileAttributes;
+    return info;
+}
+
+std::error_code WriteAll(HANDLE handle, std::span<const std::uint8_t> bytes) {
+    const std::uint8_t* data = bytes.data();
+    std::size_t size = bytes.size();
+    while (size > 0) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
+        DWORD done = 0;
+        if (!::WriteFile(handle, data, chunk, &done, nullptr)) {
+            return LastError();
+        }
+        if (done == 0) {
+            // A write that takes nothing has found no room.
+            return std::make_error_code(std::errc::no_space_on_device);
+        }
+        data += done;
+        size -= done;
+    }
+    return {};
+}
+
+// The byte a journal's lock covers: far past any data, so that a lock never stops a reader of
+// the file as a lock on its bytes would on Windows.
+constexpr DWORD kLockOffsetLow = 0xFFFFFFFEu;
+constexpr DWORD kLockOffsetHigh = 0x7FFFFFFFu;
+
+}  // namespace
+
+File::~File() {
+    close();
+}
+
+File::File(File&& other) noexcept : handle_(std::exchange(other.handle_, -1)) {}
+
+File& File::operator=(File&& other) noexcept {
+    if (this != &other) {
+        close();
+        handle_ = std::exchange(other.handle_, -1);
+    }
+    return *this;
+}
+
+std::error_code File::close() {
+    if (handle_ == -1) {
+        return {};
+    }
+    const auto handle = reinterpret_cast<HANDLE>(std::exchange(handle_, -1));
+    return ::CloseHandle(handle) ? std::error_code() : LastError();
+}
+
+File openForReading(const fs::path& path, std::error_code& error) {
+    // Backup semantics let a folder be opened too, so that the caller can tell what it is.
+    return FromHandle(::CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_BACKUP_SEMANTICS, nullptr),
+                      error);
+}
+
+File createNew(const fs::path& path, NewFileAccess, std::error_code& error) {
+    // A private file needs nothing more: the data location under the user's profile is the
+    // user's alone.
+    return FromHandle(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr,
+                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr),
+                      error);
+}
+
+File openStream(const fs::path& path, std::error_code& error) {
+    return FromHandle(::CreateFileW(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr),
+                      error);
+}
+
+FileInfo infoOf(const fs::path& path) {
+    // No access asked for: attributes can be read even of a file another program locked.
+    const HANDLE handle =
+        ::CreateFileW(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return {};
+    }
+    const FileInfo info = InfoOfHandle(handle);
+    ::CloseHandle(handle);
+    return info;
+}
+
+FileInfo infoOf(const File& file) {
+    return file.isOpen() ? InfoOfHandle(Handle(file)) : FileInfo{};
+}
+
+std::size_t readAt(const File& file, std::uint64_t offset, std::span<std::uint8_t> dst) {
+    if (!file.isOpen()) {
+        return 0;
+    }
+    std::size_t done = 0;
+    while (done < dst.size()) {
+        const std::uint64_t at = offset + done;
+        OVERLAPPED where{};
+        where.Offset = static_cast<DWORD>(at & 0xFFFFFFFFu);
+        where.OffsetHigh = static_cast<DWORD>(at >> 32);
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(dst.size() - done, 1u << 30));
+        DWORD got = 0;
+        if (!::ReadFile(Handle(file), dst.data() + done, chunk, &got, &where) || got == 0) {
+            break;
+        }
+        done += got;
+    }
+    return done;
+}
+
+std::error_code writeAll(const File& file, std::span<const std::uint8_t> bytes) {
+    return WriteAll(Handle(file), bytes);
+}
+
+std::error_code writeStandardOutput(std::span<const std::uint8_t> bytes) {
+    // The handle, not the C runtime's stream: bytes go out as they are, never as text.
+    return WriteAll(::GetStdHandle(STD_OUTPUT_HANDLE), bytes);
+}
+
+std::error_code flushToDisk(const File& file) {
+    return ::FlushFileBuffers(Handle(file)) ? std::error_code() : LastError();
+}
+
+std::error_code flushFolder(const fs::path&) {
+    // Names are on disk once a rename made with MOVEFILE_WRITE_THROUGH returns.
+    return {};
+}
+
+std::error_code flushFileSystem(const fs::path&) {
+    // Flushing a whole volume takes an administrator; a batch flushes each of its files.
+    return std::make_error_code(std::errc::function_not_supported);
+}
+
+std::error_code renameOver(const fs::path& from, const fs::path& to) {
+    return ::MoveFileExW(from.c_str(), to.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+               ? std::error_code()
+               : LastError();
+}
+
+void copyAccess(const File& file, const FileInfo& like) {
+    // The attributes a user sets on a file; read-only is left, as the replacement must still
+    // be put in place.
+    constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                            FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    FILE_BASIC_INFO basic{};
+    if (::GetFileInformationByHandleEx(Handle(file), FileBasicInfo, &basic, sizeof basic)) {
+        basic.FileAttributes =
+            (like.mode & kKept) != 0 ? (like.mode & kKept) : FILE_ATTRIBUTE_NORMAL;
+        ::SetFileInformationByHandle(Handle(file), FileBasicInfo, &basic, sizeof basic);
+    }
+}
+
+void restrictToOwner(const fs::path&) {
+    // Folders under the user's profile inherit an access list for the user alone.
+}
+
+bool tryLockExclusive(const File& file) {
+    OVERLAPPED where{};
+    where.Offset = kLockOffsetLow;
+    where.OffsetHigh = kLockOffsetHigh;
+    return ::LockFileEx(Handle(file), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
+                        &where) != 0;
+}
+
+std::uint64_t processId() {
+    return ::GetCurrentProcessId();
+}
+
+// Windows has no signal for a pipe whose reader went away: the write fails with its reason.
+struct BrokenPipeHeldBack::State {};
+
+BrokenPipeHeldBack::BrokenPipeHeldBack() = default;
+
+BrokenPipeHeldBack::~BrokenPipeHeldBack() = default;
+
+}  // namespace krellon::sys
