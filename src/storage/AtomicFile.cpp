@@ -403,7 +403,10 @@ Status AtomicBatch::add(const fs::path& path, std::span<const std::uint8_t> byte
     NewContent content;
     content.bytes = bytes;
     Entry entry;
-    if (Status written = Write(path, content, keep, false, entry.pending); !written.ok()) {
+    // Flushed together at the commit where the system can flush a whole file system, else
+    // each now.
+    const bool flushNow = !sys::flushesFileSystems();
+    if (Status written = Write(path, content, keep, flushNow, entry.pending); !written.ok()) {
         return written;
     }
     if (entry.pending.stream) {
@@ -421,10 +424,11 @@ Status AtomicBatch::commit() {
     std::optional<fs::path> store;
     for (Entry& entry : entries_) {
         Pending& pending = entry.pending;
-        if (!outputs && !pending.temp.empty()) {
+        if (!outputs && !pending.temp.empty() && sys::flushesFileSystems()) {
             outputs = pending.temp.has_parent_path() ? pending.temp.parent_path() : fs::path(".");
         }
-        if (pending.backup.active() && pending.backup.finish(false).ok() && !store) {
+        if (pending.backup.active() && pending.backup.finish(!sys::flushesFileSystems()).ok() &&
+            !store && sys::flushesFileSystems()) {
             store = pending.backup.folder();
         }
     }

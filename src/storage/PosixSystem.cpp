@@ -187,6 +187,10 @@ std::error_code flushFileSystem(const fs::path& folder) {
     return ::syncfs(Fd(dir)) != 0 ? LastError() : std::error_code();
 }
 
+bool flushesFileSystems() {
+    return true;
+}
+
 std::error_code renameOver(const fs::path& from, const fs::path& to) {
     return ::rename(from.c_str(), to.c_str()) != 0 ? LastError() : std::error_code();
 }

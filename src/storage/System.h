@@ -85,6 +85,8 @@ std::error_code flushToDisk(const File& file);
 std::error_code flushFolder(const std::filesystem::path& folder);
 // Puts everything written to the file system that folder lies on to disk.
 std::error_code flushFileSystem(const std::filesystem::path& folder);
+// Whether flushFileSystem can: not on Windows, where each file is flushed on its own.
+bool flushesFileSystems();
 // Renames from to to, replacing what to names, in one step.
 std::error_code renameOver(const std::filesystem::path& from, const std::filesystem::path& to);
 

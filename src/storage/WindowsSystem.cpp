@@ -258,6 +258,10 @@ std::error_code flushFileSystem(const fs::path&) {
     return std::make_error_code(std::errc::function_not_supported);
 }
 
+bool flushesFileSystems() {
+    return false;
+}
+
 std::error_code renameOver(const fs::path& from, const fs::path& to) {
     return ::MoveFileExW(from.c_str(), to.c_str(),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
