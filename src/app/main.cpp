@@ -10,6 +10,7 @@
 #include "shell/CommandLine.h"
 #include "shell/MainWindow.h"
 #include "storage/FileNames.h"
+#include "storage/PathBytes.h"
 
 int main(int argc, char** argv) {
     // The command line is read before any window exists: --help, --version and a wrong path
@@ -32,7 +33,7 @@ int main(int argc, char** argv) {
     std::error_code ec;
     if (!start.folder.empty() && (std::filesystem::current_path(start.folder, ec), ec)) {
         std::fprintf(stderr, "krellon-editor: %s: cannot work in this folder (%s)\n",
-                     start.folder.c_str(), ec.message().c_str());
+                     krellon::PathBytes(start.folder).c_str(), ec.message().c_str());
         return 2;
     }
 

@@ -45,7 +45,7 @@ int ListBackups(const QStringList& arguments, Streams& io) {
     std::map<std::filesystem::path, int> numbers;
     for (const BackupEntry& entry : VersionsIn(PathOf(folder))) {
         const int version = ++numbers[entry.original];
-        io.out << ShownFileName(entry.original.filename().native()) << "\t" << version << "\t"
+        io.out << ShownFileName(NameFromPath(entry.original.filename())) << "\t" << version << "\t"
                << WhenText(entry.timeNs) << "\t" << entry.size << " bytes\t"
                << QString::fromStdString(entry.reason) << "\n";
     }

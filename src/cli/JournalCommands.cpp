@@ -63,7 +63,7 @@ int ListJournals(const QStringList& arguments, Streams& io) {
                (b.content.ok() ? b.content.value().lastNs : 0);
     });
     for (const Listed& journal : listed) {
-        io.out << ShownFileName(journal.path.native()) << "\t";
+        io.out << ShownFileName(NameFromPath(journal.path)) << "\t";
         if (!journal.content.ok()) {
             io.out << "cannot be read\n";
             continue;

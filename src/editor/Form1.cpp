@@ -31,9 +31,8 @@ ImageSize Probe(const QString& name) {
     }
     // The start-up scan opens every image file of the folder: one open and one read each.
     // Names from the folder listing open as they are; OpenInFolder finds the others.
-    const std::string encoded = BytesFromName(name);
     std::array<std::uint8_t, kProbeHeadBytes> head{};
-    const std::size_t got = ReadFileAt(encoded.c_str(), kFirstRecordOffset, head);
+    const std::size_t got = ReadFileAt(PathFromName(name), kFirstRecordOffset, head);
     ImageSize size;
     if (got > 0 && ProbeFirstImageHead({head.data(), got}, size)) {
         return size;

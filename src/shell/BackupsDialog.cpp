@@ -63,7 +63,7 @@ void BackupsDialog::reload() {
     const QLocale locale;
     for (const BackupEntry& entry : entries_) {
         auto* item = new QTreeWidgetItem(List);
-        item->setText(0, ShownFileName(entry.original.filename().native()));
+        item->setText(0, ShownFileName(NameFromPath(entry.original.filename())));
         item->setText(1, WhenText(entry.timeNs));
         item->setText(2, locale.formattedDataSize(static_cast<qint64>(entry.size)));
         item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
@@ -81,7 +81,7 @@ bool BackupsDialog::restoreRow(int row) {
         return false;
     }
     const BackupEntry entry = entries_[static_cast<std::size_t>(row)];
-    const QString name = ShownFileName(entry.original.filename().native());
+    const QString name = ShownFileName(NameFromPath(entry.original.filename()));
     const Status saved = RestoreBackup(entry);
     if (!saved.ok()) {
         MsgBox(this, "Could not restore " + name + ": " + ReasonText(saved), kCaption);

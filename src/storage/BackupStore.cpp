@@ -1,6 +1,7 @@
 #include "BackupStore.h"
 
 #include "FileSource.h"
+#include "PathBytes.h"
 #include "formats/NameHash.h"
 
 #include <algorithm>
@@ -104,13 +105,13 @@ bool ReadHead(const fs::path& file, BackupEntry& entry) {
         const std::string_view key = line.substr(0, eq);
         const std::string value = Unescape(line.substr(eq + 1));
         if (key == "original") {
-            entry.original = fs::path(value);
+            entry.original = PathOfBytes(value);
             haveOriginal = true;
         } else if (key == "reason") {
             entry.reason = value;
         }
     }
-    entry.timeNs = std::strtoll(file.stem().c_str(), nullptr, 10);
+    entry.timeNs = std::strtoll(PathBytes(file.stem()).c_str(), nullptr, 10);
     entry.stored = file;
     entry.offset = end + 2;
     entry.size = source.size() - entry.offset;
@@ -260,7 +261,7 @@ BackupStore::Writer BackupStore::begin(const fs::path& original, std::string_vie
     writer.store_ = this;
     const fs::path known = key(original);
     // One sub-folder an original, named by a hash of its key.
-    writer.dir_ = root_ / NameHash(known.native());
+    writer.dir_ = root_ / NameHash(PathBytes(known));
     std::error_code ec;
     if (!fs::is_directory(writer.dir_, ec)) {
         fs::create_directories(writer.dir_, ec);
@@ -279,7 +280,7 @@ BackupStore::Writer BackupStore::begin(const fs::path& original, std::string_vie
         writer.error_ = error.message();
         return writer;
     }
-    const std::string head = std::string(kMagic) + "\noriginal=" + Escape(known.native()) +
+    const std::string head = std::string(kMagic) + "\noriginal=" + Escape(PathBytes(known)) +
                              "\nreason=" + Escape(reason) + "\n\n";
     if (const std::error_code written = sys::writeAll(
             writer.file_, {reinterpret_cast<const std::uint8_t*>(head.data()), head.size()})) {

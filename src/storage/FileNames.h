@@ -16,12 +16,20 @@ QString NameFromBytes(std::string_view bytes);
 std::string BytesFromName(const QString& name);
 
 // The one way between the names the program holds and the file system's paths: the bytes of
-// the name as they are, both ways.
+// the name as they are, both ways (on Windows, where names are UTF-16, every code unit).
 inline std::filesystem::path PathFromName(const QString& name) {
+#ifdef _WIN32
+    return std::filesystem::path(name.toStdWString());
+#else
     return BytesFromName(name);
+#endif
 }
 inline QString NameFromPath(const std::filesystem::path& path) {
+#ifdef _WIN32
+    return QString::fromStdWString(path.native());
+#else
     return NameFromBytes(path.native());
+#endif
 }
 
 // A name as it is shown in lists and messages: a byte that is not UTF-8 as the replacement

@@ -22,7 +22,7 @@ std::filesystem::path StoreRoot() {
 KeepPrevious KeepIn(BackupStore& store, const std::filesystem::path& path, const QString& reason) {
     return KeepPrevious{&store, reason.toStdString(), [path](const std::string& problem) {
                             ShowStatus(QString("No backup of %1 could be kept: %2")
-                                           .arg(ShownFileName(path.filename().native()),
+                                           .arg(ShownFileName(NameFromPath(path.filename())),
                                                 QString::fromLocal8Bit(problem.c_str())));
                         }};
 }

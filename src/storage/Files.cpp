@@ -1,6 +1,7 @@
 #include "Files.h"
 
 #include "FileNames.h"
+#include "PathBytes.h"
 
 #include <QFile>
 
@@ -29,7 +30,7 @@ void ForEachFile(const std::filesystem::path& dir, Found found) {
     for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
         std::error_code kind;
         if (it->is_regular_file(kind)) {
-            found(std::string_view(it->path().filename().native()));
+            found(PathBytes(it->path().filename()));
         }
     }
 }

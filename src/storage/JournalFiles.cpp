@@ -9,6 +9,7 @@
 #include "formats/NameHash.h"
 #include "storage/FileNames.h"
 #include "storage/FileSource.h"
+#include "storage/PathBytes.h"
 #include "storage/System.h"
 
 namespace krellon {
@@ -49,7 +50,7 @@ std::string JournalKey(const fs::path& folder, const QString& fileName) {
         fileName.isEmpty() ? std::string(kNewSetName) : BytesFromName(fileName);
     std::error_code ec;
     const fs::path absolute = fs::absolute(folder, ec);
-    return (ec ? folder : absolute).lexically_normal().native() + "/" + name;
+    return PathBytes((ec ? folder : absolute).lexically_normal()) + "/" + name;
 }
 
 std::pair<std::string, std::string> SplitJournalKey(std::string_view key) {
