@@ -376,7 +376,7 @@ void EditJournalKeeper::moveAside(const fs::path& journal, const QString& why) {
     const auto moved = MoveJournalAside(journal);
     const QString name = fileName_.isEmpty() ? QString("the new set") : ShownFileName(fileName_);
     emit notice(moved.ok() ? QString("An edit journal of %1 %2; it was moved aside to %3")
-                                 .arg(name, why, QString::fromLocal8Bit(moved.value().c_str()))
+                                 .arg(name, why, ShownFileName(NameFromPath(moved.value())))
                            : QString("An edit journal of %1 %2 and cannot be moved aside (%3)")
                                  .arg(name, why, QString::fromLocal8Bit(moved.error().c_str())));
 }
