@@ -68,20 +68,6 @@ File OpenFolder(const fs::path& folder, std::error_code& error) {
 
 }  // namespace
 
-File::~File() {
-    close();
-}
-
-File::File(File&& other) noexcept : handle_(std::exchange(other.handle_, -1)) {}
-
-File& File::operator=(File&& other) noexcept {
-    if (this != &other) {
-        close();
-        handle_ = std::exchange(other.handle_, -1);
-    }
-    return *this;
-}
-
 std::error_code File::close() {
     if (handle_ == -1) {
         return {};

@@ -155,20 +155,6 @@ constexpr DWORD kLockOffsetHigh = 0x7FFFFFFFu;
 
 }  // namespace
 
-File::~File() {
-    close();
-}
-
-File::File(File&& other) noexcept : handle_(std::exchange(other.handle_, -1)) {}
-
-File& File::operator=(File&& other) noexcept {
-    if (this != &other) {
-        close();
-        handle_ = std::exchange(other.handle_, -1);
-    }
-    return *this;
-}
-
 std::error_code File::close() {
     if (handle_ == -1) {
         return {};
