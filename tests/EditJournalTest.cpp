@@ -109,14 +109,19 @@ TEST(EditJournal, ARecordIsItsLengthItsCrcAndItsValues) {
         codes.i32(k % 2 ? -k : k);
     }
     EXPECT_EQ(EncodeJournalRecord(record), Framed(codes).data);
-    for (const Bytes& form : {runs, codes}) {
+    // Runs that cover 399 cells are no board: the step is counted as unreadable.
+    Bytes shortRuns = runs;
+    shortRuns.data[25] = 19;
+    for (const Bytes& form : {runs, codes, shortRuns}) {
         auto journal = EncodeJournalStart(1, "k", 0, SmallSet(3));
         const auto frame = Framed(form).data;
         journal.insert(journal.end(), frame.begin(), frame.end());
         const auto read = ReadJournal(MemorySource(journal));
         ASSERT_TRUE(read.ok());
-        EXPECT_EQ(read->records, 1u);
-        EXPECT_EQ(read->set.boards[2].cell(19, 19), form.data[0] == 10 ? 118 : -399);
+        const bool whole = form.data[25] != 19;
+        EXPECT_EQ(read->records, whole ? 1u : 0u);
+        EXPECT_EQ(read->unreadable, whole ? 11u : 12u);  // numbers 1 to 11 never came
+        EXPECT_EQ(read->set.boards[2].cell(19, 19), !whole ? 0 : form.data[0] == 10 ? 118 : -399);
     }
     // The CRC-32 of zlib and PNG.
     const std::string check = "123456789";

@@ -121,12 +121,15 @@ bool ReadRuns(SpanReader& in, Cells& cells) {
         std::fill_n(rows.begin() + static_cast<std::ptrdiff_t>(at), length, code);
         at += length;
     }
+    if (at != rows.size()) {
+        return false;
+    }
     for (std::size_t r = 0; r < kBoardRows; ++r) {
         for (std::size_t c = 0; c < kBoardColumns; ++c) {
             cells[kBoardRows * c + r] = rows[kBoardColumns * r + c];
         }
     }
-    return at == rows.size();
+    return true;
 }
 
 bool DecodeRecord(const std::vector<std::uint8_t>& payload, bool numbered, JournalRecord& record) {
