@@ -11,16 +11,26 @@
 #include "shell/MainWindow.h"
 #include "storage/FileNames.h"
 #include "storage/PathBytes.h"
+#include "storage/System.h"
+
+namespace {
+
+QIcon BuiltInIcon() {
+    QIcon icon;
+    for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
+        icon.addFile(QStringLiteral(":/icons/org.krellon.BoardEditor-%1.png").arg(size));
+    }
+    return icon;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     // The command line is read before any window exists: --help, --version and a wrong path
     // need no display.
-    // File names keep their bytes: taken from argv, not from Qt's decoded arguments.
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i) {
-        arguments << krellon::NameFromBytes(argv[i]);
-    }
-    const krellon::EditorStart start = krellon::ReadEditorCommandLine(arguments);
+    krellon::sys::useBinaryStandardStreams();
+    const krellon::EditorStart start =
+        krellon::ReadEditorCommandLine(krellon::ProgramArguments(argc, argv));
     if (!start.output.isEmpty()) {
         std::fputs(start.output.toLocal8Bit().constData(), stdout);
     }
@@ -39,6 +49,8 @@ int main(int argc, char** argv) {
 
     // Without a display Qt would end with a message about its platform plugin; say what is
     // missing and what to do instead.
+    // Windows always has its desktop.
+#ifndef _WIN32
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
         qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         std::fprintf(stderr,
@@ -46,6 +58,7 @@ int main(int argc, char** argv) {
                      "xvfb-run -a krellon-editor [FOLDER | FILE.bds]\n");
         return 1;
     }
+#endif
     QApplication app(argc, argv);
     // The data location (kept versions of replaced files, the edit journal) is shared with
     // the command line.
@@ -53,7 +66,8 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationVersion(KRELLON_VERSION);
     // The desktop finds the menu entry, and with it the icon, by this name.
     QGuiApplication::setDesktopFileName("org.krellon.BoardEditor");
-    QApplication::setWindowIcon(QIcon::fromTheme("org.krellon.BoardEditor"));
+    // Where there is no icon theme (Windows, a bare desktop), the program's own copy.
+    QApplication::setWindowIcon(QIcon::fromTheme("org.krellon.BoardEditor", BuiltInIcon()));
     krellon::MainWindow window(nullptr, start.startSet);
     window.show();
     return app.exec();

@@ -62,14 +62,6 @@ int Fail(Streams& io, const QString& file, const QString& reason) {
     return kFailed;
 }
 
-QStringList ArgumentsOf(int argc, char** argv) {
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i) {
-        arguments << NameFromBytes(argv[i]);
-    }
-    return arguments;
-}
-
 std::filesystem::path PathOf(const QString& argument) {
     return PathFromName(argument);
 }

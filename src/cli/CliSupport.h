@@ -55,10 +55,6 @@ private:
 // kFailed.
 int Fail(Streams& io, const QString& file, const QString& reason);
 
-// The arguments of a program as its argv holds them, every byte of a file name kept as
-// NameFromBytes keeps it.
-QStringList ArgumentsOf(int argc, char** argv);
-
 // The file system path of a command-line argument, byte for byte as it was given.
 std::filesystem::path PathOf(const QString& argument);
 

@@ -8,6 +8,8 @@
 
 #include "app/Version.h"
 #include "cli/Commands.h"
+#include "storage/FileNames.h"
+#include "storage/System.h"
 
 namespace {
 
@@ -39,9 +41,9 @@ int main(int argc, char** argv) {
     // The data location (kept versions of replaced files) is shared with the editor.
     QCoreApplication::setApplicationName("krellon");
     QCoreApplication::setApplicationVersion(KRELLON_VERSION);
+    // Output is bytes, the same on every system: an image to "-", lines ending in "\n".
+    krellon::sys::useBinaryStandardStreams();
     QTextStream out(stdout);
     QTextStream err(stderr);
-    // Taken from argv as the bytes they are: Qt's own list decodes them, losing every byte of
-    // a file name that is not UTF-8.
-    return krellon::cli::Run(krellon::cli::ArgumentsOf(argc, argv), out, err);
+    return krellon::cli::Run(krellon::ProgramArguments(argc, argv), out, err);
 }

@@ -1,6 +1,7 @@
 #include "FileNames.h"
 
 #include "Cp1252.h"
+#include "System.h"
 
 namespace krellon {
 
@@ -115,6 +116,14 @@ bool StorableName(const QString& name) {
         }
     }
     return FromCp1252(ToCp1252(name)) == name;
+}
+
+QStringList ProgramArguments(int argc, char** argv) {
+    QStringList arguments;
+    for (const std::filesystem::path& argument : sys::programArguments(argc, argv)) {
+        arguments << NameFromPath(argument);
+    }
+    return arguments;
 }
 
 }  // namespace krellon

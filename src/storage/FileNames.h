@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -31,6 +32,10 @@ inline QString NameFromPath(const std::filesystem::path& path) {
     return NameFromBytes(path.native());
 #endif
 }
+
+// A program's command-line arguments, every file name kept as NameFromPath keeps it (argv's
+// bytes on POSIX, the UTF-16 command line on Windows; Qt's own list decodes and loses them).
+QStringList ProgramArguments(int argc, char** argv);
 
 // A name as it is shown in lists and messages: a byte that is not UTF-8 as the replacement
 // character, a line break and the other control characters as their visible symbols.

@@ -202,6 +202,16 @@ std::uint64_t processId() {
     return static_cast<std::uint64_t>(::getpid());
 }
 
+std::vector<fs::path> programArguments(int argc, char** argv) {
+    std::vector<fs::path> arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments.emplace_back(argv[i]);
+    }
+    return arguments;
+}
+
+void useBinaryStandardStreams() {}
+
 // SIGPIPE is held back for the thread, and one that the writes raised is taken away.
 struct BrokenPipeHeldBack::State {
     sigset_t pipe;

@@ -5,6 +5,7 @@
 #include <memory>
 #include <span>
 #include <system_error>
+#include <vector>
 
 // The few calls into the operating system that storage makes beyond std::filesystem: open
 // files, read and write them at offsets, flush them to disk, rename over, lock, and tell what
@@ -99,6 +100,13 @@ void restrictToOwner(const std::filesystem::path& folder);
 bool tryLockExclusive(const File& file);
 // This process's number.
 std::uint64_t processId();
+
+// The program's command-line arguments as the names they are: argv's bytes on POSIX, the
+// UTF-16 command line on Windows (argv there has been through the ANSI code page).
+std::vector<std::filesystem::path> programArguments(int argc, char** argv);
+// Makes the C runtime's standard output and error write bytes as they are (Windows would
+// otherwise turn each "\n" into "\r\n").
+void useBinaryStandardStreams();
 
 // While it lives, writing to a pipe whose reader went away fails with an error instead of
 // ending the program.

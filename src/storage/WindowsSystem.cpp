@@ -8,8 +8,12 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+#include <fcntl.h>
+#include <io.h>
+#include <shellapi.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <utility>
 
 namespace krellon::sys {
@@ -282,6 +286,27 @@ bool tryLockExclusive(const File& file) {
 
 std::uint64_t processId() {
     return ::GetCurrentProcessId();
+}
+
+std::vector<fs::path> programArguments(int, char**) {
+    std::vector<fs::path> arguments;
+    int count = 0;
+    wchar_t** words = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    if (words == nullptr) {
+        return arguments;
+    }
+    for (int i = 0; i < count; ++i) {
+        arguments.emplace_back(std::wstring(words[i]));
+    }
+    ::LocalFree(words);
+    return arguments;
+}
+
+void useBinaryStandardStreams() {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    ::_setmode(::_fileno(stdout), _O_BINARY);
+    ::_setmode(::_fileno(stderr), _O_BINARY);
 }
 
 // Windows has no signal for a pipe whose reader went away: the write fails with its reason.
