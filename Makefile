@@ -48,11 +48,13 @@ windows-toolchain: deps
 
 windows: windows-toolchain
 	@cmake -S . -B $(WINDOWS_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release \
-	  -DCMAKE_TOOLCHAIN_FILE=$(WINDOWS_QT)/qt/lib/cmake/Qt6/qt.toolchain.cmake >/dev/null
+	  -DCMAKE_TOOLCHAIN_FILE=$(WINDOWS_QT)/qt/lib/cmake/Qt6/qt.toolchain.cmake \
+	  -DKRELLON_LINUX_BUILD=$(BUILD) >/dev/null
 	@cmake --build $(WINDOWS_BUILD)
 
-# The suite under Wine; CTest runs every program through the toolchain's wine-run.
-test-windows: windows
+# The suite under Wine; CTest runs every program through the toolchain's wine-run. The Linux
+# build is there to compare krellon's pixels and bytes with.
+test-windows: build windows
 	cd $(WINDOWS_BUILD) && ctest --output-on-failure -j2
 
 # The Debian package, from a release build of the programs alone.

@@ -92,23 +92,24 @@ void RunImageFile(const std::uint8_t* data, std::size_t size, bool startUp) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    qputenv("QT_QPA_PLATFORM", "offscreen");
     // The corpus folders and files named on the command line are found from where the run
     // started, before the working folder changes.
     for (int i = 1; i < *argc; ++i) {
         if ((*argv)[i][0] != '-') {
-            (*argv)[i] = strdup(std::filesystem::absolute((*argv)[i]).c_str());
+            (*argv)[i] = strdup(std::filesystem::absolute((*argv)[i]).string().c_str());
         }
     }
     static int appArgc = 1;
     app = new QApplication(appArgc, *argv);
     // A working folder of its own with the demo files beside the input.
-    char pattern[] = "/tmp/krellon-fuzz-XXXXXX";
-    const char* dir = mkdtemp(pattern);
-    if (dir == nullptr) {
+    folder = std::filesystem::temp_directory_path() /
+             ("krellon-fuzz-" + std::to_string(QCoreApplication::applicationPid()));
+    std::error_code error;
+    std::filesystem::remove_all(folder, error);
+    if (!std::filesystem::create_directory(folder, error)) {
         std::abort();
     }
-    folder = dir;
     std::atexit(RemoveFolder);
     krellon::WriteDemoFolder(folder);
     std::filesystem::current_path(folder);

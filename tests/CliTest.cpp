@@ -1,22 +1,26 @@
 // krellon through its command line: the bytes it writes against layouts built here by hand,
 // and every refusal with its reason and no output left behind.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <png.h>
+#ifndef _WIN32
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 
 #include "CliRun.h"
 #include "ImageFileBuilder.h"
 #include "TestBytes.h"
 #include "formats/BoardSetFile.h"
 #include "storage/FileNames.h"
+#include "storage/PathBytes.h"
 
 using namespace krellon;
 
@@ -26,7 +30,7 @@ class CliTest : public ::testing::Test {
 protected:
     CliTest() {
         std::filesystem::current_path(folder.path());
-        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(data.path().string()));
+        UseDataFolder(data.path());
     }
     ~CliTest() override { std::filesystem::current_path(previous_); }
 
@@ -89,8 +93,24 @@ struct Ran {
     }
 };
 
-// Runs a built program with arguments given as bytes; its output and diagnostics are caught
-// whole.
+// Runs a built program with arguments given as bytes (UTF-8 on Windows); its output and
+// diagnostics are caught whole.
+#ifdef _WIN32
+Ran RunProgram(const char* program, const std::vector<std::string>& arguments) {
+    // The command line is UTF-16 on Windows: every name reaches the program as it is.
+    QStringList words;
+    for (const std::string& argument : arguments) {
+        words << QString::fromStdString(argument);
+    }
+    QProcess child;
+    child.start(QString::fromLocal8Bit(program), words);
+    if (!child.waitForFinished(60000) || child.exitStatus() != QProcess::NormalExit) {
+        return {-1, "", child.errorString().toStdString()};
+    }
+    return {child.exitCode(), child.readAllStandardOutput().toStdString(),
+            child.readAllStandardError().toStdString()};
+}
+#else
 Ran RunProgram(const char* program, std::vector<std::string> arguments) {
     TempFolder caught;
     const std::string outFile = (caught / "out").string();
@@ -112,6 +132,7 @@ Ran RunProgram(const char* program, std::vector<std::string> arguments) {
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, AsText(caught.read("out")),
             AsText(caught.read("err"))};
 }
+#endif
 
 // krellon in this process, caught as RunProgram catches the program.
 Ran Cli(const QStringList& arguments) {
@@ -267,7 +288,7 @@ TEST_F(CliTest, BuildRefusesTextABoardSetFileCannotHold) {
         SCOPED_TRACE(c.json.left(120).toStdString());
         folder.write("in.json", Bytes().raw(c.json.toStdString()).data);
         if (c.json.isEmpty()) {
-            std::filesystem::resize_file(folder / "in.json", 100 << 20);
+            ResizeSparse(folder / "in.json", 100 << 20);
         }
         const Ran ran = Cli({"build", "in.json", "-o", "out.bds"});
         EXPECT_EQ(ran.status, 1);
@@ -319,7 +340,9 @@ TEST_F(CliTest, ExportAllThenImportAllGivesBackTheImageFileAndChecksEveryFileFir
     ASSERT_EQ(Cli({"export", "one.img", "-o", "all-bmp/001-Stone.bmp"}), kDone);
     folder.write("all-bmp/004-Tall.bmp", Bytes().raw("BM").fill(10, 0).data);
     Ran ran = Cli({"import", "images.img", "--all", "all-bmp"});
-    EXPECT_TRUE(ran.status == 1 && ran.err.starts_with("all-bmp/004-Tall.bmp: ")) << ran;
+    // The folder and the file as the system joins them.
+    const std::string tall = PathBytes(std::filesystem::path("all-bmp") / "004-Tall.bmp");
+    EXPECT_TRUE(ran.status == 1 && ran.err.starts_with(tall + ": ")) << ran;
     EXPECT_EQ(folder.read("images.img"), bytes);
     // A file for an image the file does not have refuses the whole import too.
     std::filesystem::remove(folder / "all-bmp/004-Tall.bmp");
@@ -428,20 +451,36 @@ TEST_F(CliTest, RefusalsExitWithTheirStatusAndReasonAndChangeNothing) {
     auto damaged = LowDepthPng(16, 8, 8, 4, std::vector<std::uint8_t>(16 * 8, 2));
     damaged.resize(damaged.size() - 20);
     folder.write("cut.png", damaged);
+#ifdef _WIN32
+    // Devices named like data files (console input would wait for a typist), and folders:
+    // refused without waiting.
+    const QString pipeBds = "NUL.bds", pipeImg = "CON.img", pipePng = "NUL.png";
+#else
     // Pipes and folders named like data files: refused without waiting for a writer.
-    for (const char* pipe : {"pipe.bds", "pipe.img", "pipe.png"}) {
-        ASSERT_EQ(::mkfifo((folder / pipe).c_str(), 0600), 0);
+    const QString pipeBds = "pipe.bds", pipeImg = "pipe.img", pipePng = "pipe.png";
+    for (const QString& pipe : {pipeBds, pipeImg, pipePng}) {
+        ASSERT_EQ(::mkfifo((folder / pipe.toStdString()).c_str(), 0600), 0);
     }
+#endif
     fs::create_directory(folder / "dir.bds");
     fs::create_directory(folder / "dir.img");
-    // Outputs that are their own input, by another name or a link.
-    fs::create_symlink("set.bds", folder / "link.png");
-    fs::create_symlink("images.img", folder / "link.bmp");
+    // Outputs that are their own input, by another name or a link (on Windows, where links
+    // take a privilege, hard links).
+    const auto link = [&](const std::string& target, const std::string& name) {
+#ifdef _WIN32
+        fs::create_hard_link(folder / target, folder / name);
+#else
+        fs::create_symlink(fs::relative(folder / target, (folder / name).parent_path()),
+                           folder / name);
+#endif
+    };
+    link("set.bds", "link.png");
+    link("images.img", "link.bmp");
     fs::create_hard_link(folder / "set.json", folder / "hard.json");
     fs::create_directories(folder / "renders");
-    fs::create_symlink("../set.bds", folder / "renders/board-001.png");
+    link("set.bds", "renders/board-001.png");
     fs::create_directories(folder / "exports");
-    fs::create_symlink("../images.img", folder / "exports/001-a.png");
+    link("images.img", "exports/001-a.png");
     const auto before = folder.snapshot();
     const QString itself = ": the output is also the input\n";
     const QString usage = "Usage:";
@@ -453,11 +492,11 @@ TEST_F(CliTest, RefusalsExitWithTheirStatusAndReasonAndChangeNothing) {
         {{"import", "images.img", "high.png"}, 1, "high.png: Wrong image height.\n"},
         {{"import", "images.img", "text.png"}, 1, "text.png: File is not a PNG image.\n"},
         {{"import", "images.img", "cut.png"}, 1, "cut.png: PNG image is damaged.\n"},
-        {{"info", "pipe.bds", "dir.bds", "pipe.img", "dir.img"}, 1, "pipe.bds: "},
+        {{"info", pipeBds, "dir.bds", pipeImg, "dir.img"}, 1, pipeBds + ": "},
         {{"dump", "dir.bds"}, 1, "dir.bds: "},
-        {{"build", "pipe.bds", "-o", "out.bds"}, 1, "pipe.bds: "},
-        {{"import", "dir.img", "pipe.png"}, 1, "dir.img: "},
-        {{"import", "images.img", "pipe.png"}, 1, "pipe.png: "},
+        {{"build", pipeBds, "-o", "out.bds"}, 1, pipeBds + ": "},
+        {{"import", "dir.img", pipePng}, 1, "dir.img: "},
+        {{"import", "images.img", pipePng}, 1, pipePng + ": "},
         {{"dump", "set.bds", "-o", "link.png"}, 1, itself},
         {{"render", "set.bds", "-o", "link.png"}, 1, itself},
         {{"render", "set.bds", "--all", "-o", "renders"}, 1, itself},
@@ -485,7 +524,12 @@ TEST_F(CliTest, RefusalsExitWithTheirStatusAndReasonAndChangeNothing) {
             << err.toStdString();
     }
     EXPECT_TRUE(folder.snapshot() == before);
+#ifdef _WIN32
+    EXPECT_EQ(folder.read("link.png"), folder.read("set.bds"));
+    EXPECT_EQ(folder.read("link.bmp"), folder.read("images.img"));
+#else
     EXPECT_TRUE(fs::is_symlink(folder / "link.png") && fs::is_symlink(folder / "link.bmp"));
+#endif
     // Letter case aside, a PNG name is taken.
     EXPECT_EQ(Krellon({"render", "set.bds", "-o", "OUT.PNG"}), 0);
     QString out;
@@ -550,18 +594,32 @@ TEST_F(CliTest, BackupsListsKeptVersionsAndRestorePutsOneBack) {
 }
 
 TEST_F(CliTest, OutputsToFilesPipesAndStandardOutputAreTheSameBytesUnderNamesTakenByteForByte) {
-    folder.write("S\xe9t.bds", OneBoardSet());
-    folder.write("Im\xe1ges.img", BuildImageFile({Image("a", 30, 15, 1)}, Colours(3)));
-    ASSERT_EQ(::mkfifo((folder / "out.fifo").c_str(), 0600), 0);
+#ifdef _WIN32
+    // Names of no one code page (UTF-8 here): the UTF-16 command line carries them whole.
+    const std::string set = "S\xc3\xa9t\xce\xa9.bds", images = "Im\xc3\xa1ges\xe2\x98\xba.img";
+    const std::string odd = "\xe2\x98\xba", odder = "\xce\xa9";
+    const std::string shownOdd = odd;
+    // A device takes the place of a pipe: written as a stream, never replaced.
+    const std::string stream = "NUL";
+#else
+    // Names that are not UTF-8: argv's bytes as they are.
+    const std::string set = "S\xe9t.bds", images = "Im\xe1ges.img";
+    const std::string odd = "\xff", odder = "\xfe";
+    const std::string shownOdd = "\xef\xbf\xbd";  // the replacement character
+    const std::string stream = "out.fifo";
+    ASSERT_EQ(::mkfifo((folder / stream).c_str(), 0600), 0);
+#endif
+    folder.write(set, OneBoardSet());
+    folder.write(images, BuildImageFile({Image("a", 30, 15, 1)}, Colours(3)));
     // Each output goes from the program, its names as argv's bytes, to a file; in this process
     // to a pipe with a reader, whose name need not end as a file's would and which stays a
     // pipe; and from the program to its standard output.
     const std::pair<std::vector<std::string>, std::string> runs[] = {
-        {{"dump", "S\xe9t.bds", "-o"}, "d\xff.json"},
-        {{"build", "d\xff.json", "-o"}, "b\xfe.bds"},
-        {{"render", "S\xe9t.bds", "-o"}, "r\xff.png"},
-        {{"export", "Im\xe1ges.img", "-o"}, "e\xff.bmp"},
-        {{"export", "Im\xe1ges.img", "--format", "png", "-o"}, "e\xff.png"},
+        {{"dump", set, "-o"}, "d" + odd + ".json"},
+        {{"build", "d" + odd + ".json", "-o"}, "b" + odder + ".bds"},
+        {{"render", set, "-o"}, "r" + odd + ".png"},
+        {{"export", images, "-o"}, "e" + odd + ".bmp"},
+        {{"export", images, "--format", "png", "-o"}, "e" + odd + ".png"},
     };
     for (const auto& [run, file] : runs) {
         SCOPED_TRACE(run[0] + " to " + file);
@@ -569,22 +627,26 @@ TEST_F(CliTest, OutputsToFilesPipesAndStandardOutputAreTheSameBytesUnderNamesTak
         toFile.push_back(file);
         ASSERT_EQ(RunProgram(KRELLON_BINARY, toFile), kDone);
         const auto bytes = folder.read(file);
-        QStringList toPipe;
+        QStringList toStream;
         for (const std::string& argument : run) {
-            toPipe << NameFromBytes(argument);
+            toStream << NameFromPath(PathOfBytes(argument));
         }
-        PipeReader reader(folder / "out.fifo");
-        EXPECT_EQ(Cli(toPipe << "out.fifo"), kDone);
+#ifdef _WIN32
+        EXPECT_EQ(Cli(toStream << NameFromBytes(stream)), kDone);
+#else
+        PipeReader reader(folder / stream);
+        EXPECT_EQ(Cli(toStream << NameFromBytes(stream)), kDone);
         EXPECT_EQ(reader.finish(), bytes);
-        EXPECT_TRUE(std::filesystem::is_fifo(folder / "out.fifo"));
+        EXPECT_TRUE(std::filesystem::is_fifo(folder / stream));
+#endif
         toFile.back() = "-";
         EXPECT_EQ(RunProgram(KRELLON_BINARY, toFile), (Ran{0, AsText(bytes), ""}));
     }
-    EXPECT_EQ(folder.read("b\xfe.bds"), OneBoardSet());
+    EXPECT_EQ(folder.read("b" + odder + ".bds"), OneBoardSet());
     EXPECT_EQ(Cli({"backups"}), kDone) << "nothing that is no file is kept as a version";
-    // A name shown in a message has its stray byte as the replacement character.
-    EXPECT_EQ(RunProgram(KRELLON_BINARY, {"info", "gone\xff.bds"}),
-              (Ran{1, "", "gone\xef\xbf\xbd.bds: the file cannot be opened\n"}));
+    // A name shown in a message: a stray byte as the replacement character.
+    EXPECT_EQ(RunProgram(KRELLON_BINARY, {"info", "gone" + odd + ".bds"}),
+              (Ran{1, "", "gone" + shownOdd + ".bds: the file cannot be opened\n"}));
 
     // The demo writer tells its usage, and never takes an option for a folder.
     const Ran help = RunProgram(KRELLON_DEMO_BINARY, {"--help"});

@@ -17,7 +17,7 @@ using namespace krellon;
 
 EditorTest::EditorTest() : previous_(std::filesystem::current_path()) {
     std::filesystem::current_path(folder.path());
-    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(data.path().string()));
+    UseDataFolder(data.path());
 }
 
 EditorTest::~EditorTest() {

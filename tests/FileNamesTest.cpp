@@ -51,26 +51,39 @@ TEST_F(FileNamesTest, FilesABoardSetCannotNameAreRefusedAndPassedOverByANewSet) 
 }
 
 TEST_F(FileNamesTest, NamesThatAreNotUtf8OrHoldLineBreaksAreListedShownAndOpened) {
+#ifdef _WIN32
+    // Windows names are UTF-16 and take no line break: characters of no one code page, and
+    // the longest name a list row holds.
+    const std::string badImages = "bad\xce\xa9.img", badSet = "bad\xe2\x98\xba.bds";
+    const std::string linesSet = std::string(240, 'n') + ".bds";
+    const QString shownBad = QString::fromUtf8("bad\u263A.bds");
+    const QString shownLines = QString::fromStdString(linesSet);
+#else
+    const std::string badImages = "bad\xfe.img", badSet = "bad\xff.bds";
+    const std::string linesSet = "new\nline.bds";
+    const QString shownBad = QString::fromUtf8("bad\uFFFD.bds");
+    const QString shownLines = QString::fromUtf8("new\u23CEline.bds");
+#endif
     WriteImages("bricks.img", TestBricks(3));
-    WriteImages("bad\xfe.img", TestBricks(5));
+    WriteImages(badImages, TestBricks(5));
     WriteImages("backs.img", {TestBackground("one", 64, 64)});
     WriteBoardSet("a.bds", TestSet(1));
-    WriteBoardSet("bad\xff.bds", TestSet(2));
-    WriteBoardSet("new\nline.bds", TestSet(3));
+    WriteBoardSet(badSet, TestSet(2));
+    WriteBoardSet(linesSet, TestSet(3));
     Form1& f = Open();
     ASSERT_EQ(f.Combo3->ListCount(), 3);
     ASSERT_EQ(f.Combo5->ListCount(), 2);
-    const int bad = Find(f.Combo3, "bad\xff.bds");
-    const int lines = Find(f.Combo3, "new\nline.bds");
+    const int bad = Find(f.Combo3, badSet);
+    const int lines = Find(f.Combo3, linesSet);
     ASSERT_GE(bad, 0);
     ASSERT_GE(lines, 0);
     // Shown readably, one row each.
-    EXPECT_EQ(f.Combo3->itemText(bad), QString::fromUtf8("bad\uFFFD.bds"));
-    EXPECT_EQ(f.Combo3->itemText(lines), QString::fromUtf8("new\u23CEline.bds"));
+    EXPECT_EQ(f.Combo3->itemText(bad), shownBad);
+    EXPECT_EQ(f.Combo3->itemText(lines), shownLines);
 
     Pick(f.Combo3, bad);
     EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
-    EXPECT_EQ(BytesFromName(f.BoardSetFile), "bad\xff.bds");
+    EXPECT_EQ(BytesFromName(f.BoardSetFile), badSet);
     EXPECT_EQ(f.BoardCount(), 2);
     Pick(f.Combo3, lines);
     EXPECT_EQ(f.BoardCount(), 3);
@@ -80,7 +93,7 @@ TEST_F(FileNamesTest, NamesThatAreNotUtf8OrHoldLineBreaksAreListedShownAndOpened
     Shared().ExplorerFile = "bricks.img";
     Shared().CurrentImage = 1;
     Form2& e = *Form2::ShowExplorer();
-    Pick(e.Combo1, Find(e.Combo1, "bad\xfe.img"));
+    Pick(e.Combo1, Find(e.Combo1, badImages));
     EXPECT_EQ(Shared().ImageCount, 5);
-    EXPECT_EQ(BytesFromName(Shared().ExplorerFile), "bad\xfe.img");
+    EXPECT_EQ(BytesFromName(Shared().ExplorerFile), badImages);
 }

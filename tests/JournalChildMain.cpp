@@ -8,6 +8,8 @@
 
 #include "JournalSteps.h"
 #include "shell/MainWindow.h"
+#include "storage/FileNames.h"
+#include "storage/System.h"
 
 int main(int argc, char** argv) {
     if (argc != 3) {
@@ -15,9 +17,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    krellon::sys::useBinaryStandardStreams();  // "ready\n" on every system
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName("krellon-journal-child");
-    QDir::setCurrent(QString::fromLocal8Bit(argv[1]));
+    QDir::setCurrent(krellon::ProgramArguments(argc, argv)[1]);
     krellon::MainWindow window;
     DoJournalSteps(*window.editor(), std::atoi(argv[2]));
     std::printf("ready\n");

@@ -8,6 +8,7 @@
 #include "shell/CommandLine.h"
 #include "shell/MainWindow.h"
 #include "storage/FileNames.h"
+#include "storage/PathBytes.h"
 
 using namespace krellon;
 
@@ -23,13 +24,17 @@ protected:
 };
 
 TEST_F(OpenAndSaveAsTest, TheCommandLineNamesAFolderOrASetAndRefusesMissingPaths) {
-    const QString dir = QString::fromStdString(folder.path().string());
-    // A name that is not UTF-8 keeps its bytes.
-    folder.write("S\xe9t.bds", EncodeBoardSet(TestSet(1)));
+    const QString dir = NameFromPath(folder.path());
+#ifdef _WIN32
+    const std::string odd = "S\xc3\xa9t\xce\xa9.bds";  // of no one code page: kept whole
+#else
+    const std::string odd = "S\xe9t.bds";  // not UTF-8: keeps its bytes
+#endif
+    folder.write(odd, EncodeBoardSet(TestSet(1)));
     for (const auto& [argument, startSet] :
          {std::pair{dir, QString()},
           {dir + "/b.bds", QString("b.bds")},
-          {NameFromBytes(folder.path().native() + "/S\xe9t.bds"), NameFromBytes("S\xe9t.bds")}}) {
+          {NameFromPath(folder / odd), NameFromPath(PathOfBytes(odd))}}) {
         const EditorStart start = ReadEditorCommandLine({"krellon-editor", argument});
         EXPECT_FALSE(start.exitStatus);
         EXPECT_EQ(start.folder, folder.path());

@@ -1,9 +1,19 @@
 #include "TestBytes.h"
 
+#include "storage/PathBytes.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#include <psapi.h>
+#else
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <unistd.h>
+#endif
 
+#include <QByteArray>
+#include <QString>
 #include <atomic>
 #include <fstream>
 #include <iterator>
@@ -31,8 +41,12 @@ TempFolder::~TempFolder() {
     std::filesystem::remove_all(path_, ec);
 }
 
+std::filesystem::path TempFolder::operator/(const std::string& name) const {
+    return path_ / krellon::PathOfBytes(name);
+}
+
 void TempFolder::write(const std::string& name, const std::vector<std::uint8_t>& bytes) const {
-    std::ofstream out(path_ / name, std::ios::binary | std::ios::trunc);
+    std::ofstream out(path_ / krellon::PathOfBytes(name), std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));
     if (!out) {
@@ -41,14 +55,14 @@ void TempFolder::write(const std::string& name, const std::vector<std::uint8_t>&
 }
 
 std::vector<std::uint8_t> TempFolder::read(const std::string& name) const {
-    std::ifstream in(path_ / name, std::ios::binary);
+    std::ifstream in(path_ / krellon::PathOfBytes(name), std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 std::map<std::string, std::vector<std::uint8_t>> TempFolder::snapshot() const {
     std::map<std::string, std::vector<std::uint8_t>> files;
     for (const auto& entry : std::filesystem::directory_iterator(path_)) {
-        const std::string name = entry.path().filename().string();
+        const std::string name = krellon::PathBytes(entry.path().filename());
         if (entry.is_directory()) {
             files[name + "/"] = {};
         } else if (!entry.is_regular_file()) {
@@ -60,6 +74,49 @@ std::map<std::string, std::vector<std::uint8_t>> TempFolder::snapshot() const {
     return files;
 }
 
+void UseDataFolder(const std::filesystem::path& path) {
+#ifdef _WIN32
+    qputenv("LOCALAPPDATA", QString::fromStdWString(path.native()).toLocal8Bit());
+#else
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(path.native()));
+#endif
+}
+
+void ResizeSparse(const std::filesystem::path& path, std::uint64_t size) {
+#ifdef _WIN32
+    // The C runtime's resize stops at 2 GiB; the system's own calls do not.
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        throw std::runtime_error("cannot open " + path.string());
+    }
+    DWORD returned = 0;
+    ::DeviceIoControl(file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr);
+    LARGE_INTEGER end;
+    end.QuadPart = static_cast<LONGLONG>(size);
+    const bool resized = ::SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && ::SetEndOfFile(file);
+    ::CloseHandle(file);
+    if (!resized) {
+        throw std::runtime_error("cannot resize " + path.string());
+    }
+#else
+    std::filesystem::resize_file(path, size);
+#endif
+}
+
+long PeakMemoryKiB() {
+#ifdef _WIN32
+    PROCESS_MEMORY_COUNTERS counters{};
+    ::K32GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters);
+    return static_cast<long>(counters.PeakWorkingSetSize / 1024);
+#else
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+#endif
+}
+
+#ifndef _WIN32
 PipeReader::PipeReader(const std::filesystem::path& pipe)
     : fd_(::open(pipe.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)) {
     thread_ = std::thread([this] {
@@ -91,3 +148,4 @@ std::vector<std::uint8_t> PipeReader::finish() {
     }
     return bytes_;
 }
+#endif

@@ -53,7 +53,8 @@ public:
     TempFolder& operator=(const TempFolder&) = delete;
 
     const std::filesystem::path& path() const { return path_; }
-    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+    // Names are bytes: as they are on POSIX, UTF-8 on Windows.
+    std::filesystem::path operator/(const std::string& name) const;
 
     void write(const std::string& name, const std::vector<std::uint8_t>& bytes) const;
     std::vector<std::uint8_t> read(const std::string& name) const;
@@ -66,6 +67,17 @@ private:
     std::filesystem::path path_;
 };
 
+// Makes path the data folder's parent for this process and the programs it starts: the kept
+// versions and the journal go to path/krellon (XDG_DATA_HOME on Linux, LOCALAPPDATA on Windows).
+void UseDataFolder(const std::filesystem::path& path);
+
+// Makes the file at path size bytes long, holes where it grows (a terabyte costs no disk).
+void ResizeSparse(const std::filesystem::path& path, std::uint64_t size);
+
+// The most memory this process has held so far, in KiB.
+long PeakMemoryKiB();
+
+#ifndef _WIN32
 // Reads a named pipe while something writes it: the reader is there before the writer comes,
 // so the writer never waits for one, and a writer that never comes leaves nothing waiting.
 class PipeReader {
@@ -84,3 +96,4 @@ private:
     std::vector<std::uint8_t> bytes_;
     std::thread thread_;
 };
+#endif

@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "DemoData.h"
+#include "storage/PathBytes.h"
+#include "storage/System.h"
 
 namespace {
 
@@ -17,7 +19,13 @@ constexpr const char* kUsage =
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::string> arguments(argv + 1, argv + argc);
+    krellon::sys::useBinaryStandardStreams();
+    // Folder names as the system gives them: bytes on POSIX, UTF-16 made UTF-8 on Windows.
+    std::vector<std::string> arguments;
+    for (const auto& argument : krellon::sys::programArguments(argc, argv)) {
+        arguments.push_back(krellon::PathBytes(argument));
+    }
+    arguments.erase(arguments.begin());
     if (arguments.size() == 1 && (arguments[0] == "-h" || arguments[0] == "--help")) {
         std::fputs(kUsage, stdout);
         return 0;
@@ -40,10 +48,10 @@ int main(int argc, char** argv) {
     }
     try {
         if (seeds) {
-            krellon::WriteSeedCorpora(arguments[0]);
+            krellon::WriteSeedCorpora(krellon::PathOfBytes(arguments[0]));
             return 0;
         }
-        for (const std::string& name : krellon::WriteDemoFolder(arguments[0])) {
+        for (const std::string& name : krellon::WriteDemoFolder(krellon::PathOfBytes(arguments[0]))) {
             std::printf("wrote %s\n", name.c_str());
         }
     } catch (const std::exception& e) {

@@ -36,6 +36,7 @@ int main(int argc, char** argv) {
     // The editor keeps an edit journal in the user's data folder; a screenshot leaves none.
     QTemporaryDir data;
     qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
+    qputenv("LOCALAPPDATA", data.path().toLocal8Bit());
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName("krellon");
     const QString out = QDir::current().absoluteFilePath(QString::fromLocal8Bit(argv[2]));

@@ -1,11 +1,12 @@
 #include "FileKinds.h"
 
 #include "formats/BoardSetFile.h"
+#include "storage/FileNames.h"
 
 namespace krellon::cli {
 
 FileKind KindOf(const std::filesystem::path& path, const ByteSource& file) {
-    const QString extension = QString::fromStdString(path.extension().string()).toLower();
+    const QString extension = NameFromPath(path.extension()).toLower();
     if (extension == ".bds") {
         return FileKind::BoardSet;
     }

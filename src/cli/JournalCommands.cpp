@@ -2,6 +2,7 @@
 // journals, wherever its set has gone since (a folder renamed or moved is never offered by the
 // editor, which looks journals up by the set's folder).
 #include <QDateTime>
+#include <QDir>
 #include <algorithm>
 
 #include "Commands.h"
@@ -28,7 +29,8 @@ QString StepsText(const JournalContent& content) {
 
 QString SetText(const JournalContent& content) {
     const auto [folder, name] = SplitJournalKey(content.key);
-    return ShownFileName(folder) + "/" +
+    // Joined as the system joins names ("\\" on Windows); the key itself keeps its "/".
+    return ShownFileName(folder) + QDir::separator() +
            (name.empty() ? QString("(new set)") : ShownFileName(name));
 }
 

@@ -1,5 +1,7 @@
 #include "BoardRenderer.h"
 
+#include <QFontDatabase>
+
 #include <algorithm>
 
 #include "Colours.h"
@@ -58,8 +60,20 @@ QImage BackgroundTile(const ImageRecord& background, std::span<const std::uint8_
 }
 
 QFont PlaceholderFont() {
+#ifdef _WIN32
+    // The font Linux draws "Sans Serif" with, carried along: the same pixels on both systems.
+    static const QString family = [] {
+        const int id = QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/DejaVuSans.ttf"));
+        const QStringList families = QFontDatabase::applicationFontFamilies(id);
+        return families.isEmpty() ? QStringLiteral("Sans Serif") : families.front();
+    }();
+    QFont font(family);
+#else
     QFont font(QStringLiteral("Sans Serif"));
+#endif
     font.setPixelSize(11);
+    // Vertical hinting alone, as Linux desktops set it up: what the sign looks like everywhere.
+    font.setHintingPreference(QFont::PreferVerticalHinting);
     return font;
 }
 

@@ -383,8 +383,7 @@ void MainWindow::openBoardSet() {
         return;
     }
     const QFileInfo file(path);
-    switchFolder(file.absolutePath(),
-                 NameFromBytes(QFile::encodeName(file.fileName()).toStdString()));
+    switchFolder(file.absolutePath(), NameFromPath(PathFromName(file.fileName())));
 }
 
 void MainWindow::saveAs() {

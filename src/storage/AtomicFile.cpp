@@ -344,9 +344,16 @@ Status Place(Pending& pending, bool flushBackup) {
     return Status::success();
 }
 
-Status Replace(const fs::path& path, const NewContent& content, const KeepPrevious& keep) {
+// letGo, the replaced file as it was opened, is closed once copied: Windows replaces no file
+// that is open.
+Status Replace(const fs::path& path, const NewContent& content, const KeepPrevious& keep,
+               FileSource* letGo = nullptr) {
     Pending pending;
-    if (Status written = Write(path, content, keep, true, pending); !written.ok()) {
+    Status written = Write(path, content, keep, true, pending);
+    if (letGo != nullptr && !pending.stream) {
+        letGo->close();
+    }
+    if (!written.ok()) {
         return written;
     }
     return pending.stream ? WriteStream(pending.target, content) : Place(pending, true);
@@ -466,13 +473,13 @@ Status WriteFileAtomically(const fs::path& path, std::span<const std::uint8_t> b
     return Replace(path, content, keep);
 }
 
-Status PatchFileAtomically(const fs::path& path, const ByteSource& current,
+Status PatchFileAtomically(const fs::path& path, FileSource& current,
                            std::span<const Patch> patches, const KeepPrevious& keep) {
     NewContent content;
     content.source = &current;
     content.patches = patches;
     content.sourceIsCurrent = true;
-    return Replace(path, content, keep);
+    return Replace(path, content, keep, &current);
 }
 
 Status CopyFileAtomically(const fs::path& path, const ByteSource& source,

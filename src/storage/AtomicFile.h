@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "BackupStore.h"
+#include "FileSource.h"
 #include "formats/ByteSource.h"
 #include "formats/Patch.h"
 #include "formats/Result.h"
@@ -37,8 +38,9 @@ Status WriteFileAtomically(const std::filesystem::path& path, std::span<const st
 
 // The same replacement, with the new file made of current's bytes (the file at path as it was
 // opened and read) with patches written over them. current is copied block by block, so no
-// buffer grows with the file, and its bytes are what a backup keeps.
-Status PatchFileAtomically(const std::filesystem::path& path, const ByteSource& current,
+// buffer grows with the file, and its bytes are what a backup keeps. current is closed once
+// copied (Windows replaces no open file).
+Status PatchFileAtomically(const std::filesystem::path& path, FileSource& current,
                            std::span<const Patch> patches, const KeepPrevious& keep = {});
 
 // The same replacement, with content's bytes (a kept version being restored, say).

@@ -1,9 +1,8 @@
 #include "FileWrites.h"
 
 #include <QDateTime>
-#include <QFile>
-#include <QStandardPaths>
 
+#include "DataFolder.h"
 #include "FileNames.h"
 #include "StatusNotices.h"
 #include "storage/FileSource.h"
@@ -13,9 +12,7 @@ namespace krellon {
 namespace {
 
 std::filesystem::path StoreRoot() {
-    // Asked each time: the location follows the environment (XDG_DATA_HOME) of the moment.
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    return std::filesystem::path(data.toStdString()) / "backups";
+    return DataFolder() / "backups";
 }
 
 // What a replacement of path keeps, with a version that cannot be kept told on the status bar.
@@ -52,7 +49,7 @@ Status ReplaceFile(const std::filesystem::path& path, std::span<const std::uint8
     });
 }
 
-Status PatchFile(const std::filesystem::path& path, const ByteSource& current,
+Status PatchFile(const std::filesystem::path& path, FileSource& current,
                  std::span<const Patch> patches, const QString& reason) {
     return KeepingPrevious(path, reason, [&](const KeepPrevious& keep) {
         return PatchFileAtomically(path, current, patches, keep);

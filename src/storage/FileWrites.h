@@ -20,7 +20,7 @@ Status ReplaceFile(const std::filesystem::path& path, std::span<const std::uint8
                    const QString& reason);
 
 // The same for a patched copy of the file as it was opened (PatchFileAtomically).
-Status PatchFile(const std::filesystem::path& path, const ByteSource& current,
+Status PatchFile(const std::filesystem::path& path, FileSource& current,
                  std::span<const Patch> patches, const QString& reason);
 
 // Many files replaced as ReplaceFile replaces one, flushed to disk once for all (AtomicBatch):

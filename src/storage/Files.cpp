@@ -105,14 +105,14 @@ std::optional<std::filesystem::path> FindFile(const QString& name,
         return std::nullopt;
     }
     std::error_code ec;
-    const std::filesystem::path exact = folder / std::filesystem::path(BytesFromName(name));
+    const std::filesystem::path exact = folder / PathFromName(name);
     if (std::filesystem::is_regular_file(exact, ec)) {
         return exact;
     }
     // Board sets made on other systems often name their image files in another letter case.
     for (const std::string& candidate : ListFiles(folder.empty() ? "." : folder, "*")) {
         if (NameFromBytes(candidate).compare(name, Qt::CaseInsensitive) == 0) {
-            return folder / std::filesystem::path(candidate);
+            return folder / PathOfBytes(candidate);
         }
     }
     return std::nullopt;
@@ -129,7 +129,7 @@ bool OpenInFolder(const QString& name, FileSource& source, const std::filesystem
     if (!IsBareFileName(name)) {
         return false;
     }
-    if (source.open(folder / std::filesystem::path(BytesFromName(name)))) {
+    if (source.open(folder / PathFromName(name))) {
         return true;
     }
     const auto path = FindFile(name, folder);

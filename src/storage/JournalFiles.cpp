@@ -1,11 +1,10 @@
 #include "JournalFiles.h"
 
-#include <QFile>
-#include <QStandardPaths>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 
+#include "DataFolder.h"
 #include "formats/NameHash.h"
 #include "storage/FileNames.h"
 #include "storage/FileSource.h"
@@ -25,7 +24,7 @@ std::vector<fs::path> JournalsIn(const fs::path& folder, std::string_view stem) 
     std::vector<fs::path> journals;
     std::error_code ec;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
+        const std::string name = PathBytes(it->path().filename());
         if (name.starts_with(stem) && name.ends_with(".krj") && it->is_regular_file(ec)) {
             journals.push_back(it->path());
         }
@@ -37,8 +36,7 @@ std::vector<fs::path> JournalsIn(const fs::path& folder, std::string_view stem) 
 }  // namespace
 
 fs::path JournalFolder() {
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    return fs::path(QFile::encodeName(data).toStdString()) / "journal";
+    return DataFolder() / "journal";
 }
 
 fs::path DamagedJournalFolder() {

@@ -14,6 +14,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
 #include <utility>
 
 namespace krellon::sys {
@@ -252,11 +255,48 @@ bool flushesFileSystems() {
     return false;
 }
 
+namespace {
+
+// Renames from over to as POSIX does, where a file open elsewhere with FILE_SHARE_DELETE (the
+// file a patch was copied from, still open for reading) may be replaced: Windows 10 and later.
+bool RenameOverOpenFile(const fs::path& from, const fs::path& to) {
+    HANDLE file = ::CreateFileW(from.c_str(), DELETE | SYNCHRONIZE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    // The system's own name for the target, and the flags in the union's place.
+    const std::wstring name = L"\\??\\" + fs::absolute(to).native();
+    std::vector<std::uint8_t> buffer(sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t));
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    const DWORD flags = 0x1 | 0x2;  // FILE_RENAME_FLAG_REPLACE_IF_EXISTS | _POSIX_SEMANTICS
+    std::memcpy(buffer.data(), &flags, sizeof flags);
+    info->RootDirectory = nullptr;
+    info->FileNameLength = static_cast<DWORD>(name.size() * sizeof(wchar_t));
+    std::memcpy(info->FileName, name.data(), info->FileNameLength);
+    constexpr auto kRenameInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);
+    const bool renamed = ::SetFileInformationByHandle(file, kRenameInfoEx, info,
+                                                      static_cast<DWORD>(buffer.size()));
+    const DWORD error = ::GetLastError();
+    ::CloseHandle(file);
+    ::SetLastError(error);
+    return renamed;
+}
+
+}  // namespace
+
 std::error_code renameOver(const fs::path& from, const fs::path& to) {
-    return ::MoveFileExW(from.c_str(), to.c_str(),
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
-               ? std::error_code()
-               : LastError();
+    if (::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return {};
+    }
+    const DWORD error = ::GetLastError();
+    if ((error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION) &&
+        RenameOverOpenFile(from, to)) {
+        return {};
+    }
+    ::SetLastError(error);
+    return LastError();
 }
 
 void copyAccess(const File& file, const FileInfo& like) {

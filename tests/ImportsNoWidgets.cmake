@@ -1,0 +1,13 @@
+# Fails when PROGRAM, a Windows program, imports Qt's widget library: krellon needs no window.
+execute_process(COMMAND ${OBJDUMP} -p ${PROGRAM} OUTPUT_VARIABLE imports RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+    message(FATAL_ERROR "cannot read the imports of ${PROGRAM}")
+endif()
+string(REGEX MATCHALL "DLL Name: [^\n]+" dlls "${imports}")
+if(NOT dlls)
+    message(FATAL_ERROR "no imported libraries found in ${PROGRAM}: the check would say nothing")
+endif()
+message(STATUS "${PROGRAM} imports: ${dlls}")
+if(NOT "${dlls}" MATCHES "Qt6Core" OR "${dlls}" MATCHES "Qt6Widgets")
+    message(FATAL_ERROR "${PROGRAM} must import Qt6Core and not Qt6Widgets")
+endif()
