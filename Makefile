@@ -5,7 +5,7 @@ FUZZ_SECONDS ?= 60
 FUZZ_TARGETS := fuzz_boardset fuzz_imagefile fuzz_bitmap fuzz_journal fuzz_loaders fuzz_setjson
 
 .PHONY: all deps build demo run test test-asan package package-check fuzz fuzz-build fuzz-corpus bench format clean \
-	windows-toolchain windows test-windows windows-programs windows-package
+	windows-toolchain windows test-windows windows-programs windows-package windows-package-check
 
 all: build
 
@@ -65,6 +65,12 @@ windows-programs: windows-toolchain
 # build-windows/packages/: krellon-VERSION-windows-x64.zip and krellon-VERSION-setup.exe (NSIS).
 windows-package: windows-programs
 	@tools/windows-package.sh $(WINDOWS_BUILD)
+
+# Both under Wine in a prefix of its own: the zip's contents, a quiet install and uninstall per
+# user and for all users. Where `make demo` has made the demo folder, the packaged programs also
+# render its set and a double-click opens it; no Linux build is forced for that.
+windows-package-check: windows-package
+	tools/check-windows-package.sh $(WINDOWS_BUILD) $(if $(wildcard $(DEMO)/Demo.bds),$(DEMO))
 
 # The Debian package, from a release build of the programs alone.
 PACKAGE_BUILD := $(CURDIR)/build-package
