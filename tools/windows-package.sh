@@ -37,6 +37,11 @@ setup=$out/krellon-$version-setup.exe
 icon=$build/src/app/krellon.ico
 [ -f "$icon" ] || die "$icon is missing: build krellon-editor first"
 
+# The commit's time stands for every time the packages hold: strip and makensis stamp their
+# output with it rather than with the clock.
+SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git -C "$repo" log -1 --format=%ct 2>/dev/null || date +%s)}
+export SOURCE_DATE_EPOCH
+
 rm -rf "$work" "$zipfile" "$setup"
 mkdir -p "$work"
 
@@ -53,8 +58,7 @@ sed 's/\r\{0,1\}$/\r/' "$repo/README.md" >"$stage/README.txt"
 sed 's/\r\{0,1\}$/\r/' "$repo/data/copyright" >"$stage/LICENSE.txt"
 
 # The same bytes for the same commit: file times from the commit, files in a fixed order.
-stamp=$(git -C "$repo" log -1 --format=%ct 2>/dev/null || date +%s)
-find "$stage" -exec touch -h -d "@$stamp" {} +
+find "$stage" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
 files=$(cd "$stage" && find . -type f | sed 's|^\./||' | LC_ALL=C sort)
 
 say "zip"
