@@ -77,6 +77,14 @@ expected_listing() { printf '%s\n' "${expected[@]}" "$@" | LC_ALL=C sort; }
 # Program output with Windows line ends undone.
 run() { wine "$@" 2>&1 | tr -d '\r'; }
 
+# Where each mode installs, and its Start menu.
+user_dir="$(winenv LOCALAPPDATA)\\Programs\\Krellon"
+all_dir="$(winenv ProgramW6432)\\Krellon"
+user_menu="$(winenv APPDATA)\\Microsoft\\Windows\\Start Menu\\Programs"
+all_menu="$(winenv ProgramData)\\Microsoft\\Windows\\Start Menu\\Programs"
+setup_win=$(winepath -w "$setup" | tr -d '\r')
+shortcut="Krellon Boards Editor.lnk"
+
 profile=$(winenv USERPROFILE)
 documents="$profile\\Documents"
 mkdir -p "$(unixpath "$documents")"
@@ -169,24 +177,18 @@ render "$(winepath -w "$unpacked" | tr -d '\r')" "krellon.exe from the zip"
 install_round() {
   local mode=$1 hive classes menu dir switch other_hive other_dir
   if [ "$mode" = user ]; then
-    hive=HKCU other_hive=HKLM switch=
-    dir="$(winenv LOCALAPPDATA)\\Programs\\Krellon"
-    other_dir="$(winenv ProgramW6432)\\Krellon"
-    menu="$(winenv APPDATA)\\Microsoft\\Windows\\Start Menu\\Programs"
+    hive=HKCU other_hive=HKLM switch= dir=$user_dir other_dir=$all_dir menu=$user_menu
   else
-    hive=HKLM other_hive=HKCU switch=/ALLUSERS
-    dir="$(winenv ProgramW6432)\\Krellon"
-    other_dir="$(winenv LOCALAPPDATA)\\Programs\\Krellon"
-    menu="$(winenv ProgramData)\\Microsoft\\Windows\\Start Menu\\Programs"
+    hive=HKLM other_hive=HKCU switch=/ALLUSERS dir=$all_dir other_dir=$user_dir menu=$all_menu
   fi
   classes="$hive\\Software\\Classes"
   local udir umenu editor lnk
   udir=$(unixpath "$dir") umenu=$(unixpath "$menu")
   editor="$dir\\krellon-editor.exe"
-  lnk="$umenu/Krellon Boards Editor.lnk"
+  lnk="$umenu/$shortcut"
 
   echo "== install /S $switch (into $dir)"
-  check "the installer ends well" wine "$(winepath -w "$setup" | tr -d '\r')" /S $switch
+  check "the installer ends well" wine "$setup_win" /S $switch
   same "the install folder holds exactly the files and the uninstaller" \
     "$(expected_listing uninstall.exe)" "$(listing "$udir" 2>/dev/null || true)"
   check "nothing in the other mode's folder" test ! -e "$(unixpath "$other_dir")"
@@ -267,6 +269,26 @@ install_round user
 # Wine's user is an administrator, with no UAC prompt: the all-users install runs as it does on
 # Windows once elevated.
 install_round all
+
+# A user may have both; each uninstaller must keep to its own install.
+echo "== both installs at once"
+check "the per-user install ends well" wine "$setup_win" /S
+check "the all-users install ends well" wine "$setup_win" /S /ALLUSERS
+check "the all-users uninstaller ends well" wine "$all_dir\\uninstall.exe" /S
+wineserver -w
+check "the all-users install is gone" test ! -e "$(unixpath "$all_dir")"
+check "its uninstall entry is gone" regabsent "HKLM\\$uninstall_key"
+same "the per-user install is whole" "$(expected_listing uninstall.exe)" \
+  "$(listing "$(unixpath "$user_dir")" 2>/dev/null || true)"
+same "the per-user uninstall entry stays" "$user_dir" "$(regval "HKCU\\$uninstall_key" InstallLocation)"
+same "the per-user file type stays" "\"$user_dir\\krellon-editor.exe\" \"%1\"" \
+  "$(regval 'HKCU\Software\Classes\Krellon.BoardSet\shell\open\command' "")"
+check "the per-user shortcut stays" test -f "$(unixpath "$user_menu")/$shortcut"
+check "the per-user uninstaller ends well" wine "$user_dir\\uninstall.exe" /S
+wineserver -w
+check "the per-user install is gone" test ! -e "$(unixpath "$user_dir")"
+check "its uninstall entry is gone" regabsent "HKCU\\$uninstall_key"
+check "its shortcut is gone" test ! -e "$(unixpath "$user_menu")/$shortcut"
 
 echo "== $((SECONDS - started)) s"
 echo "windows-package-check: $passed passed, $failed failed, $skipped skipped"

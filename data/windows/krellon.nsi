@@ -85,14 +85,17 @@ Function .onInit
 FunctionEnd
 
 Function un.onInit
+  ; The uninstaller works on its own folder. MultiUser would put the folder registered for its
+  ; mode in its place, which is the other install's when a user has both.
+  StrCpy $R0 $INSTDIR
   !insertmacro MULTIUSER_UNINIT
-  ; An uninstaller belongs to the install whose entry names its folder, whatever the command
-  ; line says: the per user and the all users install may both exist.
+  ; The mode is that of the install whose entry names this folder, whatever the command line
+  ; says.
   ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "InstallLocation"
   ReadRegStr $1 HKLM "${UNINSTALL_KEY}" "InstallLocation"
-  ${If} $0 == $INSTDIR
+  ${If} $0 == $R0
     Call un.MultiUser.InstallMode.CurrentUser
-  ${ElseIf} $1 == $INSTDIR
+  ${ElseIf} $1 == $R0
     ${If} $MultiUser.Privileges != "Admin"
     ${AndIf} $MultiUser.Privileges != "Power"
       MessageBox MB_OK|MB_ICONSTOP "Only an administrator can remove ${PRODUCT} for all users." /SD IDOK
@@ -100,6 +103,7 @@ Function un.onInit
     ${EndIf}
     Call un.MultiUser.InstallMode.AllUsers
   ${EndIf}
+  StrCpy $INSTDIR $R0
 FunctionEnd
 
 ; The programs, Qt's libraries and plugins, README and licence, and the uninstaller beside them.
@@ -182,15 +186,18 @@ Section "Uninstall"
   !insertmacro KRELLON_UNREGISTER_TYPE ".img" "Krellon.ImageFile"
   System::Call 'shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)'
 
-  Delete "$SMPROGRAMS\${SHORTCUT}"
+  ; The Start menu entry and the uninstall entry are this folder's, unless an install into
+  ; another folder has taken them over since.
+  ReadRegStr $1 SHCTX "${UNINSTALL_KEY}" "InstallLocation"
+  ${If} $1 == $INSTDIR
+  ${OrIf} $1 == ""
+    Delete "$SMPROGRAMS\${SHORTCUT}"
+  ${EndIf}
+  ${If} $1 == $INSTDIR
+    DeleteRegKey SHCTX "${UNINSTALL_KEY}"
+  ${EndIf}
 
   !insertmacro KRELLON_REMOVE_FILES
   Delete "$INSTDIR\${UNINSTALLER}"
   RMDir "$INSTDIR"
-
-  ; Only the entry of this folder's install: a newer install elsewhere keeps its own.
-  ReadRegStr $0 SHCTX "${UNINSTALL_KEY}" "InstallLocation"
-  ${If} $0 == $INSTDIR
-    DeleteRegKey SHCTX "${UNINSTALL_KEY}"
-  ${EndIf}
 SectionEnd
