@@ -34,7 +34,7 @@ all_stages=(packages sources toolchain qtbase libpng googletest check)
 packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   mingw-w64-x86-64-dev libz-mingw-w64-dev
-  wine64 wine fonts-wine nsis xvfb xauth
+  wine64 wine fonts-wine nsis zip unzip xvfb xauth
   qt6-base-dev qt6-base-dev-tools googletest
   dpkg-dev cmake ninja-build patch xz-utils
 )
