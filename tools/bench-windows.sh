@@ -122,18 +122,19 @@ median() {
     awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
 
-# Runs two measurements RUNS times each, alternating which goes first; prints both medians.
+# Runs two measurements, each a function's name, RUNS times each, alternating which goes first;
+# prints both medians.
 measure_pair() {
   local action=$1 floor=$2 a=() f=() i
-  eval "$action" >/dev/null
-  eval "$floor" >/dev/null
+  "$action" >/dev/null
+  "$floor" >/dev/null
   for ((i = 0; i < runs; i++)); do
     if ((i % 2 == 0)); then
-      a+=("$(eval "$action")")
-      f+=("$(eval "$floor")")
+      a+=("$("$action")")
+      f+=("$("$floor")")
     else
-      f+=("$(eval "$floor")")
-      a+=("$(eval "$action")")
+      f+=("$("$floor")")
+      a+=("$("$action")")
     fi
   done
   echo "  action runs (ms): ${a[*]}" >&2
@@ -141,20 +142,21 @@ measure_pair() {
   echo "$(echo "${a[*]}" | median) $(echo "${f[*]}" | median)"
 }
 
+editor_start() { time_window Krellon "$build/krellon-editor.exe"; }
+widget_floor_start() { time_window "Widget floor" "$build/krellon-bench-widget-floor.exe"; }
+info_run() { time_console "$build/krellon.exe" info Demo.bds; }
+core_floor_run() { time_console "$build/krellon-bench-core-floor.exe"; }
+
 # The command line's answer is checked once, so that a failing program is not timed.
 "$wine_run" "$build/krellon.exe" info Demo.bds >/dev/null
 
 echo "Windows start-up under Wine, median of $runs runs each after a warm-up;" \
   "$(date '+%F %T'), load $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "krellon-editor.exe (demo folder) against krellon-bench-widget-floor.exe:" >&2
-medians=$(measure_pair \
-  'time_window Krellon "$build/krellon-editor.exe"' \
-  'time_window "Widget floor" "$build/krellon-bench-widget-floor.exe"')
+medians=$(measure_pair editor_start widget_floor_start)
 read -r editor editor_floor <<<"$medians"
 echo "krellon.exe info Demo.bds against krellon-bench-core-floor.exe:" >&2
-medians=$(measure_pair \
-  'time_console "$build/krellon.exe" info Demo.bds' \
-  'time_console "$build/krellon-bench-core-floor.exe"')
+medians=$(measure_pair info_run core_floor_run)
 read -r info info_floor <<<"$medians"
 
 printf '%-40s %10s %10s %7s\n' action "median ms" "floor ms" ratio
