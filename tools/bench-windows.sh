@@ -78,9 +78,9 @@ time_console() {
 # Starts a window program and waits for a viewable window whose title matches the first
 # argument; prints the time in ms, then kills the program.
 time_window() {
-  local title=$1 start end line found=0 deadline
+  local title=$1 start end line name found=0 deadline
   shift
-  if xdotool search --onlyvisible --name "$title" >/dev/null; then
+  if xdotool search --onlyvisible --name "$title" >/dev/null 2>&1; then
     echo "bench-windows: a window titled '$title' is up already" >&2
     return 1
   fi
@@ -92,11 +92,19 @@ time_window() {
   local program=$!
   deadline=$((SECONDS + window_timeout))
   while [ "$SECONDS" -lt "$deadline" ]; do
-    # A title set after the window was mapped has no event of its own: look now and then too.
-    if read -r -t 0.25 line <&"${XEV[0]}" && [[ $line != MapNotify* ]]; then
-      continue
-    fi
-    if xdotool search --onlyvisible --name "$title" >/dev/null; then
+    if read -r -t 0.25 line <&"${XEV[0]}"; then
+      [[ $line == MapNotify* ]] || continue
+      # The next line names the window mapped; asking for that one alone cannot trip over
+      # windows that go while the whole tree is walked.
+      read -r -t 1 line <&"${XEV[0]}" || continue
+      [[ $line =~ window\ (0x[0-9a-f]+) ]] || continue
+      name=$(xdotool getwindowname "${BASH_REMATCH[1]}" 2>/dev/null) || continue
+      if [[ $name == *"$title"* ]]; then
+        found=1
+        break
+      fi
+    # A title set after the window was mapped has no event of its own: look when all is quiet.
+    elif xdotool search --onlyvisible --name "$title" >/dev/null 2>&1; then
       found=1
       break
     fi
@@ -107,7 +115,7 @@ time_window() {
   kill "$program" 2>/dev/null || true
   wait "$program" 2>/dev/null || true
   # Its windows go with the process; wait for that, so that the next run starts clean.
-  while xdotool search --onlyvisible --name "$title" >/dev/null; do
+  while xdotool search --onlyvisible --name "$title" >/dev/null 2>&1; do
     sleep 0.05
   done
   if [ "$found" -ne 1 ]; then
