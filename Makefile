@@ -5,7 +5,7 @@ FUZZ_SECONDS ?= 60
 FUZZ_TARGETS := fuzz_boardset fuzz_imagefile fuzz_bitmap fuzz_journal fuzz_loaders fuzz_setjson
 
 .PHONY: all deps build demo run test test-asan package package-check fuzz fuzz-build fuzz-corpus bench format clean \
-	windows-toolchain windows test-windows windows-programs windows-package windows-package-check
+	windows-toolchain windows test-windows windows-package windows-package-check bench-windows
 
 all: build
 
@@ -57,22 +57,20 @@ windows: windows-toolchain
 test-windows: build windows
 	cd $(WINDOWS_BUILD) && ctest --output-on-failure -j2
 
-# The programs and their runtime alone: what the zip and the installer hold. (The tests do not
-# build for Windows yet, so `make windows` stops before it is done.)
-windows-programs: windows-toolchain
-	@cmake -S . -B $(WINDOWS_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release \
-	  -DCMAKE_TOOLCHAIN_FILE=$(WINDOWS_QT)/qt/lib/cmake/Qt6/qt.toolchain.cmake >/dev/null
-	@nice cmake --build $(WINDOWS_BUILD) --target krellon krellon-editor krellon_windows_runtime
-
 # build-windows/packages/: krellon-VERSION-windows-x64.zip and krellon-VERSION-setup.exe (NSIS).
-windows-package: windows-programs
+windows-package: windows
 	@tools/windows-package.sh $(WINDOWS_BUILD)
 
 # Both under Wine in a prefix of its own: the zip's contents, a quiet install and uninstall per
 # user and for all users. Where `make demo` has made the demo folder, the packaged programs also
-# render its set and a double-click opens it; no Linux build is forced for that.
+# render its set and a double-click opens it.
 windows-package-check: windows-package
 	tools/check-windows-package.sh $(WINDOWS_BUILD) $(if $(wildcard $(DEMO)/Demo.bds),$(DEMO))
+
+# The Windows programs' start under Wine against their floors (tools/bench-windows.sh).
+bench-windows: windows
+	@tools/install-deps.sh --gui-tools
+	tools/bench-windows.sh $(WINDOWS_BUILD)
 
 # The Debian package, from a release build of the programs alone.
 PACKAGE_BUILD := $(CURDIR)/build-package

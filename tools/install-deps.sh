@@ -13,7 +13,7 @@ packages=(
   fonts-dejavu-core fonts-liberation2
 )
 if [ "${1:-}" = "--gui-tools" ]; then
-  packages+=(xvfb xauth imagemagick xdotool)
+  packages+=(xvfb xauth imagemagick xdotool x11-utils)
 fi
 
 missing=()
