@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
             }
         }
         if (inputs.size() == before) {
-            std::fprintf(stderr, "%s holds no input\n", dir.c_str());
+            std::fprintf(stderr, "%s holds no input\n", dir.string().c_str());
             return 1;
         }
     }

@@ -405,8 +405,7 @@ TEST_F(BackupStoreTest, ListsTheFilesOfOneFolderWhateverTheirNames) {
     folder.write(odd, Text("old"));
 #endif
     other.write("KrelEdit.bds", Text("other"));
-    ASSERT_TRUE(
-        WriteFileAtomically(folder.path() / odd, Text("new"), {&store, "Save\nAs"}).ok());
+    ASSERT_TRUE(WriteFileAtomically(folder.path() / odd, Text("new"), {&store, "Save\nAs"}).ok());
     ASSERT_TRUE(WriteFileAtomically(other / "KrelEdit.bds", Text("x"), {&store, "Save"}).ok());
     const auto kept = store.list(folder.path());
     ASSERT_EQ(kept.size(), 1u);

@@ -54,7 +54,8 @@ constexpr std::size_t kFirstPaletteCountAt = kFirstHeightAt + 12;
 std::vector<std::uint8_t> ManyImages(int count, int w, int h) {
     std::vector<ImageSpec> images;
     for (int i = 0; i < count; ++i) {
-        ImageSpec image = TestBackground("i" + std::to_string(i), w, h);
+        // Appended, not "i" + ...: GCC 12 warns falsely on that (-Wrestrict).
+        ImageSpec image = TestBackground(std::string("i").append(std::to_string(i)), w, h);
         image.palette.clear();
         images.push_back(image);
     }

@@ -149,8 +149,7 @@ TEST_F(JournalTest, AKilledEditorLosesNoStep) {
             childFolder.write(name, folder.read(name));
         }
         QProcess child;  // with this test's data location in its environment
-        child.start(KRELLON_JOURNAL_CHILD,
-                    {NameFromPath(childFolder.path()), QString::number(n)});
+        child.start(KRELLON_JOURNAL_CHILD, {NameFromPath(childFolder.path()), QString::number(n)});
         ASSERT_TRUE(child.waitForStarted(10000));
         ASSERT_TRUE(child.waitForReadyRead(30000)) << n;
         ASSERT_EQ(child.readAllStandardOutput(), "ready\n");
@@ -213,7 +212,9 @@ protected:
             filler.flush();
         }
     }
-    void Free() { std::filesystem::remove(at / "filler"); }
+    void Free() {
+        std::filesystem::remove(at / "filler");
+    }
 
     const std::filesystem::path at = DataFolder();
     bool mounted = false;

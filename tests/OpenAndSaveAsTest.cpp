@@ -4,6 +4,8 @@
 
 #include "EditorFixture.h"
 #include "document/BoardSetDocument.h"
+#include "explorer/Form2.h"
+#include "explorer/Module1.h"
 #include "platform/ComboBox.h"
 #include "shell/CommandLine.h"
 #include "shell/MainWindow.h"
@@ -48,8 +50,19 @@ TEST_F(OpenAndSaveAsTest, TheCommandLineNamesAFolderOrASetAndRefusesMissingPaths
     EXPECT_TRUE(start.output.startsWith("krellon-editor "));
     start = ReadEditorCommandLine({"krellon-editor", "--help"});
     EXPECT_EQ(start.exitStatus, 0);
-    EXPECT_TRUE(start.output.contains("[FOLDER | FILE.bds]"));
+    EXPECT_TRUE(start.output.contains("[FOLDER | FILE.bds | FILE.img]"));
     EXPECT_FALSE(ReadEditorCommandLine({"krellon-editor"}).exitStatus);
+
+    // An image file (a double-click on one) is shown in the explorer over the folder's editor.
+    start = ReadEditorCommandLine({"krellon-editor", dir + "/backs.img"});
+    EXPECT_TRUE(start.startSet.isEmpty());
+    EXPECT_EQ(start.startImages, "backs.img");
+    EXPECT_EQ(start.folder, folder.path());
+    window = std::make_unique<MainWindow>(nullptr, start.startSet);
+    window->showImageFile(start.startImages);
+    EXPECT_TRUE(Shared().Explorer->isVisible());
+    EXPECT_EQ(Shared().ImageCount, 1);
+    EXPECT_EQ(Shared().CurrentImage, 1);
 }
 
 TEST_F(OpenAndSaveAsTest, OpenFolderAndOpenBoardSetWorkInTheirFolder) {

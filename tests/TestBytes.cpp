@@ -3,8 +3,8 @@
 #include "storage/PathBytes.h"
 
 #ifdef _WIN32
-#include <windows.h>
 #include <psapi.h>
+#include <windows.h>
 #else
 #include <fcntl.h>
 #include <poll.h>

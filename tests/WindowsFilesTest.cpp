@@ -56,7 +56,8 @@ TEST_F(WindowsFilesTest, AFileHeldOpenByAnotherProgramIsNotReplacedAndNothingIsL
                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    const Status saved = WriteFileAtomically(folder / "KrelEdit.bds", Text("new"), {&store, "Save"});
+    const Status saved =
+        WriteFileAtomically(folder / "KrelEdit.bds", Text("new"), {&store, "Save"});
     ::CloseHandle(held);
     ASSERT_FALSE(saved.ok());
     EXPECT_FALSE(saved.error().empty());

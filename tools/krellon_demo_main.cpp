@@ -51,7 +51,8 @@ int main(int argc, char** argv) {
             krellon::WriteSeedCorpora(krellon::PathOfBytes(arguments[0]));
             return 0;
         }
-        for (const std::string& name : krellon::WriteDemoFolder(krellon::PathOfBytes(arguments[0]))) {
+        for (const std::string& name :
+             krellon::WriteDemoFolder(krellon::PathOfBytes(arguments[0]))) {
             std::printf("wrote %s\n", name.c_str());
         }
     } catch (const std::exception& e) {

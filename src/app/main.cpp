@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
         qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         std::fprintf(stderr,
                      "krellon-editor: no display to open a window on; run it under Xvfb: "
-                     "xvfb-run -a krellon-editor [FOLDER | FILE.bds]\n");
+                     "xvfb-run -a krellon-editor [FOLDER | FILE.bds | FILE.img]\n");
         return 1;
     }
 #endif
@@ -70,5 +70,8 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(QIcon::fromTheme("org.krellon.BoardEditor", BuiltInIcon()));
     krellon::MainWindow window(nullptr, start.startSet);
     window.show();
+    if (!start.startImages.isEmpty()) {
+        window.showImageFile(start.startImages);
+    }
     return app.exec();
 }

@@ -16,8 +16,9 @@ EditorStart ReadEditorCommandLine(const QStringList& arguments) {
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     parser.addPositionalArgument("path",
-                                 "A folder to work in, or a board set file to open in its folder.",
-                                 "[FOLDER | FILE.bds]");
+                                 "A folder to work in, a board set file to open in its folder, or "
+                                 "an image file to show in the image explorer.",
+                                 "[FOLDER | FILE.bds | FILE.img]");
     if (!parser.parse(arguments)) {
         start.error = parser.errorText();
         start.exitStatus = 2;
@@ -56,7 +57,10 @@ EditorStart ReadEditorCommandLine(const QStringList& arguments) {
         return start;
     }
     start.folder = absolute.parent_path();
-    start.startSet = NameFromPath(absolute.filename());
+    // An image file (a double-click on one, say) opens in the explorer, the folder's set as
+    // the editor starts it behind.
+    const QString name = NameFromPath(absolute.filename());
+    (name.endsWith(".img", Qt::CaseInsensitive) ? start.startImages : start.startSet) = name;
     return start;
 }
 

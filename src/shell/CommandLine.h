@@ -7,13 +7,14 @@
 
 namespace krellon {
 
-// What the editor's command line, krellon-editor [FOLDER | FILE.bds], asks for.
+// What the editor's command line, krellon-editor [FOLDER | FILE.bds | FILE.img], asks for.
 struct EditorStart {
     std::optional<int> exitStatus;  // set when the program ends at once
     QString output;                 // for the standard output (help, version)
     QString error;                  // one line for the standard error
     std::filesystem::path folder;   // the working folder; empty for the current one
     QString startSet;               // a board set file of that folder to open first
+    QString startImages;            // an image file of that folder to show in the explorer
 };
 
 // Reads arguments (the program's name first; file names as NameFromBytes holds them, so that

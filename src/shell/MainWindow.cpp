@@ -386,6 +386,10 @@ void MainWindow::openBoardSet() {
     switchFolder(file.absolutePath(), NameFromPath(PathFromName(file.fileName())));
 }
 
+void MainWindow::showImageFile(const QString& file) {
+    OpenExplorer(editor_.get(), file, 1);
+}
+
 void MainWindow::saveAs() {
     QString path = FileDialog(this, FileDialogKind::Save, "Save As", QDir::currentPath(),
                               "Board sets (*.bds)");

@@ -46,6 +46,9 @@ public:
     // file of that folder) or the first listed one. False, changing nothing, when folder
     // cannot be entered.
     bool switchFolder(const QString& folder, const QString& set = {});
+    // The explorer on the first image of file, an image file of the working folder (the editor
+    // started on one).
+    void showImageFile(const QString& file);
     // File > Backups…: the kept earlier versions of the working folder's files.
     void showBackups();
     // Help > About.

@@ -50,7 +50,11 @@ inline std::filesystem::path PathOfBytes(std::string_view bytes) {
     units.reserve(bytes.size());
     for (std::size_t i = 0; i < bytes.size();) {
         const auto lead = static_cast<unsigned char>(bytes[i]);
-        const int length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+        const int length = lead < 0x80    ? 1
+                           : lead >= 0xF0 ? 4
+                           : lead >= 0xE0 ? 3
+                           : lead >= 0xC0 ? 2
+                                          : 1;
         char32_t code = length == 1 ? lead : lead & (0x7F >> length);
         int taken = 1;
         for (; taken < length && i + taken < bytes.size(); ++taken) {

@@ -7,17 +7,17 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
-#include <windows.h>
 #include <fcntl.h>
 #include <io.h>
 #include <shellapi.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <vector>
 #include <utility>
+#include <vector>
 
 namespace krellon::sys {
 
@@ -276,8 +276,8 @@ bool RenameOverOpenFile(const fs::path& from, const fs::path& to) {
     info->FileNameLength = static_cast<DWORD>(name.size() * sizeof(wchar_t));
     std::memcpy(info->FileName, name.data(), info->FileNameLength);
     constexpr auto kRenameInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);
-    const bool renamed = ::SetFileInformationByHandle(file, kRenameInfoEx, info,
-                                                      static_cast<DWORD>(buffer.size()));
+    const bool renamed =
+        ::SetFileInformationByHandle(file, kRenameInfoEx, info, static_cast<DWORD>(buffer.size()));
     const DWORD error = ::GetLastError();
     ::CloseHandle(file);
     ::SetLastError(error);
@@ -287,7 +287,8 @@ bool RenameOverOpenFile(const fs::path& from, const fs::path& to) {
 }  // namespace
 
 std::error_code renameOver(const fs::path& from, const fs::path& to) {
-    if (::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (::MoveFileExW(from.c_str(), to.c_str(),
+                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         return {};
     }
     const DWORD error = ::GetLastError();
