@@ -3,8 +3,9 @@
 #include "storage/PathBytes.h"
 
 #ifdef _WIN32
-#include <psapi.h>
 #include <windows.h>
+// windows.h first: psapi.h builds on it.
+#include <psapi.h>
 #else
 #include <fcntl.h>
 #include <poll.h>

@@ -377,14 +377,11 @@ void SetWriteFailureAfterBytesForTesting(std::optional<std::uint64_t> bytes) {
 std::optional<fs::path> FinalTarget(const fs::path& path) {
     fs::path current = path;
     for (int hop = 0; hop < 40; ++hop) {
-        std::error_code ec;
-        if (!fs::is_symlink(fs::symlink_status(current, ec))) {
+        const std::optional<fs::path> target = sys::linkTarget(current);
+        if (!target) {
             return current;
         }
-        const fs::path link = fs::read_symlink(current, ec);
-        if (ec) {
-            return current;
-        }
+        const fs::path& link = *target;
         current = link.is_absolute() ? link : current.parent_path() / link;
     }
     return std::nullopt;

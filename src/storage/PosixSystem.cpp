@@ -198,6 +198,15 @@ bool tryLockExclusive(const File& file) {
     return ::flock(Fd(file), LOCK_EX | LOCK_NB) == 0;
 }
 
+std::optional<fs::path> linkTarget(const fs::path& path) {
+    std::error_code ec;
+    if (!fs::is_symlink(fs::symlink_status(path, ec))) {
+        return std::nullopt;
+    }
+    fs::path target = fs::read_symlink(path, ec);
+    return ec ? std::nullopt : std::optional<fs::path>(std::move(target));
+}
+
 std::uint64_t processId() {
     return static_cast<std::uint64_t>(::getpid());
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <span>
 #include <system_error>
 #include <vector>
@@ -88,6 +89,9 @@ std::error_code flushFolder(const std::filesystem::path& folder);
 std::error_code flushFileSystem(const std::filesystem::path& folder);
 // Whether flushFileSystem can: not on Windows, where each file is flushed on its own.
 bool flushesFileSystems();
+// What path, a symbolic link (or, on Windows, a junction), points to, as the link holds it
+// (relative to the link's folder or absolute); nothing when path is no link.
+std::optional<std::filesystem::path> linkTarget(const std::filesystem::path& path);
 // Renames from to to, replacing what to names, in one step.
 std::error_code renameOver(const std::filesystem::path& from, const std::filesystem::path& to);
 

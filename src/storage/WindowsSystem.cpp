@@ -7,10 +7,12 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
+#include <windows.h>
+// windows.h first: the others build on it.
 #include <fcntl.h>
 #include <io.h>
 #include <shellapi.h>
-#include <windows.h>
+#include <winioctl.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -323,6 +325,72 @@ bool tryLockExclusive(const File& file) {
     where.OffsetHigh = kLockOffsetHigh;
     return ::LockFileEx(Handle(file), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
                         &where) != 0;
+}
+
+namespace {
+
+// The reparse data of a symbolic link or a junction, as the system hands it out (the driver
+// kit's REPARSE_DATA_BUFFER, which MinGW's user-mode headers lack).
+struct ReparseData {
+    DWORD tag;
+    WORD dataLength;
+    WORD reserved;
+    WORD substituteOffset;
+    WORD substituteLength;
+    WORD printOffset;
+    WORD printLength;
+    // Symbolic links have a DWORD of flags here, junctions their names at once.
+};
+
+constexpr DWORD kSymlinkTag = 0xA000000C;
+constexpr DWORD kJunctionTag = 0xA0000003;
+constexpr DWORD kSymlinkIsRelative = 1;
+
+}  // namespace
+
+std::optional<fs::path> linkTarget(const fs::path& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        return std::nullopt;
+    }
+    HANDLE link = ::CreateFileW(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (link == INVALID_HANDLE_VALUE) {
+        return std::nullopt;
+    }
+    std::vector<std::uint8_t> buffer(MAXIMUM_REPARSE_DATA_BUFFER_SIZE);
+    DWORD length = 0;
+    const bool read = ::DeviceIoControl(link, FSCTL_GET_REPARSE_POINT, nullptr, 0, buffer.data(),
+                                        static_cast<DWORD>(buffer.size()), &length, nullptr);
+    ::CloseHandle(link);
+    if (!read || length < sizeof(ReparseData)) {
+        return std::nullopt;
+    }
+    ReparseData data;
+    std::memcpy(&data, buffer.data(), sizeof data);
+    std::size_t names = sizeof data;
+    bool relative = false;
+    if (data.tag == kSymlinkTag) {
+        DWORD flags = 0;
+        std::memcpy(&flags, buffer.data() + names, sizeof flags);
+        relative = (flags & kSymlinkIsRelative) != 0;
+        names += sizeof flags;
+    } else if (data.tag != kJunctionTag) {
+        return std::nullopt;  // another kind of reparse point (a cloud file, say): no link
+    }
+    // The name shown to users where there is one, else the system's own, less its "\??\".
+    const bool print = data.printLength > 0;
+    const std::size_t offset = names + (print ? data.printOffset : data.substituteOffset);
+    const std::size_t bytes = print ? data.printLength : data.substituteLength;
+    if (offset + bytes > length) {
+        return std::nullopt;
+    }
+    std::wstring target(bytes / sizeof(wchar_t), L'\0');
+    std::memcpy(target.data(), buffer.data() + offset, bytes);
+    if (!print && target.starts_with(L"\\??\\")) {
+        target.erase(0, 4);
+    }
+    return relative || !target.empty() ? std::optional<fs::path>(target) : std::nullopt;
 }
 
 std::uint64_t processId() {
