@@ -55,7 +55,32 @@ done
 find "$stage" -type f \( -name '*.exe' -o -name '*.dll' \) -exec "$strip" --strip-all {} +
 # Text for Notepad: CRLF line ends.
 sed 's/\r\{0,1\}$/\r/' "$repo/README.md" >"$stage/README.txt"
-sed 's/\r\{0,1\}$/\r/' "$repo/data/copyright" >"$stage/LICENSE.txt"
+# Ours, then the licences of what the programs carry: Qt's DLLs (LGPL 3, which builds on the
+# GPL 3), the DejaVu Sans the placeholder sign is drawn in, and libpng linked in.
+qt_licences=${KRELLON_CACHE:-$HOME/.cache/krellon}/qt-6.4.2-mingw/src/qtbase/LICENSES
+for f in "$qt_licences/LGPL-3.0-only.txt" "$qt_licences/GPL-3.0-only.txt" \
+  /usr/share/doc/fonts-dejavu-core/copyright; do
+  [ -f "$f" ] || die "$f is missing (tools/build-windows-qt.sh and install-deps.sh bring it)"
+done
+{
+  cat "$repo/data/copyright"
+  printf '\n%s\n\n' "------------------------------------------------------------------------------"
+  cat <<'NOTE'
+The program folder holds Qt 6.4.2 (Qt6Core.dll, Qt6Gui.dll, Qt6Widgets.dll and the plugins in
+platforms/ and styles/), Copyright (C) The Qt Company Ltd. and other contributors, used under
+the GNU Lesser General Public License version 3, whose text follows with the GNU General Public
+License version 3 it builds on. It was built unchanged from Debian's qt6-base 6.4.2+dfsg source
+package (https://sources.debian.org/src/qt6-base/6.4.2+dfsg-10/), with Debian's patches; you
+may replace these DLLs with your own build of the same Qt version.
+
+The programs carry the DejaVu Sans font (licence below) and libpng (http://www.libpng.org/).
+NOTE
+  for f in "$qt_licences/LGPL-3.0-only.txt" "$qt_licences/GPL-3.0-only.txt" \
+    /usr/share/doc/fonts-dejavu-core/copyright; do
+    printf '\n%s\n\n' "------------------------------------------------------------------------------"
+    cat "$f"
+  done
+} | sed 's/\r\{0,1\}$/\r/' >"$stage/LICENSE.txt"
 
 # The same bytes for the same commit: file times from the commit, files in a fixed order.
 find "$stage" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +

@@ -1,6 +1,7 @@
 // krellon, the command-line companion of the board editor: no window, no display needed.
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QStandardPaths>
 #include <QTextStream>
 #include <cstdio>
 #include <memory>
@@ -34,6 +35,17 @@ int main(int argc, char** argv) {
     std::unique_ptr<QCoreApplication> app;
     if (render) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+#ifdef _WIN32
+        // That platform looks for fonts in a folder of Qt's own, which no program folder has,
+        // and says so on every run; the system's fonts are where Windows keeps them.
+        if (qEnvironmentVariableIsEmpty("QT_QPA_FONTDIR")) {
+            const QStringList fonts =
+                QStandardPaths::standardLocations(QStandardPaths::FontsLocation);
+            if (!fonts.isEmpty()) {
+                qputenv("QT_QPA_FONTDIR", fonts.front().toUtf8());
+            }
+        }
+#endif
         app = std::make_unique<QGuiApplication>(argc, argv);
     } else {
         app = std::make_unique<QCoreApplication>(argc, argv);
