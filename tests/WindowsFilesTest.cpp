@@ -60,7 +60,7 @@ TEST_F(WindowsFilesTest, AFileHeldOpenByAnotherProgramIsNotReplacedAndNothingIsL
         WriteFileAtomically(folder / "KrelEdit.bds", Text("new"), {&store, "Save"});
     ::CloseHandle(held);
     ASSERT_FALSE(saved.ok());
-    EXPECT_FALSE(saved.error().empty());
+    EXPECT_EQ(saved.error(), "the file is open in another program");
     EXPECT_EQ(folder.read("KrelEdit.bds"), Text("old"));
     EXPECT_EQ(folder.snapshot().size(), 1u) << "no temporary file left behind";
     // Let go, it is replaced.

@@ -77,6 +77,19 @@ std::error_code LastError() {
     return ErrorOf(::GetLastError());
 }
 
+// Windows refuses to replace a file that another program has open, a failure POSIX does not
+// have; it is told in words of its own.
+class HeldOpenCategory final : public std::error_category {
+public:
+    const char* name() const noexcept override { return "held open"; }
+    std::string message(int) const override { return "the file is open in another program"; }
+};
+
+std::error_code HeldOpen() {
+    static const HeldOpenCategory category;
+    return {1, category};
+}
+
 HANDLE Handle(const File& file) {
     return reinterpret_cast<HANDLE>(file.handle());
 }
@@ -294,12 +307,17 @@ std::error_code renameOver(const fs::path& from, const fs::path& to) {
         return {};
     }
     const DWORD error = ::GetLastError();
-    if ((error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION) &&
-        RenameOverOpenFile(from, to)) {
+    if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) {
+        return ErrorOf(error);
+    }
+    if (RenameOverOpenFile(from, to)) {
         return {};
     }
-    ::SetLastError(error);
-    return LastError();
+    // Refused for a file that may be written: another program holds it.
+    const DWORD attributes = ::GetFileAttributesW(to.c_str());
+    const bool writable = attributes != INVALID_FILE_ATTRIBUTES &&
+                          !(attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY));
+    return writable ? HeldOpen() : ErrorOf(error);
 }
 
 void copyAccess(const File& file, const FileInfo& like) {
