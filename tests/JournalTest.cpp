@@ -153,6 +153,21 @@ TEST_F(JournalTest, AKilledEditorLosesNoStep) {
         ASSERT_TRUE(child.waitForStarted(10000));
         ASSERT_TRUE(child.waitForReadyRead(30000)) << n;
         ASSERT_EQ(child.readAllStandardOutput(), "ready\n");
+        const QString name = QCoreApplication::applicationName();
+        QCoreApplication::setApplicationName("krellon-journal-child");  // its data location
+        if (n == 1) {
+            // The running editor's lock (flock, LockFileEx) keeps its journal from another
+            // process: listed as in use, never discarded under it.
+            QString listing;
+            ASSERT_EQ(Krellon({"journals"}, &listing), 0);
+            ASSERT_TRUE(listing.endsWith("\tin use by a running editor\n"))
+                << listing.toStdString();
+            const QString journal = listing.section('\t', 0, 0);
+            QString err;
+            EXPECT_EQ(Krellon({"discard", journal}, nullptr, &err), 1);
+            EXPECT_TRUE(err.endsWith(": a running editor is writing it\n")) << err.toStdString();
+        }
+        QCoreApplication::setApplicationName(name);
         child.kill();  // SIGKILL, or TerminateProcess: no chance to save anything
         ASSERT_TRUE(child.waitForFinished(10000));
         EXPECT_EQ(child.exitStatus(), QProcess::CrashExit);
