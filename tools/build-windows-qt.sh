@@ -363,52 +363,47 @@ stage_qtbase() {
 }
 
 # ---------------------------------------------------------------- libpng
-stage_libpng() {
-  stamp_require sources
-  stamp_require toolchain
-  local key build=$cache/build/libpng
-  key=$(printf 'libpng1.6 %s\n%s\ntoolchain %s\n' \
-    "$(src_version libpng1.6)" "$(mingw_versions)" "$(cat "$stamps/toolchain.key")")
-  if [ $force -eq 0 ] && stamp_matches libpng "$key" && [ -f "$deps_prefix/lib/libpng16.a" ]; then
-    say "libpng: up to date"
+# Builds a static library with CMake into the deps prefix, unless its key matches:
+#   static_dep NAME SOURCE LIBRARY KEY [CMAKE FLAGS...]
+static_dep() {
+  local name=$1 source=$2 library=$3 key=$4 build=$cache/build/$1
+  shift 4
+  if [ $force -eq 0 ] && stamp_matches "$name" "$key" && [ -f "$deps_prefix/lib/$library" ]; then
+    say "$name: up to date"
     return 0
   fi
   rm -rf "$build"
-  logged heavy cmake -S "$cache/src/libpng" -B "$build" -G Ninja \
+  logged heavy cmake -S "$source" -B "$build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
     -DCMAKE_INSTALL_PREFIX="$deps_prefix" \
-    -DCMAKE_BUILD_TYPE=Release \
-    -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF \
-    -DSKIP_INSTALL_PROGRAMS=ON -DSKIP_INSTALL_EXECUTABLES=ON
+    -DCMAKE_BUILD_TYPE=Release "$@"
   logged heavy cmake --build "$build" --parallel "$jobs"
   logged heavy cmake --install "$build"
-  [ -f "$deps_prefix/lib/libpng16.a" ] || die "libpng16.a is missing after the install"
+  [ -f "$deps_prefix/lib/$library" ] || die "$library is missing after the install"
   rm -rf "$build"
-  stamp_write libpng "$key"
+  stamp_write "$name" "$key"
+}
+
+stage_libpng() {
+  stamp_require sources
+  stamp_require toolchain
+  local key
+  key=$(printf 'libpng1.6 %s\n%s\ntoolchain %s\n' \
+    "$(src_version libpng1.6)" "$(mingw_versions)" "$(cat "$stamps/toolchain.key")")
+  static_dep libpng "$cache/src/libpng" libpng16.a "$key" \
+    -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF \
+    -DSKIP_INSTALL_PROGRAMS=ON -DSKIP_INSTALL_EXECUTABLES=ON
 }
 
 # ---------------------------------------------------------------- googletest
 stage_googletest() {
   stamp_require toolchain
-  local key build=$cache/build/googletest
+  local key
   [ -f /usr/src/googletest/CMakeLists.txt ] || die "/usr/src/googletest is missing (run the packages stage)"
   key=$(printf 'googletest %s\n%s\ntoolchain %s\n' \
     "$(pkg_version googletest)" "$(mingw_versions)" "$(cat "$stamps/toolchain.key")")
-  if [ $force -eq 0 ] && stamp_matches googletest "$key" && [ -f "$deps_prefix/lib/libgtest.a" ]; then
-    say "googletest: up to date"
-    return 0
-  fi
-  rm -rf "$build"
-  logged heavy cmake -S /usr/src/googletest -B "$build" -G Ninja \
-    -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-    -DCMAKE_INSTALL_PREFIX="$deps_prefix" \
-    -DCMAKE_BUILD_TYPE=Release \
+  static_dep googletest /usr/src/googletest libgtest.a "$key" \
     -DBUILD_SHARED_LIBS=OFF -DBUILD_GMOCK=ON -DINSTALL_GTEST=ON
-  logged heavy cmake --build "$build" --parallel "$jobs"
-  logged heavy cmake --install "$build"
-  [ -f "$deps_prefix/lib/libgtest.a" ] || die "libgtest.a is missing after the install"
-  rm -rf "$build"
-  stamp_write googletest "$key"
 }
 
 # ---------------------------------------------------------------- check
