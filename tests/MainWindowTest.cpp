@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
@@ -62,7 +63,11 @@ TEST_F(MainWindowTest, TheEditorKeepsItsPlaceBesideTheStripInStepWithTheViewMenu
     EXPECT_EQ(window->windowTitle(), "Krellon Boards Editor");
     Form1& f = Editor();
     EXPECT_EQ(f.size(), QSize(754, 575));
-    EXPECT_EQ(window->centralWidget(), &f);
+    // The client area in full at the window's first size, with nothing to scroll.
+    auto* client = qobject_cast<QScrollArea*>(window->centralWidget());
+    ASSERT_NE(client, nullptr);
+    EXPECT_EQ(client->widget(), &f);
+    EXPECT_EQ(client->viewport()->size(), f.size());
     EXPECT_GE(f.mapTo(window.get(), QPoint(0, 0)).y(), window->menuBar()->height());
     // The strip beside the editor, shown or not, leaves its controls where they are.
     BoardStrip* strip = window->strip();
@@ -180,7 +185,7 @@ TEST_F(MainWindowTest, TheMenusKeysDoWhatTheControlsDo) {
     window->action("clearBoard")->trigger();
     EXPECT_EQ(window->action("undo")->text(), "Undo Clear Board");
     EXPECT_EQ(f.BrickGrid(1, 2, 2), 0);
-    key(Qt::CTRL | Qt::Key_S);
+    window->action("saveToKrelEdit")->trigger();
     EXPECT_EQ(f.BoardSetFile, "KrelEdit.bds");
     EXPECT_EQ(window->fileStatus->text(), "KrelEdit.bds");
     EXPECT_EQ(window->modifiedStatus->text(), "");

@@ -117,7 +117,7 @@ TEST_F(OpenAndSaveAsTest, AStartSetOpensAndSaveAsWritesInTheWorkingFolderAndRefu
     EXPECT_EQ(f.BoardSetFile, "mine.bds");
 
     // Save to KrelEdit.bds goes on writing KrelEdit.bds.
-    window->action("save")->trigger();
+    window->action("saveToKrelEdit")->trigger();
     EXPECT_EQ(f.BoardSetFile, "KrelEdit.bds");
     EXPECT_EQ(folder.read("KrelEdit.bds"), folder.read("mine.bds"));
 }

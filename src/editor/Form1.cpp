@@ -133,8 +133,12 @@ void Form1::Form_Load() {
         }
     }
 
-    // Nothing to open: a new set of one empty board over the first listed image files that
-    // a board set file can name.
+    // Nothing to open: a new set.
+    NewBoardSet();
+}
+
+void Form1::NewBoardSet() {
+    // One empty board over the first listed image files that a board set file can name.
     BoardSetContent set;
     for (ComboBox* list : {Combo5, Combo4}) {
         for (int i = 0; i < list->ListCount(); ++i) {

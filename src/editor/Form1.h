@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <utility>
+#include <vector>
 
 #include "formats/BoardSetFile.h"
 #include "formats/Colour.h"
@@ -111,6 +113,9 @@ public:
     // Works in the current folder afresh: every list rebuilt by the start-up scans, then set
     // (or, as at start, the first listed set) opened.
     void Rescan(const QString& set = {});
+    // Shows a new set with no file yet: one empty board over the first brick and background
+    // set files of the lists, empty names, a new history.
+    void NewBoardSet();
     // Writes the set to name, a file of the working folder, which then is the open set; its
     // history stays, with this as its clean state. False, with the reason shown, on failure.
     bool SaveAs(const QString& name);
@@ -186,6 +191,17 @@ public:
     // Shows board b (1 to BoardCount) as stepping to it does.
     void ShowBoard(int b);
 
+    // --- The view beyond the original ---
+    static constexpr int kMinZoom = 1;
+    static constexpr int kMaxZoom = 4;
+    // The board is shown at Zoom x, every board pixel a Zoom x Zoom block.
+    int Zoom = 1;
+    // Shows the board at zoom (clamped to 1..4); the controls right of and below the board
+    // move out of its way, and the window grows by as much. At 1x everything is where it was.
+    void SetZoom(int zoom);
+    // Makes brick k (1 to BrickCount) the selected brick, as a click on its palette slot does.
+    void SelectBrick(int k);
+
 signals:
     // A set was shown from board 1: read, reset or read back after a save.
     void SetShown();
@@ -210,6 +226,8 @@ private:
     void ShowOtherBoard();
     void DrawSelectedBrick();
     bool BackgroundAvailable(std::int32_t b) const;
+    // The controls' places at 1x, taken at the first zoom; the surfaces keep their own.
+    std::vector<std::pair<QWidget*, QPoint>> homes_;
 };
 
 }  // namespace krellon

@@ -3,8 +3,11 @@
 
 #include <QHelpEvent>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QToolTip>
+#include <algorithm>
+#include <cmath>
 
 #include "render/Colours.h"
 #include "render/Raster.h"
@@ -23,7 +26,30 @@ void PictureBox::Move(int left, int top, int width, int height) {
         image_ = QImage(width, height, QImage::Format_RGB32);
         image_.fill(ToRgb(backColour_));
     }
-    setGeometry(left, top, width, height);
+    home_ = QPoint(left, top);
+    setGeometry(left + origin_.x(), top + origin_.y(), width * scale_, height * scale_);
+}
+
+void PictureBox::SetOrigin(QPoint offset) {
+    origin_ = offset;
+    move(home_ + origin_);
+}
+
+void PictureBox::SetScale(int scale) {
+    scale_ = std::clamp(scale, 1, 4);
+    resize(image_.width() * scale_, image_.height() * scale_);
+    update();
+}
+
+QPointF PictureBox::ToImage(QPointF at) const {
+    if (scale_ == 1) {
+        return at;
+    }
+    return {std::floor(at.x() / scale_), std::floor(at.y() / scale_)};
+}
+
+void PictureBox::RefreshRect(const QRect& imageRect) {
+    update(QRect(imageRect.topLeft() * scale_, imageRect.size() * scale_));
 }
 
 void PictureBox::Cls() {
@@ -60,9 +86,22 @@ void PictureBox::Refresh() {
     update();
 }
 
-void PictureBox::paintEvent(QPaintEvent*) {
+void PictureBox::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    painter.drawImage(0, 0, image_);
+    if (scale_ == 1) {
+        painter.drawImage(event->rect(), image_, event->rect());
+    } else {
+        // Only the blocks of the exposed region, each image pixel k x k with no smoothing.
+        const QRect exposed = event->rect();
+        const QRect source(exposed.left() / scale_, exposed.top() / scale_,
+                           exposed.width() / scale_ + 2, exposed.height() / scale_ + 2);
+        const QRect clipped = source.intersected(image_.rect());
+        painter.drawImage(QRect(clipped.topLeft() * scale_, clipped.size() * scale_), image_,
+                          clipped);
+    }
+    if (Overlay) {
+        Overlay(painter, scale_);
+    }
 }
 
 void PictureBox::mousePressEvent(QMouseEvent* event) {
@@ -82,14 +121,15 @@ void PictureBox::mousePressEvent(QMouseEvent* event) {
             break;
     }
     pressed_ = event->button() == Qt::LeftButton;
-    const QPointF p = event->position();
+    pressModifiers_ = event->modifiers();
+    const QPointF p = ToImage(event->position());
     RunHandler(this, [&] {
         emit mouseDown(button, static_cast<float>(p.x()), static_cast<float>(p.y()));
     });
 }
 
 void PictureBox::mouseMoveEvent(QMouseEvent* event) {
-    const QPoint at = event->position().toPoint();
+    const QPoint at = ToImage(event->position()).toPoint();
     RunHandler(this, [&] { emit mouseMoved(at); });
 }
 
@@ -98,7 +138,7 @@ void PictureBox::mouseReleaseEvent(QMouseEvent* event) {
     const bool click = pressed_ && event->button() == Qt::LeftButton &&
                        rect().contains(event->position().toPoint());
     pressed_ = false;
-    const QPoint at = event->position().toPoint();
+    const QPoint at = ToImage(event->position()).toPoint();
     RunHandler(this, [&] { emit mouseUp(at); });
     if (click) {
         RunHandler(this, [&] { emit clicked(); });
@@ -108,7 +148,8 @@ void PictureBox::mouseReleaseEvent(QMouseEvent* event) {
 bool PictureBox::event(QEvent* event) {
     if (event->type() == QEvent::ToolTip && ToolTipAt) {
         auto* help = static_cast<QHelpEvent*>(event);
-        const QString tip = ToolTipAt(help->pos().x(), help->pos().y());
+        const QPoint at = ToImage(help->pos()).toPoint();
+        const QString tip = ToolTipAt(at.x(), at.y());
         if (tip.isEmpty()) {
             QToolTip::hideText();
             event->ignore();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QPainter>
 #include <QWidget>
 #include <array>
 #include <cstdint>
@@ -43,6 +44,23 @@ public:
     // Puts the image on the screen.
     void Refresh();
 
+    // Moves the surface's place by offset in its parent, now and at every Move to come: its
+    // parent's layout has grown around it.
+    void SetOrigin(QPoint offset);
+    // The place Move gave, before any origin.
+    QPoint Home() const { return home_; }
+    // Shows the image with every pixel a scale x scale block (1 to 4); mouse positions and
+    // tooltips then come in the image's pixels. Drawing goes on in the image's pixels.
+    void SetScale(int scale);
+    int Scale() const { return scale_; }
+    // The keyboard modifiers held at the last mouse press.
+    Qt::KeyboardModifiers PressModifiers() const { return pressModifiers_; }
+    // Drawn over the image on the screen only, never into it: painter in the widget's pixels,
+    // with the scale in use.
+    std::function<void(QPainter& painter, int scale)> Overlay;
+    // Repaints the screen over the rectangle of image pixels (a cell cursor moving, say).
+    void RefreshRect(const QRect& imageRect);
+
     QImage& image() { return image_; }
     const QImage& image() const { return image_; }
 
@@ -68,8 +86,15 @@ protected:
     bool event(QEvent* event) override;
 
 private:
+    // A widget position in the image's pixels: as delivered at 1x, else the block it lies in.
+    QPointF ToImage(QPointF at) const;
+
     QImage image_;
     ColourValue backColour_;
+    int scale_ = 1;
+    QPoint home_;    // the place Move gave, in the parent's pixels
+    QPoint origin_;  // added to it by the parent's layout
+    Qt::KeyboardModifiers pressModifiers_;
     bool pressed_ = false;
 };
 

@@ -15,6 +15,20 @@
 
 namespace krellon {
 
+namespace {
+
+// The same pixmap selected as not: the selected board is marked by its frame, never by a tint
+// over its colours.
+QIcon ThumbnailIcon(const QImage& thumbnail) {
+    const QPixmap pixmap = QPixmap::fromImage(thumbnail);
+    QIcon icon;
+    icon.addPixmap(pixmap, QIcon::Normal);
+    icon.addPixmap(pixmap, QIcon::Selected);
+    return icon;
+}
+
+}  // namespace
+
 BoardStripList::BoardStripList(QWidget* parent) : QListWidget(parent) {
     setViewMode(QListView::ListMode);
     setFlow(QListView::TopToBottom);
@@ -25,6 +39,9 @@ BoardStripList::BoardStripList(QWidget* parent) : QListWidget(parent) {
     setDefaultDropAction(Qt::MoveAction);
     setContextMenuPolicy(Qt::CustomContextMenu);
     setSpacing(2);
+    setStyleSheet(
+        "QListWidget::item:selected { background: transparent; color: palette(text); "
+        "border: 2px solid palette(highlight); }");
 }
 
 int BoardStripList::dropTarget(int from, int row, DropAt at, int count) {
@@ -93,9 +110,13 @@ BoardStrip::BoardStrip(Form1* editor, QMenu* boardMenu, QWidget* parent)
         showCurrent();
         scheduleRefresh();
     });
-    connect(list, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
-        const int b = list->row(item) + 1;
-        RunHandler(editor_, [this, b] { editor_->ShowBoard(b); });
+    // The strip's current board is always the board shown: a click, the arrow keys, Home and
+    // End show the board they move to.
+    connect(list, &QListWidget::currentRowChanged, this, [this](int row) {
+        const int b = row + 1;
+        if (!updating_ && row >= 0 && b != editor_->CurrentBoard) {
+            RunHandler(editor_, [this, b] { editor_->ShowBoard(b); });
+        }
     });
     connect(list, &BoardStripList::moveRequested, this, [this](int from, int to) {
         RunHandler(editor_, [this, from, to] {
@@ -160,12 +181,15 @@ void BoardStrip::updateRows(int first, int last) {
     scheduled_ = false;
     lastDrawn_ = 0;
     const int count = editor_->Document->boardCount();
+    // Rows come and go here with the set; the current row they leave is no pick.
+    updating_ = true;
     while (list->count() > count) {
         delete list->takeItem(list->count() - 1);
     }
     while (list->count() < count) {
         list->addItem(new QListWidgetItem);
     }
+    updating_ = false;
     thumbnails_.resize(static_cast<std::size_t>(count));
     bool pending = false;
     for (int b = 1; b <= count; ++b) {
@@ -182,7 +206,7 @@ void BoardStrip::updateRows(int first, int last) {
             // reads "Hidden" then shows unlike a full repaint until the board is painted again.
             QImage shown = render::Thumbnail(editor_->Picture1->image());
             if (item->data(Qt::UserRole).isValid() || shown != current_ || item->icon().isNull()) {
-                item->setIcon(QIcon(QPixmap::fromImage(shown)));
+                item->setIcon(ThumbnailIcon(shown));
                 item->setData(Qt::UserRole, QVariant());
             }
             current_ = std::move(shown);
@@ -204,7 +228,7 @@ void BoardStrip::showThumbnail(int b) {
     QListWidgetItem* item = list->item(b - 1);
     const QImage& thumbnail = thumbnails_[static_cast<std::size_t>(b - 1)];
     if (!thumbnail.isNull() && (!item->data(Qt::UserRole).isValid() || item->icon().isNull())) {
-        item->setIcon(QIcon(QPixmap::fromImage(thumbnail)));
+        item->setIcon(ThumbnailIcon(thumbnail));
         item->setData(Qt::UserRole, true);
     }
 }

@@ -40,7 +40,8 @@ protected:
 // View > Boards: every board of the set as a thumbnail of the board as the editor shows it
 // (its display mode and hidden-brick state), a fifth of its size, with its number: the current
 // board from the editor's picture of it, the others as showing them paints them. The current
-// board is highlighted and kept in view; a click shows a board, a drag moves one (one step),
+// board is framed and kept in view, and moving the current row shows that board; a drag moves
+// one (one step),
 // a right click offers the Board menu. Thumbnails follow every step and come from the editor's
 // look; only the boards a step changed are drawn again, and all of them when the look changed.
 class BoardStrip : public QDockWidget {
@@ -85,6 +86,7 @@ private:
     render::BoardLook* look_;
     QMenu* boardMenu_;
     bool scheduled_ = false;
+    bool updating_ = false;  // the strip itself is adding or removing rows
     bool batchScheduled_ = false;
     int lastDrawn_ = 0;
     // Thumbnails by board, from board 1; a null one is drawn at the next refresh.

@@ -13,6 +13,7 @@
 #include "platform/Handlers.h"
 #include "platform/PictureBox.h"
 #include "render/Colours.h"
+#include "storage/StatusNotices.h"
 
 namespace krellon {
 
@@ -97,12 +98,79 @@ void BoardTools::paintCells(const std::vector<QPoint>& cells) {
 }
 
 void BoardTools::press(int button, float x, float y) {
-    if (tool_ == Tool::Press) {
+    const QPoint at = QPointF(x, y).toPoint();
+    // A middle press, or Alt with the left button, picks the cell's brick and places nothing.
+    if (button == 4 || (button == 1 && (board_->PressModifiers() & Qt::AltModifier))) {
+        pick(at);
+        return;
+    }
+    if (tool_ == Tool::Press && !mirror) {
         editor_->Picture1_MouseDown(button, x, y);
         return;
     }
     editor_->Picture1->setFocus();
-    press(button, QPointF(x, y).toPoint());
+    if (tool_ == Tool::Press) {
+        // The press's cell as the editor's handler finds it, and its mirror cell, in one step.
+        const QPoint rounded(static_cast<int>(std::lrint(x)), static_cast<int>(std::lrint(y)));
+        if (const auto cell = cellAt(rounded); cell && (button == 1 || button == 2)) {
+            placeCells(button, {*cell});
+        }
+        return;
+    }
+    press(button, at);
+}
+
+void BoardTools::pick(QPoint at) {
+    const auto cell = cellAt(at);
+    if (!cell) {
+        return;
+    }
+    const std::int32_t code = editor_->BrickGrid(editor_->CurrentBoard, cell->x(), cell->y());
+    const QString where = QString("Column %1, row %2").arg(cell->x() + 1).arg(cell->y() + 1);
+    if (code < 1 || code > editor_->BrickCount()) {
+        ShowStatus(where + (code == 0 ? " is empty" : " holds no brick of the set") +
+                   ": no brick picked");
+        return;
+    }
+    editor_->SelectBrick(code);
+    ShowStatus(QString("Picked brick %1, %2").arg(code).arg(editor_->BrickNames()[code]));
+}
+
+void BoardTools::placeCells(int button, const std::vector<QPoint>& cells) {
+    QString label;
+    switch (tool_) {
+        case Tool::Press:
+            label = button == 1 && editor_->SelectedBrick != 0 ? "Place Brick" : "Remove Brick";
+            break;
+        case Tool::Brush:
+            label = "Brush Stroke";
+            break;
+        case Tool::Rectangle:
+            label = "Rectangle";
+            break;
+        case Tool::Fill:
+            label = "Fill";
+            break;
+    }
+    endStroke();
+    button_ = button;
+    const auto edits = editsFor(cells, selectedCode());
+    button_ = 0;
+    editor_->Document->setCells(editor_->CurrentBoard, edits, label);
+}
+
+void BoardTools::apply(int button, QRect cells) {
+    if (cells.width() == 1 && cells.height() == 1 && tool_ == Tool::Fill) {
+        press(button, QPoint(cells.left() * 30, cells.top() * 15));
+        return;
+    }
+    std::vector<QPoint> all;
+    for (int c = cells.left(); c <= cells.right(); ++c) {
+        for (int r = cells.top(); r <= cells.bottom(); ++r) {
+            all.emplace_back(c, r);
+        }
+    }
+    placeCells(button, all);
 }
 
 void BoardTools::press(int button, QPoint at) {

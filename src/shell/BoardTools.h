@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QPoint>
+#include <QRect>
 #include <QString>
 #include <optional>
 #include <vector>
@@ -17,7 +18,8 @@ class Form1;
 class PictureBox;
 
 // The painting tools of the board picture: the one route of presses on the board. Press is
-// the original's press, the editor's own handler, untouched; Brush
+// the original's press, the editor's own handler, untouched (with Mirror Painting on, the
+// tools make its change and the mirror cell's in one step); Brush
 // paints every cell a drag crosses, Rectangle fills the rectangle a drag spans, Fill fills the
 // region of like cells around the pressed one; with Mirror Painting each change is made to the
 // mirror cell too. A right button empties instead of placing SelectedBrick. Each stroke is one
@@ -39,14 +41,20 @@ public:
     // Ends a stroke under way as it stands (focus lost, a dialog opened); cancels a rectangle.
     void endStroke();
 
-    // The mouse on the board picture, at a position in its pixels; button 1 left, 2 right.
-    // The raw position goes to the editor's handler under Press, as the toolkit delivered it.
+    // The mouse on the board picture, at a position in its pixels; button 1 left, 2 right,
+    // 4 middle. The raw position goes to the editor's handler under Press, as the toolkit
+    // delivered it; a middle press or Alt with the left button picks the cell's brick.
     void press(int button, float x, float y);
     void press(int button, QPoint at);
     void move(QPoint at);
     void release(QPoint at);
     // Escape: the rectangle under way is dropped.
     void cancel();
+    // The keyboard's Space (button 1) or Delete (button 2) on cells, a rectangle of cells:
+    // one cell is pressed as the active tool presses it, more are filled; one step.
+    void apply(int button, QRect cells);
+    // Makes the brick of the cell under a position the selected brick; places nothing.
+    void pick(QPoint at);
 
 signals:
     void toolChanged(BoardTools::Tool tool);
@@ -62,6 +70,8 @@ private:
     std::vector<CellEdit> editsFor(const std::vector<QPoint>& cells, std::int32_t code) const;
     std::int32_t selectedCode() const;
     void paintCells(const std::vector<QPoint>& cells);
+    // Sets cells (and their mirror cells) as button does, in one step named after the tool.
+    void placeCells(int button, const std::vector<QPoint>& cells);
     // Redraws the cells of the rectangle between two cells as they are, without an outline.
     void redrawRectangle(QPoint a, QPoint b);
     void outlineRectangle(QPoint a, QPoint b);

@@ -11,10 +11,12 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QStatusBar>
 #include <QUndoStack>
 
 #include "BackupsDialog.h"
+#include "BoardKeyboard.h"
 #include "BoardStrip.h"
 #include "BoardTools.h"
 #include "ExplorerLink.h"
@@ -45,7 +47,15 @@ MainWindow::MainWindow(QWidget* parent, const QString& startSet)
     : QMainWindow(parent), session_(std::make_unique<EditorSession>()) {
     editor_ = std::make_unique<Form1>(session_->document(), session_->look(), this, startSet);
     tools_ = std::make_unique<BoardTools>(editor_.get());
-    setCentralWidget(editor_.get());
+    keyboard_ = std::make_unique<BoardKeyboard>(editor_.get(), tools_.get());
+    // The client area keeps its size and its controls' places; where the window is smaller
+    // than it (a zoomed board, say) it scrolls.
+    scroll_ = new QScrollArea(this);
+    scroll_->setObjectName("clientArea");
+    scroll_->setFrameShape(QFrame::NoFrame);
+    scroll_->setWidget(editor_.get());
+    scroll_->viewport()->installEventFilter(this);
+    setCentralWidget(scroll_);
     LinkExplorer(editor_.get());
     setWindowTitle(editor_->windowTitle());
     createMenus();
@@ -58,17 +68,37 @@ MainWindow::MainWindow(QWidget* parent, const QString& startSet)
     boards->setText("&Boards");
     viewMenu_->addSeparator();
     viewMenu_->addAction(boards);
-    // The client area has the editor's fixed size; the window fits around it.
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    createToolBar();
+    // The window opens with the whole client area in sight; it can then be made any size.
+    scroll_->setMinimumSize(editor_->size());
+    layout()->activate();
+    resize(sizeHint().expandedTo(minimumSizeHint()));
+    scroll_->setMinimumSize(0, 0);
 
-    // The board and the palette take the keyboard focus, so that the editor's keys reach it;
-    // the board has it at start.
+    // Tab reaches the board and the palette, and so do presses; the board has the keyboard at
+    // start.
     for (PictureBox* picture : {editor_->Picture1, editor_->Picture2}) {
-        picture->setFocusPolicy(Qt::ClickFocus);
+        picture->setFocusPolicy(Qt::StrongFocus);
         picture->setMouseTracking(true);
         picture->installEventFilter(this);
     }
     editor_->Picture1->setFocus();
+    for (ComboBox* list :
+         {editor_->Combo1, editor_->Combo2, editor_->Combo3, editor_->Combo4, editor_->Combo5}) {
+        returnKeyboardAfterPick(list);
+    }
+    // The pointer's text follows a press at once, and every change under it.
+    connect(editor_->Picture1, &PictureBox::mouseDown, this, [this](int, float x, float y) {
+        boardPointer_ = QPointF(x, y).toPoint();
+        pointerStatus->setText(editor_->BoardToolTip(boardPointer_->x(), boardPointer_->y()));
+    });
+    connect(document(), &BoardSetDocument::changed, this, [this] {
+        if (boardPointer_) {
+            pointerStatus->setText(editor_->BoardToolTip(boardPointer_->x(), boardPointer_->y()));
+        }
+    });
+    connect(editor_->Picture2, &PictureBox::mouseDown, editor_->Picture2,
+            qOverload<>(&QWidget::update));
 
     // Every set shown tells the journal which set is open; the first was read already.
     connect(editor_.get(), &Form1::SetShown, this, [this] {
@@ -102,24 +132,28 @@ void MainWindow::createMenus() {
     createViewMenu();
     createToolsMenu();
     QMenu* help = menuBar()->addMenu("&Help");
+    addEntry(help, "keysAndMouse", "&Keys and Mouse", QKeySequence::HelpContents,
+             [this] { showKeys(); });
     addEntry(help, "about", "&About", {}, [this] { showAbout(); });
 }
 
 void MainWindow::createFileMenu() {
     QMenu* file = menuBar()->addMenu("&File");
+    addEntry(file, "newBoardSet", "&New Board Set", QKeySequence(Qt::CTRL | Qt::Key_N),
+             [this] { newBoardSet(); });
     addEntry(file, "openBoardSet", "&Open Board Set…", QKeySequence(Qt::CTRL | Qt::Key_O),
              [this] { openBoardSet(); });
     addEntry(file, "openFolder", "Open &Folder…", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O),
              [this] { openFolder(); });
     file->addSeparator();
-    addEntry(file, "save", "&Save to KrelEdit.bds", QKeySequence(Qt::CTRL | Qt::Key_S),
-             [this] { editor_->Command4_Click(); });
+    addEntry(file, "save", "&Save", QKeySequence(Qt::CTRL | Qt::Key_S), [this] { save(); });
     addEntry(file, "saveAs", "Save &As…", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
              [this] { saveAs(); });
+    addEntry(file, "saveToKrelEdit", "Save to &KrelEdit.bds", {},
+             [this] { editor_->Command4_Click(); });
     file->addSeparator();
     addEntry(file, "restoreUnsaved", "&Restore Unsaved Changes",
-             QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R),
-             [this] { session_->journal()->restoreUnsavedWork(); })
+             QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R), [this] { restoreUnsaved(); })
         ->setEnabled(false);
     file->addSeparator();
     addEntry(file, "backups", "&Backups…", {}, [this] { showBackups(); });
@@ -223,6 +257,7 @@ void MainWindow::createViewMenu() {
         }
     });
     connect(check, &QCheckBox::toggled, showHidden, &QAction::setChecked);
+    createZoomEntries(view);
 }
 
 void MainWindow::createToolsMenu() {
@@ -253,7 +288,10 @@ void MainWindow::createToolsMenu() {
     mirror->setObjectName("mirror");
     mirror->setShortcut(QKeySequence(Qt::Key_M));
     mirror->setCheckable(true);
-    connect(mirror, &QAction::toggled, this, [this](bool on) { tools_->mirror = on; });
+    connect(mirror, &QAction::toggled, this, [this](bool on) {
+        tools_->mirror = on;
+        mirrorStatus->setVisible(on);
+    });
     addEntry(tools, "flipLeftRight", "Flip &Left-Right", QKeySequence(Qt::Key_X),
              [this] { BoardEdits::flipLeftRight(*document(), editor_->CurrentBoard); });
     addEntry(tools, "flipTopBottom", "Flip &Top-Bottom", QKeySequence(Qt::Key_Y),
@@ -268,6 +306,8 @@ void MainWindow::createStatusBar() {
     modifiedStatus = new QLabel(this);
     pointerStatus = new QLabel(this);
     toolStatus = new QLabel("Tool: Press", this);
+    mirrorStatus = new QLabel("Mirror", this);
+    mirrorStatus->hide();
     unsavedStatus = new QLabel(this);
     restoreButton = new QPushButton("Restore", this);
     restoreButton->setAutoDefault(false);
@@ -301,6 +341,7 @@ void MainWindow::createStatusBar() {
             [this](const QString& text) { statusBar()->showMessage(text); });
     statusBar()->addPermanentWidget(pointerStatus);
     statusBar()->addPermanentWidget(toolStatus);
+    statusBar()->addPermanentWidget(mirrorStatus);
     statusBar()->addPermanentWidget(fileStatus);
     statusBar()->addPermanentWidget(modifiedStatus);
     connect(&Notices(), &StatusNotices::message, this,
@@ -341,14 +382,60 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseMove) {
         const QPoint p = static_cast<QMouseEvent*>(event)->position().toPoint();
         if (watched == editor_->Picture1) {
-            pointerStatus->setText(editor_->BoardToolTip(p.x(), p.y()));
+            // In board pixels, whatever the zoom.
+            const int k = editor_->Picture1->Scale();
+            boardPointer_ = QPoint(p.x() < 0 ? (p.x() - k + 1) / k : p.x() / k,
+                                   p.y() < 0 ? (p.y() - k + 1) / k : p.y() / k);
+            pointerStatus->setText(editor_->BoardToolTip(boardPointer_->x(), boardPointer_->y()));
         } else if (watched == editor_->Picture2) {
             pointerStatus->setText(editor_->PaletteToolTip(p.x(), p.y()));
         }
     } else if (event->type() == QEvent::Leave) {
         pointerStatus->clear();
+        if (watched == editor_->Picture1) {
+            boardPointer_.reset();
+        }
+    } else if (event->type() == QEvent::MouseButtonRelease || event->type() == QEvent::KeyPress) {
+        if (auto* list = watched->property("pickList").value<QObject*>()) {
+            list->setProperty("pickedWithMouse", event->type() == QEvent::MouseButtonRelease);
+        }
+    } else if (event->type() == QEvent::Wheel && watched == scroll_->viewport() &&
+               zoomByWheel(static_cast<QWheelEvent*>(event))) {
+        return true;
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::returnKeyboardAfterPick(ComboBox* list) {
+    // A release over the open list is a pick with the mouse (the filter sees it before the
+    // list does); a pick with the keys, or typing in the text field, keeps the keyboard there.
+    list->view()->viewport()->installEventFilter(this);
+    list->view()->viewport()->setProperty("pickList", QVariant::fromValue<QObject*>(list));
+    connect(list, qOverload<int>(&QComboBox::activated), this, [this, list] {
+        if (list->property("pickedWithMouse").toBool()) {
+            list->setProperty("pickedWithMouse", false);
+            editor_->Picture1->setFocus(Qt::OtherFocusReason);
+        }
+    });
+}
+
+void MainWindow::restoreUnsaved() {
+    const BoardSetContent before = document()->content();
+    if (!session_->journal()->restoreUnsavedWork()) {
+        return;
+    }
+    // The first board the restore changed is shown.
+    const BoardSetContent& after = document()->content();
+    for (int b = 1; b <= document()->boardCount(); ++b) {
+        if (b > static_cast<int>(before.boards.size()) ||
+            !(before.boards[static_cast<std::size_t>(b - 1)] ==
+              after.boards[static_cast<std::size_t>(b - 1)])) {
+            editor_->ShowBoard(b);
+            statusBar()->showMessage(QString("Restored unsaved changes; board %1 shown").arg(b));
+            return;
+        }
+    }
+    statusBar()->showMessage("Restored unsaved changes");
 }
 
 void MainWindow::showAbout() {
@@ -390,8 +477,30 @@ void MainWindow::showImageFile(const QString& file) {
     OpenExplorer(editor_.get(), file, 1);
 }
 
+void MainWindow::save() {
+    const QString file = editor_->BoardSetFile;
+    if (file.isEmpty()) {
+        saveAs();
+        return;
+    }
+    // In place: the board shown, the history and the tool stay; a failure says why and
+    // leaves the set modified.
+    if (editor_->SaveAs(file)) {
+        statusBar()->showMessage("Saved " + ShownFileName(file));
+    }
+}
+
+void MainWindow::newBoardSet() {
+    tools_->endStroke();
+    editor_->NewBoardSet();
+    statusBar()->showMessage("New board set");
+}
+
 void MainWindow::saveAs() {
-    QString path = FileDialog(this, FileDialogKind::Save, "Save As", QDir::currentPath(),
+    // The open file's name is proposed.
+    const QString& open = editor_->BoardSetFile;
+    QString path = FileDialog(this, FileDialogKind::Save, "Save As",
+                              open.isEmpty() ? QDir::currentPath() : QDir::current().filePath(open),
                               "Board sets (*.bds)");
     if (path.isEmpty()) {
         return;
@@ -410,7 +519,9 @@ void MainWindow::saveAs() {
                kCaption);
         return;
     }
-    editor_->SaveAs(file.fileName());
+    if (editor_->SaveAs(file.fileName())) {
+        statusBar()->showMessage("Saved " + ShownFileName(file.fileName()));
+    }
 }
 
 void MainWindow::showBackups() {

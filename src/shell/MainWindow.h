@@ -2,6 +2,9 @@
 
 #include <QMainWindow>
 #include <memory>
+#include <optional>
+
+#include "BoardKeyboard.h"
 
 #include "BoardStrip.h"
 #include "BoardTools.h"
@@ -11,11 +14,15 @@
 class QAction;
 class QLabel;
 class QPushButton;
+class QScrollArea;
+class QWheelEvent;
 
 namespace krellon {
 
+class BoardKeyboard;
 class BoardSetDocument;
 class BoardStrip;
+class ComboBox;
 class BoardTools;
 class EditJournalKeeper;
 class Form1;
@@ -38,9 +45,12 @@ public:
     BoardTools* tools() const { return tools_.get(); }
     BoardStrip* strip() const { return strip_.get(); }
 
-    // File > Open Board Set…, Open Folder…, Save As….
+    // File > New Board Set, Open Board Set…, Open Folder…, Save, Save As….
+    void newBoardSet();
     void openBoardSet();
     void openFolder();
+    // The open set to its own file; a new set asks for a name as Save As does.
+    void save();
     void saveAs();
     // Makes folder the working folder and runs the start-up scans again, then opens set (a
     // file of that folder) or the first listed one. False, changing nothing, when folder
@@ -51,12 +61,23 @@ public:
     void showImageFile(const QString& file);
     // File > Backups…: the kept earlier versions of the working folder's files.
     void showBackups();
-    // Help > About.
+    // Help > About, Keys and Mouse.
     void showAbout();
+    void showKeys();
+    // File > Restore Unsaved Changes: the set as the journal kept it, with the first board
+    // it changed shown.
+    void restoreUnsaved();
+
+    // View > Zoom In, Zoom Out, Actual Size: the board at 1x to 4x.
+    int zoom() const;
+    void setZoom(int zoom);
+    BoardKeyboard* keyboard() const { return keyboard_.get(); }
 
     // The menus' entries by their ids ("save", "newBoard", "modeBlack", "toolBrush"…).
     QAction* action(const char* id) const;
 
+    // Says "Mirror" while Mirror Painting is on.
+    QLabel* mirrorStatus = nullptr;
     // The status bar's three parts: the open file, "modified", what lies under the pointer.
     QLabel* fileStatus = nullptr;
     QLabel* modifiedStatus = nullptr;
@@ -79,6 +100,13 @@ private:
     void createViewMenu();
     void createToolsMenu();
     void createStatusBar();
+    void createZoomEntries(QMenu* view);
+    void createToolBar();
+    void updateZoomEntries();
+    // Ctrl with the wheel zooms; true when the wheel was taken.
+    bool zoomByWheel(QWheelEvent* wheel);
+    // A pick from a list with the mouse gives the keyboard back to the board.
+    void returnKeyboardAfterPick(ComboBox* list);
     // An entry of menu, found by id, that runs handler as an event handler of the editor.
     QAction* addEntry(QMenu* menu, const char* id, const QString& text, const QKeySequence& key,
                       std::function<void()> handler);
@@ -95,6 +123,12 @@ private:
     std::unique_ptr<Form1> editor_;
     std::unique_ptr<BoardTools> tools_;
     std::unique_ptr<BoardStrip> strip_;
+    std::unique_ptr<BoardKeyboard> keyboard_;
+    // The client area, scrolled where the window is smaller than it.
+    QScrollArea* scroll_ = nullptr;
+    int wheelAngle_ = 0;
+    // The last position of the pointer over the board, in board pixels.
+    std::optional<QPoint> boardPointer_;
     QMenu* boardMenu_ = nullptr;
     QMenu* viewMenu_ = nullptr;
 };
