@@ -5,6 +5,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
@@ -19,6 +20,8 @@
 #include "shell/BackupsDialog.h"
 #include "shell/BoardStrip.h"
 #include "shell/MainWindow.h"
+#include "shell/RecentFiles.h"
+#include "shell/WindowSettings.h"
 #include "storage/FileNames.h"
 #include "storage/FileWrites.h"
 #include "storage/StatusNotices.h"
@@ -203,4 +206,108 @@ TEST_F(MainWindowTest, TheMenusKeysDoWhatTheControlsDo) {
     key(Qt::CTRL | Qt::Key_Z);
     EXPECT_TRUE(f.CurrentBoardSet() == before);
     EXPECT_EQ(f.Combo3->lineEdit()->text(), "KrelEdit.bds");
+}
+
+TEST(RecentFilesTest, KeepsTheLastTenOnceEachMostRecentFirstWithEveryByteOfTheirNames) {
+    TempFolder folder;
+    RecentFiles recent;
+    for (int i = 0; i < 12; ++i) {
+        recent.add(NameFromPath(folder / ("s" + std::to_string(i) + ".bds")));
+    }
+    recent.add(NameFromPath(folder / "s5.bds"));
+    ASSERT_EQ(recent.paths().size(), RecentFiles::kLimit);
+    EXPECT_EQ(recent.paths()[0], NameFromPath(folder / "s5.bds"));
+    EXPECT_EQ(recent.paths().back(), NameFromPath(folder / "s2.bds"));  // s0, s1 dropped
+    recent.add(NameFromPath(folder / "S5.BDS"));  // another file but on Windows
+#ifndef _WIN32
+    EXPECT_EQ(recent.paths()[1], NameFromPath(folder / "s5.bds"));
+#endif
+
+    // Only the files still there stay; names that are not UTF-8 come back whole.
+#ifdef _WIN32
+    const std::string odd = "b\xc3\xa9.bds";
+    const QString shown = "b\u00e9.bds \u2014 ";
+#else
+    const std::string odd = "b\xe9\n.bds";  // not UTF-8, a line break
+    const QString shown = "b\ufffd\u23ce.bds \u2014 ";
+#endif
+    folder.write(odd, {1});
+    recent.add(NameFromPath(folder / odd));
+    EXPECT_TRUE(RecentFiles::exists(recent.paths()[0]) && !RecentFiles::exists(recent.paths()[1]));
+    EXPECT_TRUE(RecentFiles::entryText(recent.paths()[0]).startsWith(shown));
+    QSettings settings(NameFromPath(folder / "kept.ini"), QSettings::IniFormat);
+    recent.save(settings);
+    recent.removeMissing();
+    ASSERT_EQ(recent.paths().size(), 1);
+    RecentFiles read;
+    read.load(settings);
+    EXPECT_EQ(read.paths().size(), RecentFiles::kLimit);
+    EXPECT_EQ(PathFromName(read.paths()[0]), folder / odd);
+}
+
+TEST_F(MainWindowTest, OpenRecentListsTheSetsShownAndOpensOneInItsFolder) {
+    CatchMessages();
+    TempFolder other, empty;
+    other.write("x.bds", EncodeBoardSet(TestSet(3)));
+    other.write("gone.bds", EncodeBoardSet(TestSet(1)));
+    for (const std::string name : {"gone.bds", "x.bds"}) {
+        AnswerDialogs(other / name);
+        window->action("openBoardSet")->trigger();
+    }
+    AnswerDialogs(empty.path());
+    window->action("openFolder")->trigger();  // a new set, with no file to list
+    std::filesystem::remove(other / "gone.bds");
+    auto* menu = window->findChild<QMenu*>("openRecent");
+    emit menu->aboutToShow();
+    QList<QAction*> entries = menu->actions();
+    ASSERT_EQ(entries.size(), 6);  // three sets, a line, Clear Missing, Clear Recent
+    EXPECT_EQ(entries[0]->text(), "&1 x.bds \u2014 " + NameFromPath(other.path()));
+    EXPECT_EQ(entries[2]->text(), "&3 set.bds \u2014 " + NameFromPath(folder.path()));
+    EXPECT_FALSE(entries[1]->isEnabled());  // gone.bds
+
+    entries[2]->trigger();
+    EXPECT_EQ(QDir::current(), QDir(NameFromPath(folder.path())));
+    EXPECT_EQ(Editor().BoardSetFile, "set.bds");
+    EXPECT_EQ(window->recentFiles().paths()[0], NameFromPath(folder / "set.bds"));
+    window->action("clearMissing")->trigger();
+    EXPECT_EQ(window->recentFiles().paths().size(), 2);
+    window->action("clearRecent")->trigger();
+    emit menu->aboutToShow();
+    EXPECT_EQ(menu->actions().size(), 3);
+    EXPECT_FALSE(window->action("clearRecent")->isEnabled());
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(MainWindowTest, ThePlaceStripZoomAndRecentSetsComeBackButNotTheDisplayMode) {
+    const auto settings = WindowSettings::open();
+    settings->clear();
+    EXPECT_TRUE(settings->fileName().endsWith("/krellon/krellon-editor.ini"));
+    const int mode = Editor().Option1->Selected();
+    const bool hidden = Editor().Check1->isChecked();
+    window->keepSettings();
+    window->show();
+    window->move(140, 90);
+    window->resize(900, 500);
+    window->setZoom(3);
+    window->action("boards")->trigger();
+    window->action("modeBlack")->trigger();
+    window->action("showHidden")->trigger();
+    window->close();
+    const QRect place = window->geometry();
+
+    window.reset();
+    window = std::make_unique<MainWindow>();
+    window->keepSettings();
+    window->show();
+    EXPECT_EQ(window->geometry(), place);
+    EXPECT_EQ(Editor().Zoom, 3);
+    EXPECT_FALSE(window->strip()->isVisibleTo(window.get()));
+    EXPECT_EQ(Editor().Option1->Selected(), mode);
+    EXPECT_EQ(Editor().Check1->isChecked(), hidden);
+    EXPECT_EQ(window->recentFiles().paths(), QStringList{NameFromPath(folder / "set.bds")});
+    WindowSettings::save(*window, 9);
+    EXPECT_EQ(WindowSettings::restore(*window), 4);
+    settings->clear();
+    settings->sync();
+    EXPECT_EQ(WindowSettings::restore(*window), 1);
 }

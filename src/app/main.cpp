@@ -69,6 +69,8 @@ int main(int argc, char** argv) {
     // Where there is no icon theme (Windows, a bare desktop), the program's own copy.
     QApplication::setWindowIcon(QIcon::fromTheme("org.krellon.BoardEditor", BuiltInIcon()));
     krellon::MainWindow window(nullptr, start.startSet);
+    // The program itself, not every window made, reads and writes the user's settings.
+    window.keepSettings();
     window.show();
     if (!start.startImages.isEmpty()) {
         window.showImageFile(start.startImages);

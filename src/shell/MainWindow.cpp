@@ -2,6 +2,7 @@
 
 #include <QActionGroup>
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QDir>
 #include <QEvent>
 #include <QFileInfo>
@@ -20,6 +21,7 @@
 #include "BoardStrip.h"
 #include "BoardTools.h"
 #include "ExplorerLink.h"
+#include "WindowSettings.h"
 #include "app/Version.h"
 #include "document/BoardEdits.h"
 #include "document/BoardSetDocument.h"
@@ -100,11 +102,14 @@ MainWindow::MainWindow(QWidget* parent, const QString& startSet)
     connect(editor_->Picture2, &PictureBox::mouseDown, editor_->Picture2,
             qOverload<>(&QWidget::update));
 
-    // Every set shown tells the journal which set is open; the first was read already.
+    // Every set shown tells the journal which set is open and goes first in the recent list;
+    // the first was read already.
     connect(editor_.get(), &Form1::SetShown, this, [this] {
         session_->journal()->opened(std::filesystem::current_path(), editor_->BoardSetFile);
+        recordShownSet();
     });
     session_->journal()->opened(std::filesystem::current_path(), editor_->BoardSetFile);
+    recordShownSet();
 }
 
 MainWindow::~MainWindow() = default;
@@ -145,6 +150,25 @@ void MainWindow::createFileMenu() {
              [this] { openBoardSet(); });
     addEntry(file, "openFolder", "Open &Folder…", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O),
              [this] { openFolder(); });
+    recentMenu_ = file->addMenu("Open &Recent");
+    recentMenu_->setObjectName("openRecent");
+    recentMenu_->menuAction()->setObjectName("openRecent");
+    // The entries come before this separator each time the menu opens, when whether each
+    // file is still there is asked again.
+    recentEnd_ = recentMenu_->addSeparator();
+    connect(recentMenu_, &QMenu::aboutToShow, this, &MainWindow::fillRecentMenu);
+    QAction* clearMissing = recentMenu_->addAction("Clear &Missing");
+    clearMissing->setObjectName("clearMissing");
+    connect(clearMissing, &QAction::triggered, this, [this] {
+        recent_.removeMissing();
+        saveRecent();
+    });
+    QAction* clearRecent = recentMenu_->addAction("&Clear Recent");
+    clearRecent->setObjectName("clearRecent");
+    connect(clearRecent, &QAction::triggered, this, [this] {
+        recent_.clear();
+        saveRecent();
+    });
     file->addSeparator();
     addEntry(file, "save", "&Save", QKeySequence(Qt::CTRL | Qt::Key_S), [this] { save(); });
     addEntry(file, "saveAs", "Save &As…", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
@@ -471,6 +495,71 @@ void MainWindow::openBoardSet() {
     }
     const QFileInfo file(path);
     switchFolder(file.absolutePath(), NameFromPath(PathFromName(file.fileName())));
+}
+
+void MainWindow::openRecent(const QString& path) {
+    const std::filesystem::path file = PathFromName(path);
+    switchFolder(NameFromPath(file.parent_path()), NameFromPath(file.filename()));
+}
+
+void MainWindow::recordShownSet() {
+    // A new set has no file to open again.
+    if (editor_->BoardSetFile.isEmpty()) {
+        return;
+    }
+    recent_.add(
+        NameFromPath(std::filesystem::current_path() / PathFromName(editor_->BoardSetFile)));
+    saveRecent();
+}
+
+void MainWindow::fillRecentMenu() {
+    // The last showing's entries go later: one of them may be what runs now.
+    for (QAction* entry : recentMenu_->actions()) {
+        if (entry == recentEnd_) {
+            break;
+        }
+        recentMenu_->removeAction(entry);
+        entry->deleteLater();
+    }
+    const QStringList& paths = recent_.paths();
+    for (int i = 0; i < paths.size(); ++i) {
+        const QString& path = paths[i];
+        // "&1 " to "1&0 ": a digit picks the entry; an & of a name is shown, not a key.
+        const QString number = i < 9 ? QString("&%1 ").arg(i + 1) : QString("1&0 ");
+        auto* entry =
+            new QAction(number + RecentFiles::entryText(path).replace("&", "&&"), recentMenu_);
+        entry->setEnabled(RecentFiles::exists(path));
+        connect(entry, &QAction::triggered, this,
+                [this, path] { RunHandler(editor_.get(), [this, path] { openRecent(path); }); });
+        recentMenu_->insertAction(recentEnd_, entry);
+    }
+    action("clearMissing")->setEnabled(!paths.isEmpty());
+    action("clearRecent")->setEnabled(!paths.isEmpty());
+}
+
+void MainWindow::saveRecent() {
+    if (keepsSettings_) {
+        recent_.save(*WindowSettings::open());
+    }
+}
+
+void MainWindow::keepSettings() {
+    setZoom(WindowSettings::restore(*this));
+    // The sets shown before (the start set) go in front of the kept list.
+    const QStringList shown = recent_.paths();
+    recent_.load(*WindowSettings::open());
+    for (auto path = shown.rbegin(); path != shown.rend(); ++path) {
+        recent_.add(*path);
+    }
+    keepsSettings_ = true;
+    saveRecent();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (keepsSettings_) {
+        WindowSettings::save(*this, zoom());
+    }
+    QMainWindow::closeEvent(event);
 }
 
 void MainWindow::showImageFile(const QString& file) {

@@ -9,6 +9,7 @@
 #include "BoardStrip.h"
 #include "BoardTools.h"
 #include "EditorSession.h"
+#include "RecentFiles.h"
 #include "editor/Form1.h"
 
 class QAction;
@@ -52,6 +53,15 @@ public:
     // The open set to its own file; a new set asks for a name as Save As does.
     void save();
     void saveAs();
+    // File > Open Recent's entry: the set at path (absolute), in its folder, as Open Board Set
+    // opens it.
+    void openRecent(const QString& path);
+    // The sets File > Open Recent lists.
+    const RecentFiles& recentFiles() const { return recent_; }
+    // Puts back what the last run kept (the window's place, its docks, the zoom, the recent
+    // sets) and from now on keeps them: the recent sets as they change, the rest at close. A
+    // window never asked (the tests', the helper programs') reads and writes no settings.
+    void keepSettings();
     // Makes folder the working folder and runs the start-up scans again, then opens set (a
     // file of that folder) or the first listed one. False, changing nothing, when folder
     // cannot be entered.
@@ -91,6 +101,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void createMenus();
@@ -114,6 +125,12 @@ private:
     void updateStatus();
     // Edit > Paste Board and Paste as New Board: the clipboard's board, if it holds one.
     void pasteBoard(bool asNew);
+    // Puts the set shown first in the recent list.
+    void recordShownSet();
+    // Fills File > Open Recent from the list as it opens, a missing file's entry disabled.
+    void fillRecentMenu();
+    // Writes the recent list to the settings when the window keeps them.
+    void saveRecent();
     // Brings the editor up to date after a file of the working folder was restored.
     void fileRestored(const QString& fileName);
 
@@ -131,6 +148,10 @@ private:
     std::optional<QPoint> boardPointer_;
     QMenu* boardMenu_ = nullptr;
     QMenu* viewMenu_ = nullptr;
+    QMenu* recentMenu_ = nullptr;
+    QAction* recentEnd_ = nullptr;  // the separator after the recent entries
+    RecentFiles recent_;
+    bool keepsSettings_ = false;
 };
 
 }  // namespace krellon
