@@ -1,5 +1,11 @@
 // The image explorer: opening it from the editor, browsing, and drawing the image shown.
+#include <QApplication>
+#include <QHelpEvent>
 #include <QMenuBar>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QToolTip>
+#include <QWheelEvent>
 #include <QtTest/QTest>
 
 #include "EditorFixture.h"
@@ -64,7 +70,7 @@ TEST_F(ExplorerTest, WindowLayoutAndTabOrder) {
     // The controls' client area has the designed size, right below the menu bar.
     EXPECT_EQ(e.Client->size(), QSize(536, 354));
     EXPECT_EQ(e.width(), 536);
-    EXPECT_EQ(e.Client->y(), e.MenuBar->height());
+    EXPECT_EQ(e.Client->mapTo(&e, QPoint()), QPoint(0, e.MenuBar->height()));
     EXPECT_EQ(e.height(), e.MenuBar->height() + 354);
     EXPECT_TRUE(e.parentWidget() == nullptr);
     EXPECT_EQ(e.Picture2->geometry(), QRect(272, 8, 260, 260));
@@ -141,7 +147,7 @@ TEST_F(ExplorerTest, BitmapNamesButtonCaptionsScaleAndPlacement) {
     for (const auto& [scale, place] : {std::pair{8, QRect(15, 78, 240, 120)},
                                        {4, QRect(7, 10, 256, 256)},
                                        {2, QRect(7, 10, 256, 256)},
-                                       {1, QRect(-15, 128, 300, 20)}}) {
+                                       {1, QRect(7, 128, 300, 20)}}) {
         EXPECT_EQ(e.Scale, scale);
         EXPECT_EQ(e.Picture1->geometry(), place);
         e.Command4->click();
@@ -198,4 +204,72 @@ TEST_F(ExplorerTest, NothingToShowDisablesTheControls) {
     Explore("bricks.img", 1000);
     EXPECT_EQ(Shared().CurrentImage, Shared().ImageCount);
     EXPECT_TRUE(e.Command4->isEnabled());
+}
+
+TEST_F(ExplorerTest, ZoomEnlargesThePictureInBlocksAndScrollsTheClientArea) {
+    OpenFolder();
+    Form2& e = Explore("assorted.img", 2);  // 64 x 64 at scale 4: 256 x 256 at 1x
+    QApplication::processEvents();
+    const QRect client(QPoint(0, e.MenuBar->height()), QSize(536, 354));
+    const QImage at1 = e.grab(client).toImage();
+    // The window shows the client area as it stands alone: no frame, no shift, no scroll bar.
+    EXPECT_EQ(at1, e.Client->grab().toImage().convertToFormat(at1.format()));
+    const QImage picture = e.Picture1->image();
+    EXPECT_EQ(at1.copy(7, 10, 256, 256).convertToFormat(picture.format()), picture);
+    EXPECT_FALSE(e.ZoomOutAction->isEnabled() || e.ActualSizeAction->isEnabled());
+    e.ZoomOut();  // at the limit: nothing
+    EXPECT_EQ(e.Zoom, 1);
+
+    for (const auto& [k, keys] :
+         {std::pair{2, QList{Qt::Key_Equal}}, {4, {Qt::Key_Plus, Qt::Key_Plus}}}) {
+        for (Qt::Key key : keys) {
+            QTest::keyClick(&e, key, Qt::ControlModifier);
+        }
+        ASSERT_EQ(e.Zoom, k);
+        const int grow = 256 * (k - 1);
+        EXPECT_EQ(e.Picture1->geometry(), QRect(7, 10, 256 * k, 256 * k));
+        EXPECT_EQ(e.Client->size(), QSize(536 + grow, 354 + grow));
+        EXPECT_EQ(e.Picture2->pos(), QPoint(272 + grow, 8));
+        EXPECT_EQ(e.Command1->pos(), QPoint(8, 320 + grow));
+        EXPECT_EQ(e.Command4->pos(), QPoint(464 + grow, 280 + grow));
+        const QImage zoomed = e.Picture1->grab().toImage();
+        for (int y = 0; y < zoomed.height(); ++y) {
+            for (int x = 0; x < zoomed.width(); ++x) {
+                ASSERT_EQ(zoomed.pixel(x, y), picture.pixel(x / k, y / k))
+                    << k << ":" << x << "," << y;
+            }
+        }
+        // The tooltip names the image pixel under the pointer: the last zoomed pixel of image
+        // pixel (3, 2) is 1x pixel (15, 11).
+        const QPoint last(16 * k - 1, 12 * k - 1);
+        QHelpEvent help(QEvent::ToolTip, last, e.Picture1->mapToGlobal(last));
+        QApplication::sendEvent(e.Picture1, &help);
+        EXPECT_TRUE(QToolTip::text().startsWith("Pixel 3, 2:"));
+    }
+    EXPECT_FALSE(e.ZoomInAction->isEnabled());
+    e.ZoomIn();  // at the limit: nothing
+    EXPECT_EQ(e.Zoom, 4);
+    // Ctrl+wheel over the picture zooms.
+    const QPoint p(10, 10);
+    QWheelEvent out(p, e.Picture1->mapToGlobal(p), {}, {0, -120}, Qt::NoButton, Qt::ControlModifier,
+                    Qt::NoScrollPhase, false);
+    QApplication::sendEvent(e.Picture1, &out);
+    EXPECT_EQ(e.Zoom, 3);
+    QTest::keyClick(&e, Qt::Key_0, Qt::ControlModifier);
+    EXPECT_EQ(e.Zoom, 1);
+    QApplication::processEvents();
+    EXPECT_EQ(e.grab(client).toImage(), at1);
+
+    // A picture wider than its square is no longer cut: it starts at the square's corner and the
+    // controls beside it move over.
+    Explore("assorted.img", 4);  // 300 x 20
+    EXPECT_EQ(e.Picture1->geometry(), QRect(7, 128, 300, 20));
+    EXPECT_EQ(e.Picture2->pos(), QPoint(272 + 44, 8));
+    // A small window scrolls the client area.
+    e.resize(100, 100);
+    QApplication::processEvents();
+    EXPECT_GT(e.ClientScroll->horizontalScrollBar()->maximum(), 0);
+    EXPECT_GT(e.ClientScroll->verticalScrollBar()->maximum(), 0);
+    e.ZoomIn();
+    e.Command4->click();
 }

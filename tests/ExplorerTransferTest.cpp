@@ -1,5 +1,6 @@
 // Export of the image shown to a bitmap, import back, the refusals, and the editor's update.
 #include <QAction>
+#include <QSignalSpy>
 #include <functional>
 
 #include "CliRun.h"
@@ -8,6 +9,7 @@
 #include "explorer/Module1.h"
 #include "platform/Controls.h"
 #include "platform/PictureBox.h"
+#include "storage/StatusNotices.h"
 
 using namespace krellon;
 
@@ -222,4 +224,31 @@ TEST_F(TransferTest, AFileReplacedSinceItWasShownIsReadAgainAndNotWritten) {
                                          "been read again."}))
             << i;
     }
+}
+
+TEST_F(TransferTest, EachOutcomeReplacesTheLastStatusMessage) {
+    QSignalSpy notes(&Notices(), &StatusNotices::message);
+    const auto last = [&] { return notes.isEmpty() ? QString("-") : notes.last()[0].toString(); };
+    Form2& e = Explore("other.img", 1);
+    e.Command1->click();
+    EXPECT_EQ(last(), "Exported wall.bmp");
+    e.Command2->click();
+    EXPECT_EQ(last(), "Imported wall.bmp into other.img");
+    folder.write("wall.bmp", {'B'});
+    e.Command2->click();
+    EXPECT_EQ(last(), "Nothing imported: File not found.");
+    e.Command1->click();
+    WriteImages("other.img", OtherImages(1));
+    e.Command2->click();
+    EXPECT_TRUE(last().startsWith("other.img has changed on disk since it was shown, so nothing"));
+    // Another image clears the explorer's message, never another window's.
+    e.Command4->click();
+    EXPECT_EQ(last(), "");
+    e.Command4->click();
+    e.Command1->click();
+    EXPECT_EQ(last(), "Nothing exported: Image name is not a valid file name.");
+    ShowStatus("Pasted over board 1");
+    const auto count = notes.size();
+    e.Command4->click();
+    EXPECT_EQ(notes.size(), count);
 }

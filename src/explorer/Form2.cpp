@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QMenuBar>
+#include <QScrollArea>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -17,6 +18,7 @@
 #include "storage/Cp1252.h"
 #include "storage/FileSource.h"
 #include "storage/Files.h"
+#include "storage/StatusNotices.h"
 
 namespace krellon {
 
@@ -31,29 +33,36 @@ constexpr std::int64_t kMaxShownPixels = 4096 * 4096;
 
 Form2::Form2(QWidget* parent) : QWidget(parent) {
     CreateControls();
+    // The designed size, which a window's first show would cut to two thirds of a small screen.
+    ensurePolished();
+    resize(sizeHint());
 }
 
 void Form2::CreateControls() {
     setWindowTitle(kCaption);
     // The title grows with the image shown; messages keep the bare caption.
     setProperty("messageTitle", kCaption);
-    // The controls stand in a client area of the designed size below the menu bar.
-    Client = new QWidget(this);
+    // The controls stand in a client area of the designed size below the menu bar; a window
+    // made smaller, or a picture made larger, scrolls it.
+    Client = new QWidget;
     Client->setFixedSize(536, 354);
+    ClientScroll = new QScrollArea(this);
+    ClientScroll->setFrameShape(QFrame::NoFrame);
+    ClientScroll->setWidget(Client);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
     CreateMenus();
     layout->setMenuBar(MenuBar);
-    layout->addWidget(Client);
+    layout->addWidget(ClientScroll);
     QFont font = this->font();
     font.setFamilies({"Liberation Sans", "Arial", "DejaVu Sans Condensed", "DejaVu Sans"});
     font.setPixelSize(11);
     setFont(font);
 
-    Picture1 = new PictureBox(Client, kSurfaceColour);
+    Picture1 = new ExplorerPicture(Client, kSurfaceColour);
     Picture1->Move(8, 10, 256, 256);
+    picturePlace_ = Picture1->geometry();
     Picture2 = new PictureBox(Client, kSurfaceColour);
     Picture2->Move(272, 8, 260, 260);
     Label1 = new Label(Client, "IMG file");
@@ -90,6 +99,20 @@ void Form2::CreateControls() {
     Command4->Click = [this] { Command4_Click(); };
     Picture1->ToolTipAt = [this](int x, int y) { return ImageToolTip(x, y); };
     Picture2->ToolTipAt = [this](int x, int y) { return PaletteToolTip(x, y); };
+    connect(Picture1, &ExplorerPicture::zoomWheel, this, [this](int steps, QPoint at) {
+        SetZoom(Zoom + steps, Picture1->mapTo(ClientScroll->viewport(), at));
+    });
+    for (QWidget* control : Client->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (control != Picture1) {
+            designed_.emplace_back(control, control->geometry());
+        }
+    }
+    // Another message on the status bar replaces the explorer's.
+    connect(&Notices(), &StatusNotices::message, this, [this](const QString& text) {
+        if (text != status_) {
+            status_.clear();
+        }
+    });
 }
 
 Form2* Form2::ShowExplorer() {
@@ -202,7 +225,7 @@ const Palette& Form2::ShownPalette() const {
 
 void Form2::ShowNothing() {
     setWindowTitle(kCaption);
-    Picture1->Move(8, 10, 256, 256);
+    PlacePicture(8, 10, 256, 256);
     Picture1->Cls();
     Picture2->Cls();
     Picture1->Refresh();
@@ -218,6 +241,7 @@ void Form2::ShowNothing() {
     for (QAction* action : {ExportPngAction, ImportPngAction, ExportAllAction}) {
         action->setEnabled(false);
     }
+    ClearStatusFor({}, 0);
 }
 
 void Form2::ShowImage() {
@@ -237,6 +261,7 @@ void Form2::ShowImage() {
     for (QAction* action : {ExportPngAction, ImportPngAction, ExportAllAction}) {
         action->setEnabled(true);
     }
+    ClearStatusFor(m.ExplorerFile, m.CurrentImage);
     Combo2->SetListIndex(m.CurrentImage - 1);
     setWindowTitle(kCaption + "  - image " + QString::number(m.CurrentImage) + " of " +
                    QString::number(m.ImageCount));
@@ -270,13 +295,13 @@ void Form2::ShowImage() {
     Command1->setEnabled(w > 0 && h > 0);
     Command2->setEnabled(w > 0 && h > 0);
     if (!drawn) {
-        Picture1->Move(8, 10, 0, 0);
+        PlacePicture(8, 10, 0, 0);
         shownPixels_.clear();
         return;
     }
     const int width = w * Scale;
     const int height = h * Scale;
-    Picture1->Move(135 - width / 2, 138 - height / 2, width, height);
+    PlacePicture(135 - width / 2, 138 - height / 2, width, height);
     Picture1->Cls();
     shownPixels_.assign(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), 0);
     FileSource source;

@@ -5,10 +5,13 @@
 
 class QAction;
 class QMenuBar;
+class QScrollArea;
+#include <QRect>
 #include <cstdint>
 #include <optional>
 #include <vector>
 
+#include "explorer/ExplorerPicture.h"
 #include "formats/ByteSource.h"
 #include "formats/Colour.h"
 #include "transfers/ImageTransfers.h"
@@ -19,7 +22,6 @@ class ComboBox;
 struct DecodedBitmap;
 class CommandButton;
 class Label;
-class PictureBox;
 
 // The image explorer window, "Krellon IMG Explorer": any image of any image file of the
 // working folder, enlarged, with its palette; export to and import from an 8-bit bitmap.
@@ -69,15 +71,29 @@ public:
     QString ImageToolTip(int x, int y) const;
     QString PaletteToolTip(int x, int y) const;
 
+    // --- The view: the picture zoomed 1x to 4x, the client area scrolled in the window ---
+    static constexpr int kMaxZoom = 4;
+    void ZoomIn();
+    void ZoomOut();
+    void ActualSize();
+    // Zooms the picture; the picture point at viewport point anchor stays under it.
+    void SetZoom(int zoom, QPoint anchor);
+    int Zoom = 1;
+    QSize sizeHint() const override;
+
     QMenuBar* MenuBar = nullptr;
     QAction* ExportPngAction = nullptr;
     QAction* ImportPngAction = nullptr;
     QAction* ExportAllAction = nullptr;
     QAction* ImportAllAction = nullptr;
-    // The area below the menu bar that holds the controls.
+    QAction* ZoomInAction = nullptr;
+    QAction* ZoomOutAction = nullptr;
+    QAction* ActualSizeAction = nullptr;
+    // The area below the menu bar that holds the controls, scrolled where the window is smaller.
     QWidget* Client = nullptr;
+    QScrollArea* ClientScroll = nullptr;
 
-    PictureBox* Picture1 = nullptr;
+    ExplorerPicture* Picture1 = nullptr;
     PictureBox* Picture2 = nullptr;
     Label* Label1 = nullptr;
     Label* Label2 = nullptr;
@@ -117,6 +133,27 @@ private:
     // Says that the file changed on disk since it was shown and that nothing was imported,
     // then reads and shows it again.
     void RefuseChangedFile();
+    // Puts the outcome of an action on the status bar, in place of whatever it said last.
+    void ShowStatus(const QString& text);
+    // Clears the explorer's message when the image shown is another than the one it is about.
+    void ClearStatusFor(const QString& file, int image);
+    // The message box of a failed action; the status bar tells it too, as "what: message"
+    // where the message does not say what was not done.
+    void Fail(const QString& message, const QString& what = {});
+    // Puts Picture1 at its 1x place (as the original moves it) and lays out the client area.
+    void PlacePicture(int left, int top, int width, int height);
+    // Sizes the picture to the zoom. Past the designed square the square grows right and down,
+    // and the controls beside and below it move with it.
+    void LayoutClient();
+
+    // Where Picture1 stands at 1x, as ShowImage placed it.
+    QRect picturePlace_;
+    // The designed place of every control but Picture1.
+    std::vector<std::pair<QWidget*, QRect>> designed_;
+    // The explorer's own message while it still stands on the status bar.
+    QString status_;
+    // The file and image shown: another one clears the explorer's message.
+    std::pair<QString, int> statusImage_;
 
     std::vector<std::uint8_t> shownPixels_;  // the indices of the image shown
     // The image shown as its file held it, which an import checks the file against.

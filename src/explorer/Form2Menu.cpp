@@ -18,8 +18,6 @@ namespace krellon {
 
 namespace {
 
-const QString kCaption = "Krellon IMG Explorer";
-
 // The explorer's file as the transfers name it: the file found, byte for byte.
 QString ExplorerPath() {
     const auto path = FindFile(Shared().ExplorerFile);
@@ -30,18 +28,29 @@ QString ExplorerPath() {
 
 void Form2::CreateMenus() {
     MenuBar = new QMenuBar(this);
-    QMenu* file = MenuBar->addMenu("&File");
+    QMenu* menu = MenuBar->addMenu("&File");
     const auto add = [&](const QString& text, void (Form2::*handler)()) {
-        QAction* action = file->addAction(text);
+        QAction* action = menu->addAction(text);
         connect(action, &QAction::triggered, this,
                 [this, handler] { RunHandler(this, [this, handler] { (this->*handler)(); }); });
         return action;
     };
     ExportPngAction = add("Export to &PNG", &Form2::ExportPng);
     ImportPngAction = add("&Import from PNG", &Form2::ImportPng);
-    file->addSeparator();
+    menu->addSeparator();
     ExportAllAction = add("&Export All Images…", &Form2::ExportAllImages);
     ImportAllAction = add("Import &All Images…", &Form2::ImportAllImages);
+
+    menu = MenuBar->addMenu("&View");
+    ZoomInAction = add("Zoom &In", &Form2::ZoomIn);
+    ZoomInAction->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Equal), QKeySequence(Qt::CTRL | Qt::Key_Plus)});
+    ZoomOutAction = add("Zoom &Out", &Form2::ZoomOut);
+    ZoomOutAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Minus));
+    ActualSizeAction = add("&Actual Size", &Form2::ActualSize);
+    ActualSizeAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
+    ZoomOutAction->setEnabled(false);
+    ActualSizeAction->setEnabled(false);
 }
 
 QString Form2::PngFile() const {
@@ -50,9 +59,7 @@ QString Form2::PngFile() const {
 }
 
 void Form2::ExportPng() {
-    if (ExportShown(PngFile(), ImageFormat::Png)) {
-        ShowStatus("Exported " + PngFile());
-    }
+    ExportShown(PngFile(), ImageFormat::Png);
 }
 
 void Form2::ImportPng() {
@@ -71,8 +78,8 @@ void Form2::ExportAllImages() {
     if (const auto done = krellon::ExportAllImages(ExplorerPath(), folder, ImageFormat::Png);
         !done.ok()) {
         const TransferFailure& failure = done.error();
-        MsgBox(this, "Could not export " + ShownFileName(failure.file) + ": " + failure.reason,
-               kCaption);
+        Fail("Could not export " + ShownFileName(failure.file) + ": " + failure.reason,
+             "Nothing exported");
         return;
     }
     ShowStatus(QString("Exported %1 images to %2").arg(Shared().ImageCount).arg(folder));
@@ -96,16 +103,15 @@ void Form2::ImportAllImages() {
         return;
     }
     if (!done.ok()) {
-        MsgBox(this, "Nothing was imported. " + ShownFileName(failure.file) + ": " + failure.reason,
-               kCaption);
+        Fail("Nothing was imported. " + ShownFileName(failure.file) + ": " + failure.reason);
         return;
     }
-    ShowStatus(QString("Imported %1 images into %2")
-                   .arg(sources.size())
-                   .arg(ShownFileName(m.ExplorerFile)));
     ReadImageFile();
     ShowImage();
     UpdateEditor();
+    ShowStatus(QString("Imported %1 images into %2")
+                   .arg(sources.size())
+                   .arg(ShownFileName(m.ExplorerFile)));
 }
 
 }  // namespace krellon

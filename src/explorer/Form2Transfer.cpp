@@ -32,7 +32,7 @@ bool Form2::ExportShown(const QString& name, ImageFormat format) {
     }
     // A name stored in an image file must not reach outside the working folder.
     if (!IsBareFileName(name)) {
-        MsgBox(this, "Image name is not a valid file name.", kCaption);
+        Fail("Image name is not a valid file name.", "Nothing exported");
         return false;
     }
     const ImageRecord& slot = m.ImageTable[m.CurrentImage];
@@ -41,7 +41,7 @@ bool Form2::ExportShown(const QString& name, ImageFormat format) {
                             ? ReadImagePixels(source, slot)
                             : Result<std::vector<std::uint8_t>>::failure("it cannot be opened");
     if (!pixels) {
-        MsgBox(this, "Image file is damaged.", kCaption);
+        Fail("Image file is damaged.", "Nothing exported");
         return false;
     }
     source.close();
@@ -52,9 +52,10 @@ bool Form2::ExportShown(const QString& name, ImageFormat format) {
         ReplaceFile(PathFromName(name), bytes,
                     "Export of image " + QString::number(m.CurrentImage) + " of " + m.ExplorerFile);
     if (!saved.ok()) {
-        MsgBox(this, "Could not write " + name + ": " + ReasonText(saved), kCaption);
+        Fail("Could not write " + name + ": " + ReasonText(saved), "Nothing exported");
         return false;
     }
+    ShowStatus("Exported " + name);
     return true;
 }
 
@@ -68,7 +69,7 @@ void Form2::ImportShown(const QString& name, ImageFormat format) {
         return;
     }
     if (!IsBareFileName(name)) {
-        MsgBox(this, "Image name is not a valid file name.", kCaption);
+        Fail("Image name is not a valid file name.", "Nothing imported");
         return;
     }
     const ImageRecord& slot = m.ImageTable[m.CurrentImage];
@@ -78,7 +79,7 @@ void Form2::ImportShown(const QString& name, ImageFormat format) {
     DecodedBitmap decoded;
     if (const Status read = DecodeForImport(PathFromName(name), format, slot, decoded);
         !read.ok()) {
-        MsgBox(this, QString::fromStdString(read.error()), kCaption);
+        Fail(QString::fromStdString(read.error()), "Nothing imported");
         return;
     }
     ImportDecoded(std::move(decoded), name);
@@ -90,7 +91,7 @@ void Form2::ImportDecoded(DecodedBitmap decoded, const QString& from) {
     FileSource file;
     const auto path = FindFile(m.ExplorerFile);
     if (!path || !file.open(*path) || !shown_) {
-        MsgBox(this, "Image file is damaged.", kCaption);
+        Fail("Image file is damaged.", "Nothing imported");
         return;
     }
     // The offsets and pixels shown were read when the image was shown. A file changed or
@@ -105,7 +106,7 @@ void Form2::ImportDecoded(DecodedBitmap decoded, const QString& from) {
     // fourth byte of each entry stays as it is.
     const auto change = PlanImport(file, slot, std::move(decoded));
     if (!change) {
-        MsgBox(this, "Image file is damaged.", kCaption);
+        Fail("Image file is damaged.", "Nothing imported");
         return;
     }
     // The new file is the old one with the palette and pixels written over, copied block by
@@ -114,7 +115,7 @@ void Form2::ImportDecoded(DecodedBitmap decoded, const QString& from) {
     const Status saved = PatchFile(*path, file, patches, "Import from " + from);
     file.close();
     if (!saved.ok()) {
-        MsgBox(this, "Could not write " + m.ExplorerFile + ": " + ReasonText(saved), kCaption);
+        Fail("Could not write " + m.ExplorerFile + ": " + ReasonText(saved), "Nothing imported");
         return;
     }
 
@@ -126,13 +127,35 @@ void Form2::ImportDecoded(DecodedBitmap decoded, const QString& from) {
 }
 
 void Form2::RefuseChangedFile() {
-    MsgBox(this,
-           ShownFileName(Shared().ExplorerFile) +
-               " has changed on disk since it was shown, so nothing was imported. It has been "
-               "read again.",
-           kCaption);
+    const QString message =
+        ShownFileName(Shared().ExplorerFile) +
+        " has changed on disk since it was shown, so nothing was imported. It has been read again.";
+    MsgBox(this, message, kCaption);
     ReadImageFile();
     ShowImage();
+    ShowStatus(message);
+}
+
+void Form2::ShowStatus(const QString& text) {
+    // An empty text clears the explorer's own message only, never another window's.
+    if (text.isEmpty() && status_.isEmpty()) {
+        return;
+    }
+    status_ = text;
+    krellon::ShowStatus(text);
+}
+
+void Form2::ClearStatusFor(const QString& file, int image) {
+    if (statusImage_ != std::pair{file, image}) {
+        statusImage_ = {file, image};
+        ShowStatus({});
+    }
+}
+
+void Form2::Fail(const QString& message, const QString& what) {
+    // The bar tells it before the box, which waits for the user.
+    ShowStatus(what.isEmpty() ? message : what + ": " + message);
+    MsgBox(this, message, kCaption);
 }
 
 void Form2::UpdateEditor() {

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "platform/PictureBox.h"
+
+namespace krellon {
+
+// The explorer's picture of the image: a surface whose off-screen image is drawn zoomed, every
+// pixel a zoom x zoom block, with its tooltips asked at the pixel under the pointer.
+class ExplorerPicture : public PictureBox {
+    Q_OBJECT
+
+public:
+    using PictureBox::PictureBox;
+
+    // 1 to 4; the owner sizes the widget to the image's size times the zoom.
+    void setZoom(int zoom);
+    int zoom() const { return zoom_; }
+
+signals:
+    // Ctrl+wheel over the picture: steps in (positive) or out, at a point of the widget.
+    void zoomWheel(int steps, QPoint at);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    bool event(QEvent* event) override;
+
+private:
+    int zoom_ = 1;
+    int wheelDelta_ = 0;  // a touchpad's small turns add up to whole steps
+};
+
+}  // namespace krellon
