@@ -1,7 +1,7 @@
 # The file types as a desktop finds them: krellon.xml goes into a mime database of its own, read
 # without errors, and GLib's lookup names the game's image file by its content while a disk
 # image of the same extension stays one.
-# Usage: cmake -DXML=data/krellon.xml -DGAME_IMG=Bricks.img -DWORK=DIR -P MimeTypes.cmake
+# Usage: cmake -DXML=krellon.xml -DGAME_IMG=Bricks.img -DWORK=DIR -P check-mime-types.cmake
 file(REMOVE_RECURSE "${WORK}")
 file(MAKE_DIRECTORY "${WORK}/mime/packages")
 file(COPY "${XML}" DESTINATION "${WORK}/mime/packages")
