@@ -1,5 +1,7 @@
 // The main window around the editor: its status bar and File > Backups….
 #include <QApplication>
+#include <QFile>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -19,6 +21,7 @@
 #include "platform/PictureBox.h"
 #include "shell/BackupsDialog.h"
 #include "shell/BoardStrip.h"
+#include "shell/EditorIcon.h"
 #include "shell/MainWindow.h"
 #include "shell/RecentFiles.h"
 #include "shell/WindowSettings.h"
@@ -27,6 +30,28 @@
 #include "storage/StatusNotices.h"
 
 using namespace krellon;
+
+// What the program carries for a desktop that lacks it: its icon where no icon theme has it,
+// and the Keys and Mouse table, each line a heading or keys and action.
+TEST(BuiltInFiles, TheIconServesWithoutAThemeAndTheKeysTableReads) {
+    const QStringList themePaths = QIcon::themeSearchPaths();
+    QIcon::setThemeSearchPaths({});
+    const QIcon icon = EditorIcon();
+    QIcon::setThemeSearchPaths(themePaths);
+    EXPECT_EQ(icon.availableSizes().size(), 7);
+    EXPECT_EQ(icon.pixmap(QSize(48, 48)).size(), QSize(48, 48));
+
+    QFile keys(":/help/keys-and-mouse.txt");
+    ASSERT_TRUE(keys.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(keys.readAll()).split('\n', Qt::SkipEmptyParts);
+    for (const QString& line : lines) {
+        const QStringList cells = line.split('\t');
+        EXPECT_TRUE(line.startsWith('#') || line.startsWith("== ") ||
+                    (cells.size() == 2 && !cells[0].isEmpty() && !cells[1].isEmpty()))
+            << line.toStdString();
+    }
+    EXPECT_TRUE(lines.contains("Ctrl+Shift+Z, Ctrl+Y\tRedo"));
+}
 
 class MainWindowTest : public EditorTest {
 protected:

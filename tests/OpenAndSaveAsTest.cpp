@@ -53,6 +53,26 @@ TEST_F(OpenAndSaveAsTest, TheCommandLineNamesAFolderOrASetAndRefusesMissingPaths
     EXPECT_TRUE(start.output.contains("[FOLDER | FILE.bds | FILE.img]"));
     EXPECT_FALSE(ReadEditorCommandLine({"krellon-editor"}).exitStatus);
 
+    // Qt's own options, in each form Qt programs take, go to QApplication as it reads them and
+    // are no paths; --help-all lists them.
+    start = ReadEditorCommandLine({"krellon-editor", "-style", "Fusion", "--platform=offscreen",
+                                   "-reverse", "-stylesheet=a b.qss", "--qwindowtitle", "-t",
+                                   dir + "/b.bds"});
+    EXPECT_FALSE(start.exitStatus);
+    EXPECT_EQ(start.startSet, "b.bds");
+    EXPECT_EQ(start.qtArguments,
+              QStringList({"-style", "Fusion", "-platform", "offscreen", "-reverse", "-stylesheet",
+                           "a b.qss", "-qwindowtitle", "-t"}));
+    EXPECT_EQ(ReadEditorCommandLine({"krellon-editor", "-platform"}).error,
+              "Missing value after '-platform'.");
+    EXPECT_EQ(ReadEditorCommandLine({"krellon-editor", "--reverse=1"}).exitStatus, 2);
+    EXPECT_EQ(ReadEditorCommandLine({"krellon-editor", "--", "-reverse"}).error,
+              "-reverse: no such file or folder");
+    start = ReadEditorCommandLine({"krellon-editor", "--help-all"});
+    EXPECT_EQ(start.exitStatus, 0);
+    EXPECT_TRUE(start.output.startsWith("Usage: krellon-editor [options] [FOLDER"));
+    EXPECT_TRUE(start.output.contains("--stylesheet <stylesheet>"));
+
     // An image file (a double-click on one) is shown in the explorer over the folder's editor.
     start = ReadEditorCommandLine({"krellon-editor", dir + "/backs.img"});
     EXPECT_TRUE(start.startSet.isEmpty());

@@ -49,6 +49,14 @@ env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM \
   "$root/usr/bin/krellon" render "$demo/Demo.bds" -o "$root/board.png"
 test -s "$root/board.png"
 
+echo "== the file types as a desktop finds them"
+cmake -DXML="$root/usr/share/mime/packages/krellon.xml" -DGAME_IMG="$demo/Bricks.img" \
+  -DWORK="$root/mime-check" -P "$(dirname "$0")/check-mime-types.cmake"
+
+echo "== the editor's manual page"
+cmake -DMAN="$root/usr/share/man/man1/krellon-editor.1.gz" \
+  -DKEYS="$(dirname "$0")/../data/keys-and-mouse.txt" -P "$(dirname "$0")/check-man-keys.cmake"
+
 echo "== lintian"
 # Errors fail the check; warnings are listed for the record.
 lintian --tag-display-limit 0 --display-info "$deb" | tee "$root/lintian.txt" || true

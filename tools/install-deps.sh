@@ -9,7 +9,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   libpng-dev imagemagick
-  help2man desktop-file-utils appstream libxml2-utils lintian dpkg-dev file
+  help2man man-db desktop-file-utils appstream libxml2-utils shared-mime-info libglib2.0-bin
+  lintian dpkg-dev file
   fonts-dejavu-core fonts-liberation2
 )
 if [ "${1:-}" = "--gui-tools" ]; then

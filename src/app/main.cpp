@@ -2,28 +2,18 @@
 //   krellon-editor [FOLDER | FILE.bds]
 // in that folder, or in the board set file's folder with that set open.
 #include <QApplication>
-#include <QIcon>
 #include <cstdio>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "app/Version.h"
 #include "shell/CommandLine.h"
+#include "shell/EditorIcon.h"
 #include "shell/MainWindow.h"
 #include "storage/FileNames.h"
 #include "storage/PathBytes.h"
 #include "storage/System.h"
-
-namespace {
-
-QIcon BuiltInIcon() {
-    QIcon icon;
-    for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
-        icon.addFile(QStringLiteral(":/icons/org.krellon.BoardEditor-%1.png").arg(size));
-    }
-    return icon;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     // The command line is read before any window exists: --help, --version and a wrong path
@@ -52,22 +42,40 @@ int main(int argc, char** argv) {
     // Windows always has its desktop.
 #ifndef _WIN32
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
-        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
+        !start.qtArguments.contains("-platform") && !start.qtArguments.contains("-display")) {
         std::fprintf(stderr,
                      "krellon-editor: no display to open a window on; run it under Xvfb: "
                      "xvfb-run -a krellon-editor [FOLDER | FILE.bds | FILE.img]\n");
         return 1;
     }
 #endif
-    QApplication app(argc, argv);
+    // QApplication reads the program's name and Qt's own options (the editor's are read): the
+    // bytes given on POSIX, the code page's on Windows, as the argv Qt would have had.
+    std::vector<std::string> qtBytes{argc > 0 ? argv[0] : "krellon-editor"};
+    for (const QString& argument : start.qtArguments) {
+#ifdef _WIN32
+        qtBytes.push_back(argument.toLocal8Bit().toStdString());
+#else
+        qtBytes.push_back(krellon::BytesFromName(argument));
+#endif
+    }
+    std::vector<char*> qtArgv;
+    for (std::string& argument : qtBytes) {
+        qtArgv.push_back(argument.data());
+    }
+    qtArgv.push_back(nullptr);
+    int qtArgc = static_cast<int>(qtBytes.size());
+    QApplication app(qtArgc, qtArgv.data());
     // The data location (kept versions of replaced files, the edit journal) is shared with
-    // the command line.
+    // the command line. The name is also the windows' X11 class, which the desktop entry's
+    // StartupWMClass names.
     QCoreApplication::setApplicationName("krellon");
     QCoreApplication::setApplicationVersion(KRELLON_VERSION);
     // The desktop finds the menu entry, and with it the icon, by this name.
     QGuiApplication::setDesktopFileName("org.krellon.BoardEditor");
     // Where there is no icon theme (Windows, a bare desktop), the program's own copy.
-    QApplication::setWindowIcon(QIcon::fromTheme("org.krellon.BoardEditor", BuiltInIcon()));
+    QApplication::setWindowIcon(krellon::EditorIcon());
     krellon::MainWindow window(nullptr, start.startSet);
     // The program itself, not every window made, reads and writes the user's settings.
     window.keepSettings();

@@ -15,11 +15,15 @@ struct EditorStart {
     std::filesystem::path folder;   // the working folder; empty for the current one
     QString startSet;               // a board set file of that folder to open first
     QString startImages;            // an image file of that folder to show in the explorer
+    // Qt's own options (-style Fusion, -platform offscreen, -reverse...) for QApplication, in
+    // the form it reads: "-name", then the value as a separate argument where there is one.
+    QStringList qtArguments;
 };
 
 // Reads arguments (the program's name first; file names as NameFromBytes holds them, so that
-// every byte is kept) without a display: --help and --version answer at once; a path that does
-// not exist ends with status 2.
+// every byte is kept) without a display: --help, --help-all and --version answer at once; a
+// path that does not exist ends with status 2. Qt's own options, as -name value, -name=value
+// or --name, go to qtArguments and are no paths.
 EditorStart ReadEditorCommandLine(const QStringList& arguments);
 
 }  // namespace krellon
