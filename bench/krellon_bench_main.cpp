@@ -9,6 +9,8 @@
 
 #include <QApplication>
 #include <QBuffer>
+#include <QKeyEvent>
+#include <QPainter>
 #include <QTextStream>
 #include <QUndoStack>
 #include <cstdio>
@@ -35,6 +37,7 @@
 #include "platform/PictureBox.h"
 #include "render/BoardLook.h"
 #include "render/ImageSets.h"
+#include "shell/BoardKeyboard.h"
 #include "shell/BoardStrip.h"
 #include "shell/BoardTools.h"
 #include "storage/FileSource.h"
@@ -485,6 +488,42 @@ QByteArray EncodeWithQt(const QImage& image) {
 }
 
 // The command line's actions: rendering, exporting, and starting up.
+// The board view beyond the original: a repaint of the whole board at 4x, and the keyboard's
+// cursor moving one cell with the view repainted where it changed. A window of their own, so
+// that the zoom leaves the other actions' window as it is.
+void RegisterView() {
+    auto* view = new Form1(new BoardSetDocument, new render::BoardLook);
+    view->BoardSetFile = bench::kBoardSet;
+    view->ReadBoardSet();
+    view->SetZoom(4);
+    auto* tools = new BoardTools(view);
+    auto* keyboard = new BoardKeyboard(view, tools);
+    view->Picture1->Overlay = [keyboard](QPainter& painter, int scale) {
+        keyboard->drawCursor(painter, scale);
+    };
+    auto* zoomed = new QImage(2400, 1200, QImage::Format_RGB32);
+    Register(
+        "repaint the board at 4x",
+        [view, zoomed] {
+            QPainter painter(zoomed);
+            view->Picture1->render(&painter);
+        },
+        "copy 2400 x 1200 pixels", [] { CopyPixels(kBoardBytes * 16); }, 0, {}, 4000);
+    view->show();
+    QApplication::processEvents();
+    Register(
+        "cursor move, view repainted (4x)",
+        [view] {
+            static int step = 0;
+            QKeyEvent press(QEvent::KeyPress, ++step % 40 < 20 ? Qt::Key_Right : Qt::Key_Left,
+                            Qt::NoModifier);
+            QApplication::sendEvent(view->Picture1, &press);
+            // The regions it marked are painted as the event loop paints them.
+            QApplication::processEvents();
+        },
+        "copy two cells' pixels at 4x", [] { CopyPixels(2 * 30 * 15 * 16 * 4); }, 0, {}, 1000);
+}
+
 void RegisterCommandLine(const fs::path& programs) {
     const QString set = QString::fromStdString((folder / bench::kBoardSet).string());
     const QString renders = QString::fromStdString((folder / "renders").string());
@@ -687,6 +726,7 @@ int main(int argc, char** argv) {
 
     RegisterActions();
     RegisterCommandLine(programs);
+    RegisterView();
     benchmark::Initialize(&argc, argv);
     TableReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

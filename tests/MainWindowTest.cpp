@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QSettings>
 #include <QStatusBar>
@@ -311,8 +312,9 @@ TEST_F(MainWindowTest, ThePlaceStripZoomAndRecentSetsComeBackButNotTheDisplayMod
     const bool hidden = Editor().Check1->isChecked();
     window->keepSettings();
     window->show();
-    window->move(140, 90);
-    window->resize(900, 500);
+    // A place and size the screen holds: a restore moves a window back onto its screen.
+    window->move(40, 30);
+    window->resize(QGuiApplication::primaryScreen()->availableSize() / 2);
     window->setZoom(3);
     window->action("boards")->trigger();
     window->action("modeBlack")->trigger();

@@ -76,6 +76,8 @@ MainWindow::MainWindow(QWidget* parent, const QString& startSet)
     layout()->activate();
     resize(sizeHint().expandedTo(minimumSizeHint()));
     scroll_->setMinimumSize(0, 0);
+    // The window's own minimum follows at once, or a restored smaller size would be refused.
+    layout()->activate();
 
     // Tab reaches the board and the palette, and so do presses; the board has the keyboard at
     // start.
