@@ -57,8 +57,8 @@ fs::path folder;
 
 // --- Floors ---
 
-std::vector<std::uint8_t> from(8 << 20, 1);
-std::vector<std::uint8_t> to(8 << 20, 0);
+std::vector<std::uint8_t> from(16 << 20, 1);
+std::vector<std::uint8_t> to(16 << 20, 0);
 
 void CopyPixels(std::size_t bytes) {
     std::memcpy(to.data(), from.data(), bytes);
