@@ -1,6 +1,7 @@
 #include "BoardKeyboard.h"
 
 #include <QEvent>
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QPainter>
 #include <algorithm>
@@ -60,9 +61,15 @@ bool BoardKeyboard::eventFilter(QObject* watched, QEvent* event) {
         if (watched == editor_->Picture2) {
             return paletteKey(key->key()) || QObject::eventFilter(watched, event);
         }
-    } else if (watched == editor_->Picture2 &&
-               (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)) {
-        editor_->Picture2->update();
+    } else if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
+        // The cursor and the palette's mark show while their surface has the keyboard; Tab
+        // onto the board shows the cursor at once.
+        const auto reason = static_cast<QFocusEvent*>(event)->reason();
+        if (watched == editor_->Picture1 && event->type() == QEvent::FocusIn &&
+            (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason)) {
+            shown_ = true;
+        }
+        static_cast<QWidget*>(watched)->update();
     }
     return QObject::eventFilter(watched, event);
 }
@@ -124,7 +131,7 @@ void BoardKeyboard::refreshCursor(const QRect& before) {
 }
 
 void BoardKeyboard::drawCursor(QPainter& painter, int scale) const {
-    if (!shown_) {
+    if (!shown_ || !editor_->Picture1->hasFocus()) {
         return;
     }
     const QRect pixels = PixelsOf(cells());

@@ -55,6 +55,7 @@ MainWindow::MainWindow(QWidget* parent, const QString& startSet)
     scroll_ = new QScrollArea(this);
     scroll_->setObjectName("clientArea");
     scroll_->setFrameShape(QFrame::NoFrame);
+    scroll_->setFocusPolicy(Qt::NoFocus);  // no Tab stop of its own
     scroll_->setWidget(editor_.get());
     scroll_->viewport()->installEventFilter(this);
     setCentralWidget(scroll_);

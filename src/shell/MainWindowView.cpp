@@ -21,10 +21,12 @@ namespace krellon {
 
 namespace {
 
-// Cell lines: light enough to see on a dark board, faint enough to let the bricks show.
-const QColor kGridColour(255, 255, 255, 72);
+// Cell lines that show on dark and pale bricks alike: the colours under them turned about.
+const QColor kGridColour(255, 255, 255, 150);
 
 void DrawGrid(QPainter& painter, int scale) {
+    painter.save();
+    painter.setCompositionMode(QPainter::CompositionMode_Difference);
     painter.setPen(QPen(kGridColour, 1));
     const int width = 30 * kBoardColumns * scale;
     const int height = 15 * kBoardRows * scale;
@@ -34,6 +36,7 @@ void DrawGrid(QPainter& painter, int scale) {
     for (int r = 1; r < kBoardRows; ++r) {
         painter.drawLine(0, r * 15 * scale, width - 1, r * 15 * scale);
     }
+    painter.restore();
 }
 
 }  // namespace
