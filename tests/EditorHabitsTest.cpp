@@ -310,3 +310,28 @@ TEST_F(EditorHabitsTest, ANewSetDuringAStrokeAndKeysInAnEmptyFolderLoseNothing) 
     EXPECT_EQ(f.BrickCount(), 0);
     EXPECT_EQ(f.BoardCount(), 1);
 }
+
+TEST_F(EditorHabitsTest, ImageFilesChangedOnDiskAreReadAgainAndTheSetIsUntouched) {
+    Form1& f = Editor();
+    const BoardSetContent set = f.CurrentBoardSet();
+    ASSERT_EQ(f.BrickCount(), 20);
+    // Replaced under its name by another program, as `krellon` and the explorer replace files.
+    WriteImages("new.img", TestBricks(4));
+    std::filesystem::rename(folder / "new.img", folder / "bricks.img");
+    for (int i = 0; i < 300 && f.BrickCount() != 4; ++i) {
+        QTest::qWait(10);
+    }
+    EXPECT_EQ(f.BrickCount(), 4);
+    EXPECT_EQ(f.Combo2->ListCount(), 4);
+    // Brick 5 has no image now: the missing-brick mark, not its old picture.
+    EXPECT_NE(f.Picture1->image().copy(CellArea(2, 2)),
+              f.Picture2->image().copy(Form1::SlotLeft(5), Form1::SlotTop(5), 30, 15));
+    // Written over in place, the background file is read again too.
+    WriteImages("backs.img", {TestBackground("stone", 64, 64), TestBackground("moss", 64, 64)});
+    for (int i = 0; i < 300 && f.BackgroundCount() != 2; ++i) {
+        QTest::qWait(10);
+    }
+    EXPECT_EQ(f.BackgroundCount(), 2);
+    EXPECT_TRUE(f.CurrentBoardSet() == set);
+    EXPECT_EQ(f.Document->undoStack()->count(), 0);
+}

@@ -50,6 +50,7 @@ MainWindow::MainWindow(QWidget* parent, const QString& startSet)
     editor_ = std::make_unique<Form1>(session_->document(), session_->look(), this, startSet);
     tools_ = std::make_unique<BoardTools>(editor_.get());
     keyboard_ = std::make_unique<BoardKeyboard>(editor_.get(), tools_.get());
+    watcher_ = std::make_unique<ImageFileWatcher>(editor_.get());
     // The client area keeps its size and its controls' places; where the window is smaller
     // than it (a zoomed board, say) it scrolls.
     scroll_ = new QScrollArea(this);

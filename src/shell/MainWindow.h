@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "BoardKeyboard.h"
+#include "ImageFileWatcher.h"
 
 #include "BoardStrip.h"
 #include "BoardTools.h"
@@ -21,6 +22,7 @@ class QWheelEvent;
 namespace krellon {
 
 class BoardKeyboard;
+class ImageFileWatcher;
 class BoardSetDocument;
 class BoardStrip;
 class ComboBox;
@@ -82,6 +84,7 @@ public:
     int zoom() const;
     void setZoom(int zoom);
     BoardKeyboard* keyboard() const { return keyboard_.get(); }
+    ImageFileWatcher* watcher() const { return watcher_.get(); }
 
     // The menus' entries by their ids ("save", "newBoard", "modeBlack", "toolBrush"…).
     QAction* action(const char* id) const;
@@ -141,6 +144,7 @@ private:
     std::unique_ptr<BoardTools> tools_;
     std::unique_ptr<BoardStrip> strip_;
     std::unique_ptr<BoardKeyboard> keyboard_;
+    std::unique_ptr<ImageFileWatcher> watcher_;
     // The client area, scrolled where the window is smaller than it.
     QScrollArea* scroll_ = nullptr;
     int wheelAngle_ = 0;
