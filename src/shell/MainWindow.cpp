@@ -116,7 +116,10 @@ MainWindow::MainWindow(QWidget* parent, const QString& startSet)
     recordShownSet();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    // The editor goes before the window: what its widgets tell while they go is no news.
+    destroying_ = true;
+}
 
 void MainWindow::createStatusBar() {
     statusBar()->setSizeGripEnabled(false);
@@ -196,6 +199,9 @@ void MainWindow::pasteBoard(bool asNew) {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (destroying_) {
+        return false;
+    }
     // What lies under the pointer on the board or the palette, as the tooltips tell it.
     if (event->type() == QEvent::MouseMove) {
         const QPoint p = static_cast<QMouseEvent*>(event)->position().toPoint();

@@ -148,6 +148,7 @@ private:
     // The client area, scrolled where the window is smaller than it.
     QScrollArea* scroll_ = nullptr;
     int wheelAngle_ = 0;
+    bool destroying_ = false;
     // The last position of the pointer over the board, in board pixels.
     std::optional<QPoint> boardPointer_;
     QMenu* boardMenu_ = nullptr;
