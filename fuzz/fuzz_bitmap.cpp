@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     krellon::DecodedBitmap out;
     const auto status = krellon::DecodeBitmap({data, size}, width, height, out);
     if (status == krellon::BitmapStatus::Ok &&
-        out.pixelsTopDown.size() !=
+        out.pixelsTopDown.size() + out.colourPixels.size() !=
             static_cast<std::size_t>(width) * static_cast<std::size_t>(height)) {
         std::abort();
     }
@@ -30,7 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const krellon::MemorySource source({data, size});
     if (krellon::ReadBitmap(source, width, height, bounded) == krellon::BitmapStatus::Ok &&
         (status != krellon::BitmapStatus::Ok || bounded.pixelsTopDown != out.pixelsTopDown ||
-         bounded.colours != out.colours || bounded.colourCount != out.colourCount)) {
+         bounded.colourPixels != out.colourPixels || bounded.colours != out.colours ||
+         bounded.colourCount != out.colourCount)) {
         std::abort();
     }
     return 0;

@@ -4,6 +4,7 @@
 
 #include "TestBytes.h"
 #include "formats/Bitmap.h"
+#include "formats/ImageTransfer.h"
 
 using namespace krellon;
 
@@ -116,8 +117,8 @@ TEST(BitmapImport, TheFiveChecksInTheirOrderAndEveryShortFile) {
     EXPECT_EQ(Check(file, 30, 16), BitmapStatus::WrongHeight);
     // A top-down bitmap stores a negative height.
     EXPECT_EQ(Check(with(22, {0xF1, 0xFF, 0xFF, 0xFF}), 30, 15), BitmapStatus::WrongHeight);
-    // 24-bit and 4-bit bitmaps fail the planes-and-depth check, a width mismatch first.
-    EXPECT_EQ(Check(with(28, {24}), 30, 15), BitmapStatus::WrongBitrate);
+    // 16-bit and 4-bit bitmaps fail the planes-and-depth check, a width mismatch first.
+    EXPECT_EQ(Check(with(28, {16}), 30, 15), BitmapStatus::WrongBitrate);
     EXPECT_EQ(Check(with(28, {4}), 30, 15), BitmapStatus::WrongBitrate);
     EXPECT_EQ(Check(with(28, {4}), 29, 15), BitmapStatus::WrongWidth);
     for (std::size_t n = 30; n < file.size(); ++n) {
@@ -208,4 +209,75 @@ TEST(BitmapImport, DamagedRle8IsRefused) {
         b.data.insert(b.data.end(), codes.begin(), codes.end());
         EXPECT_EQ(Check(b.data, 4, 2), status) << codes.size();
     }
+}
+
+namespace {
+
+// Palette entries as an image file holds them: black, red, blue, red again.
+const std::vector<std::uint8_t> kEntries = {0, 0, 0, 9, 200, 0, 0, 9, 0, 0, 200, 9, 200, 0, 0, 9};
+
+// A true-colour bitmap of w x 2 pixels by hand, bottom row first: 24-bit, 32-bit plain or
+// 32-bit with the bit fields of a 108-byte header (alpha in the top byte).
+Bytes ColourBitmap(int bits, bool fields, int w, const std::vector<std::uint32_t>& topDown) {
+    const int header = fields ? 108 : 40;
+    Bytes b;
+    b.raw("BM").i32(0).i32(0).i32(14 + header).i32(header).i32(w).i32(2).i16(1);
+    b.i16(static_cast<std::int16_t>(bits)).i32(fields ? 3 : 0).fill(20, 0);
+    if (fields) {
+        b.i32(0xFF0000).i32(0xFF00).i32(0xFF).i32(static_cast<std::int32_t>(0xFF000000u));
+        b.fill(52, 0);
+    }
+    for (int y = 1; y >= 0; --y) {
+        for (int x = 0; x < w; ++x) {
+            const std::uint32_t p = topDown[static_cast<std::size_t>(y * w + x)];
+            b.u8(static_cast<std::uint8_t>(BlueOf(p & 0xFFFFFF)))
+                .u8(static_cast<std::uint8_t>(GreenOf(p & 0xFFFFFF)))
+                .u8(static_cast<std::uint8_t>(RedOf(p & 0xFFFFFF)));
+            if (bits == 32) {
+                b.u8(fields ? static_cast<std::uint8_t>(p >> 24) : 0);  // plain: unused
+            }
+        }
+        b.fill(static_cast<std::size_t>(bits == 24 ? RowPadding(3 * w) : 0), 0);
+    }
+    return b;
+}
+
+}  // namespace
+
+TEST(TrueColourImport, EachColourTakesItsLowestIndexOrIsRefusedOrMappedToTheNearest) {
+    const std::uint32_t red = PictureColour(200, 0, 0), blue = PictureColour(0, 0, 200);
+    const std::uint32_t clear = PictureColour(0, 0, 200, 0);  // a fully transparent blue
+    const std::vector<std::uint32_t> exact = {red, blue, PictureColour(0, 0, 0), clear, blue, red,
+                                              red, blue};
+    for (const auto& [bits, fields] : {std::pair{24, false}, {32, false}, {32, true}}) {
+        SCOPED_TRACE(bits + fields);
+        DecodedBitmap out;
+        ASSERT_EQ(Check(ColourBitmap(bits, fields, 4, exact).data, 4, 2, &out), BitmapStatus::Ok);
+        ASSERT_TRUE(MatchColours(out, kEntries, ColourMatch::Exact).ok());
+        // Red is entries 1 and 3; the transparent pixel is 0 where alpha is kept, and blue
+        // where a bitmap has none (a plain 32-bit bitmap's fourth byte is not alpha).
+        const std::uint8_t transparent = fields ? 0 : 2;
+        EXPECT_EQ(out.pixelsTopDown, (std::vector<std::uint8_t>{1, 2, 0, transparent, 2, 1, 1, 2}));
+        EXPECT_TRUE(out.colourPixels.empty());
+    }
+    // Two colours missing: the count and the first one's pixel, left to right, top down.
+    const std::vector<std::uint32_t> off = {red,
+                                            red,
+                                            blue,
+                                            blue,
+                                            red,
+                                            PictureColour(100, 0, 100),
+                                            PictureColour(190, 10, 0),
+                                            PictureColour(100, 0, 100)};
+    DecodedBitmap out;
+    ASSERT_EQ(Check(ColourBitmap(24, false, 4, off).data, 4, 2, &out), BitmapStatus::Ok);
+    const Status refused = MatchColours(out, kEntries, ColourMatch::Exact);
+    EXPECT_EQ(refused.error(),
+              "2 colours of the picture are not in the image's palette, the first at pixel (1, "
+              "1); map them to the nearest colours to import it.");
+    EXPECT_TRUE(out.pixelsTopDown.empty());
+    // Nearest: (190, 10, 0) is red, entry 1 before 3; (100, 0, 100) is as far from black, red
+    // and blue, so black.
+    ASSERT_TRUE(MatchColours(out, kEntries, ColourMatch::Nearest).ok());
+    EXPECT_EQ(out.pixelsTopDown, (std::vector<std::uint8_t>{1, 1, 2, 2, 1, 0, 1, 0}));
 }

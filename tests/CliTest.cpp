@@ -381,6 +381,30 @@ TEST_F(CliTest, PalettePngsOfEveryDepthImportWithTheirIndices) {
     }
 }
 
+TEST_F(CliTest, TrueColourImportIsRefusedUnlessMappedToTheNearestColours) {
+    const auto original = BuildImageFile({Image("pic", 4, 2, 7)}, Colours(1));
+    folder.write("images.img", original);
+    // Each pixel one green step off a palette colour: entry 9 twice, so 7 colours are missing.
+    const std::vector<ColourValue> palette = Colours(7);
+    const std::vector<std::uint8_t> picks = {0, 9, 40, 41, 100, 200, 254, 9};
+    QImage picture(4, 2, QImage::Format_RGB32);
+    for (int i = 0; i < 8; ++i) {
+        const ColourValue c = palette[picks[static_cast<std::size_t>(i)]];
+        picture.setPixel(i % 4, i / 4, qRgb(RedOf(c), GreenOf(c) ^ 1, BlueOf(c)));
+    }
+    ASSERT_TRUE(picture.save("pic.png"));
+    EXPECT_EQ(Cli({"import", "images.img", "pic.png"}),
+              (Ran{1, "",
+                   "pic.png: 7 colours of the picture are not in the image's palette, the first "
+                   "at pixel (0, 0); map them to the nearest colours to import it.\n"}));
+    EXPECT_EQ(folder.read("images.img"), original);
+    // Mapped, the pixels are the entries picked and the palette stays.
+    ASSERT_EQ(Cli({"import", "images.img", "pic.png", "--nearest"}), kDone);
+    std::vector<std::uint8_t> expected = original;
+    std::copy(picks.begin(), picks.end(), expected.begin() + 16 + 1024 + 4 + 4 + 20 + 1024);
+    EXPECT_EQ(folder.read("images.img"), expected);
+}
+
 TEST_F(CliTest, HostileFilesFailWithAReasonAndLeaveNoOutput) {
     // Cuts of a board set and of an image file all through them (counts past their limits are
     // the format tests'), and bytes that are neither under names that do not say which.

@@ -6,6 +6,8 @@
 
 #include "EditorFixture.h"
 #include "explorer/Form2.h"
+#include "formats/ImageTransfer.h"
+#include "platform/Controls.h"
 #include "platform/Dialogs.h"
 #include "platform/PictureBox.h"
 #include "storage/FileNames.h"
@@ -113,4 +115,81 @@ TEST_F(ExplorerPngTest, AllImagesOutToAFolderAndBackInAtOnceIntoAFileWhoseNameIs
     EXPECT_EQ(messages.size(), 1);
     EXPECT_EQ(PixelAt(e.Picture1->image(), 0, 0), MakeColour(200, 0, 0));
     EXPECT_EQ(folder.snapshot().size(), 5u);  // the set's three files, the folder and this one
+}
+
+TEST_F(ExplorerPngTest, TrueColourPicturesTakeTheLowestIndexOfEachColourOrTheNearest) {
+    // Entries 2j and 2j + 1 both grey 2j below 128; distinct colours above.
+    std::vector<ColourValue> palette;
+    for (int k = 0; k < 256; ++k) {
+        palette.push_back(k < 128 ? MakeColour(k & ~1, k & ~1, k & ~1) : MakeColour(k, 0, 255 - k));
+    }
+    WriteImages("colours.img", {{"pic", 8, 2, palette, std::vector<std::uint8_t>(16, 5)}});
+    Form2& e = Explore("colours.img", 1);
+    const auto pixels = [&] {
+        const auto bytes = folder.read("colours.img");
+        const MemorySource file(bytes);
+        return *ReadImagePixels(file, IndexImageFile(file)->records[0]);
+    };
+    const auto picture = [&](QImage::Format format, const std::vector<int>& indices) {
+        QImage image(8, 2, format);
+        for (int i = 0; i < 16; ++i) {
+            const ColourValue c = palette[static_cast<std::size_t>(indices[i])];
+            image.setPixel(i % 8, i / 8, qRgb(RedOf(c), GreenOf(c), BlueOf(c)));
+        }
+        return image;
+    };
+    const std::vector<int> greys = {1, 3, 6, 7, 126, 127, 0, 2, 9, 11, 40, 41, 5, 4, 99, 100};
+    std::vector<int> colours = greys;
+    std::transform(greys.begin(), greys.end(), colours.begin(), [](int k) { return k | 128; });
+    QImage rgba = picture(QImage::Format_ARGB32, colours);
+    rgba.setPixel(0, 0, qRgba(255, 255, 255, 0));  // fully transparent, of no palette colour
+    const auto lowest = [](const std::vector<int>& indices) {
+        std::vector<std::uint8_t> out;
+        for (int k : indices) {
+            out.push_back(static_cast<std::uint8_t>(k < 128 ? k & ~1 : k));
+        }
+        return out;
+    };
+    auto rgbaIndices = lowest(colours);
+    rgbaIndices[0] = 0;
+    for (const auto& [image, expected] :
+         {std::pair{picture(QImage::Format_Grayscale8, greys), lowest(greys)},
+          {picture(QImage::Format_RGB32, colours), lowest(colours)},
+          {rgba, rgbaIndices}}) {
+        ASSERT_TRUE(image.save("pic.png"));
+        e.ImportPngAction->trigger();
+        EXPECT_EQ(pixels(), expected) << image.format();
+    }
+    // The button takes a 24-bit bitmap alike.
+    ASSERT_TRUE(picture(QImage::Format_RGB888, greys).save("pic.bmp"));
+    e.Command2->click();
+    EXPECT_EQ(pixels(), lowest(greys));
+    EXPECT_TRUE(messages.isEmpty()) << messages.join("; ").toStdString();
+
+    // A colour off the palette is refused, or mapped to grey 126 by the menu entry.
+    QImage off = picture(QImage::Format_RGB32, colours);
+    off.setPixel(3, 1, qRgb(127, 127, 128));
+    ASSERT_TRUE(off.save("pic.png"));
+    e.ImportPngAction->trigger();
+    EXPECT_EQ(messages, QStringList({"Krellon IMG Explorer|1 colour of the picture is not in the "
+                                     "image's palette, the first at pixel (3, 1); map them to the "
+                                     "nearest colours to import it."}));
+    e.ImportPngNearestAction->trigger();
+    EXPECT_EQ(messages.size(), 1);
+    EXPECT_EQ(pixels()[11], 126);
+
+    // A picture of another size keeps the original's message, the bar tells both sizes; a
+    // 16-bit PNG is refused.
+    messages.clear();
+    QSignalSpy notes(&Notices(), &StatusNotices::message);
+    ASSERT_TRUE(QImage(9, 2, QImage::Format_RGB32).save("pic.png"));
+    e.ImportPngAction->trigger();
+    ASSERT_TRUE(QImage(8, 2, QImage::Format_Grayscale16).save("pic.png"));
+    e.ImportPngNearestAction->trigger();
+    EXPECT_EQ(messages, QStringList({"Krellon IMG Explorer|Wrong image width.",
+                                     "Krellon IMG Explorer|PNG images of 16 bits a channel are not "
+                                     "supported; save it with 8 bits a channel."}));
+    ASSERT_GE(notes.size(), 1);
+    EXPECT_EQ(notes[0][0].toString(),
+              "Nothing imported: Wrong image width. The image is 8 × 2, the picture 9 × 2.");
 }

@@ -148,15 +148,22 @@ int Export(const QStringList& arguments, Streams& io) {
 
 int Import(const QStringList& arguments, Streams& io) {
     Command command("import",
-                    "Imports an 8-bit BMP or a palette PNG into an image of an image file, with "
-                    "the explorer's checks, or with --all every NNN-*.bmp or NNN-*.png of a "
-                    "folder into image NNN: all are checked first, then the image file is "
-                    "replaced once; one bad file and nothing changes.",
+                    "Imports a BMP or PNG into an image of an image file, with the explorer's "
+                    "checks, or with --all every NNN-*.bmp or NNN-*.png of a folder into image "
+                    "NNN: all are checked first, then the image file is replaced once; one bad "
+                    "file and nothing changes. An 8-bit BMP or palette PNG brings its indices "
+                    "and colours; a 24/32-bit BMP or an RGB, RGBA or grey PNG is taken when "
+                    "every colour is one of the image's palette (the lowest index of each; "
+                    "fully transparent pixels index 0).",
                     "IMAGES.img FILE|DIR");
     const QCommandLineOption imageOption("image", "The image to import into (default 1).", "N",
                                          "1");
     const QCommandLineOption all("all", "Imports every image file of the folder DIR.");
-    command.parser.addOptions({imageOption, all});
+    const QCommandLineOption nearest(
+        "nearest",
+        "Maps each colour of a true-colour picture that the palette lacks to the nearest one "
+        "(the lowest index on ties) instead of refusing the picture.");
+    command.parser.addOptions({imageOption, all, nearest});
     if (const auto status = command.parse(arguments, io)) {
         return *status;
     }
@@ -183,7 +190,9 @@ int Import(const QStringList& arguments, Streams& io) {
         }
         sources.emplace(*number, from);
     }
-    return Failed(io, ImportImages(file, sources));
+    return Failed(io, ImportImages(file, sources, nullptr,
+                                   command.parser.isSet(nearest) ? ColourMatch::Nearest
+                                                                 : ColourMatch::Exact));
 }
 
 }  // namespace krellon::cli

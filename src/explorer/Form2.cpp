@@ -238,7 +238,8 @@ void Form2::ShowNothing() {
          std::initializer_list<QWidget*>{Command1, Command2, Command3, Command4, Combo2}) {
         control->setEnabled(false);
     }
-    for (QAction* action : {ExportPngAction, ImportPngAction, ExportAllAction}) {
+    for (QAction* action : {ExportPngAction, ImportPngAction, ImportPngNearestAction,
+                            ImportBmpNearestAction, ExportAllAction}) {
         action->setEnabled(false);
     }
     ClearStatusFor({}, 0);
@@ -258,7 +259,8 @@ void Form2::ShowImage() {
          std::initializer_list<QWidget*>{Command1, Command2, Command3, Command4, Combo2}) {
         control->setEnabled(true);
     }
-    for (QAction* action : {ExportPngAction, ImportPngAction, ExportAllAction}) {
+    for (QAction* action : {ExportPngAction, ImportPngAction, ImportPngNearestAction,
+                            ImportBmpNearestAction, ExportAllAction}) {
         action->setEnabled(true);
     }
     ClearStatusFor(m.ExplorerFile, m.CurrentImage);

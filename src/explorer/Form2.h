@@ -56,6 +56,10 @@ public:
     // "<name>.png", a palette PNG of the image's size, into the image shown: its indices
     // exactly, its palette entries over the image's.
     void ImportPng();
+    // "<name>.png" and the image's bitmap file, true-colour pictures too, each colour the
+    // palette lacks mapped to its nearest colour.
+    void ImportPngNearest();
+    void ImportBmpNearest();
     // Every image to NNN-<name>.png in a folder the user picks.
     void ExportAllImages();
     // Every NNN-*.bmp and NNN-*.png of a folder the user picks into image NNN, all or nothing.
@@ -84,6 +88,8 @@ public:
     QMenuBar* MenuBar = nullptr;
     QAction* ExportPngAction = nullptr;
     QAction* ImportPngAction = nullptr;
+    QAction* ImportPngNearestAction = nullptr;
+    QAction* ImportBmpNearestAction = nullptr;
     QAction* ExportAllAction = nullptr;
     QAction* ImportAllAction = nullptr;
     QAction* ZoomInAction = nullptr;
@@ -121,9 +127,10 @@ private:
     // Writes the image shown to name, a file of the working folder, as a bitmap or a palette
     // PNG; false, with the reason shown, when it cannot.
     bool ExportShown(const QString& name, ImageFormat format);
-    // Reads name, a bitmap or a palette PNG of the working folder, into the image shown, with
-    // the message of the first check it fails.
-    void ImportShown(const QString& name, ImageFormat format);
+    // Reads name, a bitmap or a PNG of the working folder, into the image shown, with the
+    // message of the first check it fails; a true-colour picture's colours matched by match.
+    void ImportShown(const QString& name, ImageFormat format,
+                     ColourMatch match = ColourMatch::Exact);
     // True when image CurrentImage of a file with images can be shown.
     bool HasImage() const;
     // Shows no image: empty pictures, the bare caption, the controls that need one disabled.
@@ -138,8 +145,8 @@ private:
     // Clears the explorer's message when the image shown is another than the one it is about.
     void ClearStatusFor(const QString& file, int image);
     // The message box of a failed action; the status bar tells it too, as "what: message"
-    // where the message does not say what was not done.
-    void Fail(const QString& message, const QString& what = {});
+    // where the message does not say what was not done, followed by more.
+    void Fail(const QString& message, const QString& what = {}, const QString& more = {});
     // Puts Picture1 at its 1x place (as the original moves it) and lays out the client area.
     void PlacePicture(int left, int top, int width, int height);
     // Sizes the picture to the zoom. Past the designed square the square grows right and down,

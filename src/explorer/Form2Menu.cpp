@@ -37,6 +37,10 @@ void Form2::CreateMenus() {
     };
     ExportPngAction = add("Export to &PNG", &Form2::ExportPng);
     ImportPngAction = add("&Import from PNG", &Form2::ImportPng);
+    ImportPngNearestAction =
+        add("Import from PNG, Map to &Nearest Colours", &Form2::ImportPngNearest);
+    ImportBmpNearestAction =
+        add("Import from &BMP, Map to Nearest Colours", &Form2::ImportBmpNearest);
     menu->addSeparator();
     ExportAllAction = add("&Export All Images…", &Form2::ExportAllImages);
     ImportAllAction = add("Import &All Images…", &Form2::ImportAllImages);
@@ -64,6 +68,14 @@ void Form2::ExportPng() {
 
 void Form2::ImportPng() {
     ImportShown(PngFile(), ImageFormat::Png);
+}
+
+void Form2::ImportPngNearest() {
+    ImportShown(PngFile(), ImageFormat::Png, ColourMatch::Nearest);
+}
+
+void Form2::ImportBmpNearest() {
+    ImportShown(Shared().BitmapFile(), ImageFormat::Bmp, ColourMatch::Nearest);
 }
 
 void Form2::ExportAllImages() {

@@ -63,7 +63,7 @@ void Form2::Command2_Click() {
     ImportShown(Shared().BitmapFile(), ImageFormat::Bmp);
 }
 
-void Form2::ImportShown(const QString& name, ImageFormat format) {
+void Form2::ImportShown(const QString& name, ImageFormat format, ColourMatch match) {
     Module1& m = Shared();
     if (!HasImage()) {
         return;
@@ -76,10 +76,25 @@ void Form2::ImportShown(const QString& name, ImageFormat format) {
 
     // The file is read without creating anything; a missing one is "not found". No more of
     // it is read than an image of this size can take.
+    // A true-colour picture is matched against the palette as shown, which the import checks
+    // the file still holds.
     DecodedBitmap decoded;
-    if (const Status read = DecodeForImport(PathFromName(name), format, slot, decoded);
+    const std::span<const std::uint8_t> palette =
+        shown_ ? std::span<const std::uint8_t>(shown_->bytes.palette)
+               : std::span<const std::uint8_t>();
+    if (const Status read =
+            DecodeForImport(PathFromName(name), format, slot, palette, match, decoded);
         !read.ok()) {
-        Fail(QString::fromStdString(read.error()), "Nothing imported");
+        // The box keeps the original's text; the bar also tells both sizes.
+        const bool size = read.error() == BitmapStatusMessage(BitmapStatus::WrongWidth) ||
+                          read.error() == BitmapStatusMessage(BitmapStatus::WrongHeight);
+        Fail(QString::fromStdString(read.error()), "Nothing imported",
+             size ? QString("The image is %1 × %2, the picture %3 × %4.")
+                        .arg(slot.Width)
+                        .arg(slot.Height)
+                        .arg(decoded.pictureWidth)
+                        .arg(decoded.pictureHeight)
+                  : QString());
         return;
     }
     ImportDecoded(std::move(decoded), name);
@@ -152,9 +167,10 @@ void Form2::ClearStatusFor(const QString& file, int image) {
     }
 }
 
-void Form2::Fail(const QString& message, const QString& what) {
+void Form2::Fail(const QString& message, const QString& what, const QString& more) {
     // The bar tells it before the box, which waits for the user.
-    ShowStatus(what.isEmpty() ? message : what + ": " + message);
+    const QString text = what.isEmpty() ? message : what + ": " + message;
+    ShowStatus(more.isEmpty() ? text : text + " " + more);
     MsgBox(this, message, kCaption);
 }
 

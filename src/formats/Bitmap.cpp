@@ -1,6 +1,7 @@
 #include "Bitmap.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "ByteReader.h"
@@ -12,6 +13,7 @@ namespace {
 
 constexpr std::int32_t kCompressionNone = 0;
 constexpr std::int32_t kCompressionRle8 = 1;
+constexpr std::int32_t kCompressionBitFields = 3;
 
 // Reads the 32-bit value at offset; false when the file is too short for it.
 bool Int32At(std::span<const std::uint8_t> file, std::uint64_t offset, std::int32_t& value) {
@@ -165,11 +167,28 @@ namespace {
 
 // Where a bitmap keeps its colour table and pixel rows, as its headers give them.
 struct BitmapLayout {
+    int bitsPerPixel = 8;
     std::int32_t compression = kCompressionNone;
-    std::int32_t colourCount = 0;  // entries of the colour table, 1 to 256
+    std::int32_t colourCount = 0;  // entries of the colour table, 1 to 256; 0 for true colour
     std::uint64_t tableOffset = 0;
     std::uint64_t rows = 0;  // offset of the first pixel row
+    // Where red, green, blue and alpha lie in a 32-bit pixel: the lowest bit and 8 bits up;
+    // a negative shift for no alpha.
+    std::array<int, 4> shifts{16, 8, 0, -1};
 };
+
+// The lowest bit of an 8-bit wide mask; -1 for an empty one, -2 for any other.
+int MaskShift(std::uint32_t mask) {
+    if (mask == 0) {
+        return -1;
+    }
+    int shift = 0;
+    while ((mask & 1u) == 0) {
+        mask >>= 1;
+        ++shift;
+    }
+    return mask == 0xFFu ? shift : -2;
+}
 
 // The checks of the signature, the size and the colour depth against an image of width x height.
 BitmapStatus CheckBitmapImage(std::span<const std::uint8_t> file, std::int32_t width,
@@ -187,8 +206,38 @@ BitmapStatus CheckBitmapImage(std::span<const std::uint8_t> file, std::int32_t w
     if (!Int32At(file, 22, value) || value != height || height < 0) {
         return BitmapStatus::WrongHeight;
     }
-    if (!Int32At(file, 26, value) || value != kPlanesAndDepth8) {
+    if (!Int32At(file, 26, value) ||
+        (value != kPlanesAndDepth8 && value != kPlanesAndDepth24 && value != kPlanesAndDepth32)) {
         return BitmapStatus::WrongBitrate;
+    }
+    return BitmapStatus::Ok;
+}
+
+// Reads the compression and where the channels of a 24- or 32-bit bitmap lie into layout.
+BitmapStatus ReadTrueColourLayout(std::span<const std::uint8_t> file, std::int32_t headerSize,
+                                  BitmapLayout& layout) {
+    layout.colourCount = 0;
+    layout.tableOffset = 14 + static_cast<std::uint64_t>(headerSize);
+    if (layout.compression == kCompressionNone) {
+        return BitmapStatus::Ok;  // blue, green, red and an unused byte
+    }
+    if (layout.compression != kCompressionBitFields || layout.bitsPerPixel != 32) {
+        return BitmapStatus::Compressed;
+    }
+    // The masks follow a 40-byte header and lie inside the larger ones, at the same offset;
+    // only the larger ones have an alpha mask.
+    std::int32_t masks[4] = {0, 0, 0, 0};
+    for (int c = 0; c < (headerSize > 40 ? 4 : 3); ++c) {
+        if (!Int32At(file, 54 + 4 * static_cast<std::uint64_t>(c), masks[c])) {
+            return BitmapStatus::TooShort;
+        }
+        layout.shifts[c] = MaskShift(static_cast<std::uint32_t>(masks[c]));
+        if (layout.shifts[c] == -2 || (c < 3 && layout.shifts[c] < 0)) {
+            return BitmapStatus::UnsupportedHeader;
+        }
+    }
+    if (headerSize == 40) {
+        layout.tableOffset += 12;
     }
     return BitmapStatus::Ok;
 }
@@ -201,17 +250,28 @@ BitmapStatus ReadBitmapLayout(std::span<const std::uint8_t> file, BitmapLayout& 
         !Int32At(file, 46, layout.colourCount) || !Int32At(file, 10, rowsOffset)) {
         return BitmapStatus::TooShort;
     }
-    if ((headerSize != 40 && headerSize != 108 && headerSize != 124) || layout.colourCount < 0 ||
-        layout.colourCount > kPaletteSize) {
+    if (headerSize != 40 && headerSize != 108 && headerSize != 124) {
         return BitmapStatus::UnsupportedHeader;
     }
-    if (layout.compression != kCompressionNone && layout.compression != kCompressionRle8) {
-        return BitmapStatus::Compressed;
+    layout.bitsPerPixel = file[28];
+    if (layout.bitsPerPixel != 8) {
+        // A colour table a true-colour bitmap may give is not needed: its rows hold colours.
+        if (const BitmapStatus status = ReadTrueColourLayout(file, headerSize, layout);
+            status != BitmapStatus::Ok) {
+            return status;
+        }
+    } else {
+        if (layout.colourCount < 0 || layout.colourCount > kPaletteSize) {
+            return BitmapStatus::UnsupportedHeader;
+        }
+        if (layout.compression != kCompressionNone && layout.compression != kCompressionRle8) {
+            return BitmapStatus::Compressed;
+        }
+        if (layout.colourCount == 0) {
+            layout.colourCount = kPaletteSize;
+        }
+        layout.tableOffset = 14 + static_cast<std::uint64_t>(headerSize);
     }
-    if (layout.colourCount == 0) {
-        layout.colourCount = kPaletteSize;
-    }
-    layout.tableOffset = 14 + static_cast<std::uint64_t>(headerSize);
     const std::uint64_t tableEnd =
         layout.tableOffset + 4 * static_cast<std::uint64_t>(layout.colourCount);
     if (tableEnd > file.size()) {
@@ -225,6 +285,34 @@ BitmapStatus ReadBitmapLayout(std::span<const std::uint8_t> file, BitmapLayout& 
     }
     if (layout.rows > file.size()) {
         return BitmapStatus::TooShort;
+    }
+    return BitmapStatus::Ok;
+}
+
+// The w x h colours, top row first, from the 24- or 32-bit rows at layout.rows.
+BitmapStatus DecodeColourPixels(std::span<const std::uint8_t> file, const BitmapLayout& layout,
+                                std::int64_t w, std::int64_t h,
+                                std::vector<std::uint32_t>& pixels) {
+    const std::int64_t bytesPerPixel = layout.bitsPerPixel / 8;
+    const std::int64_t stride = (w * bytesPerPixel + 3) / 4 * 4;
+    if (static_cast<std::uint64_t>(stride * h) > file.size() - layout.rows) {
+        return BitmapStatus::TooShort;
+    }
+    pixels.resize(static_cast<std::size_t>(w * h));
+    const auto [red, green, blue, alpha] = layout.shifts;
+    for (std::int64_t y = 0; y < h; ++y) {
+        const std::uint8_t* src =
+            file.data() + layout.rows + static_cast<std::uint64_t>((h - 1 - y) * stride);
+        std::uint32_t* out = pixels.data() + y * w;
+        for (std::int64_t x = 0; x < w; ++x, src += bytesPerPixel) {
+            if (bytesPerPixel == 3) {
+                out[x] = PictureColour(src[2], src[1], src[0]);
+                continue;
+            }
+            const auto word = static_cast<std::uint32_t>(DecodeInt32(src));
+            out[x] = PictureColour((word >> red) & 0xFF, (word >> green) & 0xFF,
+                                   (word >> blue) & 0xFF, alpha < 0 ? 255 : (word >> alpha) & 0xFF);
+        }
     }
     return BitmapStatus::Ok;
 }
@@ -255,6 +343,9 @@ BitmapStatus DecodeBitmapPixels(std::span<const std::uint8_t> file, const Bitmap
 
 BitmapStatus DecodeBitmap(std::span<const std::uint8_t> file, std::int32_t width,
                           std::int32_t height, DecodedBitmap& out) {
+    out.pictureWidth = out.pictureHeight = 0;
+    Int32At(file, 18, out.pictureWidth);
+    Int32At(file, 22, out.pictureHeight);
     if (const BitmapStatus status = CheckBitmapImage(file, width, height);
         status != BitmapStatus::Ok) {
         return status;
@@ -263,11 +354,24 @@ BitmapStatus DecodeBitmap(std::span<const std::uint8_t> file, std::int32_t width
     if (const BitmapStatus status = ReadBitmapLayout(file, layout); status != BitmapStatus::Ok) {
         return status;
     }
+    if (layout.bitsPerPixel != 8) {
+        std::vector<std::uint32_t> colours;
+        if (const BitmapStatus status = DecodeColourPixels(file, layout, width, height, colours);
+            status != BitmapStatus::Ok) {
+            return status;
+        }
+        out.colourCount = 0;
+        out.colours.fill(0);
+        out.pixelsTopDown.clear();
+        out.colourPixels = std::move(colours);
+        return BitmapStatus::Ok;
+    }
     std::vector<std::uint8_t> pixels;
     if (const BitmapStatus status = DecodeBitmapPixels(file, layout, width, height, pixels);
         status != BitmapStatus::Ok) {
         return status;
     }
+    out.colourPixels.clear();
     out.colourCount = layout.colourCount;
     out.colours.fill(0);
     for (int k = 0; k < layout.colourCount; ++k) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "Bitmap.h"
@@ -45,6 +46,26 @@ struct ImportChange {
         return {Patch{paletteStart, palette}, Patch{pixelOffset, pixels}};
     }
 };
+
+// The palette entries an import into record of file writes over, as the file holds them (4
+// bytes each): the record's own, or the file palette when it has none. The change has no
+// pixels; a failure when the palette does not lie inside the file.
+Result<ImportChange> ImportPalette(const ByteSource& file, const ImageRecord& record);
+
+// How the colours of a true-colour picture become indices of the image's palette.
+enum class ColourMatch {
+    Exact,    // every colour must be one of the palette's
+    Nearest,  // a colour that is not becomes the nearest one
+};
+
+// Turns the colour pixels of a true-colour picture (of decoded.pictureWidth pixels a row) into
+// indices of the palette whose entries are given as an image file holds them (4 bytes each,
+// red first): each colour gets the lowest index of its colour, or with Nearest of the nearest
+// colour (squared distance of red, green and blue; the lowest index of the nearest ones); a
+// fully transparent pixel gets index 0. Exact refuses a picture with colours the palette lacks,
+// telling how many and the first pixel with one. A palette picture is left as it is.
+Status MatchColours(DecodedBitmap& decoded, std::span<const std::uint8_t> paletteEntries,
+                    ColourMatch match);
 
 // The change that importing decoded (indices of the record's size, colourCount colours) makes
 // to record of file; a failure when the record's palette or pixels do not lie inside the file.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "ImageFile.h"
 
@@ -47,8 +48,21 @@ void JumpOnError(png_structp png, png_const_charp) {
 }
 void IgnoreWarning(png_structp, png_const_charp) {}
 
+// Asks libpng for every true-colour or grey PNG as red, green, blue and alpha bytes.
+void ExpandToRgba(png_structp png, png_infop info) {
+    const int type = png_get_color_type(png, info);
+    png_set_expand(png);  // grey of 1, 2 or 4 bits to 8; a transparency chunk to alpha
+    if (type == PNG_COLOR_TYPE_GRAY || type == PNG_COLOR_TYPE_GRAY_ALPHA) {
+        png_set_gray_to_rgb(png);
+    }
+    if ((type & PNG_COLOR_MASK_ALPHA) == 0 && png_get_valid(png, info, PNG_INFO_tRNS) == 0) {
+        png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
+    }
+}
+
 // libpng reports errors by a long jump back to here; nothing with a destructor is created
-// between the jump's start and its target, and rows points at memory the caller owns.
+// between the jump's start and its target, and rows points at memory the caller owns: width
+// bytes a row for a palette PNG, 4 x width (red, green, blue, alpha) for any other.
 bool DecodeRows(std::span<const std::uint8_t> file, std::uint8_t* pixels, std::int32_t width,
                 std::int32_t height, int& colourCount, Palette& colours) {
     png_structp png =
@@ -69,7 +83,8 @@ bool DecodeRows(std::span<const std::uint8_t> file, std::uint8_t* pixels, std::i
     png_set_read_fn(png, &in, ReadFromMemory);
     png_set_user_limits(png, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height));
     png_read_info(png, info);
-    if (png_get_color_type(png, info) != PNG_COLOR_TYPE_PALETTE ||
+    const bool palette = png_get_color_type(png, info) == PNG_COLOR_TYPE_PALETTE;
+    if ((!palette && png_get_bit_depth(png, info) > 8) ||
         png_get_image_width(png, info) != static_cast<png_uint_32>(width) ||
         png_get_image_height(png, info) != static_cast<png_uint_32>(height)) {
         png_destroy_read_struct(&png, &info, nullptr);
@@ -80,21 +95,26 @@ bool DecodeRows(std::span<const std::uint8_t> file, std::uint8_t* pixels, std::i
     if (png_get_PLTE(png, info, &entries, &count) == 0) {
         count = 0;
     }
-    colourCount = std::clamp(count, 0, kPaletteSize);
+    colourCount = palette ? std::clamp(count, 0, kPaletteSize) : 0;
     for (int k = 0; k < colourCount; ++k) {
         colours[k] = MakeColour(entries[k].red, entries[k].green, entries[k].blue);
     }
     // 1, 2 and 4 bits per pixel become one index a byte; the indices are not expanded to colours.
-    png_set_packing(png);
+    if (palette) {
+        png_set_packing(png);
+    } else {
+        ExpandToRgba(png, info);
+    }
     const int passes = png_set_interlace_handling(png);
     png_read_update_info(png, info);
-    if (png_get_rowbytes(png, info) != static_cast<png_size_t>(width)) {
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * (palette ? 1 : 4);
+    if (png_get_rowbytes(png, info) != rowBytes) {
         png_destroy_read_struct(&png, &info, nullptr);
         return false;
     }
     for (int pass = 0; pass < passes; ++pass) {
         for (std::int32_t y = 0; y < height; ++y) {
-            png_read_row(png, pixels + static_cast<std::size_t>(y) * width, nullptr);
+            png_read_row(png, pixels + static_cast<std::size_t>(y) * rowBytes, nullptr);
         }
     }
     png_read_end(png, nullptr);
@@ -118,6 +138,9 @@ std::string_view PngStatusMessage(PngStatus status) {
             return "Wrong image width.";
         case PngStatus::WrongHeight:
             return "Wrong image height.";
+        case PngStatus::SixteenBit:
+            return "PNG images of 16 bits a channel are not supported; save it with 8 bits a "
+                   "channel.";
         case PngStatus::Damaged:
             return "PNG image is damaged.";
     }
@@ -173,39 +196,63 @@ PngStatus DecodePalettePng(std::span<const std::uint8_t> file, std::int32_t widt
         std::memcmp(file.data() + 12, "IHDR", 4) != 0) {
         return PngStatus::NotPng;
     }
-    if (file[25] != PNG_COLOR_TYPE_PALETTE) {
+    const int type = file[25];
+    if (type != PNG_COLOR_TYPE_PALETTE && type != PNG_COLOR_TYPE_GRAY &&
+        type != PNG_COLOR_TYPE_RGB && type != PNG_COLOR_TYPE_GRAY_ALPHA &&
+        type != PNG_COLOR_TYPE_RGB_ALPHA) {
         return PngStatus::NotPalette;
     }
+    // The size as stated, clamped to what an int32 holds, for a refusal to tell.
+    out.pictureWidth = static_cast<std::int32_t>(std::min<std::uint32_t>(
+        BigEndian(file.data() + 16), std::numeric_limits<std::int32_t>::max()));
+    out.pictureHeight = static_cast<std::int32_t>(std::min<std::uint32_t>(
+        BigEndian(file.data() + 20), std::numeric_limits<std::int32_t>::max()));
     if (BigEndian(file.data() + 16) != static_cast<std::uint32_t>(width)) {
         return PngStatus::WrongWidth;
     }
     if (BigEndian(file.data() + 20) != static_cast<std::uint32_t>(height)) {
         return PngStatus::WrongHeight;
     }
+    if (type != PNG_COLOR_TYPE_PALETTE && file[24] > 8) {
+        return PngStatus::SixteenBit;
+    }
     if (width <= 0 || height <= 0) {
         return PngStatus::Damaged;
     }
-    out.pixelsTopDown.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
+    const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    std::vector<std::uint8_t> bytes(type == PNG_COLOR_TYPE_PALETTE ? count : 4 * count);
     out.colours = {};
     out.colourCount = 0;
-    if (!DecodeRows(file, out.pixelsTopDown.data(), width, height, out.colourCount, out.colours)) {
-        out.pixelsTopDown.clear();
+    out.pixelsTopDown.clear();
+    out.colourPixels.clear();
+    if (!DecodeRows(file, bytes.data(), width, height, out.colourCount, out.colours)) {
         out.colourCount = 0;
         return PngStatus::Damaged;
+    }
+    if (type == PNG_COLOR_TYPE_PALETTE) {
+        out.pixelsTopDown = std::move(bytes);
+        return PngStatus::Ok;
+    }
+    out.colourPixels.resize(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint8_t* p = bytes.data() + 4 * i;
+        out.colourPixels[i] = PictureColour(p[0], p[1], p[2], p[3]);
     }
     return PngStatus::Ok;
 }
 
 PngStatus ReadPalettePng(const ByteSource& file, std::int32_t width, std::int32_t height,
                          DecodedBitmap& out) {
-    // Beyond the raw pixels (a byte each, plus a filter byte a row), the palette and deflate's
-    // worst case there is room for a good many ancillary chunks; a file larger than that is not
-    // an image of this size.
-    const std::uint64_t raw = (static_cast<std::uint64_t>(std::max(width, 0)) + 1) *
-                              static_cast<std::uint64_t>(std::max(height, 0));
-    const std::uint64_t limit = raw + raw / 8 + (4u << 20);
+    // Beyond the raw pixels (a byte each, four in true colour, plus a filter byte a row), the
+    // palette and deflate's worst case there is room for a good many ancillary chunks; a file
+    // larger than that is not an image of this size.
     std::vector<std::uint8_t> head(std::min<std::uint64_t>(file.size(), kHeadBytes));
     ReadBlock(file, 0, head);
+    const std::uint64_t bytesPerPixel =
+        head.size() == kHeadBytes && head[25] != PNG_COLOR_TYPE_PALETTE ? 4 : 1;
+    const std::uint64_t raw = (static_cast<std::uint64_t>(std::max(width, 0)) * bytesPerPixel + 1) *
+                              static_cast<std::uint64_t>(std::max(height, 0));
+    const std::uint64_t limit = raw + raw / 8 + (4u << 20);
     if (file.size() > limit) {
         // Its header still tells a wrong kind or size of image; past that it is damaged.
         return DecodePalettePng(head, width, height, out);

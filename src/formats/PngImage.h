@@ -16,10 +16,11 @@ enum class PngStatus {
     Ok,
     FileNotFound,  // no such file
     NotPng,        // no PNG signature and header
-    NotPalette,    // a PNG of another colour type
+    NotPalette,    // a PNG of a colour type there is none of
     WrongWidth,
     WrongHeight,
-    Damaged,  // the image data cannot be decoded
+    SixteenBit,  // a true-colour or grey PNG of 16 bits a channel
+    Damaged,     // the image data cannot be decoded
 };
 
 // The message an import shows for a status other than Ok.
@@ -33,7 +34,9 @@ std::vector<std::uint8_t> EncodePalettePng(std::int32_t width, std::int32_t heig
 
 // Checks a palette PNG (1, 2, 4 or 8 bits per pixel, up to 256 palette entries) against an
 // image of width x height and decodes its indices and palette: colourCount is the number of
-// entries the PNG has. The size is checked before any pixel data is decoded.
+// entries the PNG has. The size is checked before any pixel data is decoded. An RGB, RGBA or
+// grey PNG (with or without alpha, 8 bits a channel or grey of fewer) gives colourPixels
+// instead, a colour its transparency chunk names fully transparent.
 PngStatus DecodePalettePng(std::span<const std::uint8_t> file, std::int32_t width,
                            std::int32_t height, DecodedBitmap& out);
 

@@ -140,7 +140,8 @@ std::vector<std::uint8_t> EncodeImage(const ImageRecord& record, const Palette& 
 }
 
 Status DecodeForImport(const std::filesystem::path& path, ImageFormat format,
-                       const ImageRecord& record, DecodedBitmap& decoded) {
+                       const ImageRecord& record, std::span<const std::uint8_t> paletteEntries,
+                       ColourMatch match, DecodedBitmap& decoded) {
     FileSource source;
     if (!source.open(path)) {
         return Status::failure("File not found.");
@@ -148,12 +149,16 @@ Status DecodeForImport(const std::filesystem::path& path, ImageFormat format,
     // The codecs' kinds of refusal become their messages here, at the transfers' edge.
     if (format == ImageFormat::Png) {
         const PngStatus status = ReadPalettePng(source, record.Width, record.Height, decoded);
-        return status == PngStatus::Ok ? Status::success()
-                                       : Status::failure(std::string(PngStatusMessage(status)));
+        if (status != PngStatus::Ok) {
+            return Status::failure(std::string(PngStatusMessage(status)));
+        }
+    } else {
+        const BitmapStatus status = ReadBitmap(source, record.Width, record.Height, decoded);
+        if (status != BitmapStatus::Ok) {
+            return Status::failure(std::string(BitmapStatusMessage(status)));
+        }
     }
-    const BitmapStatus status = ReadBitmap(source, record.Width, record.Height, decoded);
-    return status == BitmapStatus::Ok ? Status::success()
-                                      : Status::failure(std::string(BitmapStatusMessage(status)));
+    return MatchColours(decoded, paletteEntries, match);
 }
 
 std::optional<ImageFormat> ImageFormatOfName(const QString& name) {
@@ -257,7 +262,7 @@ TransferStatus ImagesInFolder(const QString& folder, std::map<int, QString>& sou
 }
 
 TransferStatus ImportImages(const QString& imageFile, const std::map<int, QString>& sources,
-                            const ShownImage* shown) {
+                            const ShownImage* shown, ColourMatch match) {
     ListedImages images;
     if (TransferStatus opened = OpenImages(imageFile, images); !opened.ok()) {
         return opened;
@@ -273,9 +278,14 @@ TransferStatus ImportImages(const QString& imageFile, const std::map<int, QStrin
                                        .arg(records.size()));
         }
         const ImageRecord& record = records[static_cast<std::size_t>(n - 1)];
+        const auto palette = ImportPalette(images.file, record);
+        if (!palette) {
+            return Failure(imageFile, "Image file is damaged.");
+        }
         DecodedBitmap decoded;
         const ImageFormat format = ImageFormatOfName(source).value_or(ImageFormat::Bmp);
-        if (const Status decodedOk = DecodeForImport(PathFromName(source), format, record, decoded);
+        if (const Status decodedOk = DecodeForImport(PathFromName(source), format, record,
+                                                     palette->palette, match, decoded);
             !decodedOk.ok()) {
             return Failure(source, QString::fromStdString(decodedOk.error()));
         }

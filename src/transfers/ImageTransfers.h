@@ -34,10 +34,13 @@ QString AllImagesName(int n, const std::string& name, ImageFormat format);
 std::vector<std::uint8_t> EncodeImage(const ImageRecord& record, const Palette& palette,
                                       std::span<const std::uint8_t> pixels, ImageFormat format);
 
-// Reads a BMP or palette PNG at path for import into record (no more of it than an image of
-// that size can take); a failure gives the message of the first check it fails.
+// Reads a BMP or PNG at path for import into record (no more of it than an image of that size
+// can take), a true-colour one turned into indices of the palette whose entries an import
+// writes over (ImportChange::palette) by match; a failure gives the message of the first check
+// it fails.
 Status DecodeForImport(const std::filesystem::path& path, ImageFormat format,
-                       const ImageRecord& record, DecodedBitmap& decoded);
+                       const ImageRecord& record, std::span<const std::uint8_t> paletteEntries,
+                       ColourMatch match, DecodedBitmap& decoded);
 
 // Which file a path names and when it last changed, as the file system tells it.
 struct FileIdentity {
@@ -92,8 +95,10 @@ TransferStatus ImagesInFolder(const QString& folder, std::map<int, QString>& sou
 // Imports every file of sources (image number to a BMP or PNG file) into imageFile with the
 // explorer's checks: all are read and checked first, then the image file is replaced once,
 // atomically, keeping what it held among the backups. One bad file and nothing changes; nor
-// does anything when shown is given and the image file no longer holds it (StillShown).
+// does anything when shown is given and the image file no longer holds it (StillShown). True-
+// colour pictures are matched to each image's palette by match.
 TransferStatus ImportImages(const QString& imageFile, const std::map<int, QString>& sources,
-                            const ShownImage* shown = nullptr);
+                            const ShownImage* shown = nullptr,
+                            ColourMatch match = ColourMatch::Exact);
 
 }  // namespace krellon
