@@ -160,9 +160,14 @@ TEST_F(ExplorerPngTest, TrueColourPicturesTakeTheLowestIndexOfEachColourOrTheNea
         e.ImportPngAction->trigger();
         EXPECT_EQ(pixels(), expected) << image.format();
     }
-    // The button takes a 24-bit bitmap alike.
+    // The button takes 8-bit bitmaps alone, as it always has; the menu takes a 24-bit one.
     ASSERT_TRUE(picture(QImage::Format_RGB888, greys).save("pic.bmp"));
+    const auto before = pixels();
     e.Command2->click();
+    EXPECT_EQ(messages, QStringList({"Krellon IMG Explorer|Wrong image color bitrate."}));
+    EXPECT_EQ(pixels(), before);
+    messages.clear();
+    e.ImportBmpAction->trigger();
     EXPECT_EQ(pixels(), lowest(greys));
     EXPECT_TRUE(messages.isEmpty()) << messages.join("; ").toStdString();
 

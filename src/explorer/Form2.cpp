@@ -239,7 +239,7 @@ void Form2::ShowNothing() {
         control->setEnabled(false);
     }
     for (QAction* action : {ExportPngAction, ImportPngAction, ImportPngNearestAction,
-                            ImportBmpNearestAction, ExportAllAction}) {
+                            ImportBmpAction, ImportBmpNearestAction, ExportAllAction}) {
         action->setEnabled(false);
     }
     ClearStatusFor({}, 0);
@@ -260,7 +260,7 @@ void Form2::ShowImage() {
         control->setEnabled(true);
     }
     for (QAction* action : {ExportPngAction, ImportPngAction, ImportPngNearestAction,
-                            ImportBmpNearestAction, ExportAllAction}) {
+                            ImportBmpAction, ImportBmpNearestAction, ExportAllAction}) {
         action->setEnabled(true);
     }
     ClearStatusFor(m.ExplorerFile, m.CurrentImage);

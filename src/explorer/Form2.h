@@ -59,6 +59,7 @@ public:
     // "<name>.png" and the image's bitmap file, true-colour pictures too, each colour the
     // palette lacks mapped to its nearest colour.
     void ImportPngNearest();
+    void ImportBmp();
     void ImportBmpNearest();
     // Every image to NNN-<name>.png in a folder the user picks.
     void ExportAllImages();
@@ -89,6 +90,7 @@ public:
     QAction* ExportPngAction = nullptr;
     QAction* ImportPngAction = nullptr;
     QAction* ImportPngNearestAction = nullptr;
+    QAction* ImportBmpAction = nullptr;
     QAction* ImportBmpNearestAction = nullptr;
     QAction* ExportAllAction = nullptr;
     QAction* ImportAllAction = nullptr;

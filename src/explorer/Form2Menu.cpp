@@ -39,8 +39,10 @@ void Form2::CreateMenus() {
     ImportPngAction = add("&Import from PNG", &Form2::ImportPng);
     ImportPngNearestAction =
         add("Import from PNG, Map to &Nearest Colours", &Form2::ImportPngNearest);
+    // The Import button takes 8-bit bitmaps alone; a true-colour one comes in here.
+    ImportBmpAction = add("Import from &BMP", &Form2::ImportBmp);
     ImportBmpNearestAction =
-        add("Import from &BMP, Map to Nearest Colours", &Form2::ImportBmpNearest);
+        add("Import from BMP, Map to Nearest &Colours", &Form2::ImportBmpNearest);
     menu->addSeparator();
     ExportAllAction = add("&Export All Images…", &Form2::ExportAllImages);
     ImportAllAction = add("Import &All Images…", &Form2::ImportAllImages);
@@ -72,6 +74,10 @@ void Form2::ImportPng() {
 
 void Form2::ImportPngNearest() {
     ImportShown(PngFile(), ImageFormat::Png, ColourMatch::Nearest);
+}
+
+void Form2::ImportBmp() {
+    ImportShown(Shared().BitmapFile(), ImageFormat::Bmp, ColourMatch::Exact);
 }
 
 void Form2::ImportBmpNearest() {

@@ -60,7 +60,7 @@ bool Form2::ExportShown(const QString& name, ImageFormat format) {
 }
 
 void Form2::Command2_Click() {
-    ImportShown(Shared().BitmapFile(), ImageFormat::Bmp);
+    ImportShown(Shared().BitmapFile(), ImageFormat::Bmp, ColourMatch::PaletteOnly);
 }
 
 void Form2::ImportShown(const QString& name, ImageFormat format, ColourMatch match) {

@@ -54,8 +54,9 @@ Result<ImportChange> ImportPalette(const ByteSource& file, const ImageRecord& re
 
 // How the colours of a true-colour picture become indices of the image's palette.
 enum class ColourMatch {
-    Exact,    // every colour must be one of the palette's
-    Nearest,  // a colour that is not becomes the nearest one
+    PaletteOnly,  // an 8-bit picture only, as the explorer's Import button has always taken
+    Exact,        // every colour must be one of the palette's
+    Nearest,      // a colour that is not becomes the nearest one
 };
 
 // Turns the colour pixels of a true-colour picture (of decoded.pictureWidth pixels a row) into

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <algorithm>
+#include <array>
 #include <vector>
 
 #include "Pipeline.h"
@@ -153,10 +154,24 @@ Status DecodeForImport(const std::filesystem::path& path, ImageFormat format,
             return Status::failure(std::string(PngStatusMessage(status)));
         }
     } else {
-        const BitmapStatus status = ReadBitmap(source, record.Width, record.Height, decoded);
+        BitmapStatus status = ReadBitmap(source, record.Width, record.Height, decoded);
+        // The Import button takes 8-bit bitmaps alone, refused at their depth as always:
+        // whatever a true-colour one would meet after it is never reached.
+        std::array<std::uint8_t, 4> depth{};
+        const bool pastDepth =
+            status != BitmapStatus::FileNotFound && status != BitmapStatus::NotBmp &&
+            status != BitmapStatus::WrongWidth && status != BitmapStatus::WrongHeight;
+        if (match == ColourMatch::PaletteOnly && pastDepth &&
+            (source.readAt(26, depth) != depth.size() ||
+             (depth[0] | depth[1] << 8 | depth[2] << 16 | depth[3] << 24) != kPlanesAndDepth8)) {
+            status = BitmapStatus::WrongBitrate;
+        }
         if (status != BitmapStatus::Ok) {
             return Status::failure(std::string(BitmapStatusMessage(status)));
         }
+    }
+    if (match == ColourMatch::PaletteOnly) {
+        match = ColourMatch::Exact;  // a PNG from the menu: a palette or a true-colour one
     }
     return MatchColours(decoded, paletteEntries, match);
 }
