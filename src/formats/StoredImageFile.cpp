@@ -131,13 +131,20 @@ Status CheckImageName(std::string_view name) {
     return Status::success();
 }
 
-Status CheckImagePicture(const ImagePicture& picture) {
+Status CheckImageSize(std::int32_t width, std::int32_t height) {
     const auto side = [](std::int32_t v) { return v >= 1 && v <= kMaxImageSide; };
-    if (!side(picture.width) || !side(picture.height)) {
-        return Status::failure("the picture is " + std::to_string(picture.width) + " x " +
-                               std::to_string(picture.height) + "; an image is 1 x 1 to " +
+    if (!side(width) || !side(height)) {
+        return Status::failure("the picture is " + std::to_string(width) + " x " +
+                               std::to_string(height) + "; an image is 1 x 1 to " +
                                std::to_string(kMaxImageSide) + " x " +
                                std::to_string(kMaxImageSide));
+    }
+    return Status::success();
+}
+
+Status CheckImagePicture(const ImagePicture& picture) {
+    if (const Status sized = CheckImageSize(picture.width, picture.height); !sized.ok()) {
+        return sized;
     }
     if (picture.palette.empty() || picture.palette.size() > kPaletteSize) {
         return Status::failure("the picture's palette has " +

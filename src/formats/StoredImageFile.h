@@ -59,6 +59,9 @@ struct ImagePicture {
 // kMaxImageNameLength, or holding a control character or a byte the code page leaves undefined.
 Status CheckImageName(std::string_view name);
 
+// Why an image cannot be width x height: a side outside 1 to kMaxImageSide.
+Status CheckImageSize(std::int32_t width, std::int32_t height);
+
 // Why picture cannot be an image: a side outside 1 to kMaxImageSide, a palette of no or more
 // than 256 entries, or pixels that are not width x height.
 Status CheckImagePicture(const ImagePicture& picture);
