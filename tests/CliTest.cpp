@@ -16,6 +16,7 @@
 #include <QProcess>
 
 #include "CliRun.h"
+#include "DemoData.h"
 #include "ImageFileBuilder.h"
 #include "TestBytes.h"
 #include "formats/BoardSetFile.h"
@@ -725,4 +726,85 @@ TEST_F(CliTest, ImageEditsReshapeAnImageFileAndRefuseWithoutWriting) {
     ASSERT_EQ(Krellon({"backups"}, &out), 0);
     EXPECT_EQ(out.count("images.img\t"), 9) << out.toStdString();
     EXPECT_TRUE(out.contains("images.img\t1\t") && out.contains("krellon remove: image 1\n"));
+}
+
+TEST_F(CliTest, UnpackThenPackGivesBackEveryByteAndRefusesAFolderThatDoesNotMatch) {
+    // An odd head and odd record fields: a name ended by 7, spare numbers, fourth bytes, an
+    // image without a palette, one of no pixels, bytes after the last record.
+    const auto odd = [](bool swapped) {
+        Bytes b;
+        b.raw("ABCD").i32(-5).i32(3).i32(2).i32(0x01020304).i32(0x05060708);
+        Bytes one;
+        one.i32(4).raw("One").u8(7).i32(2).i32(1).i32(-1).i32(99).i32(1).i32(0x7F102030);
+        one.u8(0).u8(5);
+        Bytes two;
+        two.i32(4).raw("Two").u8(0).i32(3).i32(1).i32(0).i32(0).i32(0).u8(1).u8(0).u8(1);
+        for (const Bytes* r : {swapped ? &two : &one, swapped ? &one : &two}) {
+            b.data.insert(b.data.end(), r->data.begin(), r->data.end());
+        }
+        return b.i32(5)
+            .raw("None")
+            .u8(0)
+            .i32(0)
+            .i32(9)
+            .i32(0)
+            .i32(0)
+            .i32(1)
+            .i32(0xAABBCC)
+            .raw("t")
+            .data;
+    };
+    const std::pair<std::string, std::vector<std::uint8_t>> files[] = {
+        {"odd.img", odd(false)},
+        {"bricks.img", DemoBrickSetFile()},
+        {"title.img", DemoTitleFile()},
+        {"backs.img", DemoBackgroundFile(128)}};
+    for (const auto& [name, bytes] : files) {
+        folder.write(name, bytes);
+        const QString dir = QString::fromStdString(name + "-dir");
+        ASSERT_EQ(Cli({"unpack", QString::fromStdString(name), "-o", dir}), kDone) << name;
+        ASSERT_EQ(Cli({"pack", dir, "-o", "packed.img"}), kDone) << name;
+        EXPECT_EQ(folder.read("packed.img"), bytes) << name;
+    }
+    EXPECT_TRUE(Exists("odd.img-dir/001-One.png") && Exists("odd.img-dir/002-Two.png") &&
+                !Exists("odd.img-dir/003-None.png"));
+
+    // Two entries of images.json swapped swap the images.
+    const auto index = folder.read("odd.img-dir/images.json");
+    QJsonObject json =
+        QJsonDocument::fromJson(QByteArray(reinterpret_cast<const char*>(index.data()),
+                                           static_cast<qsizetype>(index.size())))
+            .object();
+    QJsonArray images = json["images"].toArray();
+    const QJsonValue first = images[0];
+    images[0] = images[1];
+    images[1] = first;
+    const auto write = [&](const QJsonArray& entries) {
+        json["images"] = entries;
+        const QByteArray text = QJsonDocument(json).toJson();
+        folder.write("odd.img-dir/images.json", {text.begin(), text.end()});
+    };
+    write(images);
+    ASSERT_EQ(Cli({"pack", "odd.img-dir", "-o", "packed.img"}), kDone);
+    EXPECT_EQ(folder.read("packed.img"), odd(true));
+
+    // Refusals: nothing written.
+    const auto refuse = [&](const std::string& why) {
+        const Ran ran = Cli({"pack", "odd.img-dir", "-o", "refused.img"});
+        EXPECT_TRUE(ran.status == 1 && ran.err.find(why) != std::string::npos) << ran;
+        EXPECT_FALSE(Exists("refused.img"));
+    };
+    std::filesystem::rename(folder / "odd.img-dir/002-Two.png", folder / "odd.img-dir/009-Two.png");
+    refuse("002-Two.png: File not found.");
+    std::filesystem::copy_file(folder / "odd.img-dir/001-One.png",
+                               folder / "odd.img-dir/002-Two.png");
+    refuse("009-Two.png: images.json names no such picture");
+    std::filesystem::remove(folder / "odd.img-dir/009-Two.png");
+    QJsonObject misnumbered = images[0].toObject();
+    misnumbered["picture"] = "001-One.png";
+    images[0] = misnumbered;
+    write(images);
+    refuse("image 2: \"001-One.png\" is not a picture NNN-name.png of a number no other");
+    folder.write("odd.img-dir/images.json", {index.begin(), index.begin() + 40});
+    refuse("images.json: not JSON");
 }

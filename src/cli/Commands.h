@@ -17,6 +17,8 @@ int Replace(const QStringList& arguments, Streams& io);
 int Remove(const QStringList& arguments, Streams& io);
 int Rename(const QStringList& arguments, Streams& io);
 int Move(const QStringList& arguments, Streams& io);
+int Unpack(const QStringList& arguments, Streams& io);
+int Pack(const QStringList& arguments, Streams& io);
 int Dump(const QStringList& arguments, Streams& io);
 int Build(const QStringList& arguments, Streams& io);
 int ListBackups(const QStringList& arguments, Streams& io);

@@ -23,39 +23,6 @@ QString Text(const std::string& reason) {
     return QString::fromStdString(reason);
 }
 
-// Decodes a BMP or palette PNG of any size up to kMaxImageSide into picture, with the import's
-// checks and messages.
-Status ReadPicture(const QString& name, ImagePicture& picture) {
-    const auto format = ImageFormatOfName(name);
-    FileSource source;
-    if (!format || !source.open(PathOf(name))) {
-        return Status::failure(format ? "File not found." : "the picture is a .bmp or .png file");
-    }
-    std::array<std::uint8_t, kPictureSizeBytes> head{};
-    const auto size = PictureSize({head.data(), source.readAt(0, head)});
-    if (!size) {
-        return Status::failure(*format == ImageFormat::Png ? "Not a PNG file." : "Not a BMP file.");
-    }
-    // The size is checked before any pixels are decoded: a header can claim gigabytes.
-    if (const Status sized = CheckImageSize(size->first, size->second); !sized.ok()) {
-        return sized;
-    }
-    picture.width = size->first;
-    picture.height = size->second;
-    ImageRecord record;
-    record.Width = picture.width;
-    record.Height = picture.height;
-    DecodedBitmap decoded;
-    if (const Status read = DecodeForImport(PathOf(name), *format, record, decoded); !read.ok()) {
-        return read;
-    }
-    const auto count = static_cast<std::size_t>(std::clamp(decoded.colourCount, 0, kPaletteSize));
-    picture.palette.assign(decoded.colours.begin(),
-                           decoded.colours.begin() + static_cast<std::ptrdiff_t>(count));
-    picture.pixels = std::move(decoded.pixelsTopDown);
-    return CheckImagePicture(picture);
-}
-
 // The bytes of a name in the image file's code page; the reason when it has a character the
 // code page cannot store.
 Result<std::string> StoredName(const QString& name) {
@@ -118,6 +85,37 @@ int EditImageFile(Streams& io, const QString& file, Change&& change, const QStri
 }
 
 }  // namespace
+
+Status ReadPicture(const QString& name, ImagePicture& picture) {
+    const auto format = ImageFormatOfName(name);
+    FileSource source;
+    if (!format || !source.open(PathOf(name))) {
+        return Status::failure(format ? "File not found." : "the picture is a .bmp or .png file");
+    }
+    std::array<std::uint8_t, kPictureSizeBytes> head{};
+    const auto size = PictureSize({head.data(), source.readAt(0, head)});
+    if (!size) {
+        return Status::failure(*format == ImageFormat::Png ? "Not a PNG file." : "Not a BMP file.");
+    }
+    // The size is checked before any pixels are decoded: a header can claim gigabytes.
+    if (const Status sized = CheckImageSize(size->first, size->second); !sized.ok()) {
+        return sized;
+    }
+    picture.width = size->first;
+    picture.height = size->second;
+    ImageRecord record;
+    record.Width = picture.width;
+    record.Height = picture.height;
+    DecodedBitmap decoded;
+    if (const Status read = DecodeForImport(PathOf(name), *format, record, decoded); !read.ok()) {
+        return read;
+    }
+    const auto count = static_cast<std::size_t>(std::clamp(decoded.colourCount, 0, kPaletteSize));
+    picture.palette.assign(decoded.colours.begin(),
+                           decoded.colours.begin() + static_cast<std::ptrdiff_t>(count));
+    picture.pixels = std::move(decoded.pixelsTopDown);
+    return CheckImagePicture(picture);
+}
 
 int Add(const QStringList& arguments, Streams& io) {
     Command command("add",

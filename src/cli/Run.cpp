@@ -25,6 +25,8 @@ constexpr Subcommand kSubcommands[] = {
     {"remove", Remove, "an image from an image file"},
     {"rename", Rename, "an image of an image file"},
     {"move", Move, "an image of an image file to another place"},
+    {"unpack", Unpack, "an image file into a folder of palette PNGs and images.json"},
+    {"pack", Pack, "an image file from a folder that unpack wrote, byte for byte"},
     {"dump", Dump, "a board set as JSON text"},
     {"build", Build, "a board set file from JSON text"},
     {"backups", ListBackups, "the kept earlier versions of a folder's files"},
