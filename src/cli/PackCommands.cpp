@@ -28,6 +28,15 @@ QString Hex(std::span<const std::uint8_t> bytes) {
                                    .toHex());
 }
 
+// 4-byte palette entries as stored, one a line of images.json for a readable diff.
+QJsonArray Entries(const std::vector<std::uint8_t>& palette) {
+    QJsonArray entries;
+    for (std::size_t k = 0; k + 4 <= palette.size(); k += 4) {
+        entries.append(Hex(std::span(palette).subspan(k, 4)));
+    }
+    return entries;
+}
+
 // The fourth bytes of a palette as stored, or nothing when all are 0, as the game writes them.
 QString FourthBytes(const std::vector<std::uint8_t>& palette) {
     std::vector<std::uint8_t> fourth;
@@ -152,7 +161,7 @@ int Unpack(const QStringList& arguments, Streams& io) {
         {"signature", Hex({reinterpret_cast<const std::uint8_t*>(model->signature.data()),
                            model->signature.size()})},
         {"headerWord", model->headerWord},
-        {"filePalette", Hex(model->filePalette)},
+        {"filePalette", Entries(model->filePalette)},
         {"images", images},
         {"tail", Hex(model->tail)}};
     const QByteArray json = QJsonDocument(index).toJson();
@@ -204,7 +213,13 @@ int Pack(const QStringList& arguments, Streams& io) {
     const auto signature = head.bytes(index, "signature");
     model.signature.assign(signature.begin(), signature.end());
     model.headerWord = head.number(index, "headerWord");
-    model.filePalette = head.bytes(index, "filePalette");
+    for (const QJsonValue entry : head.field(index, "filePalette", QJsonValue::Array).toArray()) {
+        const auto bytes = head.bytes(QJsonObject{{"filePalette", entry}}, "filePalette");
+        if (bytes.size() != 4 && head.fault.isEmpty()) {
+            head.fault = "\"filePalette\" holds an entry that is not 4 bytes in hexadecimal";
+        }
+        model.filePalette.insert(model.filePalette.end(), bytes.begin(), bytes.end());
+    }
     model.tail = head.bytes(index, "tail");
     const QJsonArray images = head.field(index, "images", QJsonValue::Array).toArray();
     if (head.fault.isEmpty() && (signature.size() != 4 || model.filePalette.size() % 4 != 0 ||
@@ -233,13 +248,16 @@ int Pack(const QStringList& arguments, Streams& io) {
         const QJsonArray spare = entry.field(object, "spare", QJsonValue::Array).toArray();
         const std::int32_t paletteCount = entry.number(object, "paletteCount");
         auto fourth = entry.bytes(object, "paletteFourthBytes", true);
+        if (entry.fault.isEmpty() && FromCp1252(image.name) != name) {
+            entry.fault =
+                QString("image %1: the name has a character Windows-1252 cannot store").arg(i + 1);
+        }
         if (entry.fault.isEmpty() &&
-            (FromCp1252(image.name) != name || spare.size() != 2 || paletteCount < 0 ||
-             paletteCount > kPaletteSize ||
+            (spare.size() != 2 || paletteCount < 0 || paletteCount > kPaletteSize ||
              (!fourth.empty() && fourth.size() != static_cast<std::size_t>(paletteCount)))) {
             entry.fault = QString(
-                              "image %1: a name in Windows-1252, two spare numbers, a palette "
-                              "count of 0 to 256 and as many fourth bytes")
+                              "image %1: two spare numbers, a palette count of 0 to 256 and "
+                              "as many fourth bytes")
                               .arg(i + 1);
         }
         if (entry.fault.isEmpty()) {
