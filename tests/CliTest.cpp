@@ -16,6 +16,7 @@
 #include <QProcess>
 
 #include "CliRun.h"
+#include "DemoData.h"
 #include "ImageFileBuilder.h"
 #include "TestBytes.h"
 #include "formats/BoardSetFile.h"
@@ -678,4 +679,156 @@ TEST_F(CliTest, OutputsToFilesPipesAndStandardOutputAreTheSameBytesUnderNamesTak
     EXPECT_EQ(RunProgram(KRELLON_DEMO_BINARY, {"--bogus"}),
               (Ran{2, "", "krellon-demo: unknown option --bogus\n" + help.out}));
     EXPECT_FALSE(Exists("--help") || Exists("--bogus"));
+}
+
+TEST_F(CliTest, ImageEditsReshapeAnImageFileAndRefuseWithoutWriting) {
+    const ImageSpec a = Image("a", 30, 15, 1);
+    const ImageSpec b = Image("b", 4, 3, 2, false);
+    const auto expect = [&](const std::vector<ImageSpec>& images) {
+        EXPECT_EQ(folder.read("images.img"), BuildImageFile(images, Colours(9)));
+    };
+    folder.write("images.img", BuildImageFile({a, b}, Colours(9)));
+    folder.write("from.img",
+                 BuildImageFile({Image("p", 5, 2, 3), Image("q", 7, 3, 4)}, Colours(5)));
+    ASSERT_EQ(Cli({"export", "from.img", "-o", "Star.png"}), kDone);
+    ASSERT_EQ(Cli({"export", "from.img", "--image", "2", "-o", "q.bmp"}), kDone);
+    ImageSpec star = Image("Star", 5, 2, 3);
+    ImageSpec q = Image("Caf\xE9", 7, 3, 4);
+    ASSERT_EQ(Cli({"add", "images.img", "Star.png"}), kDone);
+    expect({a, b, star});
+    ASSERT_EQ(Cli({"add", "images.img", "q.bmp", "--at", "1", "--name", "Café"}), kDone);
+    expect({q, a, b, star});
+    ASSERT_EQ(Cli({"replace", "images.img", "--image", "3", "Star.png"}), kDone);
+    ImageSpec b2 = star;
+    b2.name = "b";
+    ASSERT_EQ(Cli({"rename", "images.img", "--image", "4", "--name", "Étoile"}), kDone);
+    star.name = "\xC9toile";
+    ASSERT_EQ(Cli({"move", "images.img", "--image", "1", "--to", "4"}), kDone);
+    expect({a, b2, star, q});
+
+    // Refusals: the status, the reason, and nothing written.
+    const auto before = folder.snapshot();
+    folder.write("huge.png",
+                 Bytes()
+                     .raw("\x89PNG\r\n\x1A\n")
+                     .raw(std::string("\0\0\0\x0DIHDR\0\1\0\0\0\1\0\0\x08\x03\0\0\0", 25))
+                     .data);
+    const std::pair<QStringList, Ran> refusals[] = {
+        {{"move", "images.img", "--image", "1", "--to", "9"},
+         {1, "", "images.img: image 1 can move to 1 to 4, not 9\n"}},
+        {{"remove", "images.img", "--image", "5"},
+         {1, "", "images.img: there is no image 5; the file has 4\n"}},
+        {{"add", "images.img", "Star.png", "--at", "6"},
+         {1, "", "images.img: an image is inserted as image 1 to 5, not 6\n"}},
+        {{"rename", "images.img", "--image", "1", "--name", ""},
+         {1, "", "images.img: an image name has 1 to 80 characters; this one has 0\n"}},
+        {{"rename", "images.img", "--image", "1", "--name", QString(300, 'x')},
+         {1, "", "images.img: an image name has 1 to 80 characters; this one has 300\n"}},
+        {{"rename", "images.img", "--image", "1", "--name", "日本"},
+         {1, "", "images.img: the name \"日本\" has a character Windows-1252 cannot store\n"}},
+        {{"add", "images.img", "huge.png"},
+         {1, "", "huge.png: the picture is 65536 x 65536; an image is 1 x 1 to 4096 x 4096\n"}},
+        {{"add", "images.img", "none.png"}, {1, "", "none.png: File not found.\n"}},
+    };
+    for (const auto& [arguments, ran] : refusals) {
+        EXPECT_EQ(Cli(arguments), ran) << arguments.join(' ').toStdString();
+    }
+    for (const QStringList& usage :
+         {QStringList{"add", "images.img", "Star.png", "--at", "0"},
+          QStringList{"remove", "images.img"}, QStringList{"move", "images.img", "--image", "1"}}) {
+        EXPECT_EQ(Cli(usage).status, 2) << usage.join(' ').toStdString();
+    }
+    std::filesystem::remove(folder / "huge.png");
+    EXPECT_EQ(folder.snapshot(), before);
+
+    // The last image may go; every version replaced is kept.
+    for (int n = 4; n >= 1; --n) {
+        ASSERT_EQ(Cli({"remove", "images.img", "--image", QString::number(n)}), kDone);
+    }
+    expect({});
+    QString out;
+    ASSERT_EQ(Krellon({"backups"}, &out), 0);
+    EXPECT_EQ(out.count("images.img\t"), 9) << out.toStdString();
+    EXPECT_TRUE(out.contains("images.img\t1\t") && out.contains("krellon remove: image 1\n"));
+}
+
+TEST_F(CliTest, UnpackThenPackGivesBackEveryByteAndRefusesAFolderThatDoesNotMatch) {
+    // An odd head and odd record fields: a name ended by 7, spare numbers, fourth bytes, an
+    // image without a palette, one of no pixels, bytes after the last record.
+    const auto odd = [](bool swapped) {
+        Bytes b;
+        b.raw("ABCD").i32(-5).i32(3).i32(2).i32(0x01020304).i32(0x05060708);
+        Bytes one;
+        one.i32(4).raw("One").u8(7).i32(2).i32(1).i32(-1).i32(99).i32(1).i32(0x7F102030);
+        one.u8(0).u8(5);
+        Bytes two;
+        two.i32(4).raw("Two").u8(0).i32(3).i32(1).i32(0).i32(0).i32(0).u8(1).u8(0).u8(1);
+        for (const Bytes* r : {swapped ? &two : &one, swapped ? &one : &two}) {
+            b.data.insert(b.data.end(), r->data.begin(), r->data.end());
+        }
+        return b.i32(5)
+            .raw("None")
+            .u8(0)
+            .i32(0)
+            .i32(9)
+            .i32(0)
+            .i32(0)
+            .i32(1)
+            .i32(0xAABBCC)
+            .raw("t")
+            .data;
+    };
+    const std::pair<std::string, std::vector<std::uint8_t>> files[] = {
+        {"odd.img", odd(false)},
+        {"bricks.img", DemoBrickSetFile()},
+        {"title.img", DemoTitleFile()},
+        {"backs.img", DemoBackgroundFile(128)}};
+    for (const auto& [name, bytes] : files) {
+        folder.write(name, bytes);
+        const QString dir = QString::fromStdString(name + "-dir");
+        ASSERT_EQ(Cli({"unpack", QString::fromStdString(name), "-o", dir}), kDone) << name;
+        ASSERT_EQ(Cli({"pack", dir, "-o", "packed.img"}), kDone) << name;
+        EXPECT_EQ(folder.read("packed.img"), bytes) << name;
+    }
+    EXPECT_TRUE(Exists("odd.img-dir/001-One.png") && Exists("odd.img-dir/002-Two.png") &&
+                !Exists("odd.img-dir/003-None.png"));
+
+    // Two entries of images.json swapped swap the images.
+    const auto index = folder.read("odd.img-dir/images.json");
+    QJsonObject json =
+        QJsonDocument::fromJson(QByteArray(reinterpret_cast<const char*>(index.data()),
+                                           static_cast<qsizetype>(index.size())))
+            .object();
+    QJsonArray images = json["images"].toArray();
+    const QJsonValue first = images[0];
+    images[0] = images[1];
+    images[1] = first;
+    const auto write = [&](const QJsonArray& entries) {
+        json["images"] = entries;
+        const QByteArray text = QJsonDocument(json).toJson();
+        folder.write("odd.img-dir/images.json", {text.begin(), text.end()});
+    };
+    write(images);
+    ASSERT_EQ(Cli({"pack", "odd.img-dir", "-o", "packed.img"}), kDone);
+    EXPECT_EQ(folder.read("packed.img"), odd(true));
+
+    // Refusals: nothing written.
+    const auto refuse = [&](const std::string& why) {
+        const Ran ran = Cli({"pack", "odd.img-dir", "-o", "refused.img"});
+        EXPECT_TRUE(ran.status == 1 && ran.err.find(why) != std::string::npos) << ran;
+        EXPECT_FALSE(Exists("refused.img"));
+    };
+    std::filesystem::rename(folder / "odd.img-dir/002-Two.png", folder / "odd.img-dir/009-Two.png");
+    refuse("002-Two.png: File not found.");
+    std::filesystem::copy_file(folder / "odd.img-dir/001-One.png",
+                               folder / "odd.img-dir/002-Two.png");
+    refuse("009-Two.png: images.json names no such picture");
+    std::filesystem::remove(folder / "odd.img-dir/009-Two.png");
+    QJsonObject misnumbered = images[0].toObject();
+    misnumbered["picture"] = "001-One.png";
+    images[0] = misnumbered;
+    write(images);
+    refuse("image 2: \"001-One.png\" is not a picture NNN-name.png of a number no other");
+    folder.write("odd.img-dir/images.json", {index.begin(), index.begin() + 40});
+    refuse("images.json: not JSON");
 }

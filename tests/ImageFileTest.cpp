@@ -3,9 +3,11 @@
 #include <climits>
 #include <functional>
 
+#include "DemoData.h"
 #include "TestBytes.h"
 #include "formats/BufferedSource.h"
 #include "formats/ImageFile.h"
+#include "formats/StoredImageFile.h"
 
 using namespace krellon;
 
@@ -224,4 +226,153 @@ TEST(BufferedSource, ReadsExactlyWhatItsSourceHoldsAtAnyOffsetAndLength) {
         ASSERT_EQ(buffered.readAt(offset, got), wantCount) << offset << " " << length;
         ASSERT_EQ(got, want) << offset << " " << length;
     }
+}
+
+namespace {
+
+// A record as the program writes a new one: name end, spare numbers and fourth bytes all 0.
+void NewRecord(Bytes& b, std::string_view name, const ImagePicture& picture) {
+    b.text(name).i32(picture.width).i32(picture.height).i32(0).i32(0);
+    b.i32(static_cast<std::int32_t>(picture.palette.size()));
+    for (const ColourValue c : picture.palette) {
+        b.u8(RedOf(c)).u8(GreenOf(c)).u8(BlueOf(c)).u8(0);
+    }
+    b.data.insert(b.data.end(), picture.pixels.begin(), picture.pixels.end());
+}
+
+// Three records with odd stored fields, and bytes after the last one counted.
+Bytes OddFile(std::int32_t count, const std::function<void(Bytes&, int)>& record) {
+    Bytes b = Header(count, 3);
+    for (int i = 0; i < 3; ++i) {
+        record(b, i);
+    }
+    b.raw("tail");
+    return b;
+}
+
+void OddRecord(Bytes& b, int i) {
+    static const char* const names[] = {"Ant", "Bee", "Cat"};
+    if (i == 1) {
+        // A name ended by another byte and a record without a palette.
+        b.i32(4).raw("Bee").u8(0x7E).i32(2).i32(2).i32(-9).i32(9).i32(0).raw("pppp");
+        return;
+    }
+    Record(b, names[i], 2 + i, 1, 2, static_cast<std::uint8_t>(i));
+}
+
+StoredImageFile Decoded(const std::vector<std::uint8_t>& bytes) {
+    auto file = DecodeStoredImageFile(bytes);
+    EXPECT_TRUE(file.ok()) << file.error();
+    return file ? *file : StoredImageFile{};
+}
+
+}  // namespace
+
+TEST(StoredImageFile, EveryByteOfOddAndDemoFilesComesBackAndAnEmptyFileIsValid) {
+    const Bytes odd = OddFile(3, OddRecord);
+    EXPECT_EQ(EncodeStoredImageFile(Decoded(odd.data)), odd.data);
+    // A count below the records held leaves the rest as bytes after the last.
+    const Bytes fewer = OddFile(2, OddRecord);
+    EXPECT_EQ(Decoded(fewer.data).images.size(), 2u);
+    EXPECT_EQ(EncodeStoredImageFile(Decoded(fewer.data)), fewer.data);
+    for (const auto& demo :
+         {DemoBrickSetFile(), DemoBackgroundFile(64), DemoBackgroundFile(128), DemoTitleFile()}) {
+        EXPECT_EQ(EncodeStoredImageFile(Decoded(demo)), demo);
+    }
+    const Bytes empty = Header(0, 0);
+    EXPECT_EQ(EncodeStoredImageFile(Decoded(empty.data)), empty.data);
+
+    // Files the model cannot hold whole are refused with the reason.
+    const std::pair<std::size_t, std::int32_t> bad[] = {{8, -1}, {12, 257}, {8, 4}, {12, 200}};
+    const char* const reasons[] = {
+        "its image count -1 is negative", "its file palette count 257 is outside 0 to 256",
+        "image 4: the file ends before it", "the file ends inside its file palette"};
+    for (std::size_t i = 0; i < std::size(bad); ++i) {
+        Bytes b = Header(0, 0);
+        Put32(b.data, bad[i].first, bad[i].second);
+        if (i == 2) {
+            b = OddFile(3, OddRecord);
+            b.data.resize(b.size() - 4);
+            Put32(b.data, 8, 4);
+        }
+        const auto refused = DecodeStoredImageFile(b.data);
+        EXPECT_EQ(refused.ok() ? "" : refused.error(), reasons[i]);
+    }
+}
+
+TEST(StoredImageFile, EachEditGivesTheFileBuiltByHandWithTheOtherRecordsUntouched) {
+    const ImagePicture picture{
+        3, 2, {MakeColour(1, 2, 3), MakeColour(250, 0, 9)}, {0, 1, 1, 0, 1, 0}};
+    const auto expect = [](const StoredImageFile& file, std::int32_t count, const auto& records) {
+        Bytes b = Header(count, 3);
+        records(b);
+        b.raw("tail");
+        EXPECT_EQ(EncodeStoredImageFile(file), b.data);
+    };
+    StoredImageFile file = Decoded(OddFile(3, OddRecord).data);
+    auto image = MakeStoredImage("New", picture);
+    ASSERT_TRUE(image.ok());
+    ASSERT_TRUE(InsertImage(file, 2, *image).ok());
+    expect(file, 4, [&](Bytes& b) {
+        OddRecord(b, 0);
+        NewRecord(b, "New", picture);
+        OddRecord(b, 1);
+        OddRecord(b, 2);
+    });
+    ASSERT_TRUE(InsertImage(file, 5, *image).ok());  // appended
+    ASSERT_TRUE(RemoveImage(file, 2).ok());
+    ASSERT_TRUE(RemoveImage(file, 4).ok());
+    EXPECT_EQ(EncodeStoredImageFile(file), OddFile(3, OddRecord).data);
+
+    // The replaced image keeps its name, its name's end byte and its spare numbers.
+    ASSERT_TRUE(ReplaceImage(file, 2, picture).ok());
+    ASSERT_TRUE(RenameImage(file, 3, "Caf\xE9").ok());
+    ASSERT_TRUE(MoveImage(file, 1, 3).ok());
+    expect(file, 3, [&](Bytes& b) {
+        b.i32(4).raw("Bee").u8(0x7E).i32(3).i32(2).i32(-9).i32(9).i32(2);
+        b.u8(1).u8(2).u8(3).u8(0).u8(250).u8(0).u8(9).u8(0).raw(std::string("\0\1\1\0\1\0", 6));
+        Record(b, "Caf\xE9", 4, 1, 2, 2);
+        OddRecord(b, 0);
+    });
+    ASSERT_TRUE(MoveImage(file, 3, 1).ok());
+    for (std::size_t n = 3; n >= 1; --n) {
+        ASSERT_TRUE(RemoveImage(file, n).ok());
+    }
+    expect(file, 0, [](Bytes&) {});
+
+    // Refusals change nothing.
+    file = Decoded(OddFile(3, OddRecord).data);
+    ImagePicture wide = picture;
+    wide.width = kMaxImageSide + 1;
+    ImagePicture empty{0, 0, picture.palette, {}};
+    ImagePicture manyColours = picture;
+    manyColours.palette.resize(300);
+    ImagePicture short_ = picture;
+    short_.pixels.pop_back();
+    const Status refusals[] = {
+        InsertImage(file, 0, *image),
+        InsertImage(file, 5, *image),
+        MoveImage(file, 1, 4),
+        MoveImage(file, 0, 1),
+        RemoveImage(file, 4),
+        RenameImage(file, 1, ""),
+        RenameImage(file, 1, std::string(300, 'a')),
+        RenameImage(file, 1, "a\x01"),
+        RenameImage(file, 1, "a\x81"),
+        ReplaceImage(file, 1, wide),
+        ReplaceImage(file, 1, empty),
+        ReplaceImage(file, 1, manyColours),
+        ReplaceImage(file, 1, short_),
+    };
+    EXPECT_FALSE(MakeStoredImage("x", empty).ok());
+    for (const Status& refused : refusals) {
+        EXPECT_FALSE(refused.ok());
+    }
+    EXPECT_EQ(refusals[1].error(), "an image is inserted as image 1 to 4, not 5");
+    EXPECT_EQ(refusals[2].error(), "image 1 can move to 1 to 3, not 4");
+    EXPECT_EQ(refusals[6].error(), "an image name has 1 to 80 characters; this one has 300");
+    EXPECT_EQ(refusals[11].error(),
+              "the picture's palette has 300 entries; an image's has 1 to 256");
+    EXPECT_EQ(refusals[10].error(), "the picture is 0 x 0; an image is 1 x 1 to 4096 x 4096");
+    EXPECT_EQ(EncodeStoredImageFile(file), OddFile(3, OddRecord).data);
 }

@@ -6,7 +6,7 @@ krellon=$1
 out=$2
 {
   echo "[COMMANDS]"
-  for command in info check render export import dump build backups restore; do
+  for command in info check render export import add replace remove rename move unpack pack dump build backups restore; do
     echo ".SS \"krellon $command\""
     echo ".nf"
     # Lines starting with a dot or a quote would read as roff requests.

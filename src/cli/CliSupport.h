@@ -12,6 +12,7 @@
 
 #include "formats/BoardSetFile.h"
 #include "formats/Result.h"
+#include "formats/StoredImageFile.h"
 
 namespace krellon::cli {
 
@@ -84,6 +85,10 @@ Result<StoredBoardSet> ReadSetArgument(const QString& file);
 // Reads a whole file of at most limit bytes; the reason when it cannot.
 Result<std::vector<std::uint8_t>> ReadWholeFile(const std::filesystem::path& path,
                                                 std::uint64_t limit);
+
+// Reads the BMP or palette PNG file name of any size up to kMaxImageSide into picture, with
+// the import's checks and messages; its size is checked before any pixel is decoded.
+Status ReadPicture(const QString& name, ImagePicture& picture);
 
 // Makes sure folder exists; the reason when it cannot.
 Status MakeFolder(const std::filesystem::path& folder);

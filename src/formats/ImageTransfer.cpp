@@ -79,7 +79,7 @@ Result<ImportChange> ImportPalette(const ByteSource& file, const ImageRecord& re
 
 Status MatchColours(DecodedBitmap& decoded, std::span<const std::uint8_t> paletteEntries,
                     ColourMatch match) {
-    if (decoded.colourPixels.empty()) {
+    if (decoded.colourPixels.empty() || match == ColourMatch::Keep) {
         return Status::success();
     }
     const int count = static_cast<int>(std::min<std::size_t>(paletteEntries.size() / 4, 256));

@@ -55,6 +55,7 @@ Result<ImportChange> ImportPalette(const ByteSource& file, const ImageRecord& re
 // How the colours of a true-colour picture become indices of the image's palette.
 enum class ColourMatch {
     PaletteOnly,  // an 8-bit picture only, as the explorer's Import button has always taken
+    Keep,         // a true-colour picture's colours are left unmatched, for the caller
     Exact,        // every colour must be one of the palette's
     Nearest,      // a colour that is not becomes the nearest one
 };

@@ -1,0 +1,247 @@
+// krellon add, replace, remove, rename and move: image files reshaped one image at a time, every
+// other record kept byte for byte, the file replaced whole with its earlier version kept.
+#include <QFileInfo>
+#include <climits>
+
+#include "Commands.h"
+#include "formats/PictureSize.h"
+#include "formats/StoredImageFile.h"
+#include "storage/Cp1252.h"
+#include "storage/FileNames.h"
+#include "storage/FileSource.h"
+#include "storage/FileWrites.h"
+#include "transfers/ImageTransfers.h"
+
+namespace krellon::cli {
+
+namespace {
+
+// Image files are read whole; none of the game's comes near this.
+constexpr std::uint64_t kImageFileLimit = std::uint64_t{1} << 30;
+
+QString Text(const std::string& reason) {
+    return QString::fromStdString(reason);
+}
+
+// The bytes of a name in the image file's code page; the reason when it has a character the
+// code page cannot store.
+Result<std::string> StoredName(const QString& name) {
+    std::string bytes = ToCp1252(name);
+    if (FromCp1252(bytes) != name) {
+        return Result<std::string>::failure("the name \"" + ShownFileName(name).toStdString() +
+                                            "\" has a character Windows-1252 cannot store");
+    }
+    return Result<std::string>::success(std::move(bytes));
+}
+
+// A number option of at least 1; nothing when given otherwise.
+std::optional<std::size_t> Position(const Command& command, const QCommandLineOption& option) {
+    const auto n = NumberArgument(command.parser.value(option), 1, INT_MAX);
+    return n ? std::optional<std::size_t>(static_cast<std::size_t>(*n)) : std::nullopt;
+}
+
+QCommandLineOption ImageOption() {
+    return {"image", "The image (1 for the first).", "N"};
+}
+
+// Parses a command over fileCount files, the image file first, and an image number (--image):
+// returns the exit status to end with, or nothing to go on with n set.
+std::optional<int> ParseImageEdit(Command& command, const QStringList& arguments, Streams& io,
+                                  qsizetype fileCount, std::size_t& n) {
+    const QCommandLineOption image = ImageOption();
+    command.parser.addOption(image);
+    if (const auto status = command.parse(arguments, io)) {
+        return status;
+    }
+    if (command.files().size() != fileCount) {
+        return command.usage(
+            io, fileCount == 1 ? "give one image file" : "give an image file and a picture");
+    }
+    const auto number = Position(command, image);
+    if (!command.parser.isSet(image) || !number) {
+        return command.usage(io, "give the image as --image N, a number from 1");
+    }
+    n = *number;
+    return std::nullopt;
+}
+
+// Reads file, makes change to it and replaces it with the result, keeping what it held as
+// replaced by reason; nothing is written when it cannot be read or change refuses.
+template <typename Change>
+int EditImageFile(Streams& io, const QString& file, Change&& change, const QString& reason) {
+    auto bytes = ReadWholeFile(PathOf(file), kImageFileLimit);
+    if (!bytes) {
+        return Fail(io, file, Text(bytes.error()));
+    }
+    auto model = DecodeStoredImageFile(*bytes);
+    if (!model) {
+        return Fail(io, file, Text(model.error()));
+    }
+    if (const Status changed = change(*model); !changed.ok()) {
+        return Fail(io, file, Text(changed.error()));
+    }
+    const Status written = ReplaceFile(PathOf(file), EncodeStoredImageFile(*model), reason);
+    return written.ok() ? 0 : Fail(io, file, ReasonText(written));
+}
+
+}  // namespace
+
+Status ReadPicture(const QString& name, ImagePicture& picture) {
+    const auto format = ImageFormatOfName(name);
+    FileSource source;
+    if (!format || !source.open(PathOf(name))) {
+        return Status::failure(format ? "File not found." : "the picture is a .bmp or .png file");
+    }
+    std::array<std::uint8_t, kPictureSizeBytes> head{};
+    const auto size = PictureSize({head.data(), source.readAt(0, head)});
+    if (!size) {
+        return Status::failure(*format == ImageFormat::Png ? "Not a PNG file." : "Not a BMP file.");
+    }
+    // The size is checked before any pixels are decoded: a header can claim gigabytes.
+    if (const Status sized = CheckImageSize(size->first, size->second); !sized.ok()) {
+        return sized;
+    }
+    picture.width = size->first;
+    picture.height = size->second;
+    ImageRecord record;
+    record.Width = picture.width;
+    record.Height = picture.height;
+    DecodedBitmap decoded;
+    if (const Status read =
+            DecodeForImport(PathOf(name), *format, record, {}, ColourMatch::Keep, decoded);
+        !read.ok()) {
+        return read;
+    }
+    // A new image brings its own palette: a true-colour picture has none to bring.
+    if (!decoded.colourPixels.empty()) {
+        return Status::failure(
+            "A new image takes a palette picture (an 8-bit BMP or a palette PNG); this one is "
+            "true-colour.");
+    }
+    const auto count = static_cast<std::size_t>(std::clamp(decoded.colourCount, 0, kPaletteSize));
+    picture.palette.assign(decoded.colours.begin(),
+                           decoded.colours.begin() + static_cast<std::ptrdiff_t>(count));
+    picture.pixels = std::move(decoded.pixelsTopDown);
+    return CheckImagePicture(picture);
+}
+
+int Add(const QStringList& arguments, Streams& io) {
+    Command command("add",
+                    "Adds a BMP or palette PNG of any size to an image file as a new image, named "
+                    "after the picture's file name without its extension, appended or inserted as "
+                    "image N.",
+                    "IMAGES.img PICTURE");
+    const QCommandLineOption name("name", "The image's name (Windows-1252 characters).", "NAME");
+    const QCommandLineOption at("at", "Inserts the image as image N (default: after the last).",
+                                "N");
+    command.parser.addOptions({name, at});
+    if (const auto status = command.parse(arguments, io)) {
+        return *status;
+    }
+    if (command.files().size() != 2) {
+        return command.usage(io, "give an image file and a picture");
+    }
+    const auto position = Position(command, at);
+    if (command.parser.isSet(at) && !position) {
+        return command.usage(io, "--at is a number from 1");
+    }
+    const QString file = command.files()[0];
+    const QString pictureName = command.files()[1];
+    const auto stored =
+        StoredName(command.parser.isSet(name) ? command.parser.value(name)
+                                              : QFileInfo(pictureName).completeBaseName());
+    if (!stored) {
+        return Fail(io, pictureName, Text(stored.error()) + "; give one with --name");
+    }
+    ImagePicture picture;
+    if (const Status read = ReadPicture(pictureName, picture); !read.ok()) {
+        return Fail(io, pictureName, Text(read.error()));
+    }
+    auto image = MakeStoredImage(*stored, picture);
+    if (!image) {
+        return Fail(io, pictureName, Text(image.error()));
+    }
+    std::size_t n = 0;
+    const auto add = [&](StoredImageFile& model) {
+        n = position.value_or(model.images.size() + 1);
+        return InsertImage(model, n, std::move(*image));
+    };
+    return EditImageFile(io, file, add, "krellon add: " + QFileInfo(pictureName).fileName());
+}
+
+int Replace(const QStringList& arguments, Streams& io) {
+    Command command("replace",
+                    "Replaces an image of an image file with a BMP or palette PNG of any size: the "
+                    "image takes its size, palette and pixels and keeps its name.",
+                    "IMAGES.img PICTURE");
+    std::size_t n = 0;
+    if (const auto status = ParseImageEdit(command, arguments, io, 2, n)) {
+        return *status;
+    }
+    const QString pictureName = command.files()[1];
+    ImagePicture picture;
+    if (const Status read = ReadPicture(pictureName, picture); !read.ok()) {
+        return Fail(io, pictureName, Text(read.error()));
+    }
+    return EditImageFile(
+        io, command.files()[0],
+        [&](StoredImageFile& model) { return ReplaceImage(model, n, picture); },
+        QString("krellon replace: image %1").arg(n));
+}
+
+int Remove(const QStringList& arguments, Streams& io) {
+    Command command("remove",
+                    "Removes an image from an image file; the images after it move up. The last "
+                    "image may go: a file of no images is valid.",
+                    "IMAGES.img");
+    std::size_t n = 0;
+    if (const auto status = ParseImageEdit(command, arguments, io, 1, n)) {
+        return *status;
+    }
+    return EditImageFile(
+        io, command.files()[0], [&](StoredImageFile& model) { return RemoveImage(model, n); },
+        QString("krellon remove: image %1").arg(n));
+}
+
+int Rename(const QStringList& arguments, Streams& io) {
+    Command command("rename", "Renames an image of an image file.", "IMAGES.img");
+    const QCommandLineOption name("name", "The new name (Windows-1252 characters).", "NAME");
+    command.parser.addOption(name);
+    std::size_t n = 0;
+    if (const auto status = ParseImageEdit(command, arguments, io, 1, n)) {
+        return *status;
+    }
+    if (!command.parser.isSet(name)) {
+        return command.usage(io, "give the new name as --name NAME");
+    }
+    const QString file = command.files()[0];
+    auto stored = StoredName(command.parser.value(name));
+    if (!stored) {
+        return Fail(io, file, Text(stored.error()));
+    }
+    return EditImageFile(
+        io, file, [&](StoredImageFile& model) { return RenameImage(model, n, std::move(*stored)); },
+        QString("krellon rename: image %1").arg(n));
+}
+
+int Move(const QStringList& arguments, Streams& io) {
+    Command command("move",
+                    "Moves an image of an image file to another place; the images between shift "
+                    "by one.",
+                    "IMAGES.img");
+    const QCommandLineOption to("to", "The image's new number.", "M");
+    command.parser.addOption(to);
+    std::size_t n = 0;
+    if (const auto status = ParseImageEdit(command, arguments, io, 1, n)) {
+        return *status;
+    }
+    const auto m = Position(command, to);
+    if (!command.parser.isSet(to) || !m) {
+        return command.usage(io, "give the new place as --to M, a number from 1");
+    }
+    return EditImageFile(
+        io, command.files()[0], [&](StoredImageFile& model) { return MoveImage(model, n, *m); },
+        QString("krellon move: image %1 to %2").arg(n).arg(*m));
+}
+
+}  // namespace krellon::cli
