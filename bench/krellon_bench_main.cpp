@@ -13,9 +13,11 @@
 #include <QPainter>
 #include <QTextStream>
 #include <QUndoStack>
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
@@ -524,6 +526,62 @@ void RegisterView() {
         "copy two cells' pixels at 4x", [] { CopyPixels(2 * 30 * 15 * 16 * 4); }, 0, {}, 1000);
 }
 
+// Image files that grow: an image added to the 119-image file (its earlier version kept first,
+// as every replacement), and the file packed from its 119 unpacked pictures.
+void RegisterImageEdits() {
+    const fs::path images = folder / bench::kImages256;
+    const QString target = QString::fromStdString((folder / "AddTo.img").string());
+    const QString picture = QString::fromStdString((folder / "Add.png").string());
+    const QString unpacked = QString::fromStdString((folder / "unpacked").string());
+    const QString packed = QString::fromStdString((folder / "Packed.img").string());
+    fs::remove_all(unpacked.toStdString());
+    Krellon({"unpack", QString::fromStdString(images.string()), "-o", unpacked});
+    auto pngs = std::make_shared<std::vector<fs::path>>();
+    for (const auto& entry : fs::directory_iterator(folder / "unpacked")) {
+        if (entry.path().extension() == ".png") {
+            pngs->push_back(entry.path());
+        }
+    }
+    std::sort(pngs->begin(), pngs->end());
+    fs::copy_file(pngs->front(), picture.toStdString(), fs::copy_options::overwrite_existing);
+    const auto readAll = [](const fs::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
+    };
+    const auto before = readAll(images);
+    fs::copy_file(images, folder / "AddTo.img", fs::copy_options::overwrite_existing);
+    Krellon({"add", target, picture});
+    const auto after = readAll(folder / "AddTo.img");
+    Register(
+        "krellon add (to 119 images of 256 x 256)",
+        [=] {
+            Krellon({"add", target, picture});
+        },
+        "read old, write backup, write+fsync",
+        [=] {
+            bench::ReadFiles({folder / "AddTo.img"});
+            bench::WriteFile(folder / "user-data" / "Floor-backup.img", before);
+            bench::WriteFileFlushed(folder / "Floor.img", after);
+        },
+        1.5,
+        [=] { fs::copy_file(images, target.toStdString(), fs::copy_options::overwrite_existing); },
+        16000,
+        [=] { fs::copy_file(images, folder / "AddTo.img", fs::copy_options::overwrite_existing); });
+    Register(
+        "krellon pack (119 pictures)",
+        [=] {
+            Krellon({"pack", unpacked, "-o", packed});
+        },
+        "PNG-decode 119 pictures, write+fsync",
+        [=] {
+            for (const fs::path& png : *pngs) {
+                benchmark::DoNotOptimize(QImage(QString::fromStdString(png.string())));
+            }
+            bench::WriteFileFlushed(folder / "Floor.img", before);
+        },
+        1.5, [=] { fs::remove(packed.toStdString()); });
+}
+
 void RegisterCommandLine(const fs::path& programs) {
     const QString set = QString::fromStdString((folder / bench::kBoardSet).string());
     const QString renders = QString::fromStdString((folder / "renders").string());
@@ -727,6 +785,7 @@ int main(int argc, char** argv) {
     RegisterActions();
     RegisterCommandLine(programs);
     RegisterView();
+    RegisterImageEdits();
     benchmark::Initialize(&argc, argv);
     TableReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
