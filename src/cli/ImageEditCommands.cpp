@@ -10,6 +10,7 @@
 #include "storage/FileNames.h"
 #include "storage/FileSource.h"
 #include "storage/FileWrites.h"
+#include "transfers/ImageFileEdits.h"
 #include "transfers/ImageTransfers.h"
 
 namespace krellon::cli {
@@ -17,7 +18,6 @@ namespace krellon::cli {
 namespace {
 
 // Image files are read whole; none of the game's comes near this.
-constexpr std::uint64_t kImageFileLimit = std::uint64_t{1} << 30;
 
 QString Text(const std::string& reason) {
     return QString::fromStdString(reason);
@@ -67,62 +67,16 @@ std::optional<int> ParseImageEdit(Command& command, const QStringList& arguments
 
 // Reads file, makes change to it and replaces it with the result, keeping what it held as
 // replaced by reason; nothing is written when it cannot be read or change refuses.
-template <typename Change>
-int EditImageFile(Streams& io, const QString& file, Change&& change, const QString& reason) {
-    auto bytes = ReadWholeFile(PathOf(file), kImageFileLimit);
-    if (!bytes) {
-        return Fail(io, file, Text(bytes.error()));
-    }
-    auto model = DecodeStoredImageFile(*bytes);
-    if (!model) {
-        return Fail(io, file, Text(model.error()));
-    }
-    if (const Status changed = change(*model); !changed.ok()) {
-        return Fail(io, file, Text(changed.error()));
-    }
-    const Status written = ReplaceFile(PathOf(file), EncodeStoredImageFile(*model), reason);
-    return written.ok() ? 0 : Fail(io, file, ReasonText(written));
+int EditFile(Streams& io, const QString& file,
+             const std::function<Status(StoredImageFile&)>& change, const QString& reason) {
+    const Status edited = EditImageFile(PathOf(file), change, reason);
+    return edited.ok() ? 0 : Fail(io, file, Text(edited.error()));
 }
 
 }  // namespace
 
 Status ReadPicture(const QString& name, ImagePicture& picture) {
-    const auto format = ImageFormatOfName(name);
-    FileSource source;
-    if (!format || !source.open(PathOf(name))) {
-        return Status::failure(format ? "File not found." : "the picture is a .bmp or .png file");
-    }
-    std::array<std::uint8_t, kPictureSizeBytes> head{};
-    const auto size = PictureSize({head.data(), source.readAt(0, head)});
-    if (!size) {
-        return Status::failure(*format == ImageFormat::Png ? "Not a PNG file." : "Not a BMP file.");
-    }
-    // The size is checked before any pixels are decoded: a header can claim gigabytes.
-    if (const Status sized = CheckImageSize(size->first, size->second); !sized.ok()) {
-        return sized;
-    }
-    picture.width = size->first;
-    picture.height = size->second;
-    ImageRecord record;
-    record.Width = picture.width;
-    record.Height = picture.height;
-    DecodedBitmap decoded;
-    if (const Status read =
-            DecodeForImport(PathOf(name), *format, record, {}, ColourMatch::Keep, decoded);
-        !read.ok()) {
-        return read;
-    }
-    // A new image brings its own palette: a true-colour picture has none to bring.
-    if (!decoded.colourPixels.empty()) {
-        return Status::failure(
-            "A new image takes a palette picture (an 8-bit BMP or a palette PNG); this one is "
-            "true-colour.");
-    }
-    const auto count = static_cast<std::size_t>(std::clamp(decoded.colourCount, 0, kPaletteSize));
-    picture.palette.assign(decoded.colours.begin(),
-                           decoded.colours.begin() + static_cast<std::ptrdiff_t>(count));
-    picture.pixels = std::move(decoded.pixelsTopDown);
-    return CheckImagePicture(picture);
+    return ReadImagePicture(PathOf(name), picture);
 }
 
 int Add(const QStringList& arguments, Streams& io) {
@@ -166,7 +120,7 @@ int Add(const QStringList& arguments, Streams& io) {
         n = position.value_or(model.images.size() + 1);
         return InsertImage(model, n, std::move(*image));
     };
-    return EditImageFile(io, file, add, "krellon add: " + QFileInfo(pictureName).fileName());
+    return EditFile(io, file, add, "krellon add: " + QFileInfo(pictureName).fileName());
 }
 
 int Replace(const QStringList& arguments, Streams& io) {
@@ -183,7 +137,7 @@ int Replace(const QStringList& arguments, Streams& io) {
     if (const Status read = ReadPicture(pictureName, picture); !read.ok()) {
         return Fail(io, pictureName, Text(read.error()));
     }
-    return EditImageFile(
+    return EditFile(
         io, command.files()[0],
         [&](StoredImageFile& model) { return ReplaceImage(model, n, picture); },
         QString("krellon replace: image %1").arg(n));
@@ -198,7 +152,7 @@ int Remove(const QStringList& arguments, Streams& io) {
     if (const auto status = ParseImageEdit(command, arguments, io, 1, n)) {
         return *status;
     }
-    return EditImageFile(
+    return EditFile(
         io, command.files()[0], [&](StoredImageFile& model) { return RemoveImage(model, n); },
         QString("krellon remove: image %1").arg(n));
 }
@@ -219,7 +173,7 @@ int Rename(const QStringList& arguments, Streams& io) {
     if (!stored) {
         return Fail(io, file, Text(stored.error()));
     }
-    return EditImageFile(
+    return EditFile(
         io, file, [&](StoredImageFile& model) { return RenameImage(model, n, std::move(*stored)); },
         QString("krellon rename: image %1").arg(n));
 }
@@ -239,7 +193,7 @@ int Move(const QStringList& arguments, Streams& io) {
     if (!command.parser.isSet(to) || !m) {
         return command.usage(io, "give the new place as --to M, a number from 1");
     }
-    return EditImageFile(
+    return EditFile(
         io, command.files()[0], [&](StoredImageFile& model) { return MoveImage(model, n, *m); },
         QString("krellon move: image %1 to %2").arg(n).arg(*m));
 }

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+#include <filesystem>
+#include <functional>
+
+#include "formats/Result.h"
+#include "formats/StoredImageFile.h"
+
+namespace krellon {
+
+// Reads a BMP or PNG picture for a new or a replacing image: its size checked from its header
+// before any pixel is decoded, and its palette and pixels taken as they are. A true-colour
+// picture is refused: it brings no palette of its own.
+Status ReadImagePicture(const std::filesystem::path& path, ImagePicture& picture);
+
+// Reads the whole image file at path, makes change to it and replaces it (its earlier version
+// kept among the backups, as reason). Nothing is written when it cannot be read or change
+// refuses; every byte change does not touch stays as it was.
+Status EditImageFile(const std::filesystem::path& path,
+                     const std::function<Status(StoredImageFile&)>& change, const QString& reason);
+
+}  // namespace krellon
