@@ -1,4 +1,5 @@
 // The image explorer: opening it from the editor, browsing, and drawing the image shown.
+#include <QAction>
 #include <QApplication>
 #include <QHelpEvent>
 #include <QMenuBar>
@@ -11,10 +12,13 @@
 #include "EditorFixture.h"
 #include "explorer/Form2.h"
 #include "explorer/Module1.h"
+#include "formats/StoredImageFile.h"
 #include "platform/ComboBox.h"
 #include "platform/Controls.h"
+#include "platform/Dialogs.h"
 #include "platform/Label.h"
 #include "platform/PictureBox.h"
+#include "storage/FileWrites.h"
 
 using namespace krellon;
 
@@ -272,4 +276,50 @@ TEST_F(ExplorerTest, ZoomEnlargesThePictureInBlocksAndScrollsTheClientArea) {
     EXPECT_GT(e.ClientScroll->verticalScrollBar()->maximum(), 0);
     e.ZoomIn();
     e.Command4->click();
+}
+
+TEST_F(ExplorerTest, TheImageMenuReshapesTheFileShownAndRefusesOneChangedOnDisk) {
+    Form1& f = OpenFolder();
+    CatchMessages();
+    Form2& e = Explore("bricks.img", 2);
+    const auto original = folder.read("bricks.img");
+    // What each entry must write: the file as the model reads it, changed as the entry says.
+    auto expected = DecodeStoredImageFile(original).value();
+    const auto trigger = [&](const char* id) { e.MenuBar->findChild<QAction*>(id)->trigger(); };
+    SetInputHandlerForTesting([](auto&&...) { return QString("Ruby"); });
+    trigger("renameImage");
+    ASSERT_TRUE(RenameImage(expected, 2, "Ruby").ok());
+    EXPECT_EQ(folder.read("bricks.img"), EncodeStoredImageFile(expected));
+    EXPECT_EQ(f.BrickNames()[2], "Ruby");  // the editor follows at once
+    trigger("moveImageLater");
+    ASSERT_TRUE(MoveImage(expected, 2, 3).ok());
+    EXPECT_EQ(folder.read("bricks.img"), EncodeStoredImageFile(expected));
+    EXPECT_EQ(Shared().CurrentImage, 3);
+    trigger("deleteImage");
+    ASSERT_TRUE(RemoveImage(expected, 3).ok());
+    EXPECT_EQ(folder.read("bricks.img"), EncodeStoredImageFile(expected));
+    EXPECT_EQ(f.BrickCount(), 19);
+
+    // A picture of another size, added after the image shown under the name given.
+    folder.write("Star.bmp", BitmapOf(5, 3, TestPalette(2), std::vector<std::uint8_t>(15, 7)).data);
+    AnswerDialogs(folder / "Star.bmp");
+    SetInputHandlerForTesting([](auto&&...) { return QString("Star"); });
+    const int at = Shared().CurrentImage + 1;
+    trigger("addImage");
+    ImagePicture star{5, 3, TestPalette(2), std::vector<std::uint8_t>(15, 7)};
+    ASSERT_TRUE(
+        InsertImage(expected, static_cast<std::size_t>(at), MakeStoredImage("Star", star).value())
+            .ok());
+    EXPECT_EQ(folder.read("bricks.img"), EncodeStoredImageFile(expected));
+    EXPECT_EQ(Shared().ImageNames[at], "Star");
+    EXPECT_TRUE(messages.isEmpty()) << messages.join("; ").toStdString();
+    EXPECT_GE(Backups().list().size(), 4u);
+
+    // Changed on disk since it was shown: read again, nothing written.
+    WriteImages("bricks.img", TestBricks(3));
+    const auto replaced = folder.read("bricks.img");
+    trigger("deleteImage");
+    EXPECT_EQ(folder.read("bricks.img"), replaced);
+    EXPECT_EQ(messages.size(), 1);
+    EXPECT_EQ(Shared().ImageCount, 3);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QString>
 #include <QWidget>
 
@@ -14,6 +16,7 @@ class QScrollArea;
 #include "explorer/ExplorerPicture.h"
 #include "formats/ByteSource.h"
 #include "formats/Colour.h"
+#include "formats/StoredImageFile.h"
 #include "transfers/ImageTransfers.h"
 
 namespace krellon {
@@ -61,6 +64,16 @@ public:
     void ImportPngNearest();
     void ImportBmp();
     void ImportBmpNearest();
+    // --- The Image menu: the file shown reshaped, one replacement each ---
+    // A picture of any size as a new image after the one shown, named as the user says.
+    void AddImage();
+    // The image shown takes a picture's size, palette and pixels.
+    void ReplaceImage();
+    void DeleteImage();
+    void RenameImage();
+    void MoveImageEarlier();
+    void MoveImageLater();
+
     // Every image to NNN-<name>.png in a folder the user picks.
     void ExportAllImages();
     // Every NNN-*.bmp and NNN-*.png of a folder the user picks into image NNN, all or nothing.
@@ -123,6 +136,13 @@ protected:
 private:
     void CreateControls();
     void CreateMenus();
+    void CreateImageMenu();
+    // Makes change to the file shown unless it changed on disk since, then shows image
+    // showAfter and says done; false, with the reason shown, when nothing was written.
+    bool EditShownFile(const std::function<Status(StoredImageFile&)>& change, const QString& reason,
+                       const QString& done, int showAfter);
+    bool PickPicture(const QString& title, ImagePicture& picture, QString& name);
+    void MoveShownImage(int by);
     // Writes the decoded image into the image shown, as the bitmap import does, then shows the
     // file and brings the editor up to date.
     void ImportDecoded(DecodedBitmap decoded, const QString& from);

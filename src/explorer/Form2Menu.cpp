@@ -46,6 +46,7 @@ void Form2::CreateMenus() {
     menu->addSeparator();
     ExportAllAction = add("&Export All Images…", &Form2::ExportAllImages);
     ImportAllAction = add("Import &All Images…", &Form2::ImportAllImages);
+    CreateImageMenu();
 
     menu = MenuBar->addMenu("&View");
     ZoomInAction = add("Zoom &In", &Form2::ZoomIn);

@@ -1,0 +1,191 @@
+// The explorer's Image menu: images added, replaced, deleted, renamed and moved in the image
+// file shown, each change one replacement of the file with its earlier version kept.
+#include <QFileInfo>
+#include <QMenuBar>
+
+#include "Form2.h"
+#include "explorer/Module1.h"
+#include "formats/StoredImageFile.h"
+#include "platform/Dialogs.h"
+#include "platform/Handlers.h"
+#include "storage/Cp1252.h"
+#include "storage/FileNames.h"
+#include "storage/FileSource.h"
+#include "storage/Files.h"
+#include "transfers/ImageFileEdits.h"
+#include "transfers/ImageTransfers.h"
+
+namespace krellon {
+
+namespace {
+
+const QString kCaption = "Krellon IMG Explorer";
+const QString kPictures = "Pictures (*.png *.bmp *.PNG *.BMP)";
+
+}  // namespace
+
+void Form2::CreateImageMenu() {
+    QMenu* menu = MenuBar->addMenu("I&mage");
+    const auto add = [&](const QString& text, void (Form2::*handler)(), const char* id) {
+        QAction* action = menu->addAction(text);
+        action->setObjectName(id);
+        connect(action, &QAction::triggered, this,
+                [this, handler] { RunHandler(this, [this, handler] { (this->*handler)(); }); });
+        return action;
+    };
+    add("&Add Image…", &Form2::AddImage, "addImage");
+    add("&Replace Image…", &Form2::ReplaceImage, "replaceImage");
+    add("&Delete Image", &Form2::DeleteImage, "deleteImage");
+    add("Re&name Image…", &Form2::RenameImage, "renameImage");
+    menu->addSeparator();
+    add("Move Image &Earlier", &Form2::MoveImageEarlier, "moveImageEarlier");
+    add("Move Image &Later", &Form2::MoveImageLater, "moveImageLater");
+}
+
+bool Form2::EditShownFile(const std::function<Status(StoredImageFile&)>& change,
+                          const QString& reason, const QString& done, int showAfter) {
+    Module1& m = Shared();
+    const auto path = FindFile(m.ExplorerFile);
+    if (!path) {
+        Fail("File not found.", "Nothing changed");
+        return false;
+    }
+    // A file changed on disk since it was shown is read again, and nothing is written: the
+    // change would be made to images the user has not seen.
+    if (shown_) {
+        FileSource file;
+        const bool current = file.open(*path) && StillShown(*path, file, *shown_);
+        file.close();
+        if (!current) {
+            RefuseChangedFile();
+            return false;
+        }
+    }
+    if (const Status edited = EditImageFile(*path, change, reason); !edited.ok()) {
+        Fail(QString::fromStdString(edited.error()), "Nothing changed");
+        return false;
+    }
+    m.CurrentImage = std::max(showAfter, 1);
+    ReadImageFile();
+    ShowImage();
+    UpdateEditor();
+    ShowStatus(done);
+    return true;
+}
+
+// The picture the user picks for a new or a replacing image; false when none was read.
+bool Form2::PickPicture(const QString& title, ImagePicture& picture, QString& name) {
+    const QString path =
+        FileDialog(this, FileDialogKind::Open, title, QFileInfo(".").absoluteFilePath(), kPictures);
+    if (path.isEmpty()) {
+        return false;
+    }
+    if (const Status read = ReadImagePicture(PathFromName(path), picture); !read.ok()) {
+        Fail(QString::fromStdString(read.error()), "Nothing changed");
+        return false;
+    }
+    name = QFileInfo(path).completeBaseName();
+    return true;
+}
+
+void Form2::AddImage() {
+    ImagePicture picture;
+    QString file;
+    if (!PickPicture("Add Image", picture, file)) {
+        return;
+    }
+    // Named after the picture, the name editable before it is added.
+    const QString name = InputBox(this, "Name of the new image:", kCaption, file);
+    if (name.isEmpty()) {
+        return;
+    }
+    if (!StorableName(name)) {
+        Fail("The name \"" + name + "\" has a character Windows-1252 cannot store.",
+             "Nothing changed");
+        return;
+    }
+    // After the image shown, or as the first of an empty file.
+    const int at = HasImage() ? Shared().CurrentImage + 1 : 1;
+    EditShownFile(
+        [&](StoredImageFile& model) {
+            auto image = MakeStoredImage(ToCp1252(name), picture);
+            if (!image) {
+                return Status::failure(image.error());
+            }
+            return InsertImage(model, static_cast<std::size_t>(at), std::move(*image));
+        },
+        "Add Image " + name, QString("Added image %1, %2").arg(at).arg(name), at);
+}
+
+void Form2::ReplaceImage() {
+    if (!HasImage()) {
+        return;
+    }
+    ImagePicture picture;
+    QString file;
+    if (!PickPicture("Replace Image", picture, file)) {
+        return;
+    }
+    const int n = Shared().CurrentImage;
+    EditShownFile(
+        [&](StoredImageFile& model) {
+            return krellon::ReplaceImage(model, static_cast<std::size_t>(n), picture);
+        },
+        QString("Replace Image %1").arg(n),
+        QString("Replaced image %1 with %2 × %3").arg(n).arg(picture.width).arg(picture.height), n);
+}
+
+void Form2::DeleteImage() {
+    if (!HasImage()) {
+        return;
+    }
+    const int n = Shared().CurrentImage;
+    EditShownFile(
+        [&](StoredImageFile& model) { return RemoveImage(model, static_cast<std::size_t>(n)); },
+        QString("Delete Image %1").arg(n), QString("Deleted image %1").arg(n),
+        std::min(n, Shared().ImageCount - 1));
+}
+
+void Form2::RenameImage() {
+    if (!HasImage()) {
+        return;
+    }
+    const int n = Shared().CurrentImage;
+    const QString name = InputBox(this, "New name of the image:", kCaption, Shared().ImageNames[n]);
+    if (name.isEmpty() || name == Shared().ImageNames[n]) {
+        return;
+    }
+    if (!StorableName(name)) {
+        Fail("The name \"" + name + "\" has a character Windows-1252 cannot store.",
+             "Nothing changed");
+        return;
+    }
+    EditShownFile(
+        [&](StoredImageFile& model) {
+            return krellon::RenameImage(model, static_cast<std::size_t>(n), ToCp1252(name));
+        },
+        QString("Rename Image %1").arg(n), QString("Renamed image %1 to %2").arg(n).arg(name), n);
+}
+
+void Form2::MoveShownImage(int by) {
+    const int n = Shared().CurrentImage;
+    const int to = n + by;
+    if (!HasImage() || to < 1 || to > Shared().ImageCount) {
+        return;
+    }
+    EditShownFile(
+        [&](StoredImageFile& model) {
+            return MoveImage(model, static_cast<std::size_t>(n), static_cast<std::size_t>(to));
+        },
+        QString("Move Image %1").arg(n), QString("Moved image %1 to %2").arg(n).arg(to), to);
+}
+
+void Form2::MoveImageEarlier() {
+    MoveShownImage(-1);
+}
+
+void Form2::MoveImageLater() {
+    MoveShownImage(1);
+}
+
+}  // namespace krellon
