@@ -322,4 +322,18 @@ TEST_F(ExplorerTest, TheImageMenuReshapesTheFileShownAndRefusesOneChangedOnDisk)
     EXPECT_EQ(folder.read("bricks.img"), replaced);
     EXPECT_EQ(messages.size(), 1);
     EXPECT_EQ(Shared().ImageCount, 3);
+
+    // A new file: no images, its head as the folder's image files have it; then a first image.
+    AnswerDialogs(folder / "Fresh.img");
+    trigger("newImageFile");
+    StoredImageFile fresh = DecodeStoredImageFile(replaced).value();
+    fresh.images.clear();
+    EXPECT_EQ(folder.read("Fresh.img"), EncodeStoredImageFile(fresh));
+    EXPECT_EQ(Shared().ExplorerFile, "Fresh.img");
+    EXPECT_EQ(Shared().ImageCount, 0);
+    AnswerDialogs(folder / "Star.bmp");
+    trigger("addImage");
+    ASSERT_TRUE(InsertImage(fresh, 1, MakeStoredImage("Star", star).value()).ok());
+    EXPECT_EQ(folder.read("Fresh.img"), EncodeStoredImageFile(fresh));
+    EXPECT_EQ(messages.size(), 1) << messages.join("; ").toStdString();
 }

@@ -64,6 +64,9 @@ public:
     void ImportPngNearest();
     void ImportBmp();
     void ImportBmpNearest();
+    // File > New Image File…: an image file of no images in the working folder, its head
+    // taken from another image file of the folder, or the game's own when there is none.
+    void NewImageFile();
     // --- The Image menu: the file shown reshaped, one replacement each ---
     // A picture of any size as a new image after the one shown, named as the user says.
     void AddImage();

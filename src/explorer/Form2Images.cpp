@@ -1,5 +1,6 @@
 // The explorer's Image menu: images added, replaced, deleted, renamed and moved in the image
 // file shown, each change one replacement of the file with its earlier version kept.
+#include <QDir>
 #include <QFileInfo>
 #include <QMenuBar>
 
@@ -11,6 +12,7 @@
 #include "storage/Cp1252.h"
 #include "storage/FileNames.h"
 #include "storage/FileSource.h"
+#include "storage/FileWrites.h"
 #include "storage/Files.h"
 #include "transfers/ImageFileEdits.h"
 #include "transfers/ImageTransfers.h"
@@ -86,6 +88,63 @@ bool Form2::PickPicture(const QString& title, ImagePicture& picture, QString& na
     }
     name = QFileInfo(path).completeBaseName();
     return true;
+}
+
+void Form2::NewImageFile() {
+    const QString path = FileDialog(this, FileDialogKind::Save, "New Image File",
+                                    QDir::current().filePath("New.img"), "Image files (*.img)");
+    if (path.isEmpty()) {
+        return;
+    }
+    // An image file is found by bare name, in the working folder.
+    const QFileInfo file(path.endsWith(".img", Qt::CaseInsensitive) ? path : path + ".img");
+    if (QFileInfo(file.absolutePath()).canonicalFilePath() != QDir::current().canonicalPath()) {
+        Fail("A new image file goes into the working folder, " + QDir::currentPath() + ".",
+             "Nothing created");
+        return;
+    }
+    const QString name = file.fileName();
+    if (file.exists()) {
+        Fail(name + " exists already.", "Nothing created");
+        return;
+    }
+    // Its head as the game's files have it: taken from another image file of the folder.
+    StoredImageFile model;
+    QString from;
+    for (const QString& other : Dir("*.img")) {
+        const auto path = FindFile(other);
+        std::vector<std::uint8_t> bytes;
+        FileSource source;
+        if (path && source.open(*path) && ReadAll(source, bytes)) {
+            if (auto read = DecodeStoredImageFile(bytes)) {
+                model.signature = read->signature;
+                model.headerWord = read->headerWord;
+                model.filePalette = read->filePalette;
+                from = other;
+                break;
+            }
+        }
+    }
+    if (from.isEmpty()) {
+        model.filePalette.assign(4 * kPaletteSize, 0);
+    }
+    if (const Status written =
+            ReplaceFile(PathFromName(name), EncodeStoredImageFile(model), "New Image File " + name);
+        !written.ok()) {
+        Fail(ReasonText(written), "Nothing created");
+        return;
+    }
+    Shared().ExplorerFile = name;
+    Shared().CurrentImage = 1;
+    ReadImageFile();
+    ShowImage();
+    ShowStatus(from.isEmpty()
+                   ? QString("Created %1: no images, signature %2, header word %3, a black "
+                             "file palette of 256 colours (no other image file here to take "
+                             "them from)")
+                         .arg(name, QString::fromStdString(model.signature))
+                         .arg(model.headerWord)
+                   : QString("Created %1: no images, its head as %2 has it").arg(name, from));
 }
 
 void Form2::AddImage() {

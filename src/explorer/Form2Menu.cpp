@@ -46,6 +46,8 @@ void Form2::CreateMenus() {
     menu->addSeparator();
     ExportAllAction = add("&Export All Images…", &Form2::ExportAllImages);
     ImportAllAction = add("Import &All Images…", &Form2::ImportAllImages);
+    menu->addSeparator();
+    add("&New Image File…", &Form2::NewImageFile)->setObjectName("newImageFile");
     CreateImageMenu();
 
     menu = MenuBar->addMenu("&View");
