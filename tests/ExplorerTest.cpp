@@ -315,6 +315,25 @@ TEST_F(ExplorerTest, TheImageMenuReshapesTheFileShownAndRefusesOneChangedOnDisk)
     EXPECT_TRUE(messages.isEmpty()) << messages.join("; ").toStdString();
     EXPECT_GE(Backups().list().size(), 4u);
 
+    // Undo goes back through the kept versions, three changes deep; Redo comes forward again.
+    const auto added = folder.read("bricks.img");
+    RemoveImage(expected, static_cast<std::size_t>(at));
+    const auto deleted = EncodeStoredImageFile(expected);
+    const QAction* undo = e.MenuBar->findChild<QAction*>("undo");
+    EXPECT_EQ(undo->text(), "&Undo Add Image Star");
+    trigger("undo");
+    EXPECT_EQ(folder.read("bricks.img"), deleted);
+    trigger("undo");
+    trigger("undo");
+    EXPECT_EQ(f.BrickNames()[2], "Ruby");
+    EXPECT_EQ(Shared().ImageNames[3], "brick 3");  // before the move
+    trigger("redo");
+    trigger("redo");
+    EXPECT_EQ(folder.read("bricks.img"), deleted);
+    trigger("redo");
+    EXPECT_EQ(folder.read("bricks.img"), added);
+    EXPECT_FALSE(e.MenuBar->findChild<QAction*>("redo")->isEnabled());
+
     // Changed on disk since it was shown: read again, nothing written.
     WriteImages("bricks.img", TestBricks(3));
     const auto replaced = folder.read("bricks.img");

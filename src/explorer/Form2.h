@@ -17,6 +17,8 @@ class QScrollArea;
 #include "formats/ByteSource.h"
 #include "formats/Colour.h"
 #include "formats/StoredImageFile.h"
+#include "storage/BackupStore.h"
+#include "storage/System.h"
 #include "transfers/ImageTransfers.h"
 
 namespace krellon {
@@ -64,6 +66,11 @@ public:
     void ImportPngNearest();
     void ImportBmp();
     void ImportBmpNearest();
+    // Edit > Undo and Redo: the file as it was before the explorer's last change, and back.
+    void Undo();
+    void Redo();
+    QAction* UndoAction = nullptr;
+    QAction* RedoAction = nullptr;
     // File > New Image File…: an image file of no images in the working folder, its head
     // taken from another image file of the folder, or the game's own when there is none.
     void NewImageFile();
@@ -140,6 +147,22 @@ private:
     void CreateControls();
     void CreateMenus();
     void CreateImageMenu();
+    void CreateEditMenu();
+    // One change of the explorer: the file, its kept version from before (or, redone, from
+    // after), the file as the change left it, and the image then shown.
+    struct HistoryStep {
+        std::filesystem::path file;
+        BackupEntry version;
+        sys::FileInfo after;
+        QString what;
+        int image = 1;
+    };
+    // Takes path's newest kept version as the one before the change the explorer just made.
+    void RememberChange(const std::filesystem::path& path, const QString& what);
+    void PutBack(std::vector<HistoryStep>& from, std::vector<HistoryStep>& to, const QString& verb);
+    void UpdateHistoryActions();
+    std::vector<HistoryStep> undo_;
+    std::vector<HistoryStep> redo_;
     // Makes change to the file shown unless it changed on disk since, then shows image
     // showAfter and says done; false, with the reason shown, when nothing was written.
     bool EditShownFile(const std::function<Status(StoredImageFile&)>& change, const QString& reason,

@@ -67,6 +67,7 @@ bool Form2::EditShownFile(const std::function<Status(StoredImageFile&)>& change,
         Fail(QString::fromStdString(edited.error()), "Nothing changed");
         return false;
     }
+    RememberChange(*path, reason);
     m.CurrentImage = std::max(showAfter, 1);
     ReadImageFile();
     ShowImage();

@@ -48,6 +48,7 @@ void Form2::CreateMenus() {
     ImportAllAction = add("Import &All Images…", &Form2::ImportAllImages);
     menu->addSeparator();
     add("&New Image File…", &Form2::NewImageFile)->setObjectName("newImageFile");
+    CreateEditMenu();
     CreateImageMenu();
 
     menu = MenuBar->addMenu("&View");

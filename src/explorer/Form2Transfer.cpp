@@ -133,6 +133,7 @@ void Form2::ImportDecoded(DecodedBitmap decoded, const QString& from) {
         Fail("Could not write " + m.ExplorerFile + ": " + ReasonText(saved), "Nothing imported");
         return;
     }
+    RememberChange(*path, "Import from " + ShownFileName(from));
 
     ReadImageFile();
     ShowImage();
