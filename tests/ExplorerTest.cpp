@@ -2,6 +2,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QHelpEvent>
+#include <QImage>
 #include <QMenuBar>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -333,6 +334,31 @@ TEST_F(ExplorerTest, TheImageMenuReshapesTheFileShownAndRefusesOneChangedOnDisk)
     trigger("redo");
     EXPECT_EQ(folder.read("bricks.img"), added);
     EXPECT_FALSE(e.MenuBar->findChild<QAction*>("redo")->isEnabled());
+
+    // A true-colour picture replacing the image shown takes its palette, each colour's lowest
+    // index.
+    const int n = Shared().CurrentImage;
+    auto model = DecodeStoredImageFile(folder.read("bricks.img")).value();
+    const auto& palette = model.images[static_cast<std::size_t>(n - 1)].palette;
+    const auto lowest = [&](std::size_t k) {
+        for (std::size_t i = 0;; ++i) {
+            if (std::equal(&palette[4 * i], &palette[4 * i + 3], &palette[4 * k])) {
+                return static_cast<std::uint8_t>(i);
+            }
+        }
+    };
+    QImage colours(3, 1, QImage::Format_RGB32);
+    for (int x = 0; x < 3; ++x) {
+        const std::size_t k = 4 * (static_cast<std::size_t>(x) + 2);
+        colours.setPixel(x, 0, qRgb(palette[k], palette[k + 1], palette[k + 2]));
+    }
+    ASSERT_TRUE(colours.save(QString::fromStdWString((folder / "true.png").wstring())));
+    AnswerDialogs(folder / "true.png");
+    trigger("replaceImage");
+    model = DecodeStoredImageFile(folder.read("bricks.img")).value();
+    EXPECT_EQ(model.images[static_cast<std::size_t>(n - 1)].pixels,
+              (std::vector<std::uint8_t>{lowest(2), lowest(3), lowest(4)}));
+    EXPECT_EQ(model.images[static_cast<std::size_t>(n - 1)].width, 3);
 
     // Changed on disk since it was shown: read again, nothing written.
     WriteImages("bricks.img", TestBricks(3));

@@ -83,7 +83,11 @@ bool Form2::PickPicture(const QString& title, ImagePicture& picture, QString& na
     if (path.isEmpty()) {
         return false;
     }
-    if (const Status read = ReadImagePicture(PathFromName(path), picture); !read.ok()) {
+    // A true-colour picture is matched against the palette of the image shown.
+    const std::span<const std::uint8_t> palette =
+        shown_ ? std::span<const std::uint8_t>(shown_->bytes.palette)
+               : std::span<const std::uint8_t>();
+    if (const Status read = ReadImagePicture(PathFromName(path), picture, palette); !read.ok()) {
         Fail(QString::fromStdString(read.error()), "Nothing changed");
         return false;
     }

@@ -11,7 +11,8 @@
 
 namespace krellon {
 
-Status ReadImagePicture(const std::filesystem::path& path, ImagePicture& picture) {
+Status ReadImagePicture(const std::filesystem::path& path, ImagePicture& picture,
+                        std::span<const std::uint8_t> matchPalette) {
     const auto format = ImageFormatOfName(NameFromPath(path));
     FileSource source;
     if (!format || !source.open(path)) {
@@ -36,7 +37,21 @@ Status ReadImagePicture(const std::filesystem::path& path, ImagePicture& picture
         !read.ok()) {
         return read;
     }
-    // A new image brings its own palette: a true-colour picture has none to bring.
+    // A true-colour picture takes the palette it is matched against, every colour one of it.
+    if (!decoded.colourPixels.empty() && !matchPalette.empty()) {
+        if (const Status matched = MatchColours(decoded, matchPalette, ColourMatch::Exact);
+            !matched.ok()) {
+            return matched;
+        }
+        picture.palette.clear();
+        for (std::size_t k = 0; k + 3 < matchPalette.size(); k += 4) {
+            picture.palette.push_back(
+                MakeColour(matchPalette[k], matchPalette[k + 1], matchPalette[k + 2]));
+        }
+        picture.pixels = std::move(decoded.pixelsTopDown);
+        return CheckImagePicture(picture);
+    }
+    // Otherwise a new image brings its own palette: a true-colour picture has none to bring.
     if (!decoded.colourPixels.empty()) {
         return Status::failure(
             "A new image takes a palette picture (an 8-bit BMP or a palette PNG); this one is "
