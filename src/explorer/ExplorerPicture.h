@@ -4,8 +4,8 @@
 
 namespace krellon {
 
-// The explorer's picture of the image: a surface whose off-screen image is drawn zoomed, every
-// pixel a zoom x zoom block, with its tooltips asked at the pixel under the pointer.
+// The explorer's picture of the image: a surface shown zoomed (every pixel a zoom x zoom block,
+// tooltips asked at the pixel under the pointer) whose Ctrl+wheel asks for another zoom.
 class ExplorerPicture : public PictureBox {
     Q_OBJECT
 
@@ -21,9 +21,7 @@ signals:
     void zoomWheel(int steps, QPoint at);
 
 protected:
-    void paintEvent(QPaintEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
-    bool event(QEvent* event) override;
 
 private:
     int zoom_ = 1;

@@ -14,11 +14,6 @@ namespace krellon {
 
 namespace {
 
-bool SameVersion(const sys::FileInfo& a, const sys::FileInfo& b) {
-    return a.kind == b.kind && a.id == b.id && a.size == b.size &&
-           a.modifiedSeconds == b.modifiedSeconds && a.modifiedNanoseconds == b.modifiedNanoseconds;
-}
-
 // The newest kept version of path: what it held before its last replacement.
 std::optional<BackupEntry> NewestVersion(const std::filesystem::path& path) {
     for (const BackupEntry& entry : Backups().list(path.parent_path())) {
@@ -72,7 +67,7 @@ void Form2::PutBack(std::vector<HistoryStep>& from, std::vector<HistoryStep>& to
     }
     HistoryStep step = from.back();
     // A file another program changed since is not put back over: that change would be lost.
-    if (!SameVersion(sys::infoOf(step.file), step.after)) {
+    if (!sys::SameVersion(sys::infoOf(step.file), step.after)) {
         from.clear();
         UpdateHistoryActions();
         Fail(ShownFileName(NameFromPath(step.file.filename())) +

@@ -1,6 +1,7 @@
 #include "ImageFileWatcher.h"
 
 #include <QDir>
+#include <algorithm>
 
 #include "editor/Form1.h"
 #include "storage/FileNames.h"
@@ -14,11 +15,6 @@ namespace {
 sys::FileInfo InfoOf(const QString& name) {
     const auto path = FindFile(name);
     return path ? sys::infoOf(*path) : sys::FileInfo{};
-}
-
-bool SameVersion(const sys::FileInfo& a, const sys::FileInfo& b) {
-    return a.kind == b.kind && a.id == b.id && a.size == b.size &&
-           a.modifiedSeconds == b.modifiedSeconds && a.modifiedNanoseconds == b.modifiedNanoseconds;
 }
 
 }  // namespace
@@ -56,12 +52,22 @@ void ImageFileWatcher::watch() {
         seen[name] = known != seen_.end() ? known->second : InfoOf(name);
     }
     seen_ = std::move(seen);
-    if (!watcher_.files().isEmpty()) {
-        watcher_.removePaths(watcher_.files());
-    }
+    // Every board shown asks again; the watches change only when the files do.
+    QStringList files;
     for (const auto& [name, info] : seen_) {
         if (const auto path = FindFile(name)) {
-            watcher_.addPath(NameFromPath(*path));
+            files << NameFromPath(*path);
+        }
+    }
+    QStringList watched = watcher_.files();
+    std::sort(files.begin(), files.end());
+    std::sort(watched.begin(), watched.end());
+    if (files != watched) {
+        if (!watched.isEmpty()) {
+            watcher_.removePaths(watched);
+        }
+        if (!files.isEmpty()) {
+            watcher_.addPaths(files);
         }
     }
 }
@@ -72,7 +78,7 @@ void ImageFileWatcher::check() {
     std::vector<QString> changed;
     for (auto& [name, info] : seen_) {
         const sys::FileInfo now = InfoOf(name);
-        if (!SameVersion(now, info)) {
+        if (!sys::SameVersion(now, info)) {
             info = now;
             changed.push_back(name);
         }

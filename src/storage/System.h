@@ -39,6 +39,13 @@ struct FileInfo {
     std::uint32_t group = 0;
 };
 
+// True when a and b tell of one version of one file: the same file, size and modification
+// time. A file replaced under its name, or written over, is another version.
+inline bool SameVersion(const FileInfo& a, const FileInfo& b) {
+    return a.kind == b.kind && a.id == b.id && a.size == b.size &&
+           a.modifiedSeconds == b.modifiedSeconds && a.modifiedNanoseconds == b.modifiedNanoseconds;
+}
+
 // An open file of the system, closed when it goes.
 class File {
 public:
