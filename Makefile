@@ -55,7 +55,7 @@ windows: windows-toolchain
 # The suite under Wine; CTest runs every program through the toolchain's wine-run. The Linux
 # build is there to compare krellon's pixels and bytes with.
 test-windows: build windows
-	cd $(WINDOWS_BUILD) && ctest --output-on-failure -j2
+	tools/test-windows.sh $(WINDOWS_BUILD)
 
 # build-windows/packages/: krellon-VERSION-windows-x64.zip and krellon-VERSION-setup.exe (NSIS).
 windows-package: windows
