@@ -404,6 +404,26 @@ TEST_F(CliTest, TrueColourImportIsRefusedUnlessMappedToTheNearestColours) {
     std::vector<std::uint8_t> expected = original;
     std::copy(picks.begin(), picks.end(), expected.begin() + 16 + 1024 + 4 + 4 + 20 + 1024);
     EXPECT_EQ(folder.read("images.img"), expected);
+
+    // Replace and add take it the same way: replaced, the image keeps its palette as stored;
+    // added, the new image takes the palette of the image it follows.
+    folder.write("images.img", original);
+    EXPECT_EQ(Cli({"replace", "images.img", "--image", "1", "pic.png"}).status, 1);
+    EXPECT_EQ(Cli({"add", "images.img", "pic.png"}).status, 1);
+    EXPECT_EQ(folder.read("images.img"), original);
+    ASSERT_EQ(Cli({"replace", "images.img", "--image", "1", "pic.png", "--nearest"}), kDone);
+    EXPECT_EQ(folder.read("images.img"), expected);
+    ASSERT_EQ(Cli({"add", "images.img", "pic.png", "--nearest", "--name", "two"}), kDone);
+    ImageSpec mapped{"pic", 4, 2, palette, picks};
+    ImageSpec two = mapped;
+    two.name = "two";
+    EXPECT_EQ(folder.read("images.img"), BuildImageFile({mapped, two}, Colours(1)));
+    // Only a file of no images and no file palette has none to give.
+    folder.write("empty.img", BuildImageFile({}, {}));
+    EXPECT_EQ(Cli({"add", "empty.img", "pic.png", "--nearest"}),
+              (Ran{1, "",
+                   "pic.png: A true-colour picture takes the palette of an image; there is none "
+                   "to take it from (give an 8-bit BMP or a palette PNG).\n"}));
 }
 
 TEST_F(CliTest, HostileFilesFailWithAReasonAndLeaveNoOutput) {

@@ -79,16 +79,34 @@ Status ReadPicture(const QString& name, ImagePicture& picture) {
     return ReadImagePicture(PathOf(name), picture);
 }
 
+QCommandLineOption NearestOption() {
+    return {"nearest",
+            "Maps each colour of a true-colour picture that the palette lacks to the nearest one "
+            "(squared distance of red, green and blue; the lowest index on ties)."};
+}
+
+// Reads pictureName into picture inside a change to the image file, matching a true-colour
+// picture against palette; failed says the picture was at fault.
+Status ReadPictureFor(const QString& pictureName, std::span<const std::uint8_t> palette,
+                      bool nearest, ImagePicture& picture, bool& failed) {
+    const Status read = ReadImagePicture(PathOf(pictureName), picture, palette,
+                                         nearest ? ColourMatch::Nearest : ColourMatch::Exact);
+    failed = !read.ok();
+    return read;
+}
+
 int Add(const QStringList& arguments, Streams& io) {
     Command command("add",
-                    "Adds a BMP or palette PNG of any size to an image file as a new image, named "
-                    "after the picture's file name without its extension, appended or inserted as "
-                    "image N.",
+                    "Adds a BMP or PNG of any size to an image file as a new image, named after "
+                    "the picture's file name without its extension, appended or inserted as image "
+                    "N. A true-colour picture takes the palette of the image it follows (of the "
+                    "first when it goes first, the file palette in a file of no images).",
                     "IMAGES.img PICTURE");
     const QCommandLineOption name("name", "The image's name (Windows-1252 characters).", "NAME");
     const QCommandLineOption at("at", "Inserts the image as image N (default: after the last).",
                                 "N");
-    command.parser.addOptions({name, at});
+    const QCommandLineOption nearest = NearestOption();
+    command.parser.addOptions({name, at, nearest});
     if (const auto status = command.parse(arguments, io)) {
         return *status;
     }
@@ -107,40 +125,59 @@ int Add(const QStringList& arguments, Streams& io) {
     if (!stored) {
         return Fail(io, pictureName, Text(stored.error()) + "; give one with --name");
     }
-    ImagePicture picture;
-    if (const Status read = ReadPicture(pictureName, picture); !read.ok()) {
-        return Fail(io, pictureName, Text(read.error()));
-    }
-    auto image = MakeStoredImage(*stored, picture);
-    if (!image) {
-        return Fail(io, pictureName, Text(image.error()));
-    }
-    std::size_t n = 0;
+    bool pictureFailed = false;
     const auto add = [&](StoredImageFile& model) {
-        n = position.value_or(model.images.size() + 1);
+        const std::size_t n = position.value_or(model.images.size() + 1);
+        ImagePicture picture;
+        if (const Status read =
+                ReadPictureFor(pictureName, PaletteForNewImage(model, n),
+                               command.parser.isSet(nearest), picture, pictureFailed);
+            !read.ok()) {
+            return read;
+        }
+        auto image = MakeStoredImage(*stored, picture);
+        if (!image) {
+            pictureFailed = true;
+            return Status::failure(image.error());
+        }
         return InsertImage(model, n, std::move(*image));
     };
-    return EditFile(io, file, add, "krellon add: " + QFileInfo(pictureName).fileName());
+    const Status edited =
+        EditImageFile(PathOf(file), add, "krellon add: " + QFileInfo(pictureName).fileName());
+    return edited.ok() ? 0 : Fail(io, pictureFailed ? pictureName : file, Text(edited.error()));
 }
 
 int Replace(const QStringList& arguments, Streams& io) {
     Command command("replace",
-                    "Replaces an image of an image file with a BMP or palette PNG of any size: the "
-                    "image takes its size, palette and pixels and keeps its name.",
+                    "Replaces an image of an image file with a BMP or PNG of any size: the image "
+                    "takes its size, palette and pixels and keeps its name. A true-colour picture "
+                    "takes the image's palette.",
                     "IMAGES.img PICTURE");
+    const QCommandLineOption nearest = NearestOption();
+    command.parser.addOption(nearest);
     std::size_t n = 0;
     if (const auto status = ParseImageEdit(command, arguments, io, 2, n)) {
         return *status;
     }
+    const QString file = command.files()[0];
     const QString pictureName = command.files()[1];
-    ImagePicture picture;
-    if (const Status read = ReadPicture(pictureName, picture); !read.ok()) {
-        return Fail(io, pictureName, Text(read.error()));
-    }
-    return EditFile(
-        io, command.files()[0],
-        [&](StoredImageFile& model) { return ReplaceImage(model, n, picture); },
-        QString("krellon replace: image %1").arg(n));
+    bool pictureFailed = false;
+    const auto replace = [&](StoredImageFile& model) {
+        if (n > model.images.size()) {
+            return ReplaceImage(model, n, {});
+        }
+        ImagePicture picture;
+        if (const Status read =
+                ReadPictureFor(pictureName, PaletteOfImage(model, n), command.parser.isSet(nearest),
+                               picture, pictureFailed);
+            !read.ok()) {
+            return read;
+        }
+        return ReplaceImage(model, n, picture);
+    };
+    const Status edited =
+        EditImageFile(PathOf(file), replace, QString("krellon replace: image %1").arg(n));
+    return edited.ok() ? 0 : Fail(io, pictureFailed ? pictureName : file, Text(edited.error()));
 }
 
 int Remove(const QStringList& arguments, Streams& io) {

@@ -200,6 +200,7 @@ void Form2::ReadImageFile() {
         return;
     }
     m.ImageTable[0].Palette = header->filePalette;
+    m.ImageTable[0].PaletteCount = header->filePaletteCount;
     const auto records = WalkImageFile(source, *header, kMaxExplorerImages);
     QStringList names;
     for (std::size_t i = 0; i < records.size(); ++i) {

@@ -77,8 +77,10 @@ public:
     // --- The Image menu: the file shown reshaped, one replacement each ---
     // A picture of any size as a new image after the one shown, named as the user says.
     void AddImage();
+    void AddImageNearest();
     // The image shown takes a picture's size, palette and pixels.
     void ReplaceImage();
+    void ReplaceImageNearest();
     void DeleteImage();
     void RenameImage();
     void MoveImageEarlier();
@@ -167,7 +169,12 @@ private:
     // showAfter and says done; false, with the reason shown, when nothing was written.
     bool EditShownFile(const std::function<Status(StoredImageFile&)>& change, const QString& reason,
                        const QString& done, int showAfter);
-    bool PickPicture(const QString& title, ImagePicture& picture, QString& name);
+    // The picture the user picks for a new or a replacing image, a true-colour one matched by
+    // match against the palette of the image shown (the file palette when there is none);
+    // false when none was read.
+    bool PickPicture(const QString& title, ColourMatch match, ImagePicture& picture, QString& name);
+    void AddPicture(ColourMatch match);
+    void ReplaceWithPicture(ColourMatch match);
     void MoveShownImage(int by);
     // Writes the decoded image into the image shown, as the bitmap import does, then shows the
     // file and brings the editor up to date.

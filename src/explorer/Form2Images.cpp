@@ -36,7 +36,10 @@ void Form2::CreateImageMenu() {
         return action;
     };
     add("&Add Image…", &Form2::AddImage, "addImage");
+    add("Add Image, Map to Nearest &Colours…", &Form2::AddImageNearest, "addImageNearest");
     add("&Replace Image…", &Form2::ReplaceImage, "replaceImage");
+    add("Replace Image, Map to Nearest Co&lours…", &Form2::ReplaceImageNearest,
+        "replaceImageNearest");
     add("&Delete Image", &Form2::DeleteImage, "deleteImage");
     add("Re&name Image…", &Form2::RenameImage, "renameImage");
     menu->addSeparator();
@@ -76,18 +79,28 @@ bool Form2::EditShownFile(const std::function<Status(StoredImageFile&)>& change,
     return true;
 }
 
-// The picture the user picks for a new or a replacing image; false when none was read.
-bool Form2::PickPicture(const QString& title, ImagePicture& picture, QString& name) {
+bool Form2::PickPicture(const QString& title, ColourMatch match, ImagePicture& picture,
+                        QString& name) {
     const QString path =
         FileDialog(this, FileDialogKind::Open, title, QFileInfo(".").absoluteFilePath(), kPictures);
     if (path.isEmpty()) {
         return false;
     }
-    // A true-colour picture is matched against the palette of the image shown.
-    const std::span<const std::uint8_t> palette =
-        shown_ ? std::span<const std::uint8_t>(shown_->bytes.palette)
-               : std::span<const std::uint8_t>();
-    if (const Status read = ReadImagePicture(PathFromName(path), picture, palette); !read.ok()) {
+    // A new image follows the one shown, so both take a true-colour picture with its palette.
+    std::vector<std::uint8_t> palette;
+    if (shown_) {
+        palette = shown_->bytes.palette;
+    } else {
+        const ImageRecord& file = Shared().ImageTable[0];
+        for (int k = 0; k < file.PaletteCount && k < kPaletteSize; ++k) {
+            const ColourValue c = file.Palette[static_cast<std::size_t>(k)];
+            palette.insert(palette.end(), {static_cast<std::uint8_t>(RedOf(c)),
+                                           static_cast<std::uint8_t>(GreenOf(c)),
+                                           static_cast<std::uint8_t>(BlueOf(c)), 0});
+        }
+    }
+    if (const Status read = ReadImagePicture(PathFromName(path), picture, palette, match);
+        !read.ok()) {
         Fail(QString::fromStdString(read.error()), "Nothing changed");
         return false;
     }
@@ -153,9 +166,17 @@ void Form2::NewImageFile() {
 }
 
 void Form2::AddImage() {
+    AddPicture(ColourMatch::Exact);
+}
+
+void Form2::AddImageNearest() {
+    AddPicture(ColourMatch::Nearest);
+}
+
+void Form2::AddPicture(ColourMatch match) {
     ImagePicture picture;
     QString file;
-    if (!PickPicture("Add Image", picture, file)) {
+    if (!PickPicture("Add Image", match, picture, file)) {
         return;
     }
     // Named after the picture, the name editable before it is added.
@@ -182,12 +203,20 @@ void Form2::AddImage() {
 }
 
 void Form2::ReplaceImage() {
+    ReplaceWithPicture(ColourMatch::Exact);
+}
+
+void Form2::ReplaceImageNearest() {
+    ReplaceWithPicture(ColourMatch::Nearest);
+}
+
+void Form2::ReplaceWithPicture(ColourMatch match) {
     if (!HasImage()) {
         return;
     }
     ImagePicture picture;
     QString file;
-    if (!PickPicture("Replace Image", picture, file)) {
+    if (!PickPicture("Replace Image", match, picture, file)) {
         return;
     }
     const int n = Shared().CurrentImage;

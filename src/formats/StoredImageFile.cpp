@@ -27,6 +27,19 @@ std::vector<std::uint8_t> PaletteBytes(std::span<const ColourValue> palette) {
     return bytes;
 }
 
+// True when bytes (4 a stored entry) hold palette's colours, whatever their fourth bytes.
+bool SameColours(std::span<const std::uint8_t> bytes, std::span<const ColourValue> palette) {
+    if (bytes.size() != 4 * palette.size()) {
+        return false;
+    }
+    for (std::size_t k = 0; k < palette.size(); ++k) {
+        if (MakeColour(bytes[4 * k], bytes[4 * k + 1], bytes[4 * k + 2]) != palette[k]) {
+            return false;
+        }
+    }
+    return true;
+}
+
 Status NoImage(const StoredImageFile& file, std::size_t n) {
     return Status::failure("there is no image " + std::to_string(n) + "; the file has " +
                            std::to_string(file.images.size()));
@@ -198,9 +211,32 @@ Status ReplaceImage(StoredImageFile& file, std::size_t n, const ImagePicture& pi
     StoredImage& image = file.images[n - 1];
     image.width = picture.width;
     image.height = picture.height;
-    image.palette = PaletteBytes(picture.palette);
+    // A palette the image is already drawn with stays as stored, fourth bytes and all: a
+    // picture matched against it changes the pixels only.
+    const bool drawnWithFilePalette =
+        image.palette.empty() && SameColours(file.filePalette, picture.palette);
+    if (!drawnWithFilePalette && !SameColours(image.palette, picture.palette)) {
+        image.palette = PaletteBytes(picture.palette);
+    }
     image.pixels = picture.pixels;
     return Status::success();
+}
+
+std::span<const std::uint8_t> PaletteOfImage(const StoredImageFile& file, std::size_t n) {
+    if (!Holds(file, n)) {
+        return {};
+    }
+    const StoredImage& image = file.images[n - 1];
+    return image.palette.empty() ? std::span<const std::uint8_t>(file.filePalette)
+                                 : std::span<const std::uint8_t>(image.palette);
+}
+
+std::span<const std::uint8_t> PaletteForNewImage(const StoredImageFile& file, std::size_t at) {
+    if (file.images.empty()) {
+        return file.filePalette;
+    }
+    // The image it follows, or the first one when it goes first.
+    return PaletteOfImage(file, std::clamp<std::size_t>(at, 2, file.images.size() + 1) - 1);
 }
 
 Status RemoveImage(StoredImageFile& file, std::size_t n) {

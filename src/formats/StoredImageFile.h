@@ -76,8 +76,15 @@ Result<StoredImage> MakeStoredImage(std::string name, const ImagePicture& pictur
 
 // Inserts image as image at (1 to count + 1; count + 1 appends).
 Status InsertImage(StoredImageFile& file, std::size_t at, StoredImage image);
-// Image n takes picture's size, palette and pixels; its name and other fields stay.
+// Image n takes picture's size, palette and pixels; its name and other fields stay, and so does
+// its palette, byte for byte, when the picture's has the colours it is drawn with.
 Status ReplaceImage(StoredImageFile& file, std::size_t n, const ImagePicture& picture);
+// The palette entries (4 bytes each, as stored) image n is drawn with: its own, or the file
+// palette when it has none; none when there is no image n.
+std::span<const std::uint8_t> PaletteOfImage(const StoredImageFile& file, std::size_t n);
+// Those a new image inserted as image at is matched with: the palette of the image it follows,
+// of the first image when it goes first, or the file palette in a file of no images.
+std::span<const std::uint8_t> PaletteForNewImage(const StoredImageFile& file, std::size_t at);
 // Removes image n; the last one too (a file of no images is valid).
 Status RemoveImage(StoredImageFile& file, std::size_t n);
 // Renames image n.

@@ -12,7 +12,7 @@
 namespace krellon {
 
 Status ReadImagePicture(const std::filesystem::path& path, ImagePicture& picture,
-                        std::span<const std::uint8_t> matchPalette) {
+                        std::span<const std::uint8_t> matchPalette, ColourMatch match) {
     const auto format = ImageFormatOfName(NameFromPath(path));
     FileSource source;
     if (!format || !source.open(path)) {
@@ -39,8 +39,7 @@ Status ReadImagePicture(const std::filesystem::path& path, ImagePicture& picture
     }
     // A true-colour picture takes the palette it is matched against, every colour one of it.
     if (!decoded.colourPixels.empty() && !matchPalette.empty()) {
-        if (const Status matched = MatchColours(decoded, matchPalette, ColourMatch::Exact);
-            !matched.ok()) {
+        if (const Status matched = MatchColours(decoded, matchPalette, match); !matched.ok()) {
             return matched;
         }
         picture.palette.clear();
@@ -54,8 +53,8 @@ Status ReadImagePicture(const std::filesystem::path& path, ImagePicture& picture
     // Otherwise a new image brings its own palette: a true-colour picture has none to bring.
     if (!decoded.colourPixels.empty()) {
         return Status::failure(
-            "A new image takes a palette picture (an 8-bit BMP or a palette PNG); this one is "
-            "true-colour.");
+            "A true-colour picture takes the palette of an image; there is none to take it from "
+            "(give an 8-bit BMP or a palette PNG).");
     }
     const auto count = static_cast<std::size_t>(std::clamp(decoded.colourCount, 0, kPaletteSize));
     picture.palette.assign(decoded.colours.begin(),
