@@ -1,6 +1,7 @@
 // The explorer's menu: the image shown to and from a palette PNG, and all images at once.
 #include <QAction>
 #include <QImage>
+#include <QMenuBar>
 
 #include <QSignalSpy>
 
@@ -115,6 +116,9 @@ TEST_F(ExplorerPngTest, AllImagesOutToAFolderAndBackInAtOnceIntoAFileWhoseNameIs
     EXPECT_EQ(messages.size(), 1);
     EXPECT_EQ(PixelAt(e.Picture1->image(), 0, 0), MakeColour(200, 0, 0));
     EXPECT_EQ(folder.snapshot().size(), 5u);  // the set's three files, the folder and this one
+    // Undone as one step.
+    e.MenuBar->findChild<QAction*>("undo")->trigger();
+    EXPECT_EQ(folder.read(name), before);
 }
 
 TEST_F(ExplorerPngTest, TrueColourPicturesTakeTheLowestIndexOfEachColourOrTheNearest) {

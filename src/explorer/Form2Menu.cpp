@@ -128,6 +128,7 @@ void Form2::ImportAllImages() {
         Fail("Nothing was imported. " + ShownFileName(failure.file) + ": " + failure.reason);
         return;
     }
+    RememberChange(PathFromName(ExplorerPath()), "Import All Images");
     ReadImageFile();
     ShowImage();
     UpdateEditor();
