@@ -147,7 +147,7 @@ TEST(BitmapImport, LargerHeadersAndShortColourTables) {
     EXPECT_EQ(Check(core.data, 2, 2), BitmapStatus::UnsupportedHeader);
     Bytes many = BitmapHeaders(2, 2, 40, 257);
     many.fill(2000, 0);
-    EXPECT_EQ(Check(many.data, 2, 2), BitmapStatus::UnsupportedHeader);
+    EXPECT_EQ(Check(many.data, 2, 2), BitmapStatus::TooManyColours);
     Bytes bitfields = BitmapHeaders(2, 2, 40, 0, 3);
     bitfields.fill(2000, 0);
     EXPECT_EQ(Check(bitfields.data, 2, 2), BitmapStatus::Compressed);

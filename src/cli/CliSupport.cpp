@@ -13,7 +13,12 @@ Command::Command(const QString& name, const QString& description, const QString&
     parser.addHelpOption();
     // The subcommand stands first, so the usage line reads "krellon render [options] SET.bds".
     parser.addPositionalArgument(name, "The command.", name);
-    parser.addPositionalArgument(syntax, "What the command works on.", syntax);
+    // Each word its own argument, so that the help's column never breaks one.
+    QString what = "What the command works on.";
+    for (const QString& word : syntax.split(' ', Qt::SkipEmptyParts)) {
+        parser.addPositionalArgument(word, what, word);
+        what.clear();
+    }
 }
 
 std::optional<int> Command::parse(const QStringList& arguments, Streams& io) {

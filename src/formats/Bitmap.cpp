@@ -155,6 +155,8 @@ std::string_view BitmapStatusMessage(BitmapStatus status) {
             return "Wrong image color bitrate.";
         case BitmapStatus::UnsupportedHeader:
             return "Unsupported bitmap header.";
+        case BitmapStatus::TooManyColours:
+            return "The bitmap's colour table has more than 256 colours.";
         case BitmapStatus::Compressed:
             return "Compressed bitmaps are not supported.";
         case BitmapStatus::TooShort:
@@ -262,7 +264,7 @@ BitmapStatus ReadBitmapLayout(std::span<const std::uint8_t> file, BitmapLayout& 
         }
     } else {
         if (layout.colourCount < 0 || layout.colourCount > kPaletteSize) {
-            return BitmapStatus::UnsupportedHeader;
+            return BitmapStatus::TooManyColours;
         }
         if (layout.compression != kCompressionNone && layout.compression != kCompressionRle8) {
             return BitmapStatus::Compressed;

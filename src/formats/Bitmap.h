@@ -47,7 +47,8 @@ enum class BitmapStatus {
     WrongWidth,         // width at offset 18 differs from the image's
     WrongHeight,        // height at offset 22 differs from the image's
     WrongBitrate,       // not 1 plane of 8, 24 or 32 bits per pixel
-    UnsupportedHeader,  // information header size other than 40, 108, 124, or > 256 colours
+    UnsupportedHeader,  // information header size other than 40, 108 or 124
+    TooManyColours,     // an 8-bit bitmap's colour table counted above 256 or below 0
     Compressed,         // compression other than none or RLE8 (8 bits), or bit fields (32)
     TooShort,           // ends before its colour table or pixel rows do
 };
