@@ -21,6 +21,13 @@ Command::Command(const QString& name, const QString& description, const QString&
     }
 }
 
+QCommandLineOption NearestOption() {
+    return {"nearest",
+            "Maps each colour of a true-colour picture that the palette lacks to the nearest one "
+            "(squared distance of red, green and blue; the lowest index on ties) instead of "
+            "refusing the picture."};
+}
+
 std::optional<int> Command::parse(const QStringList& arguments, Streams& io) {
     // The parser takes the program's name first.
     QStringList all = arguments;

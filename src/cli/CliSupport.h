@@ -90,6 +90,9 @@ Result<std::vector<std::uint8_t>> ReadWholeFile(const std::filesystem::path& pat
 // the import's checks and messages; its size is checked before any pixel is decoded.
 Status ReadPicture(const QString& name, ImagePicture& picture);
 
+// --nearest: a true-colour picture's colours that the palette lacks mapped to the nearest.
+QCommandLineOption NearestOption();
+
 // Makes sure folder exists; the reason when it cannot.
 Status MakeFolder(const std::filesystem::path& folder);
 

@@ -159,10 +159,7 @@ int Import(const QStringList& arguments, Streams& io) {
     const QCommandLineOption imageOption("image", "The image to import into (default 1).", "N",
                                          "1");
     const QCommandLineOption all("all", "Imports every image file of the folder DIR.");
-    const QCommandLineOption nearest(
-        "nearest",
-        "Maps each colour of a true-colour picture that the palette lacks to the nearest one "
-        "(the lowest index on ties) instead of refusing the picture.");
+    const QCommandLineOption nearest = NearestOption();
     command.parser.addOptions({imageOption, all, nearest});
     if (const auto status = command.parse(arguments, io)) {
         return *status;

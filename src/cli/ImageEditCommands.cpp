@@ -73,18 +73,6 @@ int EditFile(Streams& io, const QString& file,
     return edited.ok() ? 0 : Fail(io, file, Text(edited.error()));
 }
 
-}  // namespace
-
-Status ReadPicture(const QString& name, ImagePicture& picture) {
-    return ReadImagePicture(PathOf(name), picture);
-}
-
-QCommandLineOption NearestOption() {
-    return {"nearest",
-            "Maps each colour of a true-colour picture that the palette lacks to the nearest one "
-            "(squared distance of red, green and blue; the lowest index on ties)."};
-}
-
 // Reads pictureName into picture inside a change to the image file, matching a true-colour
 // picture against palette; failed says the picture was at fault.
 Status ReadPictureFor(const QString& pictureName, std::span<const std::uint8_t> palette,
@@ -93,6 +81,12 @@ Status ReadPictureFor(const QString& pictureName, std::span<const std::uint8_t> 
                                          nearest ? ColourMatch::Nearest : ColourMatch::Exact);
     failed = !read.ok();
     return read;
+}
+
+}  // namespace
+
+Status ReadPicture(const QString& name, ImagePicture& picture) {
+    return ReadImagePicture(PathOf(name), picture);
 }
 
 int Add(const QStringList& arguments, Streams& io) {
