@@ -140,9 +140,7 @@ void Form2::changeEvent(QEvent* event) {
 }
 
 void Form2::Form_Activate() {
-    Module1& m = Shared();
-    Combo1->SetItems(Dir("*.img"));
-    Combo1->SetText(m.ExplorerFile);  // the edit text stays the file handed over
+    ShowFile();  // the edit text stays the file handed over
     ReadImageFile();
     ShowImage();
 }
@@ -243,6 +241,7 @@ void Form2::ShowNothing() {
                             ImportBmpAction, ImportBmpNearestAction, ExportAllAction}) {
         action->setEnabled(false);
     }
+    UpdateMenus();
     ClearStatusFor({}, 0);
 }
 
@@ -264,6 +263,7 @@ void Form2::ShowImage() {
                             ImportBmpAction, ImportBmpNearestAction, ExportAllAction}) {
         action->setEnabled(true);
     }
+    UpdateMenus();
     ClearStatusFor(m.ExplorerFile, m.CurrentImage);
     Combo2->SetListIndex(m.CurrentImage - 1);
     setWindowTitle(kCaption + "  - image " + QString::number(m.CurrentImage) + " of " +

@@ -162,7 +162,14 @@ private:
     // Takes path's newest kept version as the one before the change the explorer just made.
     void RememberChange(const std::filesystem::path& path, const QString& what);
     void PutBack(std::vector<HistoryStep>& from, std::vector<HistoryStep>& to, const QString& verb);
+    // The Image and Edit menus' entries enabled where they can act on the image shown.
+    void UpdateMenus();
+    // The IMG file box lists the folder's image files anew and names the file shown.
+    void ShowFile();
+    // Undo and Redo of the file shown, named after its last step.
     void UpdateHistoryActions();
+    // The last of steps made to the file shown; steps.end() when there is none.
+    std::vector<HistoryStep>::iterator LastStepOfShownFile(std::vector<HistoryStep>& steps) const;
     std::vector<HistoryStep> undo_;
     std::vector<HistoryStep> redo_;
     // Makes change to the file shown unless it changed on disk since, then shows image
@@ -192,9 +199,9 @@ private:
     void ShowNothing();
     // Updates the editor after an import into its background set or brick set file.
     void UpdateEditor();
-    // Says that the file changed on disk since it was shown and that nothing was imported,
-    // then reads and shows it again.
-    void RefuseChangedFile();
+    // Says that the file changed on disk since it was shown and that nothing was done (as
+    // nothing words it), then reads and shows it again.
+    void RefuseChangedFile(const QString& nothing = "nothing was imported");
     // Puts the outcome of an action on the status bar, in place of whatever it said last.
     void ShowStatus(const QString& text);
     // Clears the explorer's message when the image shown is another than the one it is about.

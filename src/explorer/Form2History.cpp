@@ -48,7 +48,8 @@ void Form2::RememberChange(const std::filesystem::path& path, const QString& wha
         return;  // no version kept (a store that cannot be written): nothing to go back to
     }
     undo_.push_back({path, *version, sys::infoOf(path), what, Shared().CurrentImage});
-    redo_.clear();
+    // What was undone in this file cannot be redone over the new change.
+    std::erase_if(redo_, [&](const HistoryStep& step) { return step.file == path; });
     UpdateHistoryActions();
 }
 
@@ -60,19 +61,29 @@ void Form2::Redo() {
     PutBack(redo_, undo_, "Redid");
 }
 
+std::vector<Form2::HistoryStep>::iterator Form2::LastStepOfShownFile(
+    std::vector<HistoryStep>& steps) const {
+    // Each file has its own history: Undo changes the file shown, never one out of sight.
+    const auto path = FindFile(Shared().ExplorerFile);
+    const auto last = std::find_if(steps.rbegin(), steps.rend(), [&](const HistoryStep& step) {
+        return path && step.file == *path;
+    });
+    return last == steps.rend() ? steps.end() : std::prev(last.base());
+}
+
 void Form2::PutBack(std::vector<HistoryStep>& from, std::vector<HistoryStep>& to,
                     const QString& verb) {
-    if (from.empty()) {
+    const auto found = LastStepOfShownFile(from);
+    if (found == from.end()) {
         return;
     }
-    HistoryStep step = from.back();
+    const HistoryStep step = *found;
+    const QString name = ShownFileName(NameFromPath(step.file.filename()));
     // A file another program changed since is not put back over: that change would be lost.
     if (!sys::SameVersion(sys::infoOf(step.file), step.after)) {
-        from.clear();
+        std::erase_if(from, [&](const HistoryStep& s) { return s.file == step.file; });
         UpdateHistoryActions();
-        Fail(ShownFileName(NameFromPath(step.file.filename())) +
-                 " has changed on disk since; nothing was put back.",
-             "Nothing changed");
+        Fail(name + " has changed on disk since; nothing was put back.", "Nothing changed");
         return;
     }
     const auto bytes = BackupStore::read(step.version);
@@ -86,32 +97,32 @@ void Form2::PutBack(std::vector<HistoryStep>& from, std::vector<HistoryStep>& to
         Fail(ReasonText(written), "Nothing changed");
         return;
     }
-    from.pop_back();
-    // The file holds again what the step before left: that step goes on from the file as it
+    from.erase(found);
+    // The file holds again what its step before left: that step goes on from the file as it
     // is now.
     const sys::FileInfo now = sys::infoOf(step.file);
-    if (!from.empty() && from.back().file == step.file) {
-        from.back().after = now;
+    if (const auto before = LastStepOfShownFile(from); before != from.end()) {
+        before->after = now;
     }
     if (const auto version = NewestVersion(step.file)) {
         to.push_back({step.file, *version, now, step.what, step.image});
     }
-    UpdateHistoryActions();
     Module1& m = Shared();
-    m.ExplorerFile = NameFromPath(step.file.filename());
     m.CurrentImage = step.image;
     ReadImageFile();
     m.CurrentImage = std::clamp(m.CurrentImage, 1, std::max(m.ImageCount, 1));
     ShowImage();
     UpdateEditor();
-    ShowStatus(verb + " " + step.what);
+    ShowStatus(verb + " " + step.what + " in " + name);
 }
 
 void Form2::UpdateHistoryActions() {
-    UndoAction->setEnabled(!undo_.empty());
-    RedoAction->setEnabled(!redo_.empty());
-    UndoAction->setText(undo_.empty() ? QString("&Undo") : "&Undo " + undo_.back().what);
-    RedoAction->setText(redo_.empty() ? QString("&Redo") : "&Redo " + redo_.back().what);
+    const auto undo = LastStepOfShownFile(undo_);
+    const auto redo = LastStepOfShownFile(redo_);
+    UndoAction->setEnabled(undo != undo_.end());
+    RedoAction->setEnabled(redo != redo_.end());
+    UndoAction->setText(undo == undo_.end() ? QString("&Undo") : "&Undo " + undo->what);
+    RedoAction->setText(redo == redo_.end() ? QString("&Redo") : "&Redo " + redo->what);
 }
 
 }  // namespace krellon

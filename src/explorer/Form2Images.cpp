@@ -7,6 +7,7 @@
 #include "Form2.h"
 #include "explorer/Module1.h"
 #include "formats/StoredImageFile.h"
+#include "platform/ComboBox.h"
 #include "platform/Dialogs.h"
 #include "platform/Handlers.h"
 #include "storage/Cp1252.h"
@@ -38,13 +39,37 @@ void Form2::CreateImageMenu() {
     add("&Add Image…", &Form2::AddImage, "addImage");
     add("Add Image, Map to Nearest &Colours…", &Form2::AddImageNearest, "addImageNearest");
     add("&Replace Image…", &Form2::ReplaceImage, "replaceImage");
-    add("Replace Image, Map to Nearest Co&lours…", &Form2::ReplaceImageNearest,
+    add("Replace Image, &Map to Nearest Colours…", &Form2::ReplaceImageNearest,
         "replaceImageNearest");
     add("&Delete Image", &Form2::DeleteImage, "deleteImage");
     add("Re&name Image…", &Form2::RenameImage, "renameImage");
     menu->addSeparator();
     add("Move Image &Earlier", &Form2::MoveImageEarlier, "moveImageEarlier");
     add("Move Image &Later", &Form2::MoveImageLater, "moveImageLater");
+}
+
+void Form2::UpdateMenus() {
+    const Module1& m = Shared();
+    const bool file = FindFile(m.ExplorerFile).has_value();
+    const bool image = HasImage();
+    const auto enable = [&](const char* id, bool on) {
+        if (QAction* action = MenuBar->findChild<QAction*>(id)) {
+            action->setEnabled(on);
+        }
+    };
+    enable("addImage", file);
+    enable("addImageNearest", file);
+    for (const char* id : {"replaceImage", "replaceImageNearest", "deleteImage", "renameImage"}) {
+        enable(id, image);
+    }
+    enable("moveImageEarlier", image && m.CurrentImage > 1);
+    enable("moveImageLater", image && m.CurrentImage < m.ImageCount);
+    UpdateHistoryActions();
+}
+
+void Form2::ShowFile() {
+    Combo1->SetItems(Dir("*.img"));
+    Combo1->SetText(Shared().ExplorerFile);
 }
 
 bool Form2::EditShownFile(const std::function<Status(StoredImageFile&)>& change,
@@ -62,7 +87,7 @@ bool Form2::EditShownFile(const std::function<Status(StoredImageFile&)>& change,
         const bool current = file.open(*path) && StillShown(*path, file, *shown_);
         file.close();
         if (!current) {
-            RefuseChangedFile();
+            RefuseChangedFile("nothing was changed");
             return false;
         }
     }
@@ -154,6 +179,7 @@ void Form2::NewImageFile() {
     }
     Shared().ExplorerFile = name;
     Shared().CurrentImage = 1;
+    ShowFile();
     ReadImageFile();
     ShowImage();
     ShowStatus(from.isEmpty()
@@ -235,7 +261,8 @@ void Form2::DeleteImage() {
     const int n = Shared().CurrentImage;
     EditShownFile(
         [&](StoredImageFile& model) { return RemoveImage(model, static_cast<std::size_t>(n)); },
-        QString("Delete Image %1").arg(n), QString("Deleted image %1").arg(n),
+        QString("Delete Image %1").arg(n),
+        QString("Deleted image %1, %2").arg(n).arg(Shared().ImageNames[n]),
         std::min(n, Shared().ImageCount - 1));
 }
 

@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QMenuBar>
 
+#include <QApplication>
+
 #include "Form2.h"
 #include "explorer/Module1.h"
 #include "formats/PngImage.h"
@@ -38,7 +40,7 @@ void Form2::CreateMenus() {
     ExportPngAction = add("Export to &PNG", &Form2::ExportPng);
     ImportPngAction = add("&Import from PNG", &Form2::ImportPng);
     ImportPngNearestAction =
-        add("Import from PNG, Map to &Nearest Colours", &Form2::ImportPngNearest);
+        add("Import from PNG, &Map to Nearest Colours", &Form2::ImportPngNearest);
     // The Import button takes 8-bit bitmaps alone; a true-colour one comes in here.
     ImportBmpAction = add("Import from &BMP", &Form2::ImportBmp);
     ImportBmpNearestAction =
@@ -48,6 +50,14 @@ void Form2::CreateMenus() {
     ImportAllAction = add("Import &All Images…", &Form2::ImportAllImages);
     menu->addSeparator();
     add("&New Image File…", &Form2::NewImageFile)->setObjectName("newImageFile");
+    menu->addSeparator();
+    QAction* close = menu->addAction("&Close", this, &QWidget::close);
+    close->setObjectName("close");
+    close->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
+    // Quit ends the program from either window, the editor's unsaved work kept as it keeps it.
+    QAction* quit = menu->addAction("&Quit", qApp, &QApplication::closeAllWindows);
+    quit->setObjectName("quit");
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     CreateEditMenu();
     CreateImageMenu();
 

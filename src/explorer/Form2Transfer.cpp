@@ -142,10 +142,10 @@ void Form2::ImportDecoded(DecodedBitmap decoded, const QString& from) {
     ShowStatus("Imported " + ShownFileName(from) + " into " + ShownFileName(m.ExplorerFile));
 }
 
-void Form2::RefuseChangedFile() {
-    const QString message =
-        ShownFileName(Shared().ExplorerFile) +
-        " has changed on disk since it was shown, so nothing was imported. It has been read again.";
+void Form2::RefuseChangedFile(const QString& nothing) {
+    const QString message = ShownFileName(Shared().ExplorerFile) +
+                            " has changed on disk since it was shown, so " + nothing +
+                            ". It has been read again.";
     MsgBox(this, message, kCaption);
     ReadImageFile();
     ShowImage();

@@ -1,5 +1,6 @@
 // The main window's menus: each built by one function, every entry found by its id.
 #include <QActionGroup>
+#include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
@@ -109,7 +110,12 @@ void MainWindow::createFileMenu() {
     QAction* quit = file->addAction("&Quit");
     quit->setObjectName("quit");
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-    connect(quit, &QAction::triggered, this, &QWidget::close);
+    // The explorer goes too: Quit ends the program, not one of its windows.
+    connect(quit, &QAction::triggered, this, [this] {
+        if (close()) {
+            QApplication::closeAllWindows();
+        }
+    });
 }
 
 void MainWindow::createEditMenu() {
