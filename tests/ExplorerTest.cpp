@@ -375,10 +375,23 @@ TEST_F(ExplorerTest, TheImageMenuReshapesTheFileShownAndRefusesOneChangedOnDisk)
     fresh.images.clear();
     EXPECT_EQ(folder.read("Fresh.img"), EncodeStoredImageFile(fresh));
     EXPECT_EQ(Shared().ExplorerFile, "Fresh.img");
+    EXPECT_EQ(e.Combo1->Text(), "Fresh.img");
     EXPECT_EQ(Shared().ImageCount, 0);
+    const auto enabled = [&](const char* id) {
+        return e.MenuBar->findChild<QAction*>(id)->isEnabled();
+    };
+    // Only what can act on the file shown is offered: bricks.img's history is not Fresh's.
+    EXPECT_TRUE(enabled("addImage") && !enabled("deleteImage") && !enabled("undo"));
     AnswerDialogs(folder / "Star.bmp");
     trigger("addImage");
+    const auto empty = EncodeStoredImageFile(fresh);
     ASSERT_TRUE(InsertImage(fresh, 1, MakeStoredImage("Star", star).value()).ok());
     EXPECT_EQ(folder.read("Fresh.img"), EncodeStoredImageFile(fresh));
     EXPECT_EQ(messages.size(), 1) << messages.join("; ").toStdString();
+    EXPECT_TRUE(enabled("deleteImage") && !enabled("moveImageEarlier") &&
+                !enabled("moveImageLater"));
+    trigger("undo");
+    EXPECT_EQ(folder.read("Fresh.img"), empty);
+    EXPECT_EQ(folder.read("bricks.img"), replaced);
+    EXPECT_FALSE(enabled("undo"));
 }
