@@ -182,7 +182,7 @@ TEST_F(ExplorerPngTest, TrueColourPicturesTakeTheLowestIndexOfEachColourOrTheNea
     e.ImportPngAction->trigger();
     EXPECT_EQ(messages, QStringList({"Krellon IMG Explorer|1 colour of the picture is not in the "
                                      "image's palette, the first at pixel (3, 1); map them to the "
-                                     "nearest colours to import it."}));
+                                     "nearest colours to take it."}));
     e.ImportPngNearestAction->trigger();
     EXPECT_EQ(messages.size(), 1);
     EXPECT_EQ(pixels()[11], 126);

@@ -285,7 +285,8 @@ TEST(StoredImageFile, EveryByteOfOddAndDemoFilesComesBackAndAnEmptyFileIsValid) 
     // Files the model cannot hold whole are refused with the reason.
     const std::pair<std::size_t, std::int32_t> bad[] = {{8, -1}, {12, 257}, {8, 4}, {12, 200}};
     const char* const reasons[] = {
-        "its image count -1 is negative", "its file palette count 257 is outside 0 to 256",
+        "its image count -1 is negative",
+        "not an image file: its file palette count 257 is outside 0 to 256",
         "image 4: the file ends before it", "the file ends inside its file palette"};
     for (std::size_t i = 0; i < std::size(bad); ++i) {
         Bytes b = Header(0, 0);

@@ -70,7 +70,11 @@ std::optional<int> Command::parseInputAndOutput(const QStringList& arguments, co
 }
 
 int Fail(Streams& io, const QString& file, const QString& reason) {
-    io.err << ShownFileName(file) << ": " << reason << "\n";
+    // A picture refused for its colours: here the way to map them is an option.
+    QString text = reason;
+    text.replace("map them to the nearest colours",
+                 "map them to the nearest colours with --nearest");
+    io.err << ShownFileName(file) << ": " << text << "\n";
     return kFailed;
 }
 

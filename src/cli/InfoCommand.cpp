@@ -101,8 +101,8 @@ QStringList ImageFileProblems(const ByteSource& file, bool damageOnly = false) {
         return {"the file ends before its header"};
     }
     if (header->filePaletteCount < 0 || header->filePaletteCount > kPaletteSize) {
-        return {
-            QString("the file palette count %1 is outside 0 to 256").arg(header->filePaletteCount)};
+        return {QString("not an image file: the file palette count %1 is outside 0 to 256")
+                    .arg(header->filePaletteCount)};
     }
     if (header->imageCount < 0) {
         problems << QString("the image count %1 is negative").arg(header->imageCount);

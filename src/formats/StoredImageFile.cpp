@@ -65,8 +65,8 @@ Result<StoredImageFile> DecodeStoredImageFile(std::span<const std::uint8_t> byte
         return R::failure("its image count " + std::to_string(count) + " is negative");
     }
     if (paletteCount < 0 || paletteCount > kPaletteSize) {
-        return R::failure("its file palette count " + std::to_string(paletteCount) +
-                          " is outside 0 to 256");
+        return R::failure("not an image file: its file palette count " +
+                          std::to_string(paletteCount) + " is outside 0 to 256");
     }
     const std::size_t recordsAt = kHeadBytes + 4 * static_cast<std::size_t>(paletteCount);
     if (bytes.size() < recordsAt) {
