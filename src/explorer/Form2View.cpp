@@ -47,8 +47,15 @@ void Form2::SetZoom(int zoom, QPoint anchor) {
     Zoom = zoom;
     LayoutClient();
     const QPoint at = Picture1->pos() + (point * Zoom).toPoint() - anchor;
-    h->setValue(at.x());
-    v->setValue(at.y());
+    // Along an axis where the picture fits the window it is shown whole, however the point
+    // kept under the anchor would place it.
+    const QRect picture = Picture1->geometry();
+    const QSize view = ClientScroll->viewport()->size();
+    const auto whole = [](int value, int start, int length, int viewLength) {
+        return length <= viewLength ? std::clamp(value, start + length - viewLength, start) : value;
+    };
+    h->setValue(whole(at.x(), picture.x(), picture.width(), view.width()));
+    v->setValue(whole(at.y(), picture.y(), picture.height(), view.height()));
 }
 
 void Form2::PlacePicture(int left, int top, int width, int height) {
