@@ -772,6 +772,18 @@ TEST_F(CliTest, ImageEditsReshapeAnImageFileAndRefuseWithoutWriting) {
     ASSERT_EQ(Krellon({"backups"}, &out), 0);
     EXPECT_EQ(out.count("images.img\t"), 9) << out.toStdString();
     EXPECT_TRUE(out.contains("images.img\t1\t") && out.contains("krellon remove: image 1\n"));
+
+    // Among bricks, an image of another size is made, with a note, and check finds it.
+    folder.write("bricks.img", BuildImageFile({a, Image("b", 30, 15, 2)}, Colours(9)));
+    EXPECT_EQ(Cli({"add", "bricks.img", "Star.png", "--at", "2"}),
+              (Ran{0, "",
+                   "note: bricks.img: image 2 is not 30 x 15 in a brick set; every brick from it "
+                   "on is read out of step\n"}));
+    EXPECT_EQ(Cli({"check", "bricks.img"}),
+              (Ran{1,
+                   "bricks.img: image 2: 5 x 2 in a brick set of 30 x 15 images; every brick "
+                   "from it on is read out of step\n",
+                   ""}));
 }
 
 TEST_F(CliTest, UnpackThenPackGivesBackEveryByteAndRefusesAFolderThatDoesNotMatch) {

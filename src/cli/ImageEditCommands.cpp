@@ -83,6 +83,28 @@ Status ReadPictureFor(const QString& pictureName, std::span<const std::uint8_t> 
     return read;
 }
 
+// The number of the image that puts the bricks of model out of step, 0 when none does.
+std::size_t OddBrick(const StoredImageFile& model) {
+    std::vector<std::pair<std::int32_t, std::int32_t>> sizes;
+    for (const StoredImage& image : model.images) {
+        sizes.emplace_back(image.width, image.height);
+    }
+    return FirstOddBrick(sizes);
+}
+
+// Ends an add or a replace: a change that put a brick set out of step is made, and noted.
+int Finish(Streams& io, const QString& file, const QString& culprit, const Status& edited,
+           std::size_t oddBrick) {
+    if (!edited.ok()) {
+        return Fail(io, culprit, Text(edited.error()));
+    }
+    if (oddBrick != 0) {
+        io.err << "note: " << ShownFileName(file) << ": image " << oddBrick
+               << " is not 30 x 15 in a brick set; every brick from it on is read out of step\n";
+    }
+    return 0;
+}
+
 }  // namespace
 
 Status ReadPicture(const QString& name, ImagePicture& picture) {
@@ -120,6 +142,7 @@ int Add(const QStringList& arguments, Streams& io) {
         return Fail(io, pictureName, Text(stored.error()) + "; give one with --name");
     }
     bool pictureFailed = false;
+    std::size_t oddBrick = 0;
     const auto add = [&](StoredImageFile& model) {
         const std::size_t n = position.value_or(model.images.size() + 1);
         ImagePicture picture;
@@ -134,11 +157,13 @@ int Add(const QStringList& arguments, Streams& io) {
             pictureFailed = true;
             return Status::failure(image.error());
         }
-        return InsertImage(model, n, std::move(*image));
+        const Status inserted = InsertImage(model, n, std::move(*image));
+        oddBrick = OddBrick(model) == n ? n : 0;  // this image, not one before it
+        return inserted;
     };
     const Status edited =
         EditImageFile(PathOf(file), add, "krellon add: " + QFileInfo(pictureName).fileName());
-    return edited.ok() ? 0 : Fail(io, pictureFailed ? pictureName : file, Text(edited.error()));
+    return Finish(io, file, pictureFailed ? pictureName : file, edited, oddBrick);
 }
 
 int Replace(const QStringList& arguments, Streams& io) {
@@ -156,6 +181,7 @@ int Replace(const QStringList& arguments, Streams& io) {
     const QString file = command.files()[0];
     const QString pictureName = command.files()[1];
     bool pictureFailed = false;
+    std::size_t oddBrick = 0;
     const auto replace = [&](StoredImageFile& model) {
         if (n > model.images.size()) {
             return ReplaceImage(model, n, {});
@@ -167,11 +193,13 @@ int Replace(const QStringList& arguments, Streams& io) {
             !read.ok()) {
             return read;
         }
-        return ReplaceImage(model, n, picture);
+        const Status replaced = ReplaceImage(model, n, picture);
+        oddBrick = OddBrick(model) == n ? n : 0;
+        return replaced;
     };
     const Status edited =
         EditImageFile(PathOf(file), replace, QString("krellon replace: image %1").arg(n));
-    return edited.ok() ? 0 : Fail(io, pictureFailed ? pictureName : file, Text(edited.error()));
+    return Finish(io, file, pictureFailed ? pictureName : file, edited, oddBrick);
 }
 
 int Remove(const QStringList& arguments, Streams& io) {

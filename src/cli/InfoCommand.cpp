@@ -120,6 +120,20 @@ QStringList ImageFileProblems(const ByteSource& file, bool damageOnly = false) {
     if (damageOnly) {
         return problems;
     }
+    std::vector<std::pair<std::int32_t, std::int32_t>> sizes;
+    for (const ImageRecord& record : records) {
+        sizes.emplace_back(record.Width, record.Height);
+    }
+    if (const std::size_t odd = FirstOddBrick(sizes)) {
+        problems << QString(
+                        "image %1: %2 x %3 in a brick set of %4 x %5 images; every brick from "
+                        "it on is read out of step")
+                        .arg(odd)
+                        .arg(sizes[odd - 1].first)
+                        .arg(sizes[odd - 1].second)
+                        .arg(kBrickWidth)
+                        .arg(kBrickHeight);
+    }
     for (std::size_t i = 0; i < records.size(); ++i) {
         const ImageRecord& record = records[i];
         const QString image = QString("image %1").arg(i + 1);

@@ -164,6 +164,9 @@ private:
     void PutBack(std::vector<HistoryStep>& from, std::vector<HistoryStep>& to, const QString& verb);
     // The Image and Edit menus' entries enabled where they can act on the image shown.
     void UpdateMenus();
+    // Warns, in a box and the status bar, when image n puts the bricks of a brick set out of
+    // step: one of another size among bricks.
+    void WarnOddBrick(int n);
     // The IMG file box lists the folder's image files anew and names the file shown.
     void ShowFile();
     // Undo and Redo of the file shown, named after its last step.

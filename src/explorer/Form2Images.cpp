@@ -67,6 +67,30 @@ void Form2::UpdateMenus() {
     UpdateHistoryActions();
 }
 
+void Form2::WarnOddBrick(int n) {
+    const Module1& m = Shared();
+    std::vector<std::pair<std::int32_t, std::int32_t>> sizes;
+    for (int i = 1; i <= m.ImageCount; ++i) {
+        sizes.emplace_back(m.ImageTable[i].Width, m.ImageTable[i].Height);
+    }
+    if (FirstOddBrick(sizes) != static_cast<std::size_t>(n)) {
+        return;
+    }
+    const QString message =
+        QString(
+            "%1 is a brick set, whose images are all %2 × %3: image %4, %5 × %6, puts "
+            "every brick from it on out of step, in the editor and in the game. Edit > "
+            "Undo takes it back.")
+            .arg(ShownFileName(m.ExplorerFile))
+            .arg(kBrickWidth)
+            .arg(kBrickHeight)
+            .arg(n)
+            .arg(m.ImageTable[n].Width)
+            .arg(m.ImageTable[n].Height);
+    ShowStatus(message);
+    MsgBox(this, message, kCaption);
+}
+
 void Form2::ShowFile() {
     Combo1->SetItems(Dir("*.img"));
     Combo1->SetText(Shared().ExplorerFile);
@@ -217,7 +241,7 @@ void Form2::AddPicture(ColourMatch match) {
     }
     // After the image shown, or as the first of an empty file.
     const int at = HasImage() ? Shared().CurrentImage + 1 : 1;
-    EditShownFile(
+    const bool added = EditShownFile(
         [&](StoredImageFile& model) {
             auto image = MakeStoredImage(ToCp1252(name), picture);
             if (!image) {
@@ -226,6 +250,9 @@ void Form2::AddPicture(ColourMatch match) {
             return InsertImage(model, static_cast<std::size_t>(at), std::move(*image));
         },
         "Add Image " + name, QString("Added image %1, %2").arg(at).arg(name), at);
+    if (added) {
+        WarnOddBrick(at);
+    }
 }
 
 void Form2::ReplaceImage() {
@@ -246,12 +273,15 @@ void Form2::ReplaceWithPicture(ColourMatch match) {
         return;
     }
     const int n = Shared().CurrentImage;
-    EditShownFile(
+    const bool replaced = EditShownFile(
         [&](StoredImageFile& model) {
             return krellon::ReplaceImage(model, static_cast<std::size_t>(n), picture);
         },
         QString("Replace Image %1").arg(n),
         QString("Replaced image %1 with %2 × %3").arg(n).arg(picture.width).arg(picture.height), n);
+    if (replaced) {
+        WarnOddBrick(n);
+    }
 }
 
 void Form2::DeleteImage() {

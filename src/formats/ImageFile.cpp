@@ -179,4 +179,15 @@ bool WritePixel(std::span<std::uint8_t> file, const ImageRecord& record, std::in
     return true;
 }
 
+std::size_t FirstOddBrick(std::span<const std::pair<std::int32_t, std::int32_t>> sizes) {
+    const auto brick = [](const std::pair<std::int32_t, std::int32_t>& size) {
+        return size == std::pair{kBrickWidth, kBrickHeight};
+    };
+    if (sizes.empty() || !brick(sizes.front())) {
+        return 0;
+    }
+    const auto odd = std::find_if_not(sizes.begin(), sizes.end(), brick);
+    return odd == sizes.end() ? 0 : static_cast<std::size_t>(odd - sizes.begin()) + 1;
+}
+
 }  // namespace krellon

@@ -4,6 +4,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ByteSource.h"
@@ -21,6 +22,15 @@ constexpr std::uint64_t kFilePaletteOffset = 16;
 constexpr int kMaxBackgrounds = 69;
 constexpr int kMaxBricks = 119;
 constexpr int kMaxExplorerImages = 119;
+// Every brick of a brick set is this size: the editor takes an image file whose first image is
+// so for a brick set, and reads each of its records as so many pixels.
+constexpr int kBrickWidth = 30;
+constexpr int kBrickHeight = 15;
+
+// In an image file whose images are of sizes (width and height, in file order): the number
+// (from 1) of the first image of another size than a brick when the first is a brick's, whose
+// pixels put every later brick out of step; 0 when there is none.
+std::size_t FirstOddBrick(std::span<const std::pair<std::int32_t, std::int32_t>> sizes);
 
 // The header of an image file.
 struct ImageFileHeader {
