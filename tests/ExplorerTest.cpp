@@ -6,6 +6,7 @@
 #include <QMenuBar>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QStatusBar>
 #include <QToolTip>
 #include <QWheelEvent>
 #include <QtTest/QTest>
@@ -76,7 +77,8 @@ TEST_F(ExplorerTest, WindowLayoutAndTabOrder) {
     EXPECT_EQ(e.Client->size(), QSize(536, 354));
     EXPECT_EQ(e.width(), 536);
     EXPECT_EQ(e.Client->mapTo(&e, QPoint()), QPoint(0, e.MenuBar->height()));
-    EXPECT_EQ(e.height(), e.MenuBar->height() + 354);
+    // Its status bar below it.
+    EXPECT_EQ(e.height(), e.MenuBar->height() + 354 + e.StatusBar->height());
     EXPECT_TRUE(e.parentWidget() == nullptr);
     EXPECT_EQ(e.Picture2->geometry(), QRect(272, 8, 260, 260));
     EXPECT_EQ(e.Command1->geometry(), QRect(8, 320, 257, 25));
@@ -295,6 +297,7 @@ TEST_F(ExplorerTest, TheImageMenuReshapesTheFileShownAndRefusesOneChangedOnDisk)
     ASSERT_TRUE(RenameImage(expected, 2, "Ruby").ok());
     EXPECT_EQ(folder.read("bricks.img"), EncodeStoredImageFile(expected));
     EXPECT_EQ(f.BrickNames()[2], "Ruby");  // the editor follows at once
+    EXPECT_EQ(e.StatusBar->currentMessage(), "Renamed image 2 to Ruby");
     trigger("moveImageLater");
     ASSERT_TRUE(MoveImage(expected, 2, 3).ok());
     EXPECT_EQ(folder.read("bricks.img"), EncodeStoredImageFile(expected));

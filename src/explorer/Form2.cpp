@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QMenuBar>
 #include <QScrollArea>
+#include <QStatusBar>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -55,6 +56,9 @@ void Form2::CreateControls() {
     CreateMenus();
     layout->setMenuBar(MenuBar);
     layout->addWidget(ClientScroll);
+    StatusBar = new QStatusBar(this);
+    StatusBar->setSizeGripEnabled(false);
+    layout->addWidget(StatusBar);
     QFont font = this->font();
     font.setFamilies({"Liberation Sans", "Arial", "DejaVu Sans Condensed", "DejaVu Sans"});
     font.setPixelSize(11);

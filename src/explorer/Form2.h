@@ -8,6 +8,7 @@
 class QAction;
 class QMenuBar;
 class QScrollArea;
+class QStatusBar;
 #include <QRect>
 #include <cstdint>
 #include <optional>
@@ -125,6 +126,8 @@ public:
     // The area below the menu bar that holds the controls, scrolled where the window is smaller.
     QWidget* Client = nullptr;
     QScrollArea* ClientScroll = nullptr;
+    // What the explorer's last action did, below the client area.
+    QStatusBar* StatusBar = nullptr;
 
     ExplorerPicture* Picture1 = nullptr;
     PictureBox* Picture2 = nullptr;

@@ -1,5 +1,7 @@
 // Export of the image shown to an 8-bit bitmap, and import of such a bitmap back into the
 // image file in place, with the editor brought up to date when it uses that file.
+#include <QStatusBar>
+
 #include "Form2.h"
 #include "explorer/Module1.h"
 #include "formats/Bitmap.h"
@@ -158,6 +160,7 @@ void Form2::ShowStatus(const QString& text) {
         return;
     }
     status_ = text;
+    StatusBar->showMessage(text);
     krellon::ShowStatus(text);
 }
 

@@ -3,6 +3,7 @@
 #include <QMenuBar>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QStatusBar>
 #include <algorithm>
 
 #include "Form2.h"
@@ -19,7 +20,8 @@ constexpr QSize kClientSize(536, 354);
 }  // namespace
 
 QSize Form2::sizeHint() const {
-    return {kClientSize.width(), MenuBar->sizeHint().height() + kClientSize.height()};
+    return {kClientSize.width(),
+            MenuBar->sizeHint().height() + kClientSize.height() + StatusBar->sizeHint().height()};
 }
 
 void Form2::ZoomIn() {
