@@ -117,10 +117,10 @@ TEST(BitmapImport, TheFiveChecksInTheirOrderAndEveryShortFile) {
     EXPECT_EQ(Check(file, 30, 16), BitmapStatus::WrongHeight);
     // A top-down bitmap stores a negative height.
     EXPECT_EQ(Check(with(22, {0xF1, 0xFF, 0xFF, 0xFF}), 30, 15), BitmapStatus::WrongHeight);
-    // 16-bit and 4-bit bitmaps fail the planes-and-depth check, a width mismatch first.
+    // 16-bit and 2-bit bitmaps fail the planes-and-depth check, a width mismatch first.
     EXPECT_EQ(Check(with(28, {16}), 30, 15), BitmapStatus::WrongBitrate);
-    EXPECT_EQ(Check(with(28, {4}), 30, 15), BitmapStatus::WrongBitrate);
-    EXPECT_EQ(Check(with(28, {4}), 29, 15), BitmapStatus::WrongWidth);
+    EXPECT_EQ(Check(with(28, {2}), 30, 15), BitmapStatus::WrongBitrate);
+    EXPECT_EQ(Check(with(28, {2}), 29, 15), BitmapStatus::WrongWidth);
     for (std::size_t n = 30; n < file.size(); ++n) {
         EXPECT_EQ(Check({file.begin(), file.begin() + static_cast<long>(n)}, 30, 15),
                   BitmapStatus::TooShort)
@@ -128,6 +128,34 @@ TEST(BitmapImport, TheFiveChecksInTheirOrderAndEveryShortFile) {
     }
     EXPECT_EQ(BitmapStatusMessage(BitmapStatus::WrongBitrate), "Wrong image color bitrate.");
     EXPECT_EQ(BitmapStatusMessage(BitmapStatus::FileNotFound), "File not found.");
+}
+
+TEST(BitmapImport, BitmapsOfTwoAndSixteenColoursUnpackTheirPixels) {
+    // 5 x 2 at 4 bits: rows of 3 bytes padded to 4, bottom row first, left pixel high.
+    Bytes four = BitmapHeaders(5, 2, 40, 16);
+    four.data[28] = 4;
+    ColourTable(four, 16);
+    four.u8(0xAB).u8(0xCD).u8(0xE0).u8(0).u8(0x01).u8(0x23).u8(0x40).u8(0);
+    DecodedBitmap out;
+    ASSERT_EQ(Check(four.data, 5, 2, &out), BitmapStatus::Ok);
+    EXPECT_EQ(out.colourCount, 16);
+    EXPECT_EQ(out.colours[15], MakeColour(17, 16, 15));
+    EXPECT_EQ(out.pixelsTopDown, (std::vector<std::uint8_t>{0, 1, 2, 3, 4, 10, 11, 12, 13, 14}));
+    // 10 x 1 at 1 bit, no colour count: 2 colours.
+    Bytes one = BitmapHeaders(10, 1, 40, 2);
+    one.data[28] = 1;
+    one.data[46] = 0;
+    ColourTable(one, 2);
+    one.u8(0b10110000).u8(0b01000000).u8(0).u8(0);
+    ASSERT_EQ(Check(one.data, 10, 1, &out), BitmapStatus::Ok);
+    EXPECT_EQ(out.colourCount, 2);
+    EXPECT_EQ(out.pixelsTopDown, (std::vector<std::uint8_t>{1, 0, 1, 1, 0, 0, 0, 0, 0, 1}));
+    // More colours than the depth holds, or compressed (RLE4): refused.
+    four.data[46] = 17;
+    EXPECT_EQ(Check(four.data, 5, 2), BitmapStatus::TooManyColours);
+    four.data[46] = 16;
+    four.data[30] = 2;
+    EXPECT_EQ(Check(four.data, 5, 2), BitmapStatus::Compressed);
 }
 
 TEST(BitmapImport, LargerHeadersAndShortColourTables) {

@@ -209,7 +209,8 @@ BitmapStatus CheckBitmapImage(std::span<const std::uint8_t> file, std::int32_t w
         return BitmapStatus::WrongHeight;
     }
     if (!Int32At(file, 26, value) ||
-        (value != kPlanesAndDepth8 && value != kPlanesAndDepth24 && value != kPlanesAndDepth32)) {
+        (value != kPlanesAndDepth1 && value != kPlanesAndDepth4 && value != kPlanesAndDepth8 &&
+         value != kPlanesAndDepth24 && value != kPlanesAndDepth32)) {
         return BitmapStatus::WrongBitrate;
     }
     return BitmapStatus::Ok;
@@ -256,21 +257,26 @@ BitmapStatus ReadBitmapLayout(std::span<const std::uint8_t> file, BitmapLayout& 
         return BitmapStatus::UnsupportedHeader;
     }
     layout.bitsPerPixel = file[28];
-    if (layout.bitsPerPixel != 8) {
+    // Paint programs save pictures of 2 or 16 colours at 1 or 4 bits a pixel.
+    const bool indexed =
+        layout.bitsPerPixel == 8 || layout.bitsPerPixel == 4 || layout.bitsPerPixel == 1;
+    if (!indexed) {
         // A colour table a true-colour bitmap may give is not needed: its rows hold colours.
         if (const BitmapStatus status = ReadTrueColourLayout(file, headerSize, layout);
             status != BitmapStatus::Ok) {
             return status;
         }
     } else {
-        if (layout.colourCount < 0 || layout.colourCount > kPaletteSize) {
+        const std::int32_t colours = 1 << layout.bitsPerPixel;
+        if (layout.colourCount < 0 || layout.colourCount > colours) {
             return BitmapStatus::TooManyColours;
         }
-        if (layout.compression != kCompressionNone && layout.compression != kCompressionRle8) {
+        if (layout.compression != kCompressionNone &&
+            (layout.compression != kCompressionRle8 || layout.bitsPerPixel != 8)) {
             return BitmapStatus::Compressed;
         }
         if (layout.colourCount == 0) {
-            layout.colourCount = kPaletteSize;
+            layout.colourCount = colours;
         }
         layout.tableOffset = 14 + static_cast<std::uint64_t>(headerSize);
     }
@@ -327,7 +333,8 @@ BitmapStatus DecodeBitmapPixels(std::span<const std::uint8_t> file, const Bitmap
         pixels.assign(static_cast<std::size_t>(w * h), 0);
         return DecodeRle8(file, layout.rows, w, h, pixels);
     }
-    const std::int64_t stride = w + RowPadding(w);
+    const int bits = layout.bitsPerPixel;
+    const std::int64_t stride = (w * bits + 31) / 32 * 4;
     if (static_cast<std::uint64_t>(stride * h) > file.size() - layout.rows) {
         return BitmapStatus::TooShort;
     }
@@ -336,7 +343,18 @@ BitmapStatus DecodeBitmapPixels(std::span<const std::uint8_t> file, const Bitmap
         // The row stored first is the bottom row of the image.
         const std::uint8_t* src =
             file.data() + layout.rows + static_cast<std::uint64_t>((h - 1 - y) * stride);
-        std::memcpy(pixels.data() + y * w, src, static_cast<std::size_t>(w));
+        std::uint8_t* out = pixels.data() + y * w;
+        if (bits == 8) {
+            std::memcpy(out, src, static_cast<std::size_t>(w));
+            continue;
+        }
+        // Packed pixels, the leftmost in the highest bits of its byte.
+        const int perByte = 8 / bits;
+        const int mask = (1 << bits) - 1;
+        for (std::int64_t x = 0; x < w; ++x) {
+            const int shift = 8 - bits * (1 + static_cast<int>(x % perByte));
+            out[x] = static_cast<std::uint8_t>((src[x / perByte] >> shift) & mask);
+        }
     }
     return BitmapStatus::Ok;
 }
@@ -356,7 +374,7 @@ BitmapStatus DecodeBitmap(std::span<const std::uint8_t> file, std::int32_t width
     if (const BitmapStatus status = ReadBitmapLayout(file, layout); status != BitmapStatus::Ok) {
         return status;
     }
-    if (layout.bitsPerPixel != 8) {
+    if (layout.colourCount == 0) {
         std::vector<std::uint32_t> colours;
         if (const BitmapStatus status = DecodeColourPixels(file, layout, width, height, colours);
             status != BitmapStatus::Ok) {

@@ -17,6 +17,9 @@ constexpr std::uint64_t kBitmapHeadersSize = 54;
 constexpr std::uint64_t kBitmapPixelRowsOffset = 54 + 4 * kPaletteSize;  // 1078
 // The 32-bit value at offset 26: 1 colour plane, 8 bits per pixel.
 constexpr std::int32_t kPlanesAndDepth8 = 524289;
+// 1 colour plane of 1 or 4 bits per pixel: a bitmap of 2 or 16 colours, read but never written.
+constexpr std::int32_t kPlanesAndDepth1 = 1 + (1 << 16);
+constexpr std::int32_t kPlanesAndDepth4 = 1 + (4 << 16);
 // 1 colour plane of 24 or 32 bits per pixel: a true-colour bitmap.
 constexpr std::int32_t kPlanesAndDepth24 = 1 + (24 << 16);
 constexpr std::int32_t kPlanesAndDepth32 = 1 + (32 << 16);
@@ -46,10 +49,10 @@ enum class BitmapStatus {
     NotBmp,             // does not start with "BM"
     WrongWidth,         // width at offset 18 differs from the image's
     WrongHeight,        // height at offset 22 differs from the image's
-    WrongBitrate,       // not 1 plane of 8, 24 or 32 bits per pixel
+    WrongBitrate,       // not 1 plane of 1, 4, 8, 24 or 32 bits per pixel
     UnsupportedHeader,  // information header size other than 40, 108 or 124
-    TooManyColours,     // an 8-bit bitmap's colour table counted above 256 or below 0
-    Compressed,         // compression other than none or RLE8 (8 bits), or bit fields (32)
+    TooManyColours,     // a colour table counted above 2 to the depth, or below 0
+    Compressed,         // compression other than none, RLE8 (8 bits) or bit fields (32)
     TooShort,           // ends before its colour table or pixel rows do
 };
 
