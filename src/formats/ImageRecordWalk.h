@@ -86,8 +86,8 @@ Status WalkRecordHeads(Reader& in, const RecordWalk& walk, Visit&& visit) {
                 return stop("its size " + std::to_string(head.width) + " x " +
                             std::to_string(head.height) + " is negative");
             }
-            pixels = static_cast<std::uint64_t>(head.width) *
-                     static_cast<std::uint64_t>(head.height);
+            pixels =
+                static_cast<std::uint64_t>(head.width) * static_cast<std::uint64_t>(head.height);
         }
         if (pixels > in.remaining()) {
             return stop("the file ends inside its pixels");
