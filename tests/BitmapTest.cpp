@@ -302,7 +302,8 @@ TEST(TrueColourImport, EachColourTakesItsLowestIndexOrIsRefusedOrMappedToTheNear
     const Status refused = MatchColours(out, kEntries, ColourMatch::Exact);
     EXPECT_EQ(refused.error(),
               "2 colours of the picture are not in the image's palette, the first at pixel (1, "
-              "1); map them to the nearest colours to take it.");
+              "1); map them to the nearest colours (a Map to Nearest Colours entry, or --nearest) "
+              "to take it.");
     EXPECT_TRUE(out.pixelsTopDown.empty());
     // Nearest: (190, 10, 0) is red, entry 1 before 3; (100, 0, 100) is as far from black, red
     // and blue, so black.

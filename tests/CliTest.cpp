@@ -394,11 +394,11 @@ TEST_F(CliTest, TrueColourImportIsRefusedUnlessMappedToTheNearestColours) {
         picture.setPixel(i % 4, i / 4, qRgb(RedOf(c), GreenOf(c) ^ 1, BlueOf(c)));
     }
     ASSERT_TRUE(picture.save("pic.png"));
-    EXPECT_EQ(
-        Cli({"import", "images.img", "pic.png"}),
-        (Ran{1, "",
-             "pic.png: 7 colours of the picture are not in the image's palette, the first "
-             "at pixel (0, 0); map them to the nearest colours with --nearest to take it.\n"}));
+    EXPECT_EQ(Cli({"import", "images.img", "pic.png"}),
+              (Ran{1, "",
+                   "pic.png: 7 colours of the picture are not in the image's palette, the first "
+                   "at pixel (0, 0); map them to the nearest colours (a Map to Nearest Colours "
+                   "entry, or --nearest) to take it.\n"}));
     EXPECT_EQ(folder.read("images.img"), original);
     // Mapped, the pixels are the entries picked and the palette stays.
     ASSERT_EQ(Cli({"import", "images.img", "pic.png", "--nearest"}), kDone);

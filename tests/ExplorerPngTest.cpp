@@ -180,9 +180,11 @@ TEST_F(ExplorerPngTest, TrueColourPicturesTakeTheLowestIndexOfEachColourOrTheNea
     off.setPixel(3, 1, qRgb(127, 127, 128));
     ASSERT_TRUE(off.save("pic.png"));
     e.ImportPngAction->trigger();
-    EXPECT_EQ(messages, QStringList({"Krellon IMG Explorer|1 colour of the picture is not in the "
-                                     "image's palette, the first at pixel (3, 1); map them to the "
-                                     "nearest colours to take it."}));
+    EXPECT_EQ(messages,
+              QStringList(
+                  {"Krellon IMG Explorer|1 colour of the picture is not in the "
+                   "image's palette, the first at pixel (3, 1); map them to the "
+                   "nearest colours (a Map to Nearest Colours entry, or --nearest) to take it."}));
     e.ImportPngNearestAction->trigger();
     EXPECT_EQ(messages.size(), 1);
     EXPECT_EQ(pixels()[11], 126);

@@ -70,11 +70,7 @@ std::optional<int> Command::parseInputAndOutput(const QStringList& arguments, co
 }
 
 int Fail(Streams& io, const QString& file, const QString& reason) {
-    // A picture refused for its colours: here the way to map them is an option.
-    QString text = reason;
-    text.replace("map them to the nearest colours",
-                 "map them to the nearest colours with --nearest");
-    io.err << ShownFileName(file) << ": " << text << "\n";
+    io.err << ShownFileName(file) << ": " << reason << "\n";
     return kFailed;
 }
 

@@ -4,6 +4,7 @@
 #include <climits>
 
 #include "Commands.h"
+#include "formats/ImageFile.h"
 #include "formats/PictureSize.h"
 #include "formats/StoredImageFile.h"
 #include "storage/Cp1252.h"
@@ -99,8 +100,9 @@ int Finish(Streams& io, const QString& file, const QString& culprit, const Statu
         return Fail(io, culprit, Text(edited.error()));
     }
     if (oddBrick != 0) {
-        io.err << "note: " << ShownFileName(file) << ": image " << oddBrick
-               << " is not 30 x 15 in a brick set; every brick from it on is read out of step\n";
+        io.err << "note: " << ShownFileName(file) << ": image " << oddBrick << " is not "
+               << kBrickWidth << " x " << kBrickHeight
+               << " in a brick set; every brick from it on is read out of step\n";
     }
     return 0;
 }
@@ -184,7 +186,7 @@ int Replace(const QStringList& arguments, Streams& io) {
     std::size_t oddBrick = 0;
     const auto replace = [&](StoredImageFile& model) {
         if (n > model.images.size()) {
-            return ReplaceImage(model, n, {});
+            return ReplaceImage(model, n, {});  // refused: there is no image n
         }
         ImagePicture picture;
         if (const Status read =

@@ -25,7 +25,6 @@ namespace krellon {
 
 namespace {
 
-const QString kCaption = "Krellon IMG Explorer";
 constexpr ColourValue kSurfaceColour = MakeColour(36, 38, 46);
 // Images beyond this many pixels are listed and can be exported, but are not drawn.
 constexpr std::int64_t kMaxShownPixels = 4096 * 4096;
@@ -40,9 +39,9 @@ Form2::Form2(QWidget* parent) : QWidget(parent) {
 }
 
 void Form2::CreateControls() {
-    setWindowTitle(kCaption);
+    setWindowTitle(kExplorerCaption);
     // The title grows with the image shown; messages keep the bare caption.
-    setProperty("messageTitle", kCaption);
+    setProperty("messageTitle", kExplorerCaption);
     // The controls stand in a client area of the designed size below the menu bar; a window
     // made smaller, or a picture made larger, scrolls it.
     Client = new QWidget;
@@ -227,7 +226,7 @@ const Palette& Form2::ShownPalette() const {
 }
 
 void Form2::ShowNothing() {
-    setWindowTitle(kCaption);
+    setWindowTitle(kExplorerCaption);
     PlacePicture(8, 10, 256, 256);
     Picture1->Cls();
     Picture2->Cls();
@@ -270,7 +269,7 @@ void Form2::ShowImage() {
     UpdateMenus();
     ClearStatusFor(m.ExplorerFile, m.CurrentImage);
     Combo2->SetListIndex(m.CurrentImage - 1);
-    setWindowTitle(kCaption + "  - image " + QString::number(m.CurrentImage) + " of " +
+    setWindowTitle(kExplorerCaption + "  - image " + QString::number(m.CurrentImage) + " of " +
                    QString::number(m.ImageCount));
 
     const QString& name = m.ImageNames[m.CurrentImage];

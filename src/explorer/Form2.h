@@ -24,6 +24,9 @@ class QStatusBar;
 
 namespace krellon {
 
+// The explorer's bare caption; its messages carry it.
+inline const QString kExplorerCaption = QStringLiteral("Krellon IMG Explorer");
+
 class ComboBox;
 struct DecodedBitmap;
 class CommandButton;

@@ -6,6 +6,7 @@
 
 #include "Form2.h"
 #include "explorer/Module1.h"
+#include "formats/ImageFile.h"
 #include "formats/StoredImageFile.h"
 #include "platform/ComboBox.h"
 #include "platform/Dialogs.h"
@@ -22,7 +23,6 @@ namespace krellon {
 
 namespace {
 
-const QString kCaption = "Krellon IMG Explorer";
 const QString kPictures = "Pictures (*.png *.bmp *.PNG *.BMP)";
 
 }  // namespace
@@ -88,7 +88,7 @@ void Form2::WarnOddBrick(int n) {
             .arg(m.ImageTable[n].Width)
             .arg(m.ImageTable[n].Height);
     ShowStatus(message);
-    MsgBox(this, message, kCaption);
+    MsgBox(this, message, kExplorerCaption);
 }
 
 void Form2::ShowFile() {
@@ -141,12 +141,9 @@ bool Form2::PickPicture(const QString& title, ColourMatch match, ImagePicture& p
         palette = shown_->bytes.palette;
     } else {
         const ImageRecord& file = Shared().ImageTable[0];
-        for (int k = 0; k < file.PaletteCount && k < kPaletteSize; ++k) {
-            const ColourValue c = file.Palette[static_cast<std::size_t>(k)];
-            palette.insert(palette.end(), {static_cast<std::uint8_t>(RedOf(c)),
-                                           static_cast<std::uint8_t>(GreenOf(c)),
-                                           static_cast<std::uint8_t>(BlueOf(c)), 0});
-        }
+        palette = PaletteBytes(
+            std::span(file.Palette)
+                .first(static_cast<std::size_t>(std::clamp(file.PaletteCount, 0, kPaletteSize))));
     }
     if (const Status read = ReadImagePicture(PathFromName(path), picture, palette, match);
         !read.ok()) {
@@ -230,7 +227,7 @@ void Form2::AddPicture(ColourMatch match) {
         return;
     }
     // Named after the picture, the name editable before it is added.
-    const QString name = InputBox(this, "Name of the new image:", kCaption, file);
+    const QString name = InputBox(this, "Name of the new image:", kExplorerCaption, file);
     if (name.isEmpty()) {
         return;
     }
@@ -301,7 +298,8 @@ void Form2::RenameImage() {
         return;
     }
     const int n = Shared().CurrentImage;
-    const QString name = InputBox(this, "New name of the image:", kCaption, Shared().ImageNames[n]);
+    const QString name =
+        InputBox(this, "New name of the image:", kExplorerCaption, Shared().ImageNames[n]);
     if (name.isEmpty() || name == Shared().ImageNames[n]) {
         return;
     }

@@ -1,9 +1,8 @@
 // The explorer's menu: the image shown to and from a palette PNG, and every image of the file
 // out to a folder and back in at once.
+#include <QApplication>
 #include <QDir>
 #include <QMenuBar>
-
-#include <QApplication>
 
 #include "Form2.h"
 #include "explorer/Module1.h"

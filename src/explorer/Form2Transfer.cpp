@@ -17,12 +17,6 @@
 
 namespace krellon {
 
-namespace {
-
-const QString kCaption = "Krellon IMG Explorer";
-
-}  // namespace
-
 void Form2::Command1_Click() {
     ExportShown(Shared().BitmapFile(), ImageFormat::Bmp);
 }
@@ -148,7 +142,7 @@ void Form2::RefuseChangedFile(const QString& nothing) {
     const QString message = ShownFileName(Shared().ExplorerFile) +
                             " has changed on disk since it was shown, so " + nothing +
                             ". It has been read again.";
-    MsgBox(this, message, kCaption);
+    MsgBox(this, message, kExplorerCaption);
     ReadImageFile();
     ShowImage();
     ShowStatus(message);
@@ -175,7 +169,7 @@ void Form2::Fail(const QString& message, const QString& what, const QString& mor
     // The bar tells it before the box, which waits for the user.
     const QString text = what.isEmpty() ? message : what + ": " + message;
     ShowStatus(more.isEmpty() ? text : text + " " + more);
-    MsgBox(this, message, kCaption);
+    MsgBox(this, message, kExplorerCaption);
 }
 
 void Form2::UpdateEditor() {

@@ -139,7 +139,8 @@ Status MatchColours(DecodedBitmap& decoded, std::span<const std::uint8_t> palett
                           : std::to_string(missing) + " colours of the picture are") +
             " not in the image's palette, the first at pixel (" +
             std::to_string(firstMissing % width) + ", " + std::to_string(firstMissing / width) +
-            "); map them to the nearest colours to take it.");
+            "); map them to the nearest colours (a Map to Nearest Colours entry, or --nearest) to "
+            "take it.");
     }
     decoded.pixelsTopDown = std::move(pixels);
     decoded.colourPixels.clear();

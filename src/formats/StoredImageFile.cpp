@@ -16,17 +16,6 @@ constexpr std::size_t kHeadBytes = 16;
 // Bytes of a record between its name and its palette: the name's end byte and five numbers.
 constexpr std::size_t kRecordFields = 21;
 
-std::vector<std::uint8_t> PaletteBytes(std::span<const ColourValue> palette) {
-    std::vector<std::uint8_t> bytes;
-    bytes.reserve(4 * palette.size());
-    for (const ColourValue c : palette) {
-        bytes.insert(bytes.end(),
-                     {static_cast<std::uint8_t>(RedOf(c)), static_cast<std::uint8_t>(GreenOf(c)),
-                      static_cast<std::uint8_t>(BlueOf(c)), 0});
-    }
-    return bytes;
-}
-
 // True when bytes (4 a stored entry) hold palette's colours, whatever their fourth bytes.
 bool SameColours(std::span<const std::uint8_t> bytes, std::span<const ColourValue> palette) {
     if (bytes.size() != 4 * palette.size()) {
@@ -169,6 +158,17 @@ Status CheckImagePicture(const ImagePicture& picture) {
         return Status::failure("the picture's pixels do not fill its size");
     }
     return Status::success();
+}
+
+std::vector<std::uint8_t> PaletteBytes(std::span<const ColourValue> palette) {
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(4 * palette.size());
+    for (const ColourValue c : palette) {
+        bytes.insert(bytes.end(),
+                     {static_cast<std::uint8_t>(RedOf(c)), static_cast<std::uint8_t>(GreenOf(c)),
+                      static_cast<std::uint8_t>(BlueOf(c)), 0});
+    }
+    return bytes;
 }
 
 Result<StoredImage> MakeStoredImage(std::string name, const ImagePicture& picture) {

@@ -66,6 +66,9 @@ Status CheckImageSize(std::int32_t width, std::int32_t height);
 // than 256 entries, or pixels that are not width x height.
 Status CheckImagePicture(const ImagePicture& picture);
 
+// Colours as a new record stores them: red, green, blue and a fourth byte 0, each entry.
+std::vector<std::uint8_t> PaletteBytes(std::span<const ColourValue> palette);
+
 // A new record named name holding picture; the fields a picture does not give are written as
 // the game's files have them: the name's end byte, the two spare numbers and every palette
 // entry's fourth byte 0.
